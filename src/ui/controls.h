@@ -1,0 +1,62 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillonde {
+
+// The window as the handlers see it. The Qt window implements this, the batch tool implements it
+// without a window, and the tests implement it with a fake; the handlers (calculate, load, export)
+// touch the window through nothing else. Texts are bytes: paths are UTF-8, column names are the
+// data file's own bytes.
+
+/// The four editable text boxes.
+enum class TextBox { tx_lat, tx_press, tx_ss_file, tx_out };
+
+/// The two option buttons of the water type; exactly one is selected.
+enum class OptionButton { op_fresh, op_salt };
+
+/// The labels whose captions the handlers write.
+enum class Label { lb_depth, Label4, Label6 };
+
+/// How the file dialog is shown.
+enum class DialogMode { open = 1, save = 2 };
+
+/// Filter entries of the file dialog, counted from 1.
+enum class DialogFilter { all_files = 1, sea_and_sun = 2, elac_sound = 3 };
+
+class Controls {
+public:
+    virtual ~Controls() = default;
+
+    virtual std::string text(TextBox box) const = 0;
+    virtual void set_text(TextBox box, std::string_view text) = 0;
+
+    virtual bool selected(OptionButton option) const = 0;
+
+    virtual void set_caption(Label label, std::string_view caption) = 0;
+
+    // The column list List1: entry k, counted from 0, names column k of the profile table.
+    virtual void list_clear() = 0;
+    virtual void list_add(std::string_view entry) = 0;
+    virtual int list_count() const = 0;
+    virtual std::string list_entry(int index) const = 0;
+
+    // The file dialog CD: select the filter, show the dialog modally, then read the chosen name
+    // (the full path, or an empty text when nothing was chosen).
+    virtual void dialog_set_filter(DialogFilter filter) = 0;
+    virtual void dialog_show(DialogMode mode) = 0;
+    virtual std::string dialog_file_name() const = 0;
+
+    /// Lets the window process its pending events once: repaint, clicks, key presses; another
+    /// handler may run meanwhile. Returns false when the window is being closed, so that a long
+    /// operation stops and leaves nothing half done.
+    virtual bool process_events() = 0;
+
+protected:
+    Controls() = default;
+    Controls(const Controls&) = default;
+    Controls& operator=(const Controls&) = default;
+};
+
+} // namespace quillonde

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "ui/controls.h"
+
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillonde::testing {
+
+/// The window's controls as plain values, with the texts of a freshly opened window. The file
+/// dialog answers with `dialog_answer`; `on_process_events` runs at every event round of a load.
+class FakeControls : public Controls {
+public:
+    std::map<TextBox, std::string> texts = {{TextBox::tx_lat, "45"},
+                                            {TextBox::tx_press, "100"},
+                                            {TextBox::tx_ss_file, ""},
+                                            {TextBox::tx_out, ""}};
+    OptionButton water = OptionButton::op_fresh;
+    std::map<Label, std::string> captions = {
+        {Label::lb_depth, "Depth [m]: "}, {Label::Label4, "-"}, {Label::Label6, "-"}};
+    std::vector<std::string> list;
+
+    std::string dialog_answer;
+    std::vector<DialogFilter> dialog_filters; // one entry for each time the dialog was shown
+    std::vector<DialogMode> dialog_modes;
+
+    std::function<bool(FakeControls&)> on_process_events;
+    int process_events_calls = 0;
+
+    std::string text(TextBox box) const override { return texts.at(box); }
+    void set_text(TextBox box, std::string_view text) override { texts[box] = std::string(text); }
+    bool selected(OptionButton option) const override { return option == water; }
+    void set_caption(Label label, std::string_view caption) override
+    {
+        captions[label] = std::string(caption);
+    }
+    void list_clear() override { list.clear(); }
+    void list_add(std::string_view entry) override { list.emplace_back(entry); }
+    int list_count() const override { return static_cast<int>(list.size()); }
+    std::string list_entry(int index) const override { return list.at(static_cast<std::size_t>(index)); }
+    void dialog_set_filter(DialogFilter filter) override { filter_ = filter; }
+    void dialog_show(DialogMode mode) override
+    {
+        dialog_filters.push_back(filter_);
+        dialog_modes.push_back(mode);
+    }
+    std::string dialog_file_name() const override { return dialog_answer; }
+    bool process_events() override
+    {
+        ++process_events_calls;
+        return on_process_events ? on_process_events(*this) : true;
+    }
+
+private:
+    DialogFilter filter_ = DialogFilter::all_files;
+};
+
+} // namespace quillonde::testing
