@@ -67,6 +67,9 @@ std::int32_t to_long(double value, std::string_view shown)
     return static_cast<std::int32_t>(rounded);
 }
 
+// Whole numbers of up to 15 digits are exact doubles (below 2^53).
+constexpr std::size_t max_exact_digits = 15;
+
 Error not_a_number(std::string_view text)
 {
     return {ErrorKind::type_mismatch, quoted(text) + " is not a number"};
@@ -88,12 +91,14 @@ NumberStatus parse_number(std::string_view text, double& value) noexcept
     }
     const std::size_t mantissa_begin = i;
     std::size_t digits = 0;
-    bool point = false;
+    std::size_t point_at = n;  // where the point stands, if there is one
+    std::uint64_t whole = 0;   // the digits as a whole number, while there are few enough
     for (; i < n; ++i) {
         if (is_digit(text[i])) {
             ++digits;
-        } else if (text[i] == '.' && !point) {
-            point = true;
+            whole = whole * 10 + static_cast<std::uint64_t>(text[i] - '0');  // wraps for long texts; unused then
+        } else if (text[i] == '.' && point_at == n) {
+            point_at = i;
         } else {
             break;
         }
@@ -132,6 +137,14 @@ NumberStatus parse_number(std::string_view text, double& value) noexcept
     }
 
     double magnitude = 0.0;
+    if (digits <= max_exact_digits && number_end == mantissa_end) {
+        // Few digits and no exponent: the digits as a whole number and the power of ten of the
+        // point are both exact doubles, so their quotient is the correctly rounded value.
+        const std::size_t decimals = point_at == n ? 0 : mantissa_end - point_at - 1;
+        magnitude = static_cast<double>(whole) / exact_powers_of_ten[decimals];
+        value = negative ? -magnitude : magnitude;
+        return NumberStatus::ok;
+    }
     const char* first = text.data() + mantissa_begin;
     const char* last = text.data() + number_end;
     const auto [ptr, ec] = std::from_chars(first, last, magnitude, std::chars_format::general);
@@ -161,18 +174,20 @@ double str_to_double(std::string_view text)
 
 double round_half_even(double x) noexcept
 {
-    if (!std::isfinite(x)) {
-        return x;
+    // From 2^52 on every double is a whole number; below it the value fits a 64-bit integer, whose
+    // conversion truncates without a library call.
+    constexpr double all_whole = 4503599627370496.0;
+    if (!(std::fabs(x) < all_whole)) {
+        return x;  // whole already, or not finite
     }
-    const double below = std::floor(x);
-    const double fraction = x - below; // exact: x and its floor share their leading bits
-    if (fraction < 0.5) {
-        return below;
-    }
-    if (fraction > 0.5) {
-        return below + 1.0;
-    }
-    return std::fmod(below, 2.0) == 0.0 ? below : below + 1.0;
+    const auto truncated = static_cast<std::int64_t>(x);
+    const std::int64_t below = truncated - static_cast<std::int64_t>(static_cast<double>(truncated) > x);
+    const double fraction = x - static_cast<double>(below);  // exact: both share their leading bits
+    // Up above a half, and at exactly a half when that makes the whole number even; no branches,
+    // since the fraction of measured values is as likely below a half as above it.
+    const std::int64_t up = static_cast<std::int64_t>(fraction > 0.5) |
+                            (static_cast<std::int64_t>(fraction == 0.5) & below);
+    return static_cast<double>(below + (up & 1));
 }
 
 std::int32_t double_to_long(double value)

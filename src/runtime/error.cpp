@@ -61,9 +61,8 @@ Error Error::about(std::string_view subject) const
     return {kind_, std::string(subject) + " " + detail_, where_};
 }
 
-std::string quoted(std::string_view text)
+std::string quoted(std::string_view text, std::size_t max_shown)
 {
-    constexpr std::size_t max_shown = 60;
     constexpr char hex[] = "0123456789ABCDEF";
     const bool shortened = text.size() > max_shown;
     if (shortened) {

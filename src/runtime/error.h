@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -60,8 +61,8 @@ template <typename Action> auto with_subject(std::string_view subject, Action&& 
     }
 }
 
-/// Quotes a text for a message; long texts are shortened, so that a 200 MB line does not become
-/// a 200 MB message box.
-std::string quoted(std::string_view text);
+/// Quotes a text for a message, control characters escaped (a CR shows as \r). Texts longer than
+/// `max_shown` bytes are shortened, so that a 200 MB line does not become a 200 MB message box.
+std::string quoted(std::string_view text, std::size_t max_shown = 60);
 
 } // namespace quillonde

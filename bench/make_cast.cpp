@@ -1,0 +1,30 @@
+// Writes a synthetic Sea & Sun cast for benchmarks and tests.
+//   make_cast OUTPUT [ROWS [COLUMNS]]
+#include "cast_generator.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+int main(int argc, char** argv)
+{
+    if (argc < 2 || argc > 4) {
+        std::fprintf(stderr, "usage: make_cast OUTPUT [ROWS [COLUMNS]]\n");
+        return 2;
+    }
+    quillonde::bench::CastShape shape;
+    if (argc > 2) {
+        shape.rows = std::atoi(argv[2]);
+    }
+    if (argc > 3) {
+        shape.columns = std::atoi(argv[3]);
+    }
+    try {
+        quillonde::bench::write_cast(argv[1], shape);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "make_cast: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "profile/table.h"
+#include "ui/controls.h"
+
+#include <string>
+#include <string_view>
+
+namespace quillonde {
+
+/// Status texts of Label6.
+inline constexpr std::string_view status_working = "Please wait ...";
+inline constexpr std::string_view status_idle = "-";
+
+/// How a load ended, when it raised no error.
+enum class LoadOutcome {
+    nothing_chosen,  ///< no path: the dialog was cancelled and tx_ss_file is empty
+    loaded,          ///< the whole file has been read
+    stopped,         ///< the window closed in the middle; the file is closed, the table half filled
+};
+
+/// Click on "Browes ...": asks for a Sea & Sun cast (*.TOB) with the file dialog, or takes the path
+/// in tx_ss_file, and reads it line by line into the profile table, the column names into List1
+/// and every stored row's depth, for the water type and latitude the window shows as the line is
+/// read, into the depth column. Lets the window process its events before every line. A failure
+/// stops the load where it happens, with the line number in its message; what was stored stays.
+LoadOutcome load_data_file(Controls& controls, ProfileState& state);
+
+}  // namespace quillonde

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "ui/controls.h"
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+namespace quillonde {
+
+/// The window's controls without a window, for the batch tool, the benchmarks and the fuzzers: the
+/// texts of a freshly opened window, a file dialog that is always cancelled (so the handlers take
+/// the paths put into tx_ss_file and tx_out), and event rounds that only ask whether to stop.
+class HeadlessControls : public Controls {
+public:
+    /// `stop`, when given, is read at every event round; once it is true, a load stops.
+    explicit HeadlessControls(const std::atomic<bool>* stop = nullptr) : stop_(stop) {}
+
+    void set_water(OptionButton selected) { water_ = selected; }
+    std::string caption(Label label) const;
+
+    std::string text(TextBox box) const override;
+    void set_text(TextBox box, std::string_view text) override;
+    bool selected(OptionButton option) const override { return option == water_; }
+    void set_caption(Label label, std::string_view caption) override;
+    void list_clear() override { list_.clear(); }
+    void list_add(std::string_view entry) override { list_.emplace_back(entry); }
+    int list_count() const override { return static_cast<int>(list_.size()); }
+    std::string list_entry(int index) const override;
+    void dialog_set_filter(DialogFilter /*filter*/) override {}
+    void dialog_show(DialogMode /*mode*/) override {}
+    std::string dialog_file_name() const override { return {}; }
+    bool process_events() override { return stop_ == nullptr || !stop_->load(std::memory_order_relaxed); }
+
+private:
+    const std::atomic<bool>* stop_;
+    OptionButton water_ = OptionButton::op_fresh;
+    std::string tx_lat_ = "45";
+    std::string tx_press_ = "100";
+    std::string tx_ss_file_;
+    std::string tx_out_;
+    std::string lb_depth_ = "Depth [m]: ";
+    std::string label4_ = "-";
+    std::string label6_ = "-";
+    std::vector<std::string> list_;
+};
+
+}  // namespace quillonde

@@ -1,0 +1,480 @@
+#include "profile/loader.h"
+
+#include "profile/clean_line.h"
+
+#include "error_matchers.h"
+#include "fake_controls.h"
+#include "temp_dir.h"
+
+#include "runtime/convert.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace quillonde {
+namespace {
+
+using testing::error_of;
+using testing::FakeControls;
+using testing::TempDir;
+
+const std::string casts = std::string(QUILLONDE_TEST_DATA) + "/casts/";
+
+/// A window, the long-lived profile state and a folder for the casts of one test.
+class Load : public ::testing::Test {
+protected:
+    /// Loads `contents` as the file typed into tx_ss_file.
+    LoadOutcome load(std::string_view contents)
+    {
+        controls.texts[TextBox::tx_ss_file] = dir.write("cast.TOB", contents);
+        return load_data_file(controls, state);
+    }
+
+    Error load_error(std::string_view contents)
+    {
+        return error_of([&] { load(contents); });
+    }
+
+    /// Row `row` of the table as texts: each text column, then the depth; "<>" stands for empty.
+    std::vector<std::string> row_of(std::int32_t row) const
+    {
+        std::vector<std::string> texts;
+        for (std::int32_t column = 0; column <= state.g_table.last_column(); ++column) {
+            const Cell cell = state.g_table.cell(column, row);
+            switch (cell.kind()) {
+            case Cell::Kind::empty: texts.emplace_back("<>"); break;
+            case Cell::Kind::text: texts.emplace_back(cell.as_text()); break;
+            case Cell::Kind::number: texts.push_back(double_to_str(cell.as_number())); break;
+            }
+        }
+        return texts;
+    }
+
+    using Texts = std::vector<std::string>;
+
+    TempDir dir;
+    FakeControls controls;
+    ProfileState state;
+};
+
+constexpr std::string_view small_cast = "Sea & Sun probe, some free text\n"
+                                        "Lines :        3\n"
+                                        ";\n"
+                                        "; Datasets    Press     Temp\n"
+                                        ";            [ dbar]  [ degC]\n"
+                                        "          1     0.23    18.98\n"
+                                        "1 2\n"
+                                        "          3    10.00    17.50\n";
+
+TEST_F(Load, TakesEachKindOfLine)
+{
+    std::vector<std::string> status_during_load;
+    controls.on_process_events = [&](FakeControls& window) {
+        status_during_load.push_back(window.captions.at(Label::Label6));
+        return true;
+    };
+    EXPECT_EQ(load(small_cast), LoadOutcome::loaded);
+
+    EXPECT_EQ(controls.process_events_calls, 8);  // once before every line
+    EXPECT_EQ(status_during_load.front(), "Please wait ...");
+    EXPECT_EQ(controls.captions.at(Label::Label6), "-");
+    EXPECT_EQ(controls.captions.at(Label::Label4), "Number of rows: 3");
+    EXPECT_EQ(controls.list, (Texts{"Datasets", "Press", "Temp"}));
+    EXPECT_EQ(state.ccolumns, 2);
+    EXPECT_EQ(state.g_table.last_column(), 3);
+    EXPECT_EQ(state.g_table.last_row(), 3);
+    EXPECT_EQ(row_of(1), (Texts{"1", "0.23", "18.98", "0.23"}));  // fresh water: 0.23 * 1.019716
+    EXPECT_EQ(row_of(2), (Texts{"<>", "<>", "<>", "<>"}));         // "1 2" is a short line
+    EXPECT_EQ(row_of(3), (Texts{"3", "10.00", "17.50", "10.2"}));
+    EXPECT_EQ(state.g_table.filled_rows(), 2);
+}
+
+TEST_F(Load, TheDialogChoosesThePathOrLeavesTheBoxAsItIs)
+{
+    // Cancelled with an empty box: nothing happens.
+    EXPECT_EQ(load_data_file(controls, state), LoadOutcome::nothing_chosen);
+    EXPECT_EQ(controls.dialog_filters, std::vector{DialogFilter::sea_and_sun});
+    EXPECT_EQ(controls.dialog_modes, std::vector{DialogMode::open});
+    EXPECT_EQ(controls.captions.at(Label::Label6), "-");
+    EXPECT_FALSE(state.g_table.has_shape());
+
+    // A chosen file goes into the box before it is read.
+    controls.dialog_answer = dir.write("chosen.TOB", small_cast);
+    controls.on_process_events = [&](FakeControls& window) {
+        EXPECT_EQ(window.texts.at(TextBox::tx_ss_file), controls.dialog_answer);
+        return true;
+    };
+    EXPECT_EQ(load_data_file(controls, state), LoadOutcome::loaded);
+
+    // Cancelled with a path in the box: that file is read again.
+    controls.on_process_events = nullptr;
+    controls.dialog_answer.clear();
+    controls.list.clear();
+    EXPECT_EQ(load_data_file(controls, state), LoadOutcome::loaded);
+    EXPECT_EQ(controls.list.size(), 3U);
+}
+
+TEST_F(Load, ReadsTheRowCountFromEveryLinesLine)
+{
+    // Only a line that begins with "Lines :" gives the count; the 8th character on is taken anyway.
+    Error error = load_error("; Lines : 250\n; Datasets Press\n");
+    EXPECT_EQ(controls.captions.at(Label::Label4), "Number of rows: : 250");
+    EXPECT_EQ(error.kind(), ErrorKind::type_mismatch);
+    EXPECT_STREQ(error.what(), R"(Type mismatch at line 2: the row count ": 250" is not a number)");
+
+    // The CR of a CR LF ending is not part of the count.
+    EXPECT_EQ(load("Lines :        250\r\n; Datasets Press\r\n"), LoadOutcome::loaded);
+    EXPECT_EQ(state.g_table.last_row(), 250);
+
+    // A "Lines :" line is then a data line: skipped before the header, a failure after it.
+    std::vector<std::string> row_count_captions;
+    controls.on_process_events = [&](FakeControls& window) {
+        row_count_captions.push_back(window.captions.at(Label::Label4));
+        return true;
+    };
+    error = load_error("Lines : 5\n; Datasets Press\nLines : 7\n");
+    EXPECT_EQ(row_count_captions, (Texts{"Number of rows: 250", "Number of rows:5", "Number of rows: 5"}));
+    EXPECT_EQ(controls.captions.at(Label::Label4), "Number of rows:7");
+    EXPECT_EQ(state.g_table.last_row(), 5);
+    EXPECT_STREQ(error.what(), R"(Type mismatch at line 3: row number "Lines" is not a number)");
+}
+
+TEST_F(Load, NamesTheColumnsOfTheHeaderLine)
+{
+    // A ";" that stands alone leaves an empty name; without "Press" the row number is the pressure.
+    load("Lines : 2\n; Datasets ; Temp\n  2   5.5  12\n");
+    EXPECT_EQ(controls.list, (Texts{"Datasets", "", "Temp"}));
+    EXPECT_EQ(row_of(2), (Texts{"2", "5.5", "12", "2.04"}));
+
+    // Of two "Press" columns the first is the pressure in decibar; the second holds raw counts.
+    load("Lines : 1\n; Datasets Press Temp Press\n1 10.0 12 3046\n");
+    EXPECT_EQ(row_of(1).back(), "10.2");
+
+    // A second header line empties the table again and appends its names.
+    load("Lines : 2\n; Datasets Press\n1 10\n2 20\n; Datasets Temp Press\n2 5 30\n");
+    EXPECT_EQ(controls.list, (Texts{"Datasets", "Press", "Datasets", "Temp", "Press"}));
+    EXPECT_EQ(state.ccolumns, 2);
+    EXPECT_EQ(row_of(1), (Texts{"<>", "<>", "<>", "<>"}));
+    EXPECT_EQ(row_of(2), (Texts{"2", "5", "30", "30.59"}));
+}
+
+TEST_F(Load, StoresRowsByTheirNumber)
+{
+    load("Lines : 6\n; Datasets Press\n"
+         "3 3.0\n1 1.0\n5 5.0\n5 50.0\n"  // out of order, row 5 twice: the later line wins
+         "0 7.0\n-3 7.0\n"                  // field 0 not above 0: skipped
+         "2.5 2.0\n"                        // rounds half to even: row 2
+         "6 6.0 more fields than names\n");
+    EXPECT_EQ(row_of(1), (Texts{"1", "1.0", "1.02"}));
+    EXPECT_EQ(row_of(2), (Texts{"2.5", "2.0", "2.04"}));
+    EXPECT_EQ(row_of(3), (Texts{"3", "3.0", "3.06"}));
+    EXPECT_EQ(row_of(4), (Texts{"<>", "<>", "<>"}));
+    EXPECT_EQ(row_of(5), (Texts{"5", "50.0", "50.99"}));
+    EXPECT_EQ(row_of(6), (Texts{"6", "6.0", "6.12"}));
+
+    const Error error = load_error("Lines : 6\n; Datasets Press\n0.4 1.0\n");
+    EXPECT_EQ(error.kind(), ErrorKind::subscript_out_of_range);
+    EXPECT_STREQ(error.what(), "Subscript out of range at line 3: row 0 lies outside the table's rows 1 to 6");
+}
+
+TEST_F(Load, ShortensRunsOfBlanksAndKeepsTabs)
+{
+    const std::string wide(11366, ' ');
+    load("Lines : 2\n; Datasets Press Temp\n1" + wide + "4.0" + wide + "9\n");
+    EXPECT_EQ(row_of(1), (Texts{"1", "4.0", "9", "4.08"}));
+
+    // 11367 blanks are one more than the clean-up shortens to one: two blanks, an empty field.
+    load("Lines : 2\n; Datasets Press Temp\n1 4.0" + wide + " 9\n");
+    EXPECT_EQ(row_of(1), (Texts{"1", "4.0", "", "4.08"}));
+
+    // TAB separates nothing: the whole line is field 0.
+    EXPECT_STREQ(load_error("Lines : 2\n; Datasets Press\n1\t4.0\n").what(),
+                 R"(Type mismatch at line 3: row number "1\t4.0" is not a number)");
+}
+
+TEST_F(Load, ReadsEveryKindOfLineEnding)
+{
+    for (const std::string_view ending : {"\n", "\r\n"}) {
+        std::string cast;
+        for (const char* line : {"Lines : 2", "; Datasets Press Temp", "1 1.5 20", "2 2.5 21"}) {
+            cast += line;
+            cast += ending;
+        }
+        for (const bool terminated : {true, false}) {
+            controls.list.clear();
+            load(terminated ? cast : cast.substr(0, cast.size() - ending.size()));
+            EXPECT_EQ(controls.list, (Texts{"Datasets", "Press", "Temp"}));
+            EXPECT_EQ(row_of(2), (Texts{"2", "2.5", "21", "2.55"}));
+        }
+    }
+    // A CR inside a line is removed by the clean-up; blanks on both sides of it join.
+    load("Lines : 2\n; Datasets Press Temp\r\r\n1 \r 1.5\r 20\n");
+    EXPECT_EQ(row_of(1), (Texts{"1", "1.5", "20", "1.53"}));
+}
+
+TEST_F(Load, TheWaterTypeAndLatitudeApplyFromTheNextLineOn)
+{
+    controls.on_process_events = [](FakeControls& window) {
+        if (window.process_events_calls == 4) {  // before line 4, the second data line
+            window.water = OptionButton::op_salt;
+        }
+        if (window.process_events_calls == 5) {
+            window.texts[TextBox::tx_lat] = "0";
+        }
+        return true;
+    };
+    load("Lines : 3\n; Datasets Press\n1 1000\n2 1000\n3 1000\n");
+    EXPECT_EQ(row_of(1).back(), "1019.72");  // fresh
+    EXPECT_EQ(row_of(2).back(), "989.5");    // salt at 45
+    EXPECT_EQ(row_of(3).back(), "992.12");   // salt at 0
+}
+
+TEST_F(Load, ClosingTheWindowStopsTheLoad)
+{
+    controls.on_process_events = [](FakeControls& window) { return window.process_events_calls < 4; };
+    EXPECT_EQ(load(small_cast), LoadOutcome::stopped);
+    EXPECT_EQ(controls.captions.at(Label::Label6), "-");
+    EXPECT_EQ(state.g_table.filled_rows(), 0);  // stopped before the first data line
+}
+
+// What stands after each failure: what was done before it stays, nothing after it happens.
+TEST_F(Load, FailuresBeforeAndAtTheHeaderLine)
+{
+    load(small_cast);
+    const auto before = row_of(1);
+
+    // A missing file: only the path box changed.
+    controls.list = {"kept"};
+    controls.texts[TextBox::tx_ss_file] = dir.file("missing.TOB");
+    EXPECT_ERROR_KIND(load_data_file(controls, state), file_not_found);
+    controls.texts[TextBox::tx_ss_file] = dir.file("no folder/missing.TOB");
+    Error error = error_of([&] { load_data_file(controls, state); });
+    EXPECT_EQ(error.kind(), ErrorKind::path_not_found);
+    EXPECT_EQ(controls.list, Texts{"kept"});
+    EXPECT_EQ(controls.captions.at(Label::Label6), "-");
+
+    // No "Lines :" line before the header: the names are listed, the table is gone.
+    error = load_error("; Datasets Press Temp\n1 2 3\n");
+    EXPECT_EQ(error.kind(), ErrorKind::subscript_out_of_range);
+    EXPECT_STREQ(error.what(), "Subscript out of range at line 1: no \"Lines :\" line came before the header "
+                               "line, so the table has no rows");
+    EXPECT_EQ(controls.list, (Texts{"Datasets", "Press", "Temp"}));
+    EXPECT_EQ(state.ccolumns, 2);
+    EXPECT_EQ(controls.captions.at(Label::Label4), "Number of rows: ");
+    EXPECT_EQ(controls.captions.at(Label::Label6), "-");
+    EXPECT_FALSE(state.g_table.has_shape());
+
+    EXPECT_ERROR_KIND(load("Lines : 0\n; Datasets Press\n"), subscript_out_of_range);
+    EXPECT_ERROR_KIND(load("Lines : -4\n; Datasets Press\n"), subscript_out_of_range);
+    EXPECT_ERROR_KIND(load("Lines :\n; Datasets Press\n"), type_mismatch);
+    EXPECT_ERROR_KIND(load("Lines : 3000000000\n; Datasets Press\n"), overflow);
+
+    // A file without a header line: List1 is emptied, the table stays, and the load says why.
+    load(small_cast);
+    error = load_error("Lines : 3\nsome text\n");
+    EXPECT_EQ(error.kind(), ErrorKind::bad_data_file);
+    EXPECT_TRUE(controls.list.empty());
+    EXPECT_EQ(row_of(1), before);
+    EXPECT_ERROR_KIND(load(""), bad_data_file);
+}
+
+TEST_F(Load, FailuresOnADataLine)
+{
+    const std::string head = "Lines : 3\n; Datasets Press Temp\n1 10 5\n";
+
+    Error error = load_error(head + "x 20 6\n");
+    EXPECT_STREQ(error.what(), R"(Type mismatch at line 4: row number "x" is not a number)");
+    EXPECT_EQ(row_of(1), (Texts{"1", "10", "5", "10.2"}));
+
+    error = load_error(head + "4 20 6\n");
+    EXPECT_STREQ(error.what(), "Subscript out of range at line 4: row 4 lies outside the table's rows 1 to 3");
+
+    // Too few fields: the first fields are stored, the depth is not.
+    error = load_error(head + "2 20.5\n");
+    EXPECT_STREQ(error.what(), "Subscript out of range at line 4: the line has 2 fields, but the header names 3 columns");
+    EXPECT_EQ(row_of(2), (Texts{"2", "20.5", "<>", "<>"}));
+    EXPECT_EQ(controls.captions.at(Label::Label6), "-");
+
+    // ... and over a row already filled they replace only the first fields.
+    error = load_error(head + "1 20.5\n");
+    EXPECT_EQ(row_of(1), (Texts{"1", "20.5", "5", "10.2"}));
+
+    error = load_error(head + "2 2O 6\n");
+    EXPECT_STREQ(error.what(), R"(Type mismatch at line 4: pressure "2O" is not a number)");
+    EXPECT_EQ(row_of(2), (Texts{"2", "2O", "6", "<>"}));
+
+    error = load_error(head + "2 1.77e308 6\n");
+    EXPECT_STREQ(error.what(), "Overflow at line 4: the depth of the pressure 1.77E+308 dbar lies beyond the number range");
+    controls.water = OptionButton::op_salt;
+    error = load_error(head + "2 1e300 6\n");
+    EXPECT_EQ(error.kind(), ErrorKind::overflow);
+    EXPECT_EQ(row_of(2), (Texts{"2", "1e300", "6", "<>"}));
+
+    for (const char* latitude : {"", "45,5"}) {
+        controls.texts[TextBox::tx_lat] = latitude;
+        EXPECT_ERROR_KIND(load(head), type_mismatch);
+        EXPECT_EQ(row_of(1), (Texts{"1", "10", "5", "<>"}));
+    }
+    controls.texts[TextBox::tx_lat] = "3000000000";
+    error = load_error(head);
+    EXPECT_STREQ(error.what(), R"(Overflow at line 3: latitude "3000000000" lies outside the whole-number range)");
+}
+
+TEST_F(Load, AnImpossibleTableFailsAtOnceAndTheNextLoadWorks)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const Error error = load_error("Lines : 2000000000\n; Datasets Press\n");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(error.kind(), ErrorKind::out_of_memory);
+    EXPECT_FALSE(state.g_table.has_shape());
+
+    // A header so wide that a million rows of it cannot fit.
+    std::string wide_header = "Lines : 1000000\n; Datasets";
+    for (int i = 0; i < 200000; ++i) {
+        wide_header += " c";
+    }
+    EXPECT_ERROR_KIND(load(wide_header + "\n"), out_of_memory);
+
+    EXPECT_EQ(load(small_cast), LoadOutcome::loaded);
+    EXPECT_EQ(state.g_table.last_row(), 3);
+}
+
+TEST_F(Load, FilesThatAreNoCasts)
+{
+    controls.texts[TextBox::tx_ss_file] = dir.path().string();
+    EXPECT_ERROR_KIND(load_data_file(controls, state), file_not_found);
+    EXPECT_ERROR_KIND(load(""), bad_data_file);
+
+    // One line of 200 MB: read whole, and a clear error that it holds no cast.
+    const Error error = load_error(std::string(200 << 20, '7'));
+    EXPECT_EQ(error.kind(), ErrorKind::bad_data_file);
+    EXPECT_EQ(controls.captions.at(Label::Label6), "-");
+}
+
+TEST_F(Load, AFileThatCannotBeReadIsRefused)
+{
+    const std::string path = dir.write("locked.TOB", small_cast);
+    std::filesystem::permissions(path, std::filesystem::perms::none);
+    if (std::FILE* probe = std::fopen(path.c_str(), "rb")) {
+        std::fclose(probe);
+        GTEST_SKIP() << "this user reads files without read permission (root)";
+    }
+    controls.texts[TextBox::tx_ss_file] = path;
+    controls.list = {"kept"};
+    EXPECT_ERROR_KIND(load_data_file(controls, state), permission_denied);
+    EXPECT_EQ(controls.list, Texts{"kept"});
+}
+
+TEST_F(Load, ReadsRealCasts)
+{
+    controls.texts[TextBox::tx_ss_file] = casts + "rev205_deneb.TOB";
+    load_data_file(controls, state);
+    EXPECT_EQ(controls.list, (Texts{"Datasets", "Press", "Temp", "Cond", "SALIN", "SIGMA", "SOUND", "SerNo"}));
+    EXPECT_EQ(state.g_table.last_row(), 250);
+    EXPECT_EQ(state.g_table.filled_rows(), 250);
+    EXPECT_EQ(row_of(1), (Texts{"1", "0.23", "18.98", "16.45", "11.05", "6.81", "1491.75", "55.00", "0.23"}));
+    EXPECT_EQ(row_of(250).back(), "25.61");  // 25.11 dbar * 1.019716
+    EXPECT_EQ(controls.captions.at(Label::Label4), "Number of rows: 250");
+
+    controls.water = OptionButton::op_salt;
+    controls.texts[TextBox::tx_lat] = "54";
+    load_data_file(controls, state);
+    EXPECT_EQ(row_of(250).back(), "24.88");
+
+    controls.water = OptionButton::op_fresh;
+    controls.texts[TextBox::tx_ss_file] = casts + "rev183_duplicate_press.TOB";
+    controls.list.clear();
+    load_data_file(controls, state);
+    EXPECT_EQ(controls.list.size(), 11U);
+    EXPECT_EQ(state.g_table.last_row(), 154);
+    EXPECT_EQ(row_of(3)[1], "0.28");
+    EXPECT_EQ(row_of(3).back(), "0.29");  // from the first "Press", not the raw count 3099
+
+    controls.texts[TextBox::tx_ss_file] = casts + "rev183_utf8_partial.TOB";
+    controls.list.clear();
+    load_data_file(controls, state);
+    EXPECT_EQ(state.g_table.last_row(), 980);
+    EXPECT_EQ(state.g_table.filled_rows(), 805 - 84 + 1);
+    EXPECT_EQ(row_of(83)[0], "<>");
+    EXPECT_EQ(row_of(84), (Texts{"84", "1.42", "1.17", "12:31:47.856", "13.87", "45.14", "38.14", "15/03/2019", "1.19"}));
+    EXPECT_EQ(row_of(805).back(), "7.3");
+    EXPECT_EQ(row_of(806)[0], "<>");
+}
+
+/// The clean-up as a sequence of left-to-right replacements, each pass not rescanned.
+std::string clean_by_replacing(std::string text)
+{
+    const auto replace = [](const std::string& s, const std::string& find, const std::string& with) {
+        std::string out;
+        std::size_t at = 0;
+        for (std::size_t hit; (hit = s.find(find, at)) != std::string::npos; at = hit + find.size()) {
+            out.append(s, at, hit - at).append(with);
+        }
+        return out.append(s, at);
+    };
+    text = replace(text, "\r\n", "");
+    text = replace(text, "\r", "");
+    const std::size_t first = text.find_first_not_of(' ');
+    text = first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(' ') - first + 1);
+    for (std::size_t run = 8; run >= 2; --run) {
+        text = replace(text, std::string(run, ' '), " ");
+    }
+    return text;
+}
+
+/// The pieces of a text between single blanks.
+std::vector<std::string> split_at_blanks(const std::string& text)
+{
+    std::vector<std::string> pieces(1);
+    for (const char c : text) {
+        if (c == ' ') {
+            pieces.emplace_back();
+        } else {
+            pieces.back() += c;
+        }
+    }
+    return pieces;
+}
+
+TEST(CleanLine, GivesWhatTheReplacementsGive)
+{
+    std::mt19937 random(20261206);
+    const std::vector<std::string> pieces = {" ", "  ", "        ", "\r", "a", ";", "L", "1.5", "\t", "abcdefghijk"};
+    std::string cleaned;
+    const auto check = [&](const std::string& raw) {
+        const LineFacts facts = clean_line(raw, cleaned);
+        const std::string expected = clean_by_replacing(raw);
+        ASSERT_EQ(cleaned, expected) << "raw line of " << raw.size() << " bytes";
+        const std::vector<std::string> fields = split_at_blanks(expected);
+        ASSERT_EQ(facts.fields, fields.size());
+        EXPECT_TRUE(facts.capital_l || expected.find('L') == std::string::npos);
+        EXPECT_TRUE(facts.semicolon || expected.find(';') == std::string::npos);
+        for (std::size_t k = 0; k < fields.size(); ++k) {
+            ASSERT_EQ(field_of(cleaned, k), fields[k]);
+        }
+    };
+    for (int round = 0; round < 5000; ++round) {
+        std::string raw;
+        const int parts = std::uniform_int_distribution<int>(0, 30)(random);
+        for (int i = 0; i < parts; ++i) {
+            raw += pieces[std::uniform_int_distribution<std::size_t>(0, pieces.size() - 1)(random)];
+            if (std::uniform_int_distribution<int>(0, 60)(random) == 0) {
+                raw.append(std::uniform_int_distribution<std::size_t>(0, 40000)(random), ' ');
+            }
+        }
+        check(raw);
+    }
+    for (const std::size_t run : {11365U, 11366U, 11367U, 11368U, 100000U}) {
+        check("a" + std::string(run, ' ') + "b");
+        check(std::string(run, ' ') + "b ");
+    }
+}
+
+}  // namespace
+}  // namespace quillonde
