@@ -25,7 +25,7 @@ void pad_to(std::string& line, std::size_t width, const char* text)
     line += text;
 }
 
-}  // namespace
+} // namespace
 
 void write_cast(const std::string& path, const CastShape& shape)
 {
@@ -58,12 +58,17 @@ void write_cast(const std::string& path, const CastShape& shape)
     std::string line;
     char number[32];
     for (std::int32_t row = 1; row <= shape.rows; ++row) {
-        const double progress = row <= down_rows ? row / down_rows : (shape.rows - row) / (shape.rows - down_rows);
+        const double progress =
+            row <= down_rows ? row / down_rows : (shape.rows - row) / (shape.rows - down_rows);
         const double pressure = std::max(0.0, shape.deepest_dbar * progress + noise(random));
         const double temperature = 4.0 + 14.0 * std::exp(-pressure / 80.0) + noise(random);
         const double salinity = 35.0 - 3.0 * std::exp(-pressure / 50.0) + noise(random);
         const double conductivity = 30.0 + 0.9 * temperature + noise(random);
-        const double values[] = {pressure, temperature, conductivity, salinity, 27.0 - temperature / 4.0,
+        const double values[] = {pressure,
+                                 temperature,
+                                 conductivity,
+                                 salinity,
+                                 27.0 - temperature / 4.0,
                                  1450.0 + 4.2 * temperature + 0.016 * pressure};
         line.clear();
         std::snprintf(number, sizeof number, "%d", row);
@@ -80,4 +85,4 @@ void write_cast(const std::string& path, const CastShape& shape)
     }
 }
 
-}  // namespace quillonde::bench
+} // namespace quillonde::bench

@@ -7,9 +7,9 @@ namespace quillonde::bench {
 
 struct CastShape {
     std::int32_t rows = 1'000'000;
-    int columns = 13;             ///< names in the header, "Datasets" included (at least 7)
-    double deepest_dbar = 500.0;  ///< the cast goes down to this pressure and back up
-    bool crlf = true;             ///< CR LF line endings, as the acquisition software writes
+    int columns = 13;            ///< names in the header, "Datasets" included (at least 7)
+    double deepest_dbar = 500.0; ///< the cast goes down to this pressure and back up
+    bool crlf = true;            ///< CR LF line endings, as the acquisition software writes
     std::uint32_t seed = 1;
 };
 
@@ -18,4 +18,4 @@ struct CastShape {
 /// fixed-width fields. The probe goes down over 70 % of the rows and comes up again.
 void write_cast(const std::string& path, const CastShape& shape);
 
-}  // namespace quillonde::bench
+} // namespace quillonde::bench

@@ -21,6 +21,7 @@ public:
     OptionButton water = OptionButton::op_fresh;
     std::map<Label, std::string> captions = {
         {Label::lb_depth, "Depth [m]: "}, {Label::Label4, "-"}, {Label::Label6, "-"}};
+    std::vector<std::string> status_log; // every caption Label6 was given, in order
     std::vector<std::string> list;
 
     std::string dialog_answer;
@@ -36,6 +37,9 @@ public:
     void set_caption(Label label, std::string_view caption) override
     {
         captions[label] = std::string(caption);
+        if (label == Label::Label6) {
+            status_log.emplace_back(caption);
+        }
     }
     void list_clear() override { list.clear(); }
     void list_add(std::string_view entry) override { list.emplace_back(entry); }

@@ -81,7 +81,7 @@ TEST_F(Load, TakesEachKindOfLine)
     };
     EXPECT_EQ(load(small_cast), LoadOutcome::loaded);
 
-    EXPECT_EQ(controls.process_events_calls, 8);  // once before every line
+    EXPECT_EQ(controls.process_events_calls, 8); // once before every line
     EXPECT_EQ(status_during_load.front(), "Please wait ...");
     EXPECT_EQ(controls.captions.at(Label::Label6), "-");
     EXPECT_EQ(controls.captions.at(Label::Label4), "Number of rows: 3");
@@ -89,8 +89,8 @@ TEST_F(Load, TakesEachKindOfLine)
     EXPECT_EQ(state.ccolumns, 2);
     EXPECT_EQ(state.g_table.last_column(), 3);
     EXPECT_EQ(state.g_table.last_row(), 3);
-    EXPECT_EQ(row_of(1), (Texts{"1", "0.23", "18.98", "0.23"}));  // fresh water: 0.23 * 1.019716
-    EXPECT_EQ(row_of(2), (Texts{"<>", "<>", "<>", "<>"}));         // "1 2" is a short line
+    EXPECT_EQ(row_of(1), (Texts{"1", "0.23", "18.98", "0.23"})); // fresh water: 0.23 * 1.019716
+    EXPECT_EQ(row_of(2), (Texts{"<>", "<>", "<>", "<>"}));       // "1 2" is a short line
     EXPECT_EQ(row_of(3), (Texts{"3", "10.00", "17.50", "10.2"}));
     EXPECT_EQ(state.g_table.filled_rows(), 2);
 }
@@ -167,9 +167,9 @@ TEST_F(Load, NamesTheColumnsOfTheHeaderLine)
 TEST_F(Load, StoresRowsByTheirNumber)
 {
     load("Lines : 6\n; Datasets Press\n"
-         "3 3.0\n1 1.0\n5 5.0\n5 50.0\n"  // out of order, row 5 twice: the later line wins
-         "0 7.0\n-3 7.0\n"                  // field 0 not above 0: skipped
-         "2.5 2.0\n"                        // rounds half to even: row 2
+         "3 3.0\n1 1.0\n5 5.0\n5 50.0\n" // out of order, row 5 twice: the later line wins
+         "0 7.0\n-3 7.0\n"               // field 0 not above 0: skipped
+         "2.5 2.0\n"                     // rounds half to even: row 2
          "6 6.0 more fields than names\n");
     EXPECT_EQ(row_of(1), (Texts{"1", "1.0", "1.02"}));
     EXPECT_EQ(row_of(2), (Texts{"2.5", "2.0", "2.04"}));
@@ -180,7 +180,8 @@ TEST_F(Load, StoresRowsByTheirNumber)
 
     const Error error = load_error("Lines : 6\n; Datasets Press\n0.4 1.0\n");
     EXPECT_EQ(error.kind(), ErrorKind::subscript_out_of_range);
-    EXPECT_STREQ(error.what(), "Subscript out of range at line 3: row 0 lies outside the table's rows 1 to 6");
+    EXPECT_STREQ(error.what(),
+                 "Subscript out of range at line 3: row 0 lies outside the table's rows 1 to 6");
 }
 
 TEST_F(Load, ShortensRunsOfBlanksAndKeepsTabs)
@@ -221,7 +222,7 @@ TEST_F(Load, ReadsEveryKindOfLineEnding)
 TEST_F(Load, TheWaterTypeAndLatitudeApplyFromTheNextLineOn)
 {
     controls.on_process_events = [](FakeControls& window) {
-        if (window.process_events_calls == 4) {  // before line 4, the second data line
+        if (window.process_events_calls == 4) { // before line 4, the second data line
             window.water = OptionButton::op_salt;
         }
         if (window.process_events_calls == 5) {
@@ -230,9 +231,9 @@ TEST_F(Load, TheWaterTypeAndLatitudeApplyFromTheNextLineOn)
         return true;
     };
     load("Lines : 3\n; Datasets Press\n1 1000\n2 1000\n3 1000\n");
-    EXPECT_EQ(row_of(1).back(), "1019.72");  // fresh
-    EXPECT_EQ(row_of(2).back(), "989.5");    // salt at 45
-    EXPECT_EQ(row_of(3).back(), "992.12");   // salt at 0
+    EXPECT_EQ(row_of(1).back(), "1019.72"); // fresh
+    EXPECT_EQ(row_of(2).back(), "989.5");   // salt at 45
+    EXPECT_EQ(row_of(3).back(), "992.12");  // salt at 0
 }
 
 TEST_F(Load, ClosingTheWindowStopsTheLoad)
@@ -240,7 +241,7 @@ TEST_F(Load, ClosingTheWindowStopsTheLoad)
     controls.on_process_events = [](FakeControls& window) { return window.process_events_calls < 4; };
     EXPECT_EQ(load(small_cast), LoadOutcome::stopped);
     EXPECT_EQ(controls.captions.at(Label::Label6), "-");
-    EXPECT_EQ(state.g_table.filled_rows(), 0);  // stopped before the first data line
+    EXPECT_EQ(state.g_table.filled_rows(), 0); // stopped before the first data line
 }
 
 // What stands after each failure: what was done before it stays, nothing after it happens.
@@ -293,11 +294,13 @@ TEST_F(Load, FailuresOnADataLine)
     EXPECT_EQ(row_of(1), (Texts{"1", "10", "5", "10.2"}));
 
     error = load_error(head + "4 20 6\n");
-    EXPECT_STREQ(error.what(), "Subscript out of range at line 4: row 4 lies outside the table's rows 1 to 3");
+    EXPECT_STREQ(error.what(),
+                 "Subscript out of range at line 4: row 4 lies outside the table's rows 1 to 3");
 
     // Too few fields: the first fields are stored, the depth is not.
     error = load_error(head + "2 20.5\n");
-    EXPECT_STREQ(error.what(), "Subscript out of range at line 4: the line has 2 fields, but the header names 3 columns");
+    EXPECT_STREQ(error.what(),
+                 "Subscript out of range at line 4: the line has 2 fields, but the header names 3 columns");
     EXPECT_EQ(row_of(2), (Texts{"2", "20.5", "<>", "<>"}));
     EXPECT_EQ(controls.captions.at(Label::Label6), "-");
 
@@ -310,7 +313,8 @@ TEST_F(Load, FailuresOnADataLine)
     EXPECT_EQ(row_of(2), (Texts{"2", "2O", "6", "<>"}));
 
     error = load_error(head + "2 1.77e308 6\n");
-    EXPECT_STREQ(error.what(), "Overflow at line 4: the depth of the pressure 1.77E+308 dbar lies beyond the number range");
+    EXPECT_STREQ(error.what(),
+                 "Overflow at line 4: the depth of the pressure 1.77E+308 dbar lies beyond the number range");
     controls.water = OptionButton::op_salt;
     error = load_error(head + "2 1e300 6\n");
     EXPECT_EQ(error.kind(), ErrorKind::overflow);
@@ -323,7 +327,8 @@ TEST_F(Load, FailuresOnADataLine)
     }
     controls.texts[TextBox::tx_lat] = "3000000000";
     error = load_error(head);
-    EXPECT_STREQ(error.what(), R"(Overflow at line 3: latitude "3000000000" lies outside the whole-number range)");
+    EXPECT_STREQ(error.what(),
+                 R"(Overflow at line 3: latitude "3000000000" lies outside the whole-number range)");
 }
 
 TEST_F(Load, AnImpossibleTableFailsAtOnceAndTheNextLoadWorks)
@@ -375,11 +380,12 @@ TEST_F(Load, ReadsRealCasts)
 {
     controls.texts[TextBox::tx_ss_file] = casts + "rev205_deneb.TOB";
     load_data_file(controls, state);
-    EXPECT_EQ(controls.list, (Texts{"Datasets", "Press", "Temp", "Cond", "SALIN", "SIGMA", "SOUND", "SerNo"}));
+    EXPECT_EQ(controls.list,
+              (Texts{"Datasets", "Press", "Temp", "Cond", "SALIN", "SIGMA", "SOUND", "SerNo"}));
     EXPECT_EQ(state.g_table.last_row(), 250);
     EXPECT_EQ(state.g_table.filled_rows(), 250);
     EXPECT_EQ(row_of(1), (Texts{"1", "0.23", "18.98", "16.45", "11.05", "6.81", "1491.75", "55.00", "0.23"}));
-    EXPECT_EQ(row_of(250).back(), "25.61");  // 25.11 dbar * 1.019716
+    EXPECT_EQ(row_of(250).back(), "25.61"); // 25.11 dbar * 1.019716
     EXPECT_EQ(controls.captions.at(Label::Label4), "Number of rows: 250");
 
     controls.water = OptionButton::op_salt;
@@ -394,7 +400,7 @@ TEST_F(Load, ReadsRealCasts)
     EXPECT_EQ(controls.list.size(), 11U);
     EXPECT_EQ(state.g_table.last_row(), 154);
     EXPECT_EQ(row_of(3)[1], "0.28");
-    EXPECT_EQ(row_of(3).back(), "0.29");  // from the first "Press", not the raw count 3099
+    EXPECT_EQ(row_of(3).back(), "0.29"); // from the first "Press", not the raw count 3099
 
     controls.texts[TextBox::tx_ss_file] = casts + "rev183_utf8_partial.TOB";
     controls.list.clear();
@@ -402,7 +408,8 @@ TEST_F(Load, ReadsRealCasts)
     EXPECT_EQ(state.g_table.last_row(), 980);
     EXPECT_EQ(state.g_table.filled_rows(), 805 - 84 + 1);
     EXPECT_EQ(row_of(83)[0], "<>");
-    EXPECT_EQ(row_of(84), (Texts{"84", "1.42", "1.17", "12:31:47.856", "13.87", "45.14", "38.14", "15/03/2019", "1.19"}));
+    EXPECT_EQ(row_of(84),
+              (Texts{"84", "1.42", "1.17", "12:31:47.856", "13.87", "45.14", "38.14", "15/03/2019", "1.19"}));
     EXPECT_EQ(row_of(805).back(), "7.3");
     EXPECT_EQ(row_of(806)[0], "<>");
 }
@@ -445,7 +452,8 @@ std::vector<std::string> split_at_blanks(const std::string& text)
 TEST(CleanLine, GivesWhatTheReplacementsGive)
 {
     std::mt19937 random(20261206);
-    const std::vector<std::string> pieces = {" ", "  ", "        ", "\r", "a", ";", "L", "1.5", "\t", "abcdefghijk"};
+    const std::vector<std::string> pieces = {" ", "  ", "        ", "\r", "a",
+                                             ";", "L",  "1.5",      "\t", "abcdefghijk"};
     std::string cleaned;
     const auto check = [&](const std::string& raw) {
         const LineFacts facts = clean_line(raw, cleaned);
@@ -476,5 +484,5 @@ TEST(CleanLine, GivesWhatTheReplacementsGive)
     }
 }
 
-}  // namespace
-}  // namespace quillonde
+} // namespace
+} // namespace quillonde

@@ -16,7 +16,8 @@ public:
     TempDir()
     {
         std::random_device seed;
-        path_ = std::filesystem::temp_directory_path() / ("quillonde-test-" + std::to_string(seed()) + std::to_string(seed()));
+        path_ = std::filesystem::temp_directory_path() /
+                ("quillonde-test-" + std::to_string(seed()) + std::to_string(seed()));
         std::filesystem::create_directories(path_);
     }
     TempDir(const TempDir&) = delete;
@@ -35,7 +36,8 @@ public:
     std::string write(std::string_view name, std::string_view contents) const
     {
         const std::string path = file(name);
-        std::ofstream(path, std::ios::binary).write(contents.data(), static_cast<std::streamsize>(contents.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(contents.data(), static_cast<std::streamsize>(contents.size()));
         return path;
     }
 
@@ -61,4 +63,4 @@ inline std::vector<std::string> folder_entries(const std::filesystem::path& fold
     return names;
 }
 
-}  // namespace quillonde::testing
+} // namespace quillonde::testing

@@ -51,8 +51,8 @@ LineFacts clean_exactly(std::string_view raw, std::string& cleaned)
 // staying bytes of each half together (the classic stream compaction with a table of shuffles).
 
 struct Compaction {
-    std::array<std::array<std::uint8_t, 16>, 256> shuffle{};  // for each 8-bit mask of staying bytes
-    std::array<std::uint8_t, 256> count{};                     // how many bytes stay
+    std::array<std::array<std::uint8_t, 16>, 256> shuffle{}; // for each 8-bit mask of staying bytes
+    std::array<std::uint8_t, 256> count{};                   // how many bytes stay
 };
 
 constexpr Compaction make_compaction()
@@ -66,7 +66,7 @@ constexpr Compaction make_compaction()
             }
         }
         for (std::uint8_t rest = to; rest < 16; ++rest) {
-            table.shuffle[mask][rest] = 0x80;  // a zero byte
+            table.shuffle[mask][rest] = 0x80; // a zero byte
         }
         table.count[mask] = to;
     }
@@ -79,14 +79,14 @@ __attribute__((target("ssse3"))) LineFacts clean_in_blocks(std::string_view raw,
 {
     constexpr std::size_t block = 16;
     const std::size_t size = raw.size();
-    cleaned.resize(size + block);  // room for a whole block past the end
+    cleaned.resize(size + block); // room for a whole block past the end
     char* const begin = cleaned.data();
     char* out = begin;
     const __m128i blank = _mm_set1_epi8(' ');
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i capital_l = _mm_set1_epi8('L');
     const __m128i semicolon = _mm_set1_epi8(';');
-    unsigned blank_before = 1;  // as if after a blank: leading blanks go
+    unsigned blank_before = 1; // as if after a blank: leading blanks go
     unsigned seen_cr = 0;
     unsigned seen_l = 0;
     unsigned seen_semicolon = 0;
@@ -109,22 +109,26 @@ __attribute__((target("ssse3"))) LineFacts clean_in_blocks(std::string_view raw,
         const unsigned stay = ~(blanks & ((blanks << 1U) | blank_before)) & valid;
         blank_before = blanks >> 15U;
         const unsigned kept_blanks = stay & blanks;
-        separators += std::size_t{compaction.count[kept_blanks & 0xFFU]} + compaction.count[kept_blanks >> 8U];
+        separators +=
+            std::size_t{compaction.count[kept_blanks & 0xFFU]} + compaction.count[kept_blanks >> 8U];
 
         const unsigned low = stay & 0xFFU;
         const unsigned high = stay >> 8U;
-        const __m128i low_shuffle = _mm_loadu_si128(reinterpret_cast<const __m128i*>(compaction.shuffle[low].data()));
-        const __m128i high_shuffle = _mm_loadu_si128(reinterpret_cast<const __m128i*>(compaction.shuffle[high].data()));
+        const __m128i low_shuffle =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(compaction.shuffle[low].data()));
+        const __m128i high_shuffle =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(compaction.shuffle[high].data()));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(bytes, low_shuffle));
         out += compaction.count[low];
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(_mm_srli_si128(bytes, 8), high_shuffle));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                         _mm_shuffle_epi8(_mm_srli_si128(bytes, 8), high_shuffle));
         out += compaction.count[high];
     }
     if (seen_cr != 0) {
         return clean_exactly(raw, cleaned);
     }
     if (out != begin && out[-1] == ' ') {
-        --out;  // the one blank left of a trailing run
+        --out; // the one blank left of a trailing run
         --separators;
     }
     cleaned.resize(static_cast<std::size_t>(out - begin));
@@ -139,7 +143,7 @@ bool has_ssse3()
 
 #endif
 
-}  // namespace
+} // namespace
 
 std::string_view first_fields(std::string_view line, std::size_t count) noexcept
 {
@@ -172,4 +176,4 @@ LineFacts clean_line(std::string_view raw, std::string& cleaned)
     return clean_exactly(raw, cleaned);
 }
 
-}  // namespace quillonde
+} // namespace quillonde

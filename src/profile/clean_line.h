@@ -8,9 +8,9 @@ namespace quillonde {
 
 /// What the clean-up learnt of a line on its way, so that the loader need not scan it again.
 struct LineFacts {
-    std::size_t fields = 1;     ///< how many fields the cleaned line has
-    bool capital_l = true;      ///< the line may hold an "L" (of "Lines :"); never false when it does
-    bool semicolon = true;      ///< the line may hold a ";"; never false when it does
+    std::size_t fields = 1; ///< how many fields the cleaned line has
+    bool capital_l = true;  ///< the line may hold an "L" (of "Lines :"); never false when it does
+    bool semicolon = true;  ///< the line may hold a ";"; never false when it does
 };
 
 /// The blank clean-up of a raw line: every CR removed, blanks at both ends removed, and each run
@@ -27,4 +27,4 @@ std::string_view field_of(std::string_view line, std::size_t k) noexcept;
 /// The first `count` fields as they stand joined in the line; the whole line when it has no more.
 std::string_view first_fields(std::string_view line, std::size_t count) noexcept;
 
-}  // namespace quillonde
+} // namespace quillonde

@@ -26,7 +26,7 @@ constexpr std::string_view header_marker = "; Datasets";
 constexpr std::string_view pressure_name = "Press";
 constexpr std::string_view row_count_caption = "Number of rows:";
 constexpr std::string_view header_row_count_caption = "Number of rows: ";
-constexpr std::size_t shortest_line = 5;  // shorter cleaned lines carry nothing
+constexpr std::size_t shortest_line = 5; // shorter cleaned lines carry nothing
 // About what one entry of List1 costs the window; bounds the width of a header.
 constexpr std::uint64_t list_entry_bytes = 256;
 
@@ -39,7 +39,10 @@ std::string_view trim_blanks(std::string_view text)
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-std::string line_place(std::uint64_t line_number) { return "line " + std::to_string(line_number); }
+std::string line_place(std::uint64_t line_number)
+{
+    return "line " + std::to_string(line_number);
+}
 
 /// The working values of one load; they start empty with every click.
 class Load {
@@ -59,9 +62,9 @@ private:
     Controls& controls_;
     ProfileState& state_;
     std::string path_;
-    std::optional<std::string> row_count_;  // empty until a "Lines :" line
+    std::optional<std::string> row_count_; // empty until a "Lines :" line
     bool header_seen_ = false;
-    std::int32_t press_col_ = 0;  // column 0 while no header has named "Press"
+    std::int32_t press_col_ = 0; // column 0 while no header has named "Press"
     std::string cleaned_;
     std::uint64_t line_number_ = 0;
 };
@@ -82,13 +85,14 @@ LoadOutcome Load::run(std::FILE* file)
         } catch (const Error& error) {
             throw error.at(line_place(line_number_));
         } catch (const std::bad_alloc&) {
-            throw Error(ErrorKind::out_of_memory, "no memory left to read the file", line_place(line_number_));
+            throw Error(ErrorKind::out_of_memory, "no memory left to read the file",
+                        line_place(line_number_));
         }
     }
     if (!header_seen_) {
-        throw Error(ErrorKind::bad_data_file,
-                    quoted(path_, std::string_view::npos) + " has no header line (\"" +
-                        std::string(header_marker) + " ...\"), so it holds no cast");
+        throw Error(ErrorKind::bad_data_file, quoted(path_, std::string_view::npos) +
+                                                  " has no header line (\"" + std::string(header_marker) +
+                                                  " ...\"), so it holds no cast");
     }
     return LoadOutcome::loaded;
 }
@@ -139,8 +143,8 @@ void Load::handle_header()
     const std::uint64_t memory = available_memory_bytes();
     if (names.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - 1) ||
         names.size() * list_entry_bytes > memory) {
-        throw Error(ErrorKind::out_of_memory,
-                    "the header names " + std::to_string(names.size()) + " columns, more than memory can hold");
+        throw Error(ErrorKind::out_of_memory, "the header names " + std::to_string(names.size()) +
+                                                  " columns, more than memory can hold");
     }
     // From here on the table belongs to this header, even when it cannot be sized: the old rows
     // must not stand under the new names.
@@ -160,7 +164,8 @@ void Load::handle_header()
 
     if (!row_count_) {
         throw Error(ErrorKind::subscript_out_of_range,
-                    "no \"" + std::string(row_count_marker) + "\" line came before the header line, so the table has no rows");
+                    "no \"" + std::string(row_count_marker) +
+                        "\" line came before the header line, so the table has no rows");
     }
     const std::int32_t rows = with_subject("the row count", [&] { return str_to_long(*row_count_); });
     state_.g_table.resize(state_.ccolumns + 1, rows, memory);
@@ -216,7 +221,7 @@ void Load::handle_data_line(std::size_t fields)
     }
 }
 
-}  // namespace
+} // namespace
 
 LoadOutcome load_data_file(Controls& controls, ProfileState& state)
 {
@@ -242,4 +247,4 @@ LoadOutcome load_data_file(Controls& controls, ProfileState& state)
     }
 }
 
-}  // namespace quillonde
+} // namespace quillonde

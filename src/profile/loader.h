@@ -14,9 +14,9 @@ inline constexpr std::string_view status_idle = "-";
 
 /// How a load ended, when it raised no error.
 enum class LoadOutcome {
-    nothing_chosen,  ///< no path: the dialog was cancelled and tx_ss_file is empty
-    loaded,          ///< the whole file has been read
-    stopped,         ///< the window closed in the middle; the file is closed, the table half filled
+    nothing_chosen, ///< no path: the dialog was cancelled and tx_ss_file is empty
+    loaded,         ///< the whole file has been read
+    stopped,        ///< the window closed in the middle; the file is closed, the table half filled
 };
 
 /// Click on "Browes ...": asks for a Sea & Sun cast (*.TOB) with the file dialog, or takes the path
@@ -26,4 +26,4 @@ enum class LoadOutcome {
 /// stops the load where it happens, with the line number in its message; what was stored stays.
 LoadOutcome load_data_file(Controls& controls, ProfileState& state);
 
-}  // namespace quillonde
+} // namespace quillonde

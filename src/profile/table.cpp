@@ -20,11 +20,12 @@ constexpr std::size_t text_block_size = std::size_t{1} << 20;
 Error outside(std::int32_t column, std::int32_t row, std::int32_t last_column, std::int32_t last_row)
 {
     if (last_column < 0) {
-        return {ErrorKind::subscript_out_of_range, "the profile table is empty: no data file has been loaded"};
+        return {ErrorKind::subscript_out_of_range,
+                "the profile table is empty: no data file has been loaded"};
     }
     if (row < 1 || row > last_row) {
-        return {ErrorKind::subscript_out_of_range, "row " + long_to_str(row) + " lies outside the table's rows 1 to " +
-                                                       long_to_str(last_row)};
+        return {ErrorKind::subscript_out_of_range,
+                "row " + long_to_str(row) + " lies outside the table's rows 1 to " + long_to_str(last_row)};
     }
     return {ErrorKind::subscript_out_of_range, "column " + long_to_str(column) +
                                                    " lies outside the table's columns 0 to " +
@@ -41,7 +42,7 @@ std::string_view fields_from(std::string_view joined, std::int32_t index)
     return joined.substr(begin);
 }
 
-}  // namespace
+} // namespace
 
 std::uint64_t ProfileTable::bytes_needed(std::int32_t last_column, std::int32_t last_row) noexcept
 {
@@ -84,8 +85,7 @@ void ProfileTable::resize(std::int32_t last_column, std::int32_t last_row, std::
         rows_.resize(static_cast<std::size_t>(last_row));
     } catch (const std::bad_alloc&) {
         std::vector<Row>().swap(rows_);
-        throw Error(ErrorKind::out_of_memory,
-                    "no memory for a table of " + long_to_str(last_row) + " rows");
+        throw Error(ErrorKind::out_of_memory, "no memory for a table of " + long_to_str(last_row) + " rows");
     }
     last_column_ = last_column;
 }
@@ -114,7 +114,10 @@ void ProfileTable::check(std::int32_t column, std::int32_t row) const
     }
 }
 
-ProfileTable::Row& ProfileTable::row_at(std::int32_t row) { return rows_[static_cast<std::size_t>(row - 1)]; }
+ProfileTable::Row& ProfileTable::row_at(std::int32_t row)
+{
+    return rows_[static_cast<std::size_t>(row - 1)];
+}
 
 const ProfileTable::Row& ProfileTable::row_at(std::int32_t row) const
 {
@@ -157,8 +160,8 @@ void ProfileTable::store_texts(std::int32_t row, std::string_view joined, std::i
         throw outside(last_column_, row, last_column_, static_cast<std::int32_t>(rows_.size()));
     }
     if (joined.size() > std::numeric_limits<std::uint32_t>::max()) {
-        throw Error(ErrorKind::out_of_memory, "a data line of " + std::to_string(joined.size()) +
-                                                  " bytes is too long to store");
+        throw Error(ErrorKind::out_of_memory,
+                    "a data line of " + std::to_string(joined.size()) + " bytes is too long to store");
     }
     Row& stored = row_at(row);
     if (stored.fields == 0 && count > 0) {
@@ -187,4 +190,4 @@ void ProfileTable::store_depth(std::int32_t row, double depth_m)
     row_at(row).depth_m = depth_m;
 }
 
-}  // namespace quillonde
+} // namespace quillonde

@@ -55,12 +55,12 @@ public:
     static std::uint64_t bytes_needed(std::int32_t last_column, std::int32_t last_row) noexcept;
 
 private:
-    static constexpr double empty_depth = std::numeric_limits<double>::quiet_NaN();  // depths are finite
+    static constexpr double empty_depth = std::numeric_limits<double>::quiet_NaN(); // depths are finite
 
     struct Row {
-        char* text = nullptr;  // the stored fields, joined by single blanks; in text_blocks_
+        char* text = nullptr; // the stored fields, joined by single blanks; in text_blocks_
         std::uint32_t size = 0;
-        std::int32_t fields = 0;  // how many text columns hold a text
+        std::int32_t fields = 0; // how many text columns hold a text
         double depth_m = empty_depth;
     };
 
@@ -77,7 +77,7 @@ private:
     std::int32_t filled_rows_ = 0;
 };
 
-}  // namespace quillonde
+} // namespace quillonde
 
 namespace quillonde {
 
@@ -88,4 +88,4 @@ struct ProfileState {
     std::int32_t ccolumns = 0;
 };
 
-}  // namespace quillonde
+} // namespace quillonde

@@ -15,9 +15,12 @@ namespace {
 
 constexpr std::size_t read_block_size = std::size_t{1} << 20;
 
-std::string path_text(std::string_view path) { return quoted(path, std::string_view::npos); }
+std::string path_text(std::string_view path)
+{
+    return quoted(path, std::string_view::npos);
+}
 
-}  // namespace
+} // namespace
 
 Error file_error(int errno_value, std::string_view action, std::string_view path)
 {
@@ -43,8 +46,8 @@ FilePointer open_for_reading(const std::string& path)
     if (status.type() == fs::file_type::not_found) {
         const fs::path folder = file.parent_path();
         if (!folder.empty() && !fs::is_directory(folder, ec)) {
-            throw Error(ErrorKind::path_not_found, path_text(path) + ": the folder " +
-                                                       path_text(folder.string()) + " does not exist");
+            throw Error(ErrorKind::path_not_found,
+                        path_text(path) + ": the folder " + path_text(folder.string()) + " does not exist");
         }
         throw Error(ErrorKind::file_not_found, path_text(path));
     }
@@ -121,4 +124,4 @@ std::string_view LineReader::read_line()
     }
 }
 
-}  // namespace quillonde
+} // namespace quillonde

@@ -49,4 +49,4 @@ private:
     bool end_of_file_ = false;
 };
 
-}  // namespace quillonde
+} // namespace quillonde

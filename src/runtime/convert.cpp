@@ -91,12 +91,13 @@ NumberStatus parse_number(std::string_view text, double& value) noexcept
     }
     const std::size_t mantissa_begin = i;
     std::size_t digits = 0;
-    std::size_t point_at = n;  // where the point stands, if there is one
-    std::uint64_t whole = 0;   // the digits as a whole number, while there are few enough
+    std::size_t point_at = n; // where the point stands, if there is one
+    std::uint64_t whole = 0;  // the digits as a whole number, while there are few enough
     for (; i < n; ++i) {
         if (is_digit(text[i])) {
             ++digits;
-            whole = whole * 10 + static_cast<std::uint64_t>(text[i] - '0');  // wraps for long texts; unused then
+            whole =
+                whole * 10 + static_cast<std::uint64_t>(text[i] - '0'); // wraps for long texts; unused then
         } else if (text[i] == '.' && point_at == n) {
             point_at = i;
         } else {
@@ -178,15 +179,15 @@ double round_half_even(double x) noexcept
     // conversion truncates without a library call.
     constexpr double all_whole = 4503599627370496.0;
     if (!(std::fabs(x) < all_whole)) {
-        return x;  // whole already, or not finite
+        return x; // whole already, or not finite
     }
     const auto truncated = static_cast<std::int64_t>(x);
     const std::int64_t below = truncated - static_cast<std::int64_t>(static_cast<double>(truncated) > x);
-    const double fraction = x - static_cast<double>(below);  // exact: both share their leading bits
+    const double fraction = x - static_cast<double>(below); // exact: both share their leading bits
     // Up above a half, and at exactly a half when that makes the whole number even; no branches,
     // since the fraction of measured values is as likely below a half as above it.
-    const std::int64_t up = static_cast<std::int64_t>(fraction > 0.5) |
-                            (static_cast<std::int64_t>(fraction == 0.5) & below);
+    const std::int64_t up =
+        static_cast<std::int64_t>(fraction > 0.5) | (static_cast<std::int64_t>(fraction == 0.5) & below);
     return static_cast<double>(below + (up & 1));
 }
 

@@ -21,4 +21,4 @@ std::uint64_t available_memory_bytes()
     return std::numeric_limits<std::uint64_t>::max();
 }
 
-}  // namespace quillonde
+} // namespace quillonde

@@ -8,4 +8,4 @@ namespace quillonde {
 /// value of the type when the system does not say.
 std::uint64_t available_memory_bytes();
 
-}  // namespace quillonde
+} // namespace quillonde

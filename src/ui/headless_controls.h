@@ -45,4 +45,4 @@ private:
     std::vector<std::string> list_;
 };
 
-}  // namespace quillonde
+} // namespace quillonde

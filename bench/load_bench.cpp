@@ -1,0 +1,96 @@
+// Times the headless load and the export of a cast against `wc -l` on the same file, and reports
+// the peak resident memory.
+//   load_bench CAST [RUNS]
+#include "profile/export.h"
+#include "profile/loader.h"
+#include "ui/headless_controls.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+long peak_resident_kib()
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "VmHWM:") {
+            long kib = 0;
+            status >> kib;
+            return kib;
+        }
+        status.ignore(1 << 10, '\n');
+    }
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: load_bench CAST [RUNS]\n");
+        return 2;
+    }
+    const std::string cast = argv[1];
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
+    const std::string output = (std::filesystem::temp_directory_path() / "load_bench.sva").string();
+    const std::string wc = "wc -l '" + cast + "' > /dev/null";
+
+    std::vector<double> wc_s, load_s, export_s;
+    std::int32_t lines = 0;
+    for (int run = 0; run < runs; ++run) {
+        auto start = Clock::now();
+        if (std::system(wc.c_str()) != 0) {
+            std::fprintf(stderr, "load_bench: wc -l failed\n");
+            return 1;
+        }
+        wc_s.push_back(seconds_since(start));
+
+        quillonde::HeadlessControls controls;
+        quillonde::ProfileState state;
+        controls.set_text(quillonde::TextBox::tx_ss_file, cast);
+        controls.set_text(quillonde::TextBox::tx_out, output);
+        start = Clock::now();
+        quillonde::load_data_file(controls, state);
+        load_s.push_back(seconds_since(start));
+
+        start = Clock::now();
+        lines = quillonde::export_profile(controls, state).profile_lines;
+        export_s.push_back(seconds_since(start));
+        std::printf("run %d: wc -l %.3f s, load %.3f s, export %.3f s\n", run + 1, wc_s.back(), load_s.back(),
+                    export_s.back());
+    }
+    std::filesystem::remove(output);
+
+    const double file_mib = static_cast<double>(std::filesystem::file_size(cast)) / (1 << 20);
+    const double peak_mib = static_cast<double>(peak_resident_kib()) / 1024.0;
+    std::printf("file %.1f MiB, %d profile lines written\n", file_mib, lines);
+    std::printf("median of %d: wc -l %.3f s, load %.3f s, export %.3f s\n", runs, median(wc_s),
+                median(load_s), median(export_s));
+    std::printf("load / wc -l = %.2f, export / load = %.3f\n", median(load_s) / median(wc_s),
+                median(export_s) / median(load_s));
+    std::printf("peak resident memory %.1f MiB = %.2f x the file\n", peak_mib, peak_mib / file_mib);
+    return 0;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "profile/table.h"
+#include "ui/controls.h"
+
+#include <cstdint>
+#include <string_view>
+
+namespace quillonde {
+
+/// The header of every ELAC sound velocity file: ".profile  1" and an empty line.
+inline constexpr std::string_view sva_header = ".profile  1\r\n\r\n";
+
+/// How an export ended, when it raised no error.
+struct ExportOutcome {
+    bool written = false;           ///< false when no path was chosen
+    std::int32_t profile_lines = 0; ///< data lines in the file
+};
+
+/// Click on "Browse ..." of the export: asks for an ELAC sound velocity file (*.sva) with the file
+/// dialog, or takes the path in tx_out, and writes the loaded profile there, thinned by depth:
+/// a row is written when it lies more than 0.5 m below the row written last. Fails before any
+/// dialog when no cast is loaded or the cast lacks one of the columns SOUND, Temp, SALIN and
+/// Cond; fails naming the table row when a value is not a number or the file cannot be written.
+/// The file is written whole or not at all: on a failure the path keeps what it held.
+ExportOutcome export_profile(Controls& controls, const ProfileState& state);
+
+} // namespace quillonde

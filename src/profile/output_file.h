@@ -1,0 +1,41 @@
+#pragma once
+
+#include "profile/text_file.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace quillonde {
+
+/// A file written whole or not at all. The bytes go to a temporary file beside the target, which
+/// replaces the target only on commit(); until then the target keeps what it held, and a writer
+/// that is destroyed without commit() removes its temporary file.
+///
+/// A target that is a symbolic link is followed: the file it points to is replaced and the link
+/// stays. A target that is a device or a pipe (/dev/stdout, /dev/null) cannot be replaced and is
+/// written directly. A folder or a read-only file is refused before anything is written.
+class OutputFile {
+public:
+    explicit OutputFile(const std::string& path);
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();
+
+    /// Appends bytes; fails with the file system's reason (a full disk, say).
+    void write(std::string_view bytes);
+
+    /// Finishes the file and puts it in place of the target.
+    void commit();
+
+private:
+    void discard() noexcept;
+
+    std::string path_;                // as the user gave it, for messages
+    std::filesystem::path target_;    // the file to replace, links followed
+    std::filesystem::path temporary_; // empty when writing to the target directly
+    FilePointer file_;
+    bool committed_ = false;
+};
+
+} // namespace quillonde
