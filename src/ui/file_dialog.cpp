@@ -1,0 +1,67 @@
+#include "ui/file_dialog.h"
+
+#include <QFileDialog>
+
+namespace quillonde {
+
+namespace {
+
+/// "*.TOB" as "*.[tT][oO][bB]": the file system is case-sensitive, the casts' names are not.
+QString any_case(const QString& pattern)
+{
+    QString glob;
+    for (const QChar c : pattern) {
+        if (c.isLetter()) {
+            glob += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+        } else {
+            glob += c;
+        }
+    }
+    return glob;
+}
+
+} // namespace
+
+FileDialog::FileDialog(QWidget* owner, QString filter) : QObject(owner), owner_(owner)
+{
+    setObjectName(QStringLiteral("CD"));
+    request_.filter = std::move(filter);
+}
+
+QStringList FileDialog::name_filters(const QString& filter)
+{
+    const QStringList items = filter.split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < items.size(); i += 2) {
+        filters << items[i] + QStringLiteral(" (") + any_case(items[i + 1]) + QLatin1Char(')');
+    }
+    return filters;
+}
+
+void FileDialog::show(int action)
+{
+    action_ = action;
+    request_.save = action == 2;
+    file_name_ = runner_ ? runner_(request_) : run_qt_dialog(request_);
+}
+
+QString FileDialog::run_qt_dialog(const Request& request) const
+{
+    QFileDialog dialog(owner_);
+    // Qt's own dialog: it shows the descriptions as they are and matches patterns in any case.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    const QStringList filters = name_filters(request.filter);
+    dialog.setNameFilters(filters);
+    if (request.filter_index >= 1 && request.filter_index <= filters.size()) {
+        dialog.selectNameFilter(filters[request.filter_index - 1]);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().front();
+}
+
+} // namespace quillonde

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QWidget;
+
+namespace quillonde {
+
+/// The window's file dialog CD: a filter list of description and pattern pairs, the selected
+/// filter, an open or a save mode, and the name chosen at the last showing (empty when cancelled).
+/// Patterns match regardless of case, so cast.tob shows under "*.TOB".
+class FileDialog : public QObject {
+    Q_OBJECT
+public:
+    /// What a showing asks for.
+    struct Request {
+        QString filter;       ///< the filter list, "description|pattern|..."
+        int filter_index = 1; ///< the selected filter, counted from 1
+        bool save = false;    ///< save mode, else open mode
+    };
+    /// Shows the dialog for a request and returns the chosen path, or an empty text.
+    using Runner = std::function<QString(const Request&)>;
+
+    FileDialog(QWidget* owner, QString filter);
+
+    void set_filter_index(int index) { request_.filter_index = index; }
+    int filter_index() const { return request_.filter_index; }
+    /// 1 after an open showing, 2 after a save showing, 0 before any.
+    int action() const { return action_; }
+    const QString& file_name() const { return file_name_; }
+
+    /// Shows the dialog modally in open (1) or save (2) mode.
+    void show(int action);
+
+    /// Replaces the real dialog, for tests that preset the user's answer.
+    void set_runner(Runner runner) { runner_ = std::move(runner); }
+
+    /// Qt's name filters for a filter list: each description, its pattern made case-insensitive.
+    static QStringList name_filters(const QString& filter);
+
+private:
+    QString run_qt_dialog(const Request& request) const;
+
+    QWidget* owner_;
+    Request request_;
+    int action_ = 0;
+    QString file_name_;
+    Runner runner_;
+};
+
+} // namespace quillonde

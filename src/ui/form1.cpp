@@ -1,0 +1,380 @@
+#include "ui/form1.h"
+
+#include "depth/calculate.h"
+#include "profile/export.h"
+#include "profile/loader.h"
+#include "runtime/error.h"
+#include "ui/file_dialog.h"
+#include "ui/icon.h"
+#include "ui/key_filter.h"
+#include "ui/text_codec.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <exception>
+#include <optional>
+
+namespace quillonde {
+
+namespace {
+
+// The window's own texts.
+constexpr auto window_caption = "Quillonde";
+constexpr auto filter_list = "All *.*|*.*|Sea and Sun *.TOB|*.TOB|ELAC Sound File *.sva|*.sva|";
+constexpr auto calculate_caption = "Calculate depth [m]";
+constexpr auto load_caption = "Browes ...";
+constexpr auto export_caption = "Browse ...";
+constexpr auto fresh_caption = "Fresh water";
+constexpr auto salt_caption = "Salt water";
+constexpr auto latitude_at_start = "45";
+constexpr auto pressure_at_start = "100";
+constexpr auto latitude_caption = "Latitude [deg]";
+constexpr auto pressure_caption = "Pressure [dbar]";
+constexpr auto depth_at_start = "Depth [m]: ";
+constexpr auto load_heading = "Load Sea && Sun data file (*.TOB) ";
+constexpr auto export_heading = "Export as ELAC .sva file";
+constexpr auto credit_line = "Sea water depth after UNESCO 1983 (Fofonoff and Millard)";
+constexpr auto nothing_yet = "-";
+
+// The layout is given in twips, 15 to a pixel at 96 dots per inch.
+constexpr int twips_per_pixel = 15;
+constexpr int client_width = 5775;
+constexpr int client_height = 5925;
+constexpr double font_points = 8.25;
+
+// Event rounds during a load: one costs more than a line of a cast, so the window gets one after
+// about this much work, and the clock is read only every so many lines.
+constexpr qint64 event_round_ns = 10'000'000;
+constexpr unsigned lines_between_clock_reads = 64;
+
+QRect twips(int left, int top, int width, int height)
+{
+    return {left / twips_per_pixel, top / twips_per_pixel, width / twips_per_pixel, height / twips_per_pixel};
+}
+
+/// A label caption as it shows: "&&" is one "&".
+QString shown(const char* caption)
+{
+    return QString::fromUtf8(caption).replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
+
+template <typename Widget> Widget* make(QWidget* parent, const char* name, QRect geometry)
+{
+    auto* widget = new Widget(parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QLabel* make_label(QWidget* parent, const char* name, const char* caption, QRect geometry)
+{
+    auto* label = make<QLabel>(parent, name, geometry);
+    label->setText(shown(caption));
+    return label;
+}
+
+QPushButton* make_button(QWidget* parent, const char* name, const char* caption, QRect geometry)
+{
+    auto* button = make<QPushButton>(parent, name, geometry);
+    button->setText(QString::fromUtf8(caption));
+    button->setAutoDefault(false); // Enter and Escape press no button
+    button->setDefault(false);
+    return button;
+}
+
+QWidget* make_line(QWidget* parent, const char* name, int x1, int x2, int y)
+{
+    auto* line = make<QFrame>(parent, name, twips(std::min(x1, x2), y, std::abs(x2 - x1), twips_per_pixel));
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setLineWidth(1);
+    return line;
+}
+
+void fit_caption(QLabel* label)
+{
+    constexpr int narrowest_stretch = 80;
+    const int needed = label->fontMetrics().horizontalAdvance(label->text());
+    const int room = label->width();
+    if (needed <= room) {
+        return;
+    }
+    QFont narrowed = label->font();
+    narrowed.setStretch(std::max(narrowest_stretch, room * 100 / needed));
+    label->setFont(narrowed);
+}
+
+std::string bytes(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    return {utf8.constData(), static_cast<std::size_t>(utf8.size())};
+}
+
+} // namespace
+
+Form1::Form1(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromUtf8(window_caption));
+    setWindowIcon(quillonde_icon());
+    setFixedSize(client_width / twips_per_pixel, client_height / twips_per_pixel);
+    QFont window_font = font();
+    window_font.setPointSizeF(font_points);
+    setFont(window_font);
+    QFont bold = window_font;
+    bold.setBold(true);
+    QFont underlined = window_font;
+    underlined.setUnderline(true);
+
+    // In the order the window has always created them; positions inside Frame1 count from the
+    // frame, which stands 60 twips above the window's top.
+    Frame1 = make<QFrame>(this, "Frame1", twips(0, -60, 5775, 5655));
+    Frame1->setFrameShape(QFrame::Box); // a border and nothing else, no caption
+    Frame1->setFrameShadow(QFrame::Sunken);
+    Command3 = make_button(Frame1, "Command3", export_caption, twips(120, 5160, 1095, 255));
+    tx_out = make<QLineEdit>(Frame1, "tx_out", twips(1440, 5160, 4215, 285));
+    List1 = make<QListWidget>(Frame1, "List1", twips(2760, 2160, 2895, 2400));
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    tx_ss_file = make<QLineEdit>(Frame1, "tx_ss_file", twips(1440, 1800, 4215, 285));
+    Command2 = make_button(Frame1, "Command2", load_caption, twips(120, 1800, 1095, 255));
+    tx_lat = make<QLineEdit>(Frame1, "tx_lat", twips(120, 840, 1215, 285));
+    tx_lat->setText(QString::fromUtf8(latitude_at_start));
+    tx_press = make<QLineEdit>(Frame1, "tx_press", twips(1560, 840, 1215, 285));
+    tx_press->setText(QString::fromUtf8(pressure_at_start));
+    Command1 = make_button(Frame1, "Command1", calculate_caption, twips(3480, 360, 1815, 375));
+    op_salt = make<QRadioButton>(Frame1, "op_salt", twips(1680, 240, 1215, 255));
+    op_salt->setText(QString::fromUtf8(salt_caption));
+    op_fresh = make<QRadioButton>(Frame1, "op_fresh", twips(120, 240, 1455, 255));
+    op_fresh->setText(QString::fromUtf8(fresh_caption));
+    op_fresh->setChecked(true);
+    CD = new FileDialog(this, QString::fromUtf8(filter_list));
+    Label6 = make_label(Frame1, "Label6", nothing_yet, twips(120, 3120, 2535, 255));
+    Label6->setFont(bold);
+    Label5 = make_label(Frame1, "Label5", export_heading, twips(120, 4800, 3135, 255));
+    Label5->setFont(underlined);
+    Line2 = make_line(Frame1, "Line2", 5640, 120, 4680);
+    Label4 = make_label(Frame1, "Label4", nothing_yet, twips(120, 2160, 2775, 255));
+    Label3 = make_label(Frame1, "Label3", load_heading, twips(120, 1440, 2535, 255));
+    Label3->setFont(underlined);
+    Line1 = make_line(Frame1, "Line1", 120, 5640, 1320);
+    Label1 = make_label(Frame1, "Label1", latitude_caption, twips(120, 600, 1215, 255));
+    Label2 = make_label(Frame1, "Label2", pressure_caption, twips(1560, 600, 1215, 255));
+    lb_depth = make_label(Frame1, "lb_depth", depth_at_start, twips(3000, 840, 2655, 255));
+    lb_depth->setFont(bold);
+    Label7 = make_label(this, "Label7", credit_line, twips(120, 5640, 5535, 255));
+
+    // The toolkit's sans-serif is wider than the face this layout was drawn for: a caption that
+    // would be cut off at the edge of its label is narrowed just enough to show whole.
+    for (QLabel* caption : findChildren<QLabel*>()) {
+        fit_caption(caption);
+    }
+
+    // Where a label reaches under a box, the box covers it.
+    for (QWidget* box :
+         {static_cast<QWidget*>(List1), static_cast<QWidget*>(tx_lat), static_cast<QWidget*>(tx_press)}) {
+        box->raise();
+    }
+
+    key_filter_ = new NumberKeyFilter(this);
+    for (QLineEdit* number_box : {tx_lat, tx_press}) {
+        number_box->installEventFilter(key_filter_);
+        number_box->setAttribute(Qt::WA_InputMethodEnabled, false); // every character comes as a key
+    }
+
+    QWidget* order[] = {op_fresh, op_salt,    Command1, tx_press, tx_lat,
+                        Command2, tx_ss_file, List1,    tx_out,   Command3};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        setTabOrder(order[i], order[i + 1]);
+    }
+    op_fresh->setFocus(Qt::OtherFocusReason);
+
+    connect(Command1, &QPushButton::clicked, this, &Form1::calculate_clicked);
+    connect(Command2, &QPushButton::clicked, this, &Form1::load_clicked);
+    connect(Command3, &QPushButton::clicked, this, &Form1::export_clicked);
+
+    show_error_ = [this](const QString& message) {
+        QMessageBox box(QMessageBox::Critical, QString::fromUtf8(window_caption), message, QMessageBox::Ok,
+                        this);
+        box.exec();
+    };
+}
+
+Form1::~Form1() = default;
+
+void Form1::set_error_presenter(std::function<void(const QString&)> presenter)
+{
+    show_error_ = std::move(presenter);
+}
+
+namespace {
+
+/// Runs a handler and returns the message of the error it raised, if any.
+std::optional<QString> attempt(const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (const Error& error) {
+        return from_message(error.what());
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("Out of memory");
+    } catch (const std::exception& error) {
+        return from_message(error.what());
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void Form1::run_handler(const std::function<void()>& handler)
+{
+    if (const std::optional<QString> failure = attempt(handler)) {
+        show_error_(*failure);
+    }
+}
+
+void Form1::calculate_clicked()
+{
+    run_handler([this] { calculate_depth(*this); });
+}
+
+void Form1::load_clicked()
+{
+    // A second load or an export in the middle of a load would mix two files in one table.
+    loading_ = true;
+    Command2->setEnabled(false);
+    Command3->setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    longest_gap_ms_ = 0.0;
+    event_rounds_ = 0;
+    calls_since_check_ = 0;
+    since_events_.start();
+
+    const std::optional<QString> failure = attempt([this] { load_data_file(*this, state_); });
+
+    QApplication::restoreOverrideCursor();
+    Command2->setEnabled(true);
+    Command3->setEnabled(true);
+    loading_ = false;
+    if (failure && !closing_) {
+        show_error_(*failure);
+    }
+}
+
+void Form1::export_clicked()
+{
+    run_handler([this] { export_profile(*this, state_); });
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    // A load in progress sees this at its next event round and stops; the window closes now.
+    closing_ = loading_;
+    QWidget::closeEvent(event);
+}
+
+bool Form1::process_events()
+{
+    if (++calls_since_check_ >= lines_between_clock_reads) {
+        calls_since_check_ = 0;
+        const qint64 work_ns = since_events_.nsecsElapsed();
+        if (work_ns >= event_round_ns) {
+            longest_gap_ms_ = std::max(longest_gap_ms_, static_cast<double>(work_ns) / 1e6);
+            ++event_rounds_;
+            QCoreApplication::processEvents();
+            since_events_.restart();
+        }
+    }
+    return !closing_;
+}
+
+QLineEdit* Form1::box(TextBox which) const
+{
+    switch (which) {
+    case TextBox::tx_lat: return tx_lat;
+    case TextBox::tx_press: return tx_press;
+    case TextBox::tx_ss_file: return tx_ss_file;
+    case TextBox::tx_out: return tx_out;
+    }
+    return tx_out;
+}
+
+QLabel* Form1::label(Label which) const
+{
+    switch (which) {
+    case Label::lb_depth: return lb_depth;
+    case Label::Label4: return Label4;
+    case Label::Label6: return Label6;
+    }
+    return Label6;
+}
+
+std::string Form1::text(TextBox which) const
+{
+    return bytes(box(which)->text());
+}
+
+void Form1::set_text(TextBox which, std::string_view text)
+{
+    box(which)->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+bool Form1::selected(OptionButton option) const
+{
+    return option == OptionButton::op_fresh ? op_fresh->isChecked() : op_salt->isChecked();
+}
+
+void Form1::set_caption(Label which, std::string_view caption)
+{
+    // Captions may quote the data file, whose bytes are Windows-1252.
+    label(which)->setText(from_windows_1252(caption));
+}
+
+void Form1::list_clear()
+{
+    List1->clear();
+}
+
+void Form1::list_add(std::string_view entry)
+{
+    // Shown decoded, kept as the file's bytes for the export's search by name.
+    auto* item = new QListWidgetItem(from_windows_1252(entry));
+    item->setData(Qt::UserRole, QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
+    List1->addItem(item);
+}
+
+int Form1::list_count() const
+{
+    return List1->count();
+}
+
+std::string Form1::list_entry(int index) const
+{
+    const QByteArray entry = List1->item(index)->data(Qt::UserRole).toByteArray();
+    return {entry.constData(), static_cast<std::size_t>(entry.size())};
+}
+
+void Form1::dialog_set_filter(DialogFilter filter)
+{
+    CD->set_filter_index(static_cast<int>(filter));
+}
+
+void Form1::dialog_show(DialogMode mode)
+{
+    CD->show(static_cast<int>(mode));
+}
+
+std::string Form1::dialog_file_name() const
+{
+    return bytes(CD->file_name());
+}
+
+} // namespace quillonde

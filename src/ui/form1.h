@@ -1,0 +1,103 @@
+#pragma once
+
+#include "profile/table.h"
+#include "ui/controls.h"
+
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+
+namespace quillonde {
+
+class FileDialog;
+class NumberKeyFilter;
+
+/// The one window. It lays out the controls, routes the three buttons to the calculator, the
+/// load and the export, and is the control interface those handlers work through. A failed
+/// handler shows its message in a message box; the window goes on.
+class Form1 : public QWidget, public Controls {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    FileDialog& file_dialog() { return *CD; }
+
+    /// How the last load shared its time with the window: the longest stretch without an event
+    /// round, in milliseconds, and how many rounds there were.
+    double longest_event_gap_ms() const { return longest_gap_ms_; }
+    int event_rounds() const { return event_rounds_; }
+
+    /// Shows an error; a modal message box unless a test has put something else in its place.
+    void set_error_presenter(std::function<void(const QString&)> presenter);
+
+    // Controls
+    std::string text(TextBox box) const override;
+    void set_text(TextBox box, std::string_view text) override;
+    bool selected(OptionButton option) const override;
+    void set_caption(Label label, std::string_view caption) override;
+    void list_clear() override;
+    void list_add(std::string_view entry) override;
+    int list_count() const override;
+    std::string list_entry(int index) const override;
+    void dialog_set_filter(DialogFilter filter) override;
+    void dialog_show(DialogMode mode) override;
+    std::string dialog_file_name() const override;
+    bool process_events() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void calculate_clicked();
+    void load_clicked();
+    void export_clicked();
+    /// Runs a handler; an error it raises reaches the user, never the event loop.
+    void run_handler(const std::function<void()>& handler);
+    QLineEdit* box(TextBox box) const;
+    QLabel* label(Label label) const;
+
+    ProfileState state_;
+
+    QFrame* Frame1;
+    QPushButton* Command3;
+    QLineEdit* tx_out;
+    QListWidget* List1;
+    QLineEdit* tx_ss_file;
+    QPushButton* Command2;
+    QLineEdit* tx_lat;
+    QLineEdit* tx_press;
+    QPushButton* Command1;
+    QRadioButton* op_salt;
+    QRadioButton* op_fresh;
+    FileDialog* CD;
+    QLabel* Label6;
+    QLabel* Label5;
+    QWidget* Line2;
+    QLabel* Label4;
+    QLabel* Label3;
+    QWidget* Line1;
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* lb_depth;
+    QLabel* Label7;
+    NumberKeyFilter* key_filter_;
+
+    std::function<void(const QString&)> show_error_;
+    bool loading_ = false;
+    bool closing_ = false;
+    QElapsedTimer since_events_;
+    unsigned calls_since_check_ = 0;
+    double longest_gap_ms_ = 0.0;
+    int event_rounds_ = 0;
+};
+
+} // namespace quillonde
