@@ -6,6 +6,9 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QListView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -296,6 +299,45 @@ TEST_F(Window, ACancelledDialogUsesWhatThePathBoxHolds)
     control<QLineEdit>("tx_out")->setText(out);
     click("Command3");
     EXPECT_EQ(read_file(out.toStdString()).substr(0, 11), ".profile  1");
+}
+
+TEST(FileDialog, ShowsTheFilterTextsAndMatchesAnyCase)
+{
+    TempDir dir;
+    for (const char* name : {"cast.TOB", "cast.tob", "Cast.Tob", "notes.txt", "profile.sva"}) {
+        dir.write(name, "");
+    }
+    QWidget owner;
+    FileDialog dialog(&owner, QStringLiteral("All *.*|*.*|Sea and Sun *.TOB|*.TOB|ELAC Sound File *.sva|*.sva|"));
+    dialog.set_filter_index(2);
+    QStringList filter_texts;
+    QString selected_filter;
+    QStringList listed;
+    QTimer::singleShot(0, [&] {
+        auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(shown, nullptr);
+        shown->setDirectory(QString::fromStdString(dir.path().string()));
+        auto* types = shown->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(types, nullptr);
+        for (int i = 0; i < types->count(); ++i) {
+            filter_texts << types->itemText(i);
+        }
+        selected_filter = types->currentText();
+        auto* files = shown->findChild<QListView*>(QStringLiteral("listView"));
+        ASSERT_NE(files, nullptr);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return files->model()->rowCount(files->rootIndex()) >= 3; }, 5000));
+        for (int row = 0; row < files->model()->rowCount(files->rootIndex()); ++row) {
+            listed << files->model()->index(row, 0, files->rootIndex()).data().toString();
+        }
+        shown->reject();
+    });
+    dialog.show(1);
+    EXPECT_EQ(filter_texts, (QStringList{"All *.*", "Sea and Sun *.TOB", "ELAC Sound File *.sva"}));
+    EXPECT_EQ(selected_filter, "Sea and Sun *.TOB");
+    listed.sort();
+    EXPECT_EQ(listed, (QStringList{"Cast.Tob", "cast.TOB", "cast.tob"}));
+    EXPECT_EQ(dialog.file_name(), "");  // cancelled
+    EXPECT_EQ(dialog.action(), 1);
 }
 
 TEST_F(Window, ShowsFileBytesAsWindows1252)
