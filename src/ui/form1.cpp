@@ -52,9 +52,11 @@ constexpr int client_height = 5925;
 constexpr double font_points = 8.25;
 
 // Event rounds during a load: one costs more than a line of a cast, so the window gets one after
-// about this much work, and the clock is read only every so many lines.
+// about this much work. Reading the clock costs about as much as a short line too, so it is read
+// about every clock_read_ns of work, however long the lines are.
 constexpr qint64 event_round_ns = 10'000'000;
-constexpr unsigned lines_between_clock_reads = 64;
+constexpr qint64 clock_read_ns = 500'000;
+constexpr unsigned most_calls_between_clock_reads = 1024;
 
 QRect twips(int left, int top, int width, int height)
 {
@@ -256,6 +258,8 @@ void Form1::load_clicked()
     longest_gap_ms_ = 0.0;
     event_rounds_ = 0;
     calls_since_check_ = 0;
+    calls_between_clock_reads_ = 1;
+    work_ns_at_clock_read_ = 0;
     since_events_.start();
 
     const std::optional<QString> failure = attempt([this] { load_data_file(*this, state_); });
@@ -283,14 +287,19 @@ void Form1::closeEvent(QCloseEvent* event)
 
 bool Form1::process_events()
 {
-    if (++calls_since_check_ >= lines_between_clock_reads) {
-        calls_since_check_ = 0;
+    if (++calls_since_check_ >= calls_between_clock_reads_) {
         const qint64 work_ns = since_events_.nsecsElapsed();
+        const qint64 per_call_ns = std::max<qint64>(1, (work_ns - work_ns_at_clock_read_) / calls_since_check_);
+        calls_between_clock_reads_ = static_cast<unsigned>(
+            std::clamp<qint64>(clock_read_ns / per_call_ns, 1, most_calls_between_clock_reads));
+        calls_since_check_ = 0;
+        work_ns_at_clock_read_ = work_ns;
         if (work_ns >= event_round_ns) {
             longest_gap_ms_ = std::max(longest_gap_ms_, static_cast<double>(work_ns) / 1e6);
             ++event_rounds_;
             QCoreApplication::processEvents();
             since_events_.restart();
+            work_ns_at_clock_read_ = 0;
         }
     }
     return !closing_;

@@ -96,6 +96,8 @@ private:
     bool closing_ = false;
     QElapsedTimer since_events_;
     unsigned calls_since_check_ = 0;
+    unsigned calls_between_clock_reads_ = 1;
+    qint64 work_ns_at_clock_read_ = 0;
     double longest_gap_ms_ = 0.0;
     int event_rounds_ = 0;
 };

@@ -376,7 +376,8 @@ TEST_F(Window, ButtonsRestDuringALoadAndComeBackAfterIt)
     EXPECT_TRUE(control("Command2")->isEnabled());
     EXPECT_TRUE(control("Command3")->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_LE(window.longest_event_gap_ms(), 50.0);
+    EXPECT_GE(window.event_rounds(), 2);
+    EXPECT_LT(window.longest_event_gap_ms(), 1000.0);  // rounds come with the work, not at its end
 
     // After a failed load too.
     answer = QString::fromStdString(dir.write("broken.TOB", "; Datasets Press\n"));
