@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -277,6 +278,38 @@ TEST_F(Window, LoadsAndExportsThroughTheDialog)
     const std::string file = read_file(dir.file("deneb.sva"));
     const std::string first_lines = ".profile  1\r\n\r\n0.5\t1491.88\t19.03\t11.02\t16.43\t\r\n";
     EXPECT_EQ(file.substr(0, first_lines.size()), first_lines);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(Window, WritesTheFilesOfTheBatchTool)
+{
+    struct Water {
+        bool salt;
+        const char* latitude;
+    };
+    for (const char* cast : {"rev205_deneb.TOB", "rev183_duplicate_press.TOB"}) {
+        for (const Water water : {Water{false, "45"}, Water{true, "54"}, Water{true, "-12.5"}}) {
+            control<QRadioButton>(water.salt ? "op_salt" : "op_fresh")->setChecked(true);
+            control<QLineEdit>("tx_lat")->setText(QString::fromLatin1(water.latitude));
+            answer = casts + QString::fromLatin1(cast);
+            click("Command2");
+            answer = QString::fromStdString(dir.file("window.sva"));
+            click("Command3");
+
+            QStringList arguments{QStringLiteral("convert")};
+            arguments << (water.salt ? QStringList{"--salt", "--latitude", QString::fromLatin1(water.latitude)}
+                                     : QStringList{"--fresh"});
+            arguments << QStringLiteral("-o") << QString::fromStdString(dir.file("batch.sva"))
+                      << casts + QString::fromLatin1(cast);
+            QProcess batch;
+            batch.start(QStringLiteral(QUILLONDE_CLI), arguments);
+            ASSERT_TRUE(batch.waitForFinished(10000));
+            EXPECT_EQ(batch.exitCode(), 0) << batch.readAllStandardError().toStdString();
+            const std::string window_file = read_file(dir.file("window.sva"));
+            EXPECT_GT(window_file.size(), 100U);
+            EXPECT_EQ(read_file(dir.file("batch.sva")), window_file) << cast << ", latitude " << water.latitude;
+        }
+    }
     EXPECT_TRUE(errors.empty());
 }
 

@@ -1,0 +1,155 @@
+#include "cli/commands.h"
+
+#include "depth/calculate.h"
+#include "profile/export.h"
+#include "profile/loader.h"
+#include "profile/table.h"
+#include "runtime/error.h"
+#include "ui/headless_controls.h"
+
+#include <exception>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string_view>
+
+namespace quillonde::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view sva_extension = ".sva";
+constexpr std::string_view no_file_name_message = "no file name given";
+constexpr std::string_view interrupted_message = "interrupted; neither this nor what follows was converted";
+
+void report(Console console, std::string_view argument, std::string_view message)
+{
+    console.err << program_name << ": " << argument << ": " << message << '\n';
+}
+
+HeadlessControls controls_for(const Water& water, const std::atomic<bool>& stop)
+{
+    HeadlessControls controls(&stop);
+    controls.set_water(water.option);
+    if (water.option == OptionButton::op_salt) {
+        controls.set_text(TextBox::tx_lat, water.latitude);
+    }
+    return controls;
+}
+
+/// The path a comparison can rely on: links followed, "." and ".." resolved, as far as it exists.
+fs::path comparable(const std::string& path)
+{
+    std::error_code ec;
+    fs::path resolved = fs::weakly_canonical(fs::path(path), ec);
+    return ec ? fs::absolute(fs::path(path), ec).lexically_normal() : resolved;
+}
+
+/// Keeps the casts of one command from being overwritten by it: no output may be one of its inputs
+/// or a file it has already written.
+class OutputGuard {
+public:
+    explicit OutputGuard(const std::vector<std::string>& inputs)
+    {
+        for (const std::string& input : inputs) {
+            inputs_.insert(comparable(input));
+        }
+    }
+
+    /// Why `output` must not be written for `input`, or an empty text.
+    std::string refusal(const std::string& input, const std::string& output) const
+    {
+        const std::string shown = quoted(output, std::string_view::npos);
+        std::error_code ec;
+        const fs::path target = comparable(output);
+        // equivalent() also sees a hard link to the input.
+        if (fs::equivalent(fs::path(input), fs::path(output), ec) || inputs_.contains(target)) {
+            return "the output " + shown + " is one of the inputs; it is left as it is";
+        }
+        if (const auto earlier = written_.find(target); earlier != written_.end()) {
+            return "the output " + shown + " has already been written from " +
+                   quoted(earlier->second, std::string_view::npos) + "; it is left as it is";
+        }
+        return {};
+    }
+
+    void written(const std::string& input, const std::string& output)
+    {
+        written_.emplace(comparable(output), input);
+    }
+
+private:
+    std::set<fs::path> inputs_;
+    std::map<fs::path, std::string> written_; // output -> the input it came from
+};
+
+} // namespace
+
+RunResult print_depths(const Water& water, const std::vector<std::string>& pressures, Console console)
+{
+    HeadlessControls controls = controls_for(water, console.stop);
+    bool failed = false;
+    for (const std::string& pressure : pressures) {
+        if (console.stop.load()) {
+            report(console, pressure, interrupted_message);
+            return RunResult::interrupted;
+        }
+        controls.set_text(TextBox::tx_press, pressure);
+        try {
+            calculate_depth(controls);
+            console.out << controls.caption(Label::lb_depth).substr(depth_caption_prefix.size()) << '\n';
+        } catch (const std::exception& error) {
+            report(console, pressure, error.what());
+            failed = true;
+        }
+    }
+    return failed ? RunResult::some_failed : RunResult::all_done;
+}
+
+RunResult convert_casts(const Water& water, const std::vector<std::string>& inputs, const std::string& output,
+                        Console console)
+{
+    HeadlessControls controls = controls_for(water, console.stop);
+    // One table for every cast: each load replaces it, so memory does not grow with the batch.
+    ProfileState state;
+    OutputGuard guard(inputs);
+    bool failed = false;
+    for (const std::string& input : inputs) {
+        if (console.stop.load()) {
+            report(console, input, interrupted_message);
+            return RunResult::interrupted;
+        }
+        try {
+            if (input.empty()) {
+                report(console, input, no_file_name_message);
+                failed = true;
+                continue;
+            }
+            const std::string target =
+                output.empty() ? fs::path(input).replace_extension(sva_extension).string() : output;
+            if (const std::string refusal = guard.refusal(input, target); !refusal.empty()) {
+                report(console, input, refusal);
+                failed = true;
+                continue;
+            }
+            controls.set_text(TextBox::tx_ss_file, input);
+            if (load_data_file(controls, state) == LoadOutcome::stopped) {
+                report(console, input, interrupted_message);
+                return RunResult::interrupted;
+            }
+            controls.set_text(TextBox::tx_out, target);
+            const ExportOutcome exported = export_profile(controls, state);
+            guard.written(input, target);
+            console.out << input << " -> " << target << ": " << state.g_table.filled_rows() << " rows, "
+                        << exported.profile_lines << " profile lines"
+                        << std::endl; // a pipeline sees progress
+        } catch (const std::exception& error) {
+            report(console, input, error.what());
+            failed = true;
+        }
+    }
+    return failed ? RunResult::some_failed : RunResult::all_done;
+}
+
+} // namespace quillonde::cli

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "ui/controls.h"
+
+#include <atomic>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillonde::cli {
+
+/// The name every message of the tool begins with.
+inline constexpr std::string_view program_name = "quillonde-cli";
+
+/// The window's water settings as the command line gives them; the latitude stays a text, converted
+/// when and as the window converts tx_lat.
+struct Water {
+    OptionButton option = OptionButton::op_fresh;
+    std::string latitude;
+};
+
+/// How a run over the arguments ended.
+enum class RunResult {
+    all_done,    ///< every argument converted
+    some_failed, ///< at least one argument failed; the others were converted
+    interrupted, ///< `stop` became true; the rest was left alone
+};
+
+/// Streams and stop flag of a run; errors go to `err` as "quillonde-cli: ARGUMENT: MESSAGE".
+struct Console {
+    std::ostream& out;
+    std::ostream& err;
+    const std::atomic<bool>& stop;
+};
+
+/// Prints on `out` the depth of each pressure text as the window's lb_depth shows it after its
+/// prefix, one line each; a pressure that fails prints its error on `err` only.
+RunResult print_depths(const Water& water, const std::vector<std::string>& pressures, Console console);
+
+/// Loads each cast as the window's load does and exports it as the window's export does, to `output`
+/// when it is given (a single input) or else to the input with its last extension replaced by
+/// ".sva"; prints "INPUT -> OUTPUT: N rows, M profile lines" for each file written.
+RunResult convert_casts(const Water& water, const std::vector<std::string>& inputs, const std::string& output,
+                        Console console);
+
+} // namespace quillonde::cli

@@ -1,0 +1,252 @@
+// quillonde-cli: the window's depth calculation, load and export without a window, for batches
+// and scripts.
+#include "cli/commands.h"
+#include "runtime/convert.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using quillonde::OptionButton;
+using quillonde::cli::Console;
+using quillonde::cli::program_name;
+using quillonde::cli::RunResult;
+using quillonde::cli::Water;
+
+constexpr std::string_view version_text = "quillonde-cli " QUILLONDE_VERSION;
+
+constexpr std::string_view usage_text = R"(Usage:
+  quillonde-cli depth --fresh PRESSURE...
+  quillonde-cli depth --salt --latitude LAT PRESSURE...
+  quillonde-cli convert (--fresh | --salt --latitude LAT) [-o OUTPUT] INPUT...
+  quillonde-cli --help | --version
+)";
+
+constexpr std::string_view more_help_text = "Options and examples: quillonde-cli --help\n";
+
+constexpr std::string_view description_text =
+    R"(Water pressure to depth, and Sea & Sun casts (*.TOB) to ELAC sound velocity profiles (*.sva),
+converted exactly as the Quillonde window converts them: the files are the window's files, byte
+for byte.
+
+)";
+
+constexpr std::string_view details_text = R"(
+Commands:
+  depth      Prints the depth [m] of each PRESSURE [dbar], one line each, as the window shows it
+             after "Depth [m]:".
+               quillonde-cli depth --salt --latitude 30 10000      prints 9712.65
+  convert    Loads each cast INPUT (*.TOB) as the window's load does and writes it as the
+             window's export does, thinned by depth. Prints "INPUT -> OUTPUT: N rows, M profile
+             lines" on standard output for each file written.
+               quillonde-cli convert --salt --latitude 54 casts/*.TOB
+
+Options:
+  --fresh              Fresh water: the pressure times a fixed factor.
+                         quillonde-cli depth --fresh 100 12.5       prints 101.97 and 12.75
+  --salt               Sea water: the UNESCO 1983 formula, gravity by latitude. Needs --latitude.
+  --latitude LAT       The latitude in degrees, for --salt only. It is rounded to a whole degree,
+                       a half to the even one (45.5 acts as 46); south gives what north gives.
+                         quillonde-cli depth --salt --latitude -54 500   prints 494.94
+  -o, --output OUTPUT  convert only, with a single INPUT: the file to write. Without it, each
+                       output is its INPUT with the last extension replaced by ".sva"
+                       (cast.TOB gives cast.sva, cast gives cast.sva).
+                         quillonde-cli convert --fresh -o lake.sva 0824.TOB
+  -h, --help           Prints this help.
+  --version            Prints the version.
+  --                   Ends the options: what follows is a PRESSURE or an INPUT, even when it
+                       begins with "-".
+                         quillonde-cli convert --fresh -- -odd-name.TOB
+
+Numbers are read as the window reads its boxes: "." is the decimal separator, an exponent may
+follow ("1e3"). A negative number is a value, not an option (depth --fresh -5 prints -5.1); write
+-0.5 rather than -.5, or give it after "--".
+
+Errors:
+  A PRESSURE or INPUT that fails prints "quillonde-cli: PRESSURE: MESSAGE" or
+  "quillonde-cli: INPUT: MESSAGE" on standard error and nothing on standard output; the next one
+  follows. The message is the window's, with the line number for a load error. An INPUT that
+  fails writes no file and leaves an existing OUTPUT as it was. An OUTPUT that is one of the
+  INPUTs, or that the same command has already written, is refused for that INPUT.
+
+Ctrl+C:
+  Stops the load in progress, or the batch before the next INPUT. A file is written whole or not
+  at all: no OUTPUT is ever left half written.
+
+Exit status:
+  0    every PRESSURE or INPUT was converted
+  1    at least one failed
+  2    usage error: an unknown option, --salt without --latitude, --fresh with --salt or
+       --latitude, -o with several INPUTs, ...
+  130  interrupted by Ctrl+C; 128 + the signal number for SIGTERM (143) and SIGHUP (129)
+)";
+
+constexpr int exit_some_failed = 1;
+constexpr int exit_usage = 2;
+constexpr int exit_signal_base = 128;
+
+std::atomic<bool> stop_requested{false};
+volatile std::sig_atomic_t stop_signal = 0;
+static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set in a signal handler");
+
+void request_stop(int signal)
+{
+    stop_signal = signal;
+    stop_requested.store(true);
+}
+
+/// Ctrl+C and kill ask the batch to stop between two lines of a cast instead of ending the process
+/// in the middle of a file. A signal the caller ignores (nohup, a background job) stays ignored.
+void install_stop_handlers()
+{
+    struct sigaction action = {};
+    action.sa_handler = request_stop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART; // a read or write under way goes on; the load stops at the next line
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction previous = {};
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN) {
+            sigaction(signal, &action, nullptr);
+        }
+    }
+}
+
+int usage_error(std::string_view hint)
+{
+    std::cerr << program_name << ": " << hint << '\n' << usage_text << more_help_text;
+    return exit_usage;
+}
+
+struct Arguments {
+    bool fresh = false;
+    bool salt = false;
+    std::string latitude;
+    std::string output;
+    std::vector<std::string> items; // the pressures or the inputs
+};
+
+void add_water_options(CLI::App& command, Arguments& arguments)
+{
+    CLI::Option* fresh = command.add_flag("--fresh", arguments.fresh);
+    CLI::Option* salt = command.add_flag("--salt", arguments.salt);
+    CLI::Option* latitude = command.add_option("--latitude", arguments.latitude);
+    fresh->excludes(salt);
+    latitude->excludes(fresh);
+    salt->needs(latitude);
+}
+
+/// The position of the first "--", or `argc`. What follows it is taken here rather than by the parser,
+/// which in a command hands the arguments after a "--" back to the main level once one PRESSURE or
+/// INPUT has been given.
+int end_of_options(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--") {
+            return i;
+        }
+    }
+    return argc;
+}
+
+/// The parser takes "-.5" for an option; the user who typed it meant a number.
+std::string_view leading_point_number(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        double ignored = 0.0;
+        if (argument.starts_with("-.") &&
+            quillonde::parse_number(argument, ignored) != quillonde::NumberStatus::not_a_number) {
+            return argument;
+        }
+    }
+    return {};
+}
+
+int run(int argc, char** argv)
+{
+    CLI::App app{std::string(description_text), std::string(program_name)};
+    app.set_version_flag("--version", std::string(version_text));
+    Arguments arguments;
+    CLI::App* depth = app.add_subcommand("depth");
+    add_water_options(*depth, arguments);
+    depth->add_option("PRESSURE", arguments.items);
+    CLI::App* convert = app.add_subcommand("convert");
+    add_water_options(*convert, arguments);
+    CLI::Option* output = convert->add_option("-o,--output", arguments.output);
+    convert->add_option("INPUT", arguments.items);
+
+    const int options_end = end_of_options(argc, argv);
+    if (const std::string_view number = leading_point_number(options_end, argv); !number.empty()) {
+        return usage_error(std::string(number) + " is read as an option: write -0" +
+                           std::string(number.substr(1)) + ", or give it after \"--\"");
+    }
+    try {
+        app.parse(options_end, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << description_text << usage_text << details_text;
+        return 0;
+    } catch (const CLI::CallForVersion&) {
+        std::cout << version_text << '\n';
+        return 0;
+    } catch (const CLI::ParseError& error) {
+        if (options_end > 1 && argv[1][0] != '-' && argv[1] != depth->get_name() &&
+            argv[1] != convert->get_name()) {
+            return usage_error("unknown command \"" + std::string(argv[1]) +
+                               "\": the commands are depth and convert");
+        }
+        return usage_error(error.what());
+    }
+    arguments.items.insert(arguments.items.end(), argv + std::min(options_end + 1, argc), argv + argc);
+    if (!depth->parsed() && !convert->parsed()) {
+        return usage_error("a command is required: depth or convert");
+    }
+    if (!arguments.fresh && !arguments.salt) {
+        return usage_error("the water is required: --fresh, or --salt --latitude LAT");
+    }
+    if (arguments.items.empty()) {
+        return usage_error(depth->parsed() ? "PRESSURE is required" : "INPUT is required");
+    }
+    if (output->count() > 0 && arguments.output.empty()) {
+        return usage_error("-o needs a file name");
+    }
+    if (output->count() > 0 && arguments.items.size() > 1) {
+        return usage_error("-o takes a single INPUT; without it each output is named after its INPUT");
+    }
+
+    install_stop_handlers();
+    const Water water{arguments.salt ? OptionButton::op_salt : OptionButton::op_fresh, arguments.latitude};
+    const Console console{std::cout, std::cerr, stop_requested};
+    const RunResult result =
+        depth->parsed() ? quillonde::cli::print_depths(water, arguments.items, console)
+                        : quillonde::cli::convert_casts(water, arguments.items, arguments.output, console);
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << program_name << ": cannot write to standard output\n";
+        return exit_some_failed;
+    }
+    if (stop_requested.load()) {
+        return exit_signal_base + static_cast<int>(stop_signal);
+    }
+    return result == RunResult::all_done ? 0 : exit_some_failed;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << program_name << ": " << error.what() << '\n';
+        return exit_some_failed;
+    }
+}

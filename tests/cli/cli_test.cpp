@@ -1,0 +1,517 @@
+// Runs the built quillonde-cli as a user would and checks what it prints, writes and returns.
+#include "profile/export.h"
+#include "profile/loader.h"
+
+#include "cast_generator.h"
+#include "fake_controls.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace quillonde {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FakeControls;
+using testing::folder_entries;
+using testing::read_file;
+using testing::TempDir;
+
+const std::string casts = std::string(QUILLONDE_TEST_DATA) + "/casts/";
+
+const std::string usage = "Usage:\n"
+                          "  quillonde-cli depth --fresh PRESSURE...\n"
+                          "  quillonde-cli depth --salt --latitude LAT PRESSURE...\n"
+                          "  quillonde-cli convert (--fresh | --salt --latitude LAT) [-o OUTPUT] INPUT...\n"
+                          "  quillonde-cli --help | --version\n"
+                          "Options and examples: quillonde-cli --help\n";
+
+const std::string interrupted = ": interrupted; neither this nor what follows was converted\n";
+
+/// What a finished run left: its exit status (or the signal that ended it) and its two outputs.
+struct Outcome {
+    int status = -1;
+    int signal = 0;
+    std::string out;
+    std::string err;
+};
+
+/// quillonde-cli running in `folder`; standard output and error go to files of its own.
+class Cli {
+public:
+    Cli(const std::vector<std::string>& arguments, const fs::path& folder)
+    {
+        std::vector<std::string> texts = {QUILLONDE_CLI};
+        texts.insert(texts.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& text : texts) {
+            argv.push_back(text.data());
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logs_.file("out").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, logs_.file("err").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+        // A test run in the background inherits an ignored SIGINT, which the tool would keep ignoring.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t stop_signals;
+        sigemptyset(&stop_signals);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+            sigaddset(&stop_signals, signal);
+        }
+        posix_spawnattr_setsigdefault(&attributes, &stop_signals);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        const int failed = posix_spawn(&pid_, QUILLONDE_CLI, &actions, &attributes, argv.data(), environ);
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&actions);
+        EXPECT_EQ(failed, 0) << "cannot start " << QUILLONDE_CLI;
+    }
+    Cli(const Cli&) = delete;
+    Cli& operator=(const Cli&) = delete;
+    ~Cli()
+    {
+        if (!waited_ && pid_ > 0) { // a test that failed half way: no tool must outlive it
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    void send(int signal) const { kill(pid_, signal); }
+
+    Outcome wait()
+    {
+        Outcome outcome;
+        int status = 0;
+        if (pid_ <= 0 || waitpid(pid_, &status, 0) != pid_) {
+            ADD_FAILURE() << "quillonde-cli did not run";
+            return outcome;
+        }
+        waited_ = true;
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        outcome.out = read_file(logs_.file("out"));
+        outcome.err = read_file(logs_.file("err"));
+        return outcome;
+    }
+
+private:
+    TempDir logs_;
+    pid_t pid_ = -1;
+    bool waited_ = false;
+};
+
+std::vector<std::string> arguments_with(const std::string& command, const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> all = {command};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return all;
+}
+
+Outcome run(const std::vector<std::string>& arguments, const fs::path& folder = fs::current_path())
+{
+    return Cli(arguments, folder).wait();
+}
+
+/// The file the window's export handler writes for `cast` after loading it with these settings.
+std::string handler_export(const std::string& cast, OptionButton water, const std::string& latitude)
+{
+    const TempDir dir;
+    FakeControls controls;
+    ProfileState state;
+    controls.water = water;
+    controls.texts[TextBox::tx_lat] = latitude;
+    controls.texts[TextBox::tx_ss_file] = cast;
+    EXPECT_EQ(load_data_file(controls, state), LoadOutcome::loaded);
+    controls.texts[TextBox::tx_out] = dir.file("handler.sva");
+    export_profile(controls, state);
+    return read_file(dir.file("handler.sva"));
+}
+
+std::string lines(const std::vector<std::string>& texts)
+{
+    std::string joined;
+    for (const std::string& text : texts) {
+        joined += text + "\n";
+    }
+    return joined;
+}
+
+TEST(Depth, PrintsThePublishedCheckTable)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string printed;
+    };
+    const std::vector<Case> cases = {
+        {{"--salt", "--latitude", "0", "500", "5000", "10000"}, lines({"496.65", "4915.04", "9725.47"})},
+        {{"--salt", "--latitude", "30", "500", "5000", "10000"}, lines({"496", "4908.56", "9712.65"})},
+        {{"--salt", "--latitude", "45", "500", "5000", "10000"}, lines({"495.34", "4902.08", "9699.84"})},
+        {{"--salt", "--latitude", "90", "500", "5000", "10000"}, lines({"494.03", "4889.13", "9674.23"})},
+        {{"--fresh", "100", "10", "12.5", "0"}, lines({"101.97", "10.2", "12.75", "0"})},
+    };
+    for (const Case& c : cases) {
+        const Outcome outcome = run(arguments_with("depth", c.arguments));
+        EXPECT_EQ(outcome.out, c.printed) << c.arguments[2];
+        EXPECT_EQ(outcome.err, "");
+        EXPECT_EQ(outcome.status, 0);
+    }
+}
+
+TEST(Depth, ReadsTheTextsAsTheWindowReadsItsBoxes)
+{
+    // A negative number is a value; blanks around a number and an exponent are the window's grammar.
+    const Outcome fresh = run({"depth", "--fresh", "-5", " 7 ", "1e2", "--", "-.5", "--salt"});
+    EXPECT_EQ(fresh.out, lines({"-5.1", "7.14", "101.97", "-0.51"}));
+    EXPECT_EQ(fresh.err, "quillonde-cli: --salt: Type mismatch: pressure \"--salt\" is not a number\n");
+    // 45.5 rounds to the even 46; south is north.
+    EXPECT_EQ(run({"depth", "--salt", "--latitude", "45.5", "500"}).out, "495.3\n");
+    EXPECT_EQ(run({"depth", "--salt", "--latitude", "46", "500"}).out, "495.3\n");
+    EXPECT_EQ(run({"depth", "--salt", "--latitude=-30", "10000"}).out, "9712.65\n");
+    EXPECT_EQ(run({"depth", "--latitude", "-30", "10000", "--salt"}).out, "9712.65\n");
+}
+
+TEST(Depth, ABadTextPrintsItsErrorAndTheRestFollows)
+{
+    const Outcome fresh = run({"depth", "--fresh", "100", "abc", "", "1e400", "10"});
+    EXPECT_EQ(fresh.out, "101.97\n10.2\n");
+    EXPECT_EQ(fresh.err, "quillonde-cli: abc: Type mismatch: pressure \"abc\" is not a number\n"
+                         "quillonde-cli: : Type mismatch: pressure \"\" is not a number\n"
+                         "quillonde-cli: 1e400: Overflow: pressure \"1e400\" lies beyond the number range\n");
+    EXPECT_EQ(fresh.status, 1);
+
+    // As in the window, the pressure is read before the latitude.
+    const Outcome salt = run({"depth", "--salt", "--latitude", "north", "10", "x"});
+    EXPECT_EQ(salt.out, "");
+    EXPECT_EQ(salt.err, "quillonde-cli: 10: Type mismatch: latitude \"north\" is not a number\n"
+                        "quillonde-cli: x: Type mismatch: pressure \"x\" is not a number\n");
+    EXPECT_EQ(salt.status, 1);
+}
+
+TEST(Usage, AWrongCommandLineExitsWith2AndAHint)
+{
+    const TempDir dir;
+    const std::string cast = casts + "rev205_deneb.TOB";
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string hint;
+    };
+    const std::vector<Case> cases = {
+        {{}, "a command is required: depth or convert"},
+        {{"--frobnicate"}, "The following argument was not expected: --frobnicate"},
+        {{"frobnicate", "--fresh", "10"},
+         "unknown command \"frobnicate\": the commands are depth and convert"},
+        {{"depth", "10"}, "the water is required: --fresh, or --salt --latitude LAT"},
+        {{"depth", "--latitude", "54", "10"}, "the water is required: --fresh, or --salt --latitude LAT"},
+        {{"depth", "--salt", "10"}, "--salt requires --latitude"},
+        {{"depth", "--salt", "--latitude"}, "--latitude: 1 required TEXT missing"},
+        {{"depth", "--fresh", "--salt", "--latitude", "54", "10"}, "--fresh excludes --salt"},
+        {{"depth", "--fresh", "--latitude", "54", "10"}, "--fresh excludes --latitude"},
+        {{"depth", "--fresh"}, "PRESSURE is required"},
+        {{"depth", "--fresh", "-.5"}, "-.5 is read as an option: write -0.5, or give it after \"--\""},
+        {{"depth", "--fresh", "-o", "x.sva", "10"}, "The following argument was not expected: -o"},
+        {{"convert", "--salt", "--latitude", "54"}, "INPUT is required"},
+        {{"convert", "--fresh", "-o", "x.sva", cast, cast},
+         "-o takes a single INPUT; without it each output is named after its INPUT"},
+        {{"convert", "--fresh", "-o", "", cast}, "-o needs a file name"},
+    };
+    for (const Case& c : cases) {
+        const Outcome outcome = run(c.arguments, dir.path());
+        EXPECT_EQ(outcome.err, "quillonde-cli: " + c.hint + "\n" + usage);
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_EQ(outcome.status, 2) << c.hint;
+    }
+    EXPECT_TRUE(folder_entries(dir.path()).empty());
+}
+
+TEST(Usage, HelpDocumentsEveryOptionAndVersionNamesTheRelease)
+{
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    EXPECT_NE(help.out.find(usage.substr(0, usage.find("Options and"))), std::string::npos);
+    for (const char* option :
+         {"  --fresh ", "  --salt ", "  --latitude LAT ", "  -o, --output OUTPUT ", "  -h, --help ",
+          "  --version ", "  -- ", "quillonde-cli convert --salt --latitude 54 casts/*.TOB", "Exit status"}) {
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
+    EXPECT_EQ(run({"-h"}).out, help.out);
+    EXPECT_EQ(run({"convert", "--help"}).out, help.out);
+    EXPECT_EQ(run({"depth", "--salt", "-h"}).out, help.out);
+
+    const Outcome version = run({"--version"});
+    EXPECT_EQ(version.out, "quillonde-cli " QUILLONDE_VERSION "\n");
+    EXPECT_EQ(version.status, 0);
+}
+
+class Convert : public ::testing::Test {
+protected:
+    /// Copies a cast of tests/data into the working folder as `name`.
+    void copy_cast(const std::string& cast, const std::string& name) const
+    {
+        fs::create_directories(fs::path(dir.file(name)).parent_path());
+        fs::copy_file(casts + cast, dir.file(name));
+    }
+
+    Outcome convert(const std::vector<std::string>& arguments) const
+    {
+        return run(arguments_with("convert", arguments), dir.path());
+    }
+
+    TempDir dir;
+};
+
+const std::string tiny_cast = "Lines : 3\n"
+                              "; Datasets Press Temp Cond SALIN SOUND\n"
+                              "1 1.0 10.0 30.0 35.0 1490.0\n"
+                              "2 2.0 10.0 30.0 35.0 1490.0\n"
+                              "3 3.0 10.0 30.0 35.0 1490.0\n";
+
+TEST_F(Convert, WritesTheFilesOfTheExportHandler)
+{
+    copy_cast("rev205_deneb.TOB", "deneb.TOB");
+    copy_cast("rev183_duplicate_press.TOB", "stockholm.TOB");
+    bench::CastShape shape;
+    shape.rows = 3000;
+    bench::write_cast(dir.file("synthetic.TOB"), shape); // CR LF endings, blank-padded columns
+
+    const Outcome salt =
+        convert({"--salt", "--latitude", "54", "deneb.TOB", "stockholm.TOB", "synthetic.TOB"});
+    EXPECT_EQ(salt.out, "deneb.TOB -> deneb.sva: 250 rows, 43 profile lines\n"
+                        "stockholm.TOB -> stockholm.sva: 154 rows, 62 profile lines\n"
+                        "synthetic.TOB -> synthetic.sva: 3000 rows, 704 profile lines\n");
+    EXPECT_EQ(salt.err, "");
+    EXPECT_EQ(salt.status, 0);
+    for (const std::string name : {"deneb", "stockholm", "synthetic"}) {
+        EXPECT_EQ(read_file(dir.file(name + ".sva")),
+                  handler_export(dir.file(name + ".TOB"), OptionButton::op_salt, "54"))
+            << name;
+    }
+
+    const Outcome fresh = convert({"--fresh", "-o", "fresh.sva", "deneb.TOB"});
+    EXPECT_EQ(fresh.out, "deneb.TOB -> fresh.sva: 250 rows, 44 profile lines\n");
+    EXPECT_EQ(read_file(dir.file("fresh.sva")),
+              handler_export(dir.file("deneb.TOB"), OptionButton::op_fresh, ""));
+
+    dir.write("tiny.TOB", tiny_cast);
+    convert({"--salt", "--latitude", "54", "tiny.TOB"});
+    EXPECT_EQ(read_file(dir.file("tiny.sva")), ".profile  1\r\n\r\n"
+                                               "1\t1490\t10\t35\t30\t\r\n"
+                                               "2\t1490\t10\t35\t30\t\r\n"
+                                               "3\t1490\t10\t35\t30\t\r\n");
+}
+
+TEST_F(Convert, NamesTheOutputAfterTheInput)
+{
+    for (const std::string name : {"a/cast.TOB", "b/cast", "c/cast.v2.TOB", "d.TOB/cast", "e/-cast.TOB"}) {
+        fs::create_directories(fs::path(dir.file(name)).parent_path());
+        dir.write(name, tiny_cast);
+    }
+    const Outcome outcome =
+        convert({"--fresh", "a/cast.TOB", "b/cast", "c/cast.v2.TOB", "d.TOB/cast", "--", "e/-cast.TOB"});
+    EXPECT_EQ(outcome.out, "a/cast.TOB -> a/cast.sva: 3 rows, 3 profile lines\n"
+                           "b/cast -> b/cast.sva: 3 rows, 3 profile lines\n"
+                           "c/cast.v2.TOB -> c/cast.v2.sva: 3 rows, 3 profile lines\n"
+                           "d.TOB/cast -> d.TOB/cast.sva: 3 rows, 3 profile lines\n"
+                           "e/-cast.TOB -> e/-cast.sva: 3 rows, 3 profile lines\n");
+    EXPECT_EQ(outcome.status, 0);
+
+    fs::create_directory(dir.file("f"));
+    EXPECT_EQ(convert({"--fresh", "--output=f/out.txt", "--", "a/cast.TOB"}).out,
+              "a/cast.TOB -> f/out.txt: 3 rows, 3 profile lines\n");
+    EXPECT_EQ(folder_entries(dir.path() / "f"), (std::vector<std::string>{"out.txt"}));
+    EXPECT_EQ(folder_entries(dir.path() / "a"), (std::vector<std::string>{"cast.TOB", "cast.sva"}));
+}
+
+TEST_F(Convert, AFailedInputIsReportedAndTheNextOneConverted)
+{
+    copy_cast("rev205_deneb.TOB", "first.TOB");
+    copy_cast("rev183_utf8_partial.TOB", "partial.TOB");
+    copy_cast("rev205_deneb.TOB", "last.TOB");
+    dir.write("broken.TOB", "Lines : 3\n"
+                            "; Datasets Press Temp Cond SALIN SOUND\n"
+                            "1 1.0 10.0 30.0 35.0 1490.0\n"
+                            "x2 2.0 10.0 30.0 35.0 1490.0\n");
+    dir.write("broken.sva", "the profile of yesterday");
+    fs::create_directory(dir.file("folder.TOB"));
+
+    const Outcome outcome = convert(
+        {"--fresh", "first.TOB", "missing.TOB", "partial.TOB", "broken.TOB", "folder.TOB", "", "last.TOB"});
+    EXPECT_EQ(outcome.out, "first.TOB -> first.sva: 250 rows, 44 profile lines\n"
+                           "last.TOB -> last.sva: 250 rows, 44 profile lines\n");
+    EXPECT_EQ(outcome.err,
+              "quillonde-cli: missing.TOB: File not found: \"missing.TOB\"\n"
+              "quillonde-cli: partial.TOB: The data file has no column named \"SOUND\"\n"
+              "quillonde-cli: broken.TOB: Type mismatch at line 4: row number \"x2\" is not a number\n"
+              "quillonde-cli: folder.TOB: File not found: \"folder.TOB\" is a folder, not a file\n"
+              "quillonde-cli: : no file name given\n");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(read_file(dir.file("broken.sva")), "the profile of yesterday");
+    EXPECT_EQ(read_file(dir.file("last.sva")), read_file(dir.file("first.sva")));
+    EXPECT_EQ(folder_entries(dir.path()),
+              (std::vector<std::string>{"broken.TOB", "broken.sva", "first.TOB", "first.sva", "folder.TOB",
+                                        "last.TOB", "last.sva", "partial.TOB"}));
+
+    // A latitude that is no number fails at the first data line, as in the window.
+    EXPECT_EQ(convert({"--salt", "--latitude", "x", "first.TOB"}).err,
+              "quillonde-cli: first.TOB: Type mismatch at line 29: latitude \"x\" is not a number\n");
+}
+
+TEST_F(Convert, NeverOverwritesAnInputOrItsOwnOutput)
+{
+    dir.write("cast", tiny_cast);
+    dir.write("cast.TOB", tiny_cast + "4 4.0 10.0 30.0 35.0 1490.0\n");
+    dir.write("named.sva", tiny_cast);
+    fs::create_symlink("cast.TOB", dir.file("link.sva"));
+
+    const Outcome outcome = convert({"--fresh", "cast", "cast.TOB", "named.sva", "./cast"});
+    EXPECT_EQ(outcome.out, "cast -> cast.sva: 3 rows, 3 profile lines\n");
+    EXPECT_EQ(
+        outcome.err,
+        "quillonde-cli: cast.TOB: the output \"cast.sva\" has already been written from \"cast\"; it is "
+        "left as it is\n"
+        "quillonde-cli: named.sva: the output \"named.sva\" is one of the inputs; it is left as it is\n"
+        "quillonde-cli: ./cast: the output \"./cast.sva\" has already been written from \"cast\"; it is "
+        "left as it is\n");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(read_file(dir.file("named.sva")), tiny_cast);
+
+    EXPECT_EQ(convert({"--fresh", "-o", "cast.TOB", "cast.TOB"}).err,
+              "quillonde-cli: cast.TOB: the output \"cast.TOB\" is one of the inputs; it is left as it is\n");
+    EXPECT_EQ(convert({"--fresh", "-o", "link.sva", "cast.TOB"}).err,
+              "quillonde-cli: cast.TOB: the output \"link.sva\" is one of the inputs; it is left as it is\n");
+    // "cast" would name "cast.sva", which is also given as an input.
+    EXPECT_EQ(convert({"--fresh", "cast", "cast.sva"}).err,
+              "quillonde-cli: cast: the output \"cast.sva\" is one of the inputs; it is left as it is\n"
+              "quillonde-cli: cast.sva: the output \"cast.sva\" is one of the inputs; it is left as it is\n");
+    EXPECT_EQ(read_file(dir.file("cast.TOB")), tiny_cast + "4 4.0 10.0 30.0 35.0 1490.0\n");
+}
+
+/// Writes all of `text` into a pipe.
+void write_all(int fd, const std::string& text)
+{
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
+        ASSERT_GT(wrote, 0);
+        done += static_cast<std::size_t>(wrote);
+    }
+}
+
+std::string data_lines(int first, int last)
+{
+    std::string text;
+    for (int row = first; row <= last; ++row) {
+        text += std::to_string(row) + " " + std::to_string(row) + ".0 10.0 30.0 35.0 1490.0\n";
+    }
+    return text;
+}
+
+TEST_F(Convert, CtrlCStopsTheLoadAndLeavesTheOutputAsItWas)
+{
+    // The cast arrives through a pipe, so that Ctrl+C surely comes in the middle of its load.
+    ASSERT_EQ(mkfifo(dir.file("live.TOB").c_str(), 0600), 0);
+    dir.write("live.sva", "the profile of yesterday");
+    copy_cast("rev205_deneb.TOB", "next.TOB");
+    const auto old_sigpipe = std::signal(SIGPIPE, SIG_IGN);
+
+    Cli cli({"convert", "--fresh", "live.TOB", "next.TOB"}, dir.path());
+    int fifo = -1;
+    for (int attempt = 0; attempt < 1000 && fifo < 0; ++attempt) {
+        fifo = open(dir.file("live.TOB").c_str(), O_WRONLY | O_NONBLOCK); // fails until the tool opens it
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_GE(fifo, 0);
+    fcntl(fifo, F_SETFL, 0);
+    write_all(fifo, "Lines : 400\n; Datasets Press Temp Cond SALIN SOUND\n" + data_lines(1, 200));
+    cli.send(SIGINT);
+    write_all(fifo, data_lines(201, 400));
+    close(fifo);
+    const Outcome outcome = cli.wait();
+    std::signal(SIGPIPE, old_sigpipe);
+
+    EXPECT_EQ(outcome.status, 130);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, "quillonde-cli: live.TOB" + interrupted);
+    EXPECT_EQ(read_file(dir.file("live.sva")), "the profile of yesterday");
+    EXPECT_EQ(folder_entries(dir.path()), (std::vector<std::string>{"live.TOB", "live.sva", "next.TOB"}));
+}
+
+TEST_F(Convert, AnInterruptionNeverLeavesAHalfWrittenFile)
+{
+    constexpr std::size_t casts_per_run = 5;
+    bench::CastShape shape;
+    shape.rows = 20'000;
+    std::vector<std::string> arguments = {"--salt", "--latitude", "54"};
+    for (std::size_t k = 0; k < casts_per_run; ++k) {
+        shape.seed = static_cast<std::uint32_t>(k + 1);
+        bench::write_cast(dir.file("cast" + std::to_string(k) + ".TOB"), shape);
+        arguments.push_back("cast" + std::to_string(k) + ".TOB");
+    }
+    const auto started = std::chrono::steady_clock::now();
+    const Outcome whole = convert(arguments);
+    const auto whole_run = std::chrono::steady_clock::now() - started;
+    ASSERT_EQ(whole.status, 0);
+    std::vector<std::string> complete_files;
+    std::vector<std::string> complete_lines;
+    for (std::size_t at = 0; at < whole.out.size(); at = whole.out.find('\n', at) + 1) {
+        complete_files.push_back(
+            read_file(dir.file("cast" + std::to_string(complete_lines.size()) + ".sva")));
+        complete_lines.push_back(whole.out.substr(at, whole.out.find('\n', at) + 1 - at));
+    }
+    ASSERT_EQ(complete_lines.size(), casts_per_run);
+
+    std::mt19937 random(7);
+    std::uniform_int_distribution<std::int64_t> delay_us(
+        0, std::chrono::duration_cast<std::chrono::microseconds>(whole_run).count());
+    for (int attempt = 0; attempt < 15; ++attempt) {
+        for (std::size_t k = 0; k < casts_per_run; ++k) {
+            fs::remove(dir.file("cast" + std::to_string(k) + ".sva"));
+        }
+        Cli cli(arguments_with("convert", arguments), dir.path());
+        std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
+        cli.send(SIGINT);
+        const Outcome outcome = cli.wait();
+
+        // The casts are converted in order: those before the interruption are whole, the others absent.
+        std::size_t written = 0;
+        std::string printed;
+        while (written < casts_per_run && fs::exists(dir.file("cast" + std::to_string(written) + ".sva"))) {
+            EXPECT_TRUE(read_file(dir.file("cast" + std::to_string(written) + ".sva")) ==
+                        complete_files[written])
+                << "cast" << written << ".sva differs";
+            printed += complete_lines[written];
+            ++written;
+        }
+        EXPECT_EQ(outcome.out, printed);
+        EXPECT_EQ(folder_entries(dir.path()).size(), casts_per_run + written) << "a file too many";
+        if (outcome.signal == SIGINT) { // Ctrl+C before the handler is in place ends the tool at once
+            EXPECT_EQ(written, 0U);
+        } else if (outcome.status == 130 && written < casts_per_run) {
+            EXPECT_EQ(outcome.err, "quillonde-cli: cast" + std::to_string(written) + ".TOB" + interrupted);
+        } else {
+            EXPECT_TRUE(outcome.status == 130 || outcome.status == 0) << outcome.status;
+            EXPECT_EQ(outcome.err, "");
+        }
+    }
+}
+
+} // namespace
+} // namespace quillonde
