@@ -1,6 +1,8 @@
 // Converts many generated casts in one quillonde-cli call and compares the peak resident memory and
 // the time per file with converting a single one of them.
 //   cli_bench [CASTS [ROWS [RUNS]]]      defaults: 50 casts of 100000 rows, 5 runs
+#include "median.h"
+
 #include "cast_generator.h"
 
 #include <algorithm>
@@ -18,6 +20,8 @@
 #include <unistd.h>
 
 namespace {
+
+using quillonde::bench::median;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -59,13 +63,6 @@ Measure run_cli(const std::vector<std::string>& arguments)
         std::exit(1);
     }
     return measure;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
 }
 
 } // namespace

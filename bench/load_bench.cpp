@@ -1,6 +1,8 @@
 // Times the headless load and the export of a cast against `wc -l` on the same file, and reports
 // the peak resident memory.
 //   load_bench CAST [RUNS]
+#include "median.h"
+
 #include "profile/export.h"
 #include "profile/loader.h"
 #include "ui/headless_controls.h"
@@ -16,18 +18,13 @@
 
 namespace {
 
+using quillonde::bench::median;
+
 using Clock = std::chrono::steady_clock;
 
 double seconds_since(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
 }
 
 long peak_resident_kib()

@@ -1,6 +1,8 @@
 // Times the load of a cast through the live window (offscreen) against the headless load in the
 // same run, and reports the longest stretch the window went without an event round.
 //   window_load_bench CAST [RUNS]
+#include "median.h"
+
 #include "profile/loader.h"
 #include "ui/file_dialog.h"
 #include "ui/form1.h"
@@ -18,14 +20,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using quillonde::bench::median;
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
+using Clock = std::chrono::steady_clock;
 
 } // namespace
 
