@@ -68,6 +68,9 @@ test)
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
         UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
         run_tests build-sanitize
+    # The fuzz corpora and every input a fuzzer ever failed on, replayed once through the libFuzzer
+    # targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer, in build-fuzz): a finding fails.
+    JOBS=$jobs fuzz/replay.sh build-fuzz
     echo "dev.sh: all tests passed"
     ;;
 *)

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 
 namespace quillonde {
 
@@ -113,13 +114,21 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
         std::string block(sva_header);
         std::int32_t block_row = 0; // the table row of the block's last line; 0 for the header
         double last_depth_m = 0.0;  // unrounded, as the depth cell holds it
+        std::string last_depth_text;
         for (std::int32_t row = 1; row <= last_row; ++row) {
             try {
                 const double depth_m = cell_to_double(table.cell(depth_column, row));
                 if (!(last_depth_m + thinning_step_m < depth_m)) {
                     continue;
                 }
-                append_field(block, depth_m, depth_decimals);
+                // From 1E+15 m on, the 15 digits of the text step by more than the thinning step:
+                // a row that would read as deep as the last one written is left out as well.
+                std::string depth_text = double_to_str(round_to(depth_m, depth_decimals));
+                if (depth_text == last_depth_text) {
+                    continue;
+                }
+                block += depth_text;
+                block += '\t';
                 for (std::size_t f = 0; f < profile_fields.size(); ++f) {
                     const double value = with_subject(
                         profile_fields[f].name, [&] { return cell_to_double(table.cell(columns[f], row)); });
@@ -127,6 +136,7 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
                 }
                 block += "\r\n";
                 last_depth_m = depth_m;
+                last_depth_text = std::move(depth_text);
                 ++outcome.profile_lines;
                 block_row = row;
                 if (block.size() >= write_block_bytes) {

@@ -19,7 +19,8 @@ struct ExportOutcome {
 
 /// Click on "Browse ..." of the export: asks for an ELAC sound velocity file (*.sva) with the file
 /// dialog, or takes the path in tx_out, and writes the loaded profile there, thinned by depth:
-/// a row is written when it lies more than 0.5 m below the row written last. Fails before any
+/// a row is written when it lies more than 0.5 m below the row written last and its depth, as
+/// written, reads deeper than that row's (which only fails from 1E+15 m on). Fails before any
 /// dialog when no cast is loaded or the cast lacks one of the columns SOUND, Temp, SALIN and
 /// Cond; fails naming the table row when a value is not a number or the file cannot be written.
 /// The file is written whole or not at all: on a failure the path keeps what it held.

@@ -74,13 +74,13 @@ LoadOutcome Load::run(std::FILE* file)
     LineReader reader(file, path_);
     for (;;) {
         try {
+            ++line_number_; // before reading: a read that fails names the line it was to give
             if (reader.at_end()) {
                 break;
             }
             if (!controls_.process_events()) {
                 return LoadOutcome::stopped;
             }
-            ++line_number_;
             handle_line(reader.read_line());
         } catch (const Error& error) {
             throw error.at(line_place(line_number_));
