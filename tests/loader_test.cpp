@@ -348,12 +348,21 @@ TEST_F(Load, AnImpossibleTableFailsAtOnceAndTheNextLoadWorks)
 
     EXPECT_EQ(load(small_cast), LoadOutcome::loaded);
     EXPECT_EQ(state.g_table.last_row(), 3);
+
+    // A table the machine could hold costs only the rows that arrive.
+    EXPECT_EQ(load("Lines : 50000000\n; Datasets Press\n7 1.0\n49999999 2.0\n"), LoadOutcome::loaded);
+    EXPECT_EQ(state.g_table.last_row(), 50000000);
+    EXPECT_EQ(state.g_table.filled_rows(), 2);
+    EXPECT_EQ(row_of(49999999), (Texts{"49999999", "2.0", "2.04"}));
+    EXPECT_EQ(row_of(8), (Texts{"<>", "<>", "<>"}));
 }
 
 TEST_F(Load, FilesThatAreNoCasts)
 {
     controls.texts[TextBox::tx_ss_file] = dir.path().string();
     EXPECT_ERROR_KIND(load_data_file(controls, state), file_not_found);
+    controls.texts[TextBox::tx_ss_file] = "/dev/zero";  // a device would never end
+    EXPECT_ERROR_KIND(load_data_file(controls, state), bad_data_file);
     EXPECT_ERROR_KIND(load(""), bad_data_file);
 
     // One line of 200 MB: read whole, and a clear error that it holds no cast.

@@ -51,10 +51,13 @@ std::uint64_t ProfileTable::bytes_needed(std::int32_t last_column, std::int32_t 
     return rows * (sizeof(Row) + text_columns);
 }
 
+const ProfileTable::Row ProfileTable::empty_row{};
+
 void ProfileTable::clear() noexcept
 {
     last_column_ = -1;
-    std::vector<Row>().swap(rows_);
+    last_row_ = 0;
+    std::vector<std::unique_ptr<Row[]>>().swap(chunks_);
     text_blocks_.clear();
     block_used_ = 0;
     block_size_ = 0;
@@ -82,12 +85,12 @@ void ProfileTable::resize(std::int32_t last_column, std::int32_t last_row, std::
                                                   std::to_string(memory_bytes >> 20U) + " MiB available");
     }
     try {
-        rows_.resize(static_cast<std::size_t>(last_row));
+        chunks_.resize((static_cast<std::size_t>(last_row) + rows_per_chunk - 1) / rows_per_chunk);
     } catch (const std::bad_alloc&) {
-        std::vector<Row>().swap(rows_);
         throw Error(ErrorKind::out_of_memory, "no memory for a table of " + long_to_str(last_row) + " rows");
     }
     last_column_ = last_column;
+    last_row_ = last_row;
 }
 
 std::int32_t ProfileTable::last_column() const
@@ -103,25 +106,31 @@ std::int32_t ProfileTable::last_row() const
     if (!has_shape()) {
         throw outside(0, 1, last_column_, 0);
     }
-    return static_cast<std::int32_t>(rows_.size());
+    return last_row_;
 }
 
 void ProfileTable::check(std::int32_t column, std::int32_t row) const
 {
-    const auto last_row = static_cast<std::int32_t>(rows_.size());
-    if (!has_shape() || row < 1 || row > last_row || column < 0 || column > last_column_) {
-        throw outside(column, row, last_column_, last_row);
+    if (!has_shape() || row < 1 || row > last_row_ || column < 0 || column > last_column_) {
+        throw outside(column, row, last_column_, last_row_);
     }
 }
 
-ProfileTable::Row& ProfileTable::row_at(std::int32_t row)
+ProfileTable::Row& ProfileTable::row_for_storing(std::int32_t row)
 {
-    return rows_[static_cast<std::size_t>(row - 1)];
+    const auto index = static_cast<std::size_t>(row - 1);
+    std::unique_ptr<Row[]>& chunk = chunks_[index / rows_per_chunk];
+    if (!chunk) {
+        chunk = std::make_unique<Row[]>(rows_per_chunk);
+    }
+    return chunk[index % rows_per_chunk];
 }
 
 const ProfileTable::Row& ProfileTable::row_at(std::int32_t row) const
 {
-    return rows_[static_cast<std::size_t>(row - 1)];
+    const auto index = static_cast<std::size_t>(row - 1);
+    const std::unique_ptr<Row[]>& chunk = chunks_[index / rows_per_chunk];
+    return chunk ? chunk[index % rows_per_chunk] : empty_row;
 }
 
 Cell ProfileTable::cell(std::int32_t column, std::int32_t row) const
@@ -157,13 +166,13 @@ void ProfileTable::store_texts(std::int32_t row, std::string_view joined, std::i
         return;
     }
     if (count > last_column_) {
-        throw outside(last_column_, row, last_column_, static_cast<std::int32_t>(rows_.size()));
+        throw outside(last_column_, row, last_column_, last_row_);
     }
     if (joined.size() > std::numeric_limits<std::uint32_t>::max()) {
         throw Error(ErrorKind::out_of_memory,
                     "a data line of " + std::to_string(joined.size()) + " bytes is too long to store");
     }
-    Row& stored = row_at(row);
+    Row& stored = row_for_storing(row);
     if (stored.fields == 0 && count > 0) {
         ++filled_rows_;
     }
@@ -187,7 +196,7 @@ void ProfileTable::store_texts(std::int32_t row, std::string_view joined, std::i
 void ProfileTable::store_depth(std::int32_t row, double depth_m)
 {
     check(last_column_, row);
-    row_at(row).depth_m = depth_m;
+    row_for_storing(row).depth_m = depth_m;
 }
 
 } // namespace quillonde

@@ -16,7 +16,8 @@ namespace quillonde {
 /// current bounds and fails with a subscript-out-of-range error outside them.
 ///
 /// Rows are stored as their fields joined by single blanks (fields never hold a blank), so a cast
-/// costs little more than its text.
+/// costs little more than its text, and storage for rows is made as data lines arrive, so a small
+/// file that declares many rows costs little memory.
 class ProfileTable {
 public:
     /// The initial shape: no columns and no rows; every access fails.
@@ -64,13 +65,18 @@ private:
         double depth_m = empty_depth;
     };
 
+    // Rows live in chunks of this many, made when a row of the chunk is first stored.
+    static constexpr std::size_t rows_per_chunk = 4096;
+    static const Row empty_row;
+
     void check(std::int32_t column, std::int32_t row) const;
-    Row& row_at(std::int32_t row);
+    Row& row_for_storing(std::int32_t row);
     const Row& row_at(std::int32_t row) const;
     char* allocate_text(std::size_t size);
 
     std::int32_t last_column_ = -1;
-    std::vector<Row> rows_;
+    std::int32_t last_row_ = 0;
+    std::vector<std::unique_ptr<Row[]>> chunks_;  // a null chunk: all its rows are empty
     std::vector<std::unique_ptr<char[]>> text_blocks_;
     std::size_t block_used_ = 0;
     std::size_t block_size_ = 0;

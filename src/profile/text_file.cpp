@@ -1,6 +1,7 @@
 #include "profile/text_file.h"
 
 #include "runtime/error.h"
+#include "runtime/memory.h"
 
 #include <cerrno>
 #include <cstring>
@@ -52,7 +53,12 @@ FilePointer open_for_reading(const std::string& path)
         throw Error(ErrorKind::file_not_found, path_text(path));
     }
     if (status.type() == fs::file_type::directory) {
-        throw Error(ErrorKind::file_not_found, path_text(path) + " is a folder, not a file");
+        throw Error(ErrorKind::file_not_found, "no file at " + path_text(path) + ", which is a folder");
+    }
+    if (status.type() == fs::file_type::character || status.type() == fs::file_type::block ||
+        status.type() == fs::file_type::socket) {
+        // A device gives no end (/dev/zero) or waits for a person (a terminal); a pipe may be read.
+        throw Error(ErrorKind::bad_data_file, path_text(path) + " is a device, not a file");
     }
     errno = 0;
     FilePointer opened(std::fopen(path.c_str(), "rb"));
@@ -76,7 +82,7 @@ void LineReader::fill()
         begin_ = 0;
     }
     if (end_ == buffer_.size()) {
-        buffer_.resize(buffer_.size() * 2);
+        grow();
     }
     errno = 0;
     const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
@@ -87,6 +93,20 @@ void LineReader::fill()
         }
         end_of_file_ = true;
     }
+}
+
+void LineReader::grow()
+{
+    // A line is copied for its clean-up and may be stored: it may take a quarter of the memory the
+    // machine can still give, so that an endless line ends in an error, not in the system killing
+    // the program. The system is asked only for lines long enough to matter.
+    const std::size_t larger = buffer_.size() * 2;
+    constexpr std::size_t always_allowed = std::size_t{64} << 20;
+    if (larger > always_allowed && larger > available_memory_bytes() / 4) {
+        throw Error(ErrorKind::out_of_memory, "a line of more than " + std::to_string(buffer_.size() >> 20U) +
+                                                  " MiB in " + path_text(path_) + " does not fit in memory");
+    }
+    buffer_.resize(larger);
 }
 
 bool LineReader::at_end()

@@ -16,8 +16,8 @@ struct FileCloser {
 };
 using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
 
-/// Opens a file for reading. A missing file, a missing folder, a folder in place of the file and a
-/// refused permission each fail with an error of their own kind that names the path.
+/// Opens a file for reading. A missing file, a missing folder, a folder or a device in place of the
+/// file and a refused permission each fail with an error of their own kind that names the path.
 FilePointer open_for_reading(const std::string& path);
 
 /// The error for a failed call on a file, from the errno value it left: `action` says what was
@@ -27,7 +27,7 @@ Error file_error(int errno_value, std::string_view action, std::string_view path
 /// Reads a text file line by line, as bytes, nothing decoded. A line ends at LF; the CR of a CR LF
 /// ending belongs to the ending, any other CR stays in the line; the last line needs no
 /// terminator. The file is read in large blocks and never held whole in memory; a line may be
-/// of any length.
+/// as long as a quarter of the memory the machine can give, a longer one is an out-of-memory error.
 class LineReader {
 public:
     LineReader(std::FILE* file, std::string path);
@@ -40,6 +40,7 @@ public:
 
 private:
     void fill();
+    void grow();
 
     std::FILE* file_;
     std::string path_;
