@@ -361,7 +361,7 @@ TEST_F(Convert, AFailedInputIsReportedAndTheNextOneConverted)
               "quillonde-cli: missing.TOB: File not found: \"missing.TOB\"\n"
               "quillonde-cli: partial.TOB: The data file has no column named \"SOUND\"\n"
               "quillonde-cli: broken.TOB: Type mismatch at line 4: row number \"x2\" is not a number\n"
-              "quillonde-cli: folder.TOB: File not found: \"folder.TOB\" is a folder, not a file\n"
+              "quillonde-cli: folder.TOB: File not found: no file at \"folder.TOB\", which is a folder\n"
               "quillonde-cli: : no file name given\n");
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(read_file(dir.file("broken.sva")), "the profile of yesterday");
