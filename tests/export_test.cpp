@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>

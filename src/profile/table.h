@@ -76,7 +76,7 @@ private:
 
     std::int32_t last_column_ = -1;
     std::int32_t last_row_ = 0;
-    std::vector<std::unique_ptr<Row[]>> chunks_;  // a null chunk: all its rows are empty
+    std::vector<std::unique_ptr<Row[]>> chunks_; // a null chunk: all its rows are empty
     std::vector<std::unique_ptr<char[]>> text_blocks_;
     std::size_t block_used_ = 0;
     std::size_t block_size_ = 0;

@@ -289,7 +289,8 @@ bool Form1::process_events()
 {
     if (++calls_since_check_ >= calls_between_clock_reads_) {
         const qint64 work_ns = since_events_.nsecsElapsed();
-        const qint64 per_call_ns = std::max<qint64>(1, (work_ns - work_ns_at_clock_read_) / calls_since_check_);
+        const qint64 per_call_ns =
+            std::max<qint64>(1, (work_ns - work_ns_at_clock_read_) / calls_since_check_);
         calls_between_clock_reads_ = static_cast<unsigned>(
             std::clamp<qint64>(clock_read_ns / per_call_ns, 1, most_calls_between_clock_reads));
         calls_since_check_ = 0;

@@ -8,9 +8,9 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QListView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProcess>
@@ -297,8 +297,9 @@ TEST_F(Window, WritesTheFilesOfTheBatchTool)
             click("Command3");
 
             QStringList arguments{QStringLiteral("convert")};
-            arguments << (water.salt ? QStringList{"--salt", "--latitude", QString::fromLatin1(water.latitude)}
-                                     : QStringList{"--fresh"});
+            arguments << (water.salt
+                              ? QStringList{"--salt", "--latitude", QString::fromLatin1(water.latitude)}
+                              : QStringList{"--fresh"});
             arguments << QStringLiteral("-o") << QString::fromStdString(dir.file("batch.sva"))
                       << casts + QString::fromLatin1(cast);
             QProcess batch;
@@ -307,7 +308,8 @@ TEST_F(Window, WritesTheFilesOfTheBatchTool)
             EXPECT_EQ(batch.exitCode(), 0) << batch.readAllStandardError().toStdString();
             const std::string window_file = read_file(dir.file("window.sva"));
             EXPECT_GT(window_file.size(), 100U);
-            EXPECT_EQ(read_file(dir.file("batch.sva")), window_file) << cast << ", latitude " << water.latitude;
+            EXPECT_EQ(read_file(dir.file("batch.sva")), window_file)
+                << cast << ", latitude " << water.latitude;
         }
     }
     EXPECT_TRUE(errors.empty());
@@ -341,7 +343,8 @@ TEST(FileDialog, ShowsTheFilterTextsAndMatchesAnyCase)
         dir.write(name, "");
     }
     QWidget owner;
-    FileDialog dialog(&owner, QStringLiteral("All *.*|*.*|Sea and Sun *.TOB|*.TOB|ELAC Sound File *.sva|*.sva|"));
+    FileDialog dialog(&owner,
+                      QStringLiteral("All *.*|*.*|Sea and Sun *.TOB|*.TOB|ELAC Sound File *.sva|*.sva|"));
     dialog.set_filter_index(2);
     QStringList filter_texts;
     QString selected_filter;
@@ -369,7 +372,7 @@ TEST(FileDialog, ShowsTheFilterTextsAndMatchesAnyCase)
     EXPECT_EQ(selected_filter, "Sea and Sun *.TOB");
     listed.sort();
     EXPECT_EQ(listed, (QStringList{"Cast.Tob", "cast.TOB", "cast.tob"}));
-    EXPECT_EQ(dialog.file_name(), "");  // cancelled
+    EXPECT_EQ(dialog.file_name(), ""); // cancelled
     EXPECT_EQ(dialog.action(), 1);
 }
 
@@ -410,7 +413,7 @@ TEST_F(Window, ButtonsRestDuringALoadAndComeBackAfterIt)
     EXPECT_TRUE(control("Command3")->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_GE(window.event_rounds(), 2);
-    EXPECT_LT(window.longest_event_gap_ms(), 1000.0);  // rounds come with the work, not at its end
+    EXPECT_LT(window.longest_event_gap_ms(), 1000.0); // rounds come with the work, not at its end
 
     // After a failed load too.
     answer = QString::fromStdString(dir.write("broken.TOB", "; Datasets Press\n"));
