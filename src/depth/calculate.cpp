@@ -9,6 +9,10 @@
 
 namespace quillonde {
 
+namespace {
+
+/// The depth of a pressure text, as the window converts it: the pressure by str_to_double, for
+/// salt water the latitude by str_to_long after it. `latitude` is read only for salt water.
 double depth_of(std::string_view pressure, bool salt_water, std::string_view latitude)
 {
     const double pressure_dbar = with_subject("pressure", [&] { return str_to_double(pressure); });
@@ -18,6 +22,8 @@ double depth_of(std::string_view pressure, bool salt_water, std::string_view lat
     const std::int32_t latitude_deg = with_subject("latitude", [&] { return str_to_long(latitude); });
     return salt_con(latitude_deg, pressure_dbar);
 }
+
+} // namespace
 
 void calculate_depth(Controls& controls)
 {

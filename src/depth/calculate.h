@@ -9,10 +9,6 @@ namespace quillonde {
 /// Caption of lb_depth before the number: "Depth [m]:" and two blanks.
 inline constexpr std::string_view depth_caption_prefix = "Depth [m]:  ";
 
-/// The depth of a pressure text, as the window converts it: the pressure by str_to_double, for
-/// salt water the latitude by str_to_long after it. `latitude` is read only for salt water.
-double depth_of(std::string_view pressure, bool salt_water, std::string_view latitude);
-
 /// Click on "Calculate depth [m]": converts the pressure in tx_press (and for salt water the
 /// latitude in tx_lat) and shows the depth in lb_depth. When a conversion or the formula fails,
 /// the caption keeps what it had and the error reaches the caller.

@@ -79,10 +79,10 @@ std::string row_place(std::int32_t row)
     return row == 0 ? "the header" : "table row " + std::to_string(row);
 }
 
-void append_field(std::string& line, double value, int decimals)
+/// A field as the file writes it: rounded to its decimals, at most 15 digits, no trailing zeros.
+std::string field_text(double value, int decimals)
 {
-    line += double_to_str(round_to(value, decimals));
-    line += '\t';
+    return double_to_str(round_to(value, decimals));
 }
 
 } // namespace
@@ -123,7 +123,7 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
                 }
                 // From 1E+15 m on, the 15 digits of the text step by more than the thinning step:
                 // a row that would read as deep as the last one written is left out as well.
-                std::string depth_text = double_to_str(round_to(depth_m, depth_decimals));
+                std::string depth_text = field_text(depth_m, depth_decimals);
                 if (depth_text == last_depth_text) {
                     continue;
                 }
@@ -132,7 +132,8 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
                 for (std::size_t f = 0; f < profile_fields.size(); ++f) {
                     const double value = with_subject(
                         profile_fields[f].name, [&] { return cell_to_double(table.cell(columns[f], row)); });
-                    append_field(block, value, profile_fields[f].decimals);
+                    block += field_text(value, profile_fields[f].decimals);
+                    block += '\t';
                 }
                 block += "\r\n";
                 last_depth_m = depth_m;

@@ -2,7 +2,9 @@
 
 #include "ui/controls.h"
 
+#include <array>
 #include <atomic>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -17,12 +19,18 @@ public:
     explicit HeadlessControls(const std::atomic<bool>* stop = nullptr) : stop_(stop) {}
 
     void set_water(OptionButton selected) { water_ = selected; }
-    std::string caption(Label label) const;
+    std::string caption(Label label) const { return captions_.at(static_cast<std::size_t>(label)); }
 
-    std::string text(TextBox box) const override;
-    void set_text(TextBox box, std::string_view text) override;
+    std::string text(TextBox box) const override { return texts_.at(static_cast<std::size_t>(box)); }
+    void set_text(TextBox box, std::string_view text) override
+    {
+        texts_.at(static_cast<std::size_t>(box)) = text;
+    }
     bool selected(OptionButton option) const override { return option == water_; }
-    void set_caption(Label label, std::string_view caption) override;
+    void set_caption(Label label, std::string_view caption) override
+    {
+        captions_.at(static_cast<std::size_t>(label)) = caption;
+    }
     void list_clear() override { list_.clear(); }
     void list_add(std::string_view entry) override { list_.emplace_back(entry); }
     int list_count() const override { return static_cast<int>(list_.size()); }
@@ -35,13 +43,8 @@ public:
 private:
     const std::atomic<bool>* stop_;
     OptionButton water_ = OptionButton::op_fresh;
-    std::string tx_lat_ = "45";
-    std::string tx_press_ = "100";
-    std::string tx_ss_file_;
-    std::string tx_out_;
-    std::string lb_depth_ = "Depth [m]: ";
-    std::string label4_ = "-";
-    std::string label6_ = "-";
+    std::array<std::string, 4> texts_ = {"45", "100", "", ""};        // in the order of TextBox
+    std::array<std::string, 3> captions_ = {"Depth [m]: ", "-", "-"}; // in the order of Label
     std::vector<std::string> list_;
 };
 
