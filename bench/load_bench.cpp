@@ -3,9 +3,9 @@
 //   load_bench CAST [RUNS]
 #include "median.h"
 
-#include "profile/export.h"
-#include "profile/loader.h"
-#include "ui/headless_controls.h"
+#include "form/export.h"
+#include "form/loader.h"
+#include "form/headless_controls.h"
 
 #include <algorithm>
 #include <chrono>

@@ -3,10 +3,10 @@
 //   window_load_bench CAST [RUNS]
 #include "median.h"
 
-#include "profile/loader.h"
+#include "form/loader.h"
 #include "ui/file_dialog.h"
 #include "ui/form1.h"
-#include "ui/headless_controls.h"
+#include "form/headless_controls.h"
 
 #include <QApplication>
 #include <QPushButton>

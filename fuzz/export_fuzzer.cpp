@@ -3,8 +3,8 @@
 
 #include "fuzz_support.h"
 
-#include "profile/export.h"
-#include "profile/loader.h"
+#include "form/export.h"
+#include "form/loader.h"
 #include "runtime/error.h"
 
 #include <cstddef>

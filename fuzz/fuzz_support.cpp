@@ -1,7 +1,7 @@
 #include "fuzz_support.h"
 
-#include "profile/export.h"
-#include "profile/loader.h"
+#include "form/export.h"
+#include "form/loader.h"
 #include "runtime/cell.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "profile/table.h"
-#include "ui/headless_controls.h"
+#include "form/state.h"
+#include "form/headless_controls.h"
 
 #include <cstddef>
 #include <cstdint>

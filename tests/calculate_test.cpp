@@ -1,4 +1,4 @@
-#include "depth/calculate.h"
+#include "form/calculate.h"
 
 #include "error_matchers.h"
 #include "fake_controls.h"

@@ -1,6 +1,6 @@
-#include "profile/export.h"
+#include "form/export.h"
 
-#include "profile/loader.h"
+#include "form/loader.h"
 #include "runtime/convert.h"
 
 #include "error_matchers.h"

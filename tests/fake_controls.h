@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/controls.h"
+#include "form/controls.h"
 
 #include <functional>
 #include <map>
@@ -28,6 +28,9 @@ public:
     std::vector<DialogFilter> dialog_filters; // one entry for each time the dialog was shown
     std::vector<DialogMode> dialog_modes;
 
+    std::vector<std::string> questions; // every question asked, in order
+    std::function<bool(Question)> answer; // without one, every answer is No
+
     std::function<bool(FakeControls&)> on_process_events;
     int process_events_calls = 0;
 
@@ -52,6 +55,11 @@ public:
         dialog_modes.push_back(mode);
     }
     std::string dialog_file_name() const override { return dialog_answer; }
+    bool ask(Question question, std::string_view text) override
+    {
+        questions.emplace_back(text);
+        return answer ? answer(question) : false;
+    }
     bool process_events() override
     {
         ++process_events_calls;

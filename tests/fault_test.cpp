@@ -2,8 +2,8 @@
 // symbolic links, hand-typed paths, casts that change while they are read, a disk that fills up.
 // CI runs these as root, so none relies on a permission that root would override.
 
-#include "profile/export.h"
-#include "profile/loader.h"
+#include "form/export.h"
+#include "form/loader.h"
 #include "profile/output_file.h"
 
 #include "error_matchers.h"

@@ -1,4 +1,4 @@
-#include "profile/loader.h"
+#include "form/loader.h"
 
 #include "profile/clean_line.h"
 

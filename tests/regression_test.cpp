@@ -1,7 +1,7 @@
 // Faults the fuzzers found; each input is also kept in fuzz/regressions/, where CI replays it.
 
-#include "profile/export.h"
-#include "profile/loader.h"
+#include "form/export.h"
+#include "form/loader.h"
 
 #include "fake_controls.h"
 #include "temp_dir.h"

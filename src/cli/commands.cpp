@@ -1,11 +1,11 @@
 #include "cli/commands.h"
 
-#include "depth/calculate.h"
-#include "profile/export.h"
-#include "profile/loader.h"
-#include "profile/table.h"
+#include "form/calculate.h"
+#include "form/export.h"
+#include "form/loader.h"
+#include "form/state.h"
 #include "runtime/error.h"
-#include "ui/headless_controls.h"
+#include "form/headless_controls.h"
 
 #include <exception>
 #include <filesystem>

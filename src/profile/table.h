@@ -84,14 +84,3 @@ private:
 };
 
 } // namespace quillonde
-
-namespace quillonde {
-
-/// What outlives a load: the profile table and the index of its last named column (the depth
-/// column is ccolumns + 1). Each header line a load reads replaces both.
-struct ProfileState {
-    ProfileTable g_table;
-    std::int32_t ccolumns = 0;
-};
-
-} // namespace quillonde

@@ -1,8 +1,8 @@
 #include "ui/form1.h"
 
-#include "depth/calculate.h"
-#include "profile/export.h"
-#include "profile/loader.h"
+#include "form/calculate.h"
+#include "form/export.h"
+#include "form/loader.h"
 #include "runtime/error.h"
 #include "ui/file_dialog.h"
 #include "ui/icon.h"
@@ -208,6 +208,13 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
                         this);
         box.exec();
     };
+    ask_question_ = [this](const QString& question) {
+        QMessageBox box(QMessageBox::Question, QString::fromUtf8(window_caption), question,
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    };
 }
 
 Form1::~Form1() = default;
@@ -215,6 +222,17 @@ Form1::~Form1() = default;
 void Form1::set_error_presenter(std::function<void(const QString&)> presenter)
 {
     show_error_ = std::move(presenter);
+}
+
+void Form1::set_question_presenter(std::function<bool(const QString&)> presenter)
+{
+    ask_question_ = std::move(presenter);
+}
+
+bool Form1::ask(Question /*question*/, std::string_view text)
+{
+    // Questions quote paths and messages, as errors do.
+    return ask_question_(from_message(text));
 }
 
 namespace {

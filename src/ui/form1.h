@@ -1,7 +1,7 @@
 #pragma once
 
-#include "profile/table.h"
-#include "ui/controls.h"
+#include "form/state.h"
+#include "form/controls.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
@@ -38,6 +38,8 @@ public:
 
     /// Shows an error; a modal message box unless a test has put something else in its place.
     void set_error_presenter(std::function<void(const QString&)> presenter);
+    /// Asks a yes-or-no question; a modal box unless a test has put something else in its place.
+    void set_question_presenter(std::function<bool(const QString&)> presenter);
 
     // Controls
     std::string text(TextBox box) const override;
@@ -51,6 +53,7 @@ public:
     void dialog_set_filter(DialogFilter filter) override;
     void dialog_show(DialogMode mode) override;
     std::string dialog_file_name() const override;
+    bool ask(Question question, std::string_view text) override;
     bool process_events() override;
 
 protected:
@@ -92,6 +95,7 @@ private:
     NumberKeyFilter* key_filter_;
 
     std::function<void(const QString&)> show_error_;
+    std::function<bool(const QString&)> ask_question_;
     bool loading_ = false;
     bool closing_ = false;
     QElapsedTimer since_events_;

@@ -1,6 +1,6 @@
 // Runs the built quillonde-cli as a user would and checks what it prints, writes and returns.
-#include "profile/export.h"
-#include "profile/loader.h"
+#include "form/export.h"
+#include "form/loader.h"
 
 #include "cast_generator.h"
 #include "fake_controls.h"

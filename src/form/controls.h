@@ -25,6 +25,14 @@ enum class DialogMode { open = 1, save = 2 };
 /// Filter entries of the file dialog, counted from 1.
 enum class DialogFilter { all_files = 1, sea_and_sun = 2, elac_sound = 3 };
 
+/// The questions a handler may ask before it goes on. The window shows them, the batch tool answers
+/// them from its options.
+enum class Question {
+    replace_file,   ///< a file is about to be replaced that nobody chose in a dialog
+    export_anyway,  ///< the table may not hold what the user expects to export
+    compute_column, ///< a column the profile needs is to be computed from others
+};
+
 class Controls {
 public:
     virtual ~Controls() = default;
@@ -47,6 +55,11 @@ public:
     virtual void dialog_set_filter(DialogFilter filter) = 0;
     virtual void dialog_show(DialogMode mode) = 0;
     virtual std::string dialog_file_name() const = 0;
+
+    /// Asks the user a yes-or-no question: in the window a modal box titled "Quillonde" with Yes
+    /// and No, No the default and Escape meaning No. Returns true for Yes. Handlers decide when to
+    /// ask; a No must leave everything as it was.
+    virtual bool ask(Question question, std::string_view text) = 0;
 
     /// Lets the window process its pending events once: repaint, clicks, key presses; another
     /// handler may run meanwhile. Returns false when the window is being closed, so that a long

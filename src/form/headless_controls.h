@@ -1,24 +1,29 @@
 #pragma once
 
-#include "ui/controls.h"
+#include "form/controls.h"
 
 #include <array>
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillonde {
 
 /// The window's controls without a window, for the batch tool, the benchmarks and the fuzzers: the
 /// texts of a freshly opened window, a file dialog that is always cancelled (so the handlers take
-/// the paths put into tx_ss_file and tx_out), and event rounds that only ask whether to stop.
+/// the paths put into tx_ss_file and tx_out), questions answered by the caller, and event rounds
+/// that only ask whether to stop.
 class HeadlessControls : public Controls {
 public:
     /// `stop`, when given, is read at every event round; once it is true, a load stops.
     explicit HeadlessControls(const std::atomic<bool>* stop = nullptr) : stop_(stop) {}
 
     void set_water(OptionButton selected) { water_ = selected; }
+    /// Who answers the handlers' questions; without one, every answer is No.
+    void set_answerer(std::function<bool(Question, std::string_view)> answerer) { answerer_ = std::move(answerer); }
     std::string caption(Label label) const { return captions_.at(static_cast<std::size_t>(label)); }
 
     std::string text(TextBox box) const override { return texts_.at(static_cast<std::size_t>(box)); }
@@ -38,10 +43,15 @@ public:
     void dialog_set_filter(DialogFilter /*filter*/) override {}
     void dialog_show(DialogMode /*mode*/) override {}
     std::string dialog_file_name() const override { return {}; }
+    bool ask(Question question, std::string_view text) override
+    {
+        return answerer_ ? answerer_(question, text) : false;
+    }
     bool process_events() override { return stop_ == nullptr || !stop_->load(std::memory_order_relaxed); }
 
 private:
     const std::atomic<bool>* stop_;
+    std::function<bool(Question, std::string_view)> answerer_;
     OptionButton water_ = OptionButton::op_fresh;
     std::array<std::string, 4> texts_ = {"45", "100", "", ""};        // in the order of TextBox
     std::array<std::string, 3> captions_ = {"Depth [m]: ", "-", "-"}; // in the order of Label

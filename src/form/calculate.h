@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/controls.h"
+#include "form/controls.h"
 
 #include <string_view>
 

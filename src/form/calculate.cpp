@@ -1,4 +1,4 @@
-#include "depth/calculate.h"
+#include "form/calculate.h"
 
 #include "depth/formulas.h"
 #include "runtime/convert.h"

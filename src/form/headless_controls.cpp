@@ -1,4 +1,4 @@
-#include "ui/headless_controls.h"
+#include "form/headless_controls.h"
 
 namespace quillonde {
 

@@ -1,4 +1,4 @@
-#include "profile/loader.h"
+#include "form/loader.h"
 
 #include "depth/formulas.h"
 #include "profile/clean_line.h"
@@ -58,6 +58,8 @@ private:
     void handle_line(std::string_view raw);
     void handle_header();
     void handle_data_line(std::size_t fields);
+    /// Notes in the load record that the load stopped with `error`, when the table is this load's.
+    const Error& failed(const Error& error);
 
     Controls& controls_;
     ProfileState& state_;
@@ -79,14 +81,15 @@ LoadOutcome Load::run(std::FILE* file)
                 break;
             }
             if (!controls_.process_events()) {
+                state_.last_load.stopped = header_seen_;
                 return LoadOutcome::stopped;
             }
             handle_line(reader.read_line());
         } catch (const Error& error) {
-            throw error.at(line_place(line_number_));
+            throw failed(error.at(line_place(line_number_)));
         } catch (const std::bad_alloc&) {
-            throw Error(ErrorKind::out_of_memory, "no memory left to read the file",
-                        line_place(line_number_));
+            throw failed(Error(ErrorKind::out_of_memory, "no memory left to read the file",
+                               line_place(line_number_)));
         }
     }
     if (!header_seen_) {
@@ -95,6 +98,15 @@ LoadOutcome Load::run(std::FILE* file)
                                                   " ...\"), so it holds no cast");
     }
     return LoadOutcome::loaded;
+}
+
+const Error& Load::failed(const Error& error)
+{
+    if (state_.last_load.cast_path == path_ && state_.last_load.failed_line == 0) {
+        state_.last_load.failed_line = line_number_;
+        state_.last_load.failure = error.what();
+    }
+    return error;
 }
 
 void Load::handle_line(std::string_view raw)
@@ -149,6 +161,8 @@ void Load::handle_header()
     // From here on the table belongs to this header, even when it cannot be sized: the old rows
     // must not stand under the new names.
     state_.g_table.clear();
+    state_.last_load = LoadRecord{};
+    state_.last_load.cast_path = path_;
     state_.ccolumns = static_cast<std::int32_t>(names.size()) - 1;
     bool press_named = false;
     for (std::size_t k = 0; k < names.size(); ++k) {
@@ -211,6 +225,7 @@ void Load::handle_data_line(std::size_t fields)
         const double pressure_dbar =
             with_subject("pressure", [&] { return cell_to_double(pressure_cell()); });
         state_.g_table.store_depth(row, fresh_con(pressure_dbar));
+        state_.last_load.depth_computed({false, 0});
     }
     if (controls_.selected(OptionButton::op_salt)) {
         const std::string latitude = controls_.text(TextBox::tx_lat);
@@ -218,6 +233,7 @@ void Load::handle_data_line(std::size_t fields)
             with_subject("pressure", [&] { return cell_to_double(pressure_cell()); });
         const std::int32_t latitude_deg = with_subject("latitude", [&] { return str_to_long(latitude); });
         state_.g_table.store_depth(row, salt_con(latitude_deg, pressure_dbar));
+        state_.last_load.depth_computed({true, latitude_deg});
     }
 }
 

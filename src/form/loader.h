@@ -1,7 +1,7 @@
 #pragma once
 
-#include "profile/table.h"
-#include "ui/controls.h"
+#include "form/state.h"
+#include "form/controls.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "profile/export.h"
+#include "form/export.h"
 
-#include "profile/loader.h"
+#include "form/loader.h"
 #include "profile/output_file.h"
 #include "runtime/cell.h"
 #include "runtime/convert.h"

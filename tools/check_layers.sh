@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Fails when a source file includes a header of a layer above its own. The layers, from the bottom:
+# runtime, depth, profile, form (standard library only), then plot, and on top the window (ui) and
+# the batch tool (cli), which know nothing of each other.
+#   tools/check_layers.sh [SOURCE_ROOT]     (default: the src folder beside this script)
+set -euo pipefail
+root=${1:-"$(dirname "$0")/../src"}
+
+rank() {
+    case $1 in
+    runtime) echo 0 ;;
+    depth) echo 1 ;;
+    profile) echo 2 ;;
+    form) echo 3 ;;
+    plot) echo 4 ;;
+    ui | cli) echo 5 ;;
+    *) echo -1 ;;
+    esac
+}
+
+status=0
+while IFS= read -r file; do
+    layer=${file#"$root"/}
+    layer=${layer%%/*}
+    own=$(rank "$layer")
+    if [ "$own" -lt 0 ]; then
+        echo "$file: folder \"$layer\" is no known layer" >&2
+        status=1
+        continue
+    fi
+    while IFS=: read -r line header; do
+        used=${header%%/*}
+        theirs=$(rank "$used")
+        if [ "$theirs" -gt "$own" ] || { [ "$theirs" -eq "$own" ] && [ "$used" != "$layer" ]; }; then
+            echo "$file:$line: $layer includes \"$header\" of the layer $used above it" >&2
+            status=1
+        fi
+    done < <(grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]*/' "$file" |
+        sed 's/^\([0-9]*\):[^"]*"\([^"]*\)".*/\1:\2/' || true)
+done < <(find "$root" -type f \( -name '*.h' -o -name '*.cpp' \) | sort)
+
+# The core layers use the standard library only.
+if grep -rsEn "#[[:space:]]*include[[:space:]]*<Q" "$root"/runtime "$root"/depth "$root"/profile "$root"/form >&2; then
+    echo "the core layers include a toolkit header" >&2
+    status=1
+fi
+exit $status
