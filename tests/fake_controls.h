@@ -28,7 +28,7 @@ public:
     std::vector<DialogFilter> dialog_filters; // one entry for each time the dialog was shown
     std::vector<DialogMode> dialog_modes;
 
-    std::vector<std::string> questions; // every question asked, in order
+    std::vector<std::string> questions;   // every question asked, in order
     std::function<bool(Question)> answer; // without one, every answer is No
 
     std::function<bool(FakeControls&)> on_process_events;

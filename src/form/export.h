@@ -1,15 +1,13 @@
 #pragma once
 
-#include "form/state.h"
 #include "form/controls.h"
+#include "form/state.h"
+#include "profile/sva.h"
 
 #include <cstdint>
 #include <string_view>
 
 namespace quillonde {
-
-/// The header of every ELAC sound velocity file: ".profile  1" and an empty line.
-inline constexpr std::string_view sva_header = ".profile  1\r\n\r\n";
 
 /// How an export ended, when it raised no error.
 struct ExportOutcome {

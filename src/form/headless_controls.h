@@ -23,7 +23,10 @@ public:
 
     void set_water(OptionButton selected) { water_ = selected; }
     /// Who answers the handlers' questions; without one, every answer is No.
-    void set_answerer(std::function<bool(Question, std::string_view)> answerer) { answerer_ = std::move(answerer); }
+    void set_answerer(std::function<bool(Question, std::string_view)> answerer)
+    {
+        answerer_ = std::move(answerer);
+    }
     std::string caption(Label label) const { return captions_.at(static_cast<std::size_t>(label)); }
 
     std::string text(TextBox box) const override { return texts_.at(static_cast<std::size_t>(box)); }

@@ -88,8 +88,8 @@ LoadOutcome Load::run(std::FILE* file)
         } catch (const Error& error) {
             throw failed(error.at(line_place(line_number_)));
         } catch (const std::bad_alloc&) {
-            throw failed(Error(ErrorKind::out_of_memory, "no memory left to read the file",
-                               line_place(line_number_)));
+            throw failed(
+                Error(ErrorKind::out_of_memory, "no memory left to read the file", line_place(line_number_)));
         }
     }
     if (!header_seen_) {

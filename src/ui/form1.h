@@ -1,7 +1,7 @@
 #pragma once
 
-#include "form/state.h"
 #include "form/controls.h"
+#include "form/state.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
