@@ -1,15 +1,19 @@
 #include "cli/commands.h"
 
+#include "depth/seawater.h"
 #include "form/calculate.h"
 #include "form/export.h"
+#include "form/headless_controls.h"
 #include "form/loader.h"
 #include "form/state.h"
+#include "runtime/convert.h"
 #include "runtime/error.h"
-#include "form/headless_controls.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <string_view>
 
@@ -22,6 +26,9 @@ namespace fs = std::filesystem;
 constexpr std::string_view sva_extension = ".sva";
 constexpr std::string_view no_file_name_message = "no file name given";
 constexpr std::string_view interrupted_message = "interrupted; neither this nor what follows was converted";
+constexpr std::string_view derived_note = " computed from ";
+constexpr std::string_view derived_source = " (UNESCO 1983)";
+constexpr std::string_view derive_hint = " (--derive computes it from ";
 
 void report(Console console, std::string_view argument, std::string_view message)
 {
@@ -108,9 +115,22 @@ RunResult print_depths(const Water& water, const std::vector<std::string>& press
 }
 
 RunResult convert_casts(const Water& water, const std::vector<std::string>& inputs, const std::string& output,
-                        Console console)
+                        bool derive, Console console)
 {
     HeadlessControls controls = controls_for(water, console.stop);
+    std::vector<const DerivedColumn*> derived; // the columns the cast in hand asked to compute
+    controls.set_answerer([&](Question question, std::string_view text) {
+        switch (question) {
+        case Question::compute_column: {
+            const auto* column = std::ranges::find(derived_columns, text, &DerivedColumn::question);
+            if (column != derived_columns.end()) {
+                derived.push_back(column);
+            }
+            return derive;
+        }
+        default: return false;
+        }
+    });
     // One table for every cast: each load replaces it, so memory does not grow with the batch.
     ProfileState state;
     OutputGuard guard(inputs);
@@ -120,6 +140,7 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
             report(console, input, interrupted_message);
             return RunResult::interrupted;
         }
+        derived.clear();
         try {
             if (input.empty()) {
                 report(console, input, no_file_name_message);
@@ -141,11 +162,56 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
             controls.set_text(TextBox::tx_out, target);
             const ExportOutcome exported = export_profile(controls, state);
             guard.written(input, target);
+            for (const DerivedColumn* column : derived) {
+                report(console, input,
+                       std::string(profile_fields[column->field].name) + std::string(derived_note) +
+                           std::string(column->inputs) + std::string(derived_source));
+            }
             console.out << input << " -> " << target << ": " << state.g_table.filled_rows() << " rows, "
                         << exported.profile_lines << " profile lines"
                         << std::endl; // a pipeline sees progress
         } catch (const std::exception& error) {
-            report(console, input, error.what());
+            // Without --derive, a question on computing a column was answered No: the refusal.
+            report(console, input,
+                   derive || derived.empty()
+                       ? std::string(error.what())
+                       : error.what() + std::string(derive_hint) + std::string(derived.back()->inputs) + ")");
+            failed = true;
+        }
+    }
+    return failed ? RunResult::some_failed : RunResult::all_done;
+}
+
+RunResult print_sound_speeds(const SoundWater& water, const std::vector<std::string>& pressures,
+                             Console console)
+{
+    const bool by_conductivity = water.salinity.empty();
+    const auto read = [&](std::string_view subject, const std::string& text) -> std::optional<double> {
+        try {
+            return str_to_double(text);
+        } catch (const Error& error) {
+            report(console, text, error.about(subject).what());
+            return std::nullopt;
+        }
+    };
+    // The salinity, or the conductivity [mS/cm].
+    const std::optional<double> given =
+        by_conductivity ? read("conductivity", water.conductivity) : read("salinity", water.salinity);
+    const std::optional<double> temperature_c = read("temperature", water.temperature);
+    if (!given || !temperature_c) {
+        return RunResult::some_failed;
+    }
+    bool failed = false;
+    for (const std::string& pressure : pressures) {
+        try {
+            const double pressure_dbar = with_subject("pressure", [&] { return str_to_double(pressure); });
+            const double salinity =
+                by_conductivity ? practical_salinity(*given, *temperature_c, pressure_dbar) : *given;
+            console.out << sva_field(sound_speed(salinity, *temperature_c, pressure_dbar),
+                                     profile_fields[sound_field].decimals)
+                        << '\n';
+        } catch (const std::exception& error) {
+            report(console, pressure, error.what());
             failed = true;
         }
     }

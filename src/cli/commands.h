@@ -40,8 +40,22 @@ RunResult print_depths(const Water& water, const std::vector<std::string>& press
 
 /// Loads each cast as the window's load does and exports it as the window's export does, to `output`
 /// when it is given (a single input) or else to the input with its last extension replaced by
-/// ".sva"; prints "INPUT -> OUTPUT: N rows, M profile lines" for each file written.
+/// ".sva"; prints "INPUT -> OUTPUT: N rows, M profile lines" for each file written. A column the
+/// export can compute is computed only when `derive` is set, and then named on `err`.
 RunResult convert_casts(const Water& water, const std::vector<std::string>& inputs, const std::string& output,
-                        Console console);
+                        bool derive, Console console);
+
+/// The water of `sound` as the command line gives it: a salinity or else a conductivity [mS/cm],
+/// and a temperature [degC], as texts.
+struct SoundWater {
+    std::string salinity;
+    std::string conductivity;
+    std::string temperature;
+};
+
+/// Prints on `out` the sound speed [m/s] at each pressure text [dbar], Chen and Millero (UNESCO
+/// 1983), rounded as a profile writes it; the salinity of a conductivity is PSS-78's at each pressure.
+RunResult print_sound_speeds(const SoundWater& water, const std::vector<std::string>& pressures,
+                             Console console);
 
 } // namespace quillonde::cli

@@ -27,7 +27,8 @@ constexpr std::string_view version_text = "quillonde-cli " QUILLONDE_VERSION;
 constexpr std::string_view usage_text = R"(Usage:
   quillonde-cli depth --fresh PRESSURE...
   quillonde-cli depth --salt --latitude LAT PRESSURE...
-  quillonde-cli convert (--fresh | --salt --latitude LAT) [-o OUTPUT] INPUT...
+  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [-o OUTPUT] INPUT...
+  quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...
   quillonde-cli --help | --version
 )";
 
@@ -49,6 +50,10 @@ Commands:
              window's export does, thinned by depth. Prints "INPUT -> OUTPUT: N rows, M profile
              lines" on standard output for each file written.
                quillonde-cli convert --salt --latitude 54 casts/*.TOB
+  sound      Prints the sound speed [m/s] at each PRESSURE [dbar], Chen and Millero after
+             UNESCO 1983, rounded to 2 decimals as a profile writes it. Temperatures are taken
+             as given, on the formula's scale (IPTS-68).
+               quillonde-cli sound --salinity 35 --temperature 10 100   prints 1491.47
 
 Options:
   --fresh              Fresh water: the pressure times a fixed factor.
@@ -57,6 +62,15 @@ Options:
   --latitude LAT       The latitude in degrees, for --salt only. It is rounded to a whole degree,
                        a half to the even one (45.5 acts as 46); south gives what north gives.
                          quillonde-cli depth --salt --latitude -54 500   prints 494.94
+  --derive             convert only: where a cast lacks SOUND, SALIN or Cond, computes it for
+                       each row written, after UNESCO 1983: SOUND from Temp, SALIN and Press
+                       (Chen and Millero), SALIN from Cond, Temp and Press (PSS-78), Cond from
+                       SALIN, Temp and Press (PSS-78 inverted, C(35,15,0) = 42.914 mS/cm). Says
+                       so on standard error for each file. Without it such a cast is refused.
+  --salinity S         sound only: the practical salinity (PSS-78).
+  --conductivity C     sound only, in place of --salinity: the conductivity [mS/cm]; the
+                       salinity is PSS-78's at each PRESSURE.
+  --temperature T      sound only: the temperature [degC].
   -o, --output OUTPUT  convert only, with a single INPUT: the file to write. Without it, each
                        output is its INPUT with the last extension replaced by ".sva"
                        (cast.TOB gives cast.sva, cast gives cast.sva).
@@ -131,6 +145,8 @@ struct Arguments {
     bool salt = false;
     std::string latitude;
     std::string output;
+    bool derive = false;
+    quillonde::cli::SoundWater sound;
     std::vector<std::string> items; // the pressures or the inputs
 };
 
@@ -182,7 +198,14 @@ int run(int argc, char** argv)
     CLI::App* convert = app.add_subcommand("convert");
     add_water_options(*convert, arguments);
     CLI::Option* output = convert->add_option("-o,--output", arguments.output);
+    convert->add_flag("--derive", arguments.derive);
     convert->add_option("INPUT", arguments.items);
+    CLI::App* sound = app.add_subcommand("sound");
+    CLI::Option* salinity = sound->add_option("--salinity", arguments.sound.salinity);
+    CLI::Option* conductivity = sound->add_option("--conductivity", arguments.sound.conductivity);
+    salinity->excludes(conductivity);
+    sound->add_option("--temperature", arguments.sound.temperature)->required();
+    sound->add_option("PRESSURE", arguments.items);
 
     const int options_end = end_of_options(argc, argv);
     if (const std::string_view number = leading_point_number(options_end, argv); !number.empty()) {
@@ -199,21 +222,24 @@ int run(int argc, char** argv)
         return 0;
     } catch (const CLI::ParseError& error) {
         if (options_end > 1 && argv[1][0] != '-' && argv[1] != depth->get_name() &&
-            argv[1] != convert->get_name()) {
+            argv[1] != convert->get_name() && argv[1] != sound->get_name()) {
             return usage_error("unknown command \"" + std::string(argv[1]) +
-                               "\": the commands are depth and convert");
+                               "\": the commands are depth, convert and sound");
         }
         return usage_error(error.what());
     }
     arguments.items.insert(arguments.items.end(), argv + std::min(options_end + 1, argc), argv + argc);
-    if (!depth->parsed() && !convert->parsed()) {
-        return usage_error("a command is required: depth or convert");
+    if (!depth->parsed() && !convert->parsed() && !sound->parsed()) {
+        return usage_error("a command is required: depth, convert or sound");
     }
-    if (!arguments.fresh && !arguments.salt) {
+    if (sound->parsed() && salinity->count() + conductivity->count() == 0) {
+        return usage_error("the water is required: --salinity S or --conductivity C");
+    }
+    if (!sound->parsed() && !arguments.fresh && !arguments.salt) {
         return usage_error("the water is required: --fresh, or --salt --latitude LAT");
     }
     if (arguments.items.empty()) {
-        return usage_error(depth->parsed() ? "PRESSURE is required" : "INPUT is required");
+        return usage_error(convert->parsed() ? "INPUT is required" : "PRESSURE is required");
     }
     if (output->count() > 0 && arguments.output.empty()) {
         return usage_error("-o needs a file name");
@@ -226,8 +252,10 @@ int run(int argc, char** argv)
     const Water water{arguments.salt ? OptionButton::op_salt : OptionButton::op_fresh, arguments.latitude};
     const Console console{std::cout, std::cerr, stop_requested};
     const RunResult result =
-        depth->parsed() ? quillonde::cli::print_depths(water, arguments.items, console)
-                        : quillonde::cli::convert_casts(water, arguments.items, arguments.output, console);
+        depth->parsed()   ? quillonde::cli::print_depths(water, arguments.items, console)
+        : sound->parsed() ? quillonde::cli::print_sound_speeds(arguments.sound, arguments.items, console)
+                          : quillonde::cli::convert_casts(water, arguments.items, arguments.output,
+                                                          arguments.derive, console);
     std::cout.flush();
     if (!std::cout) {
         std::cerr << program_name << ": cannot write to standard output\n";

@@ -12,18 +12,19 @@ namespace {
 
 constexpr std::string_view no_profile_message = "No data file has been loaded";
 
-/// The table column of each profile field: the position of the first entry of List1 with its name.
+/// The columns of the profile: the position of the first entry of List1 with a field's name, or, where
+/// the cast lacks SOUND, SALIN or Cond and the user agrees, a field computed from the others.
 /// Acquisition software appends raw-count channels under the same names; the first is the value.
-ProfileColumns find_columns(const Controls& controls, const ProfileState& state)
+ProfileColumns find_columns(Controls& controls, const ProfileState& state)
 {
-    ProfileColumns columns{};
-    columns.fill(-1);
+    std::array<std::int32_t, profile_fields.size()> found{};
+    found.fill(-1);
     const int entries = controls.list_count();
     for (int i = 0; i < entries; ++i) {
         const std::string entry = controls.list_entry(i);
         for (std::size_t f = 0; f < profile_fields.size(); ++f) {
-            if (columns[f] < 0 && entry == profile_fields[f].name) {
-                columns[f] = i;
+            if (found[f] < 0 && entry == profile_fields[f].name) {
+                found[f] = i;
             }
         }
     }
@@ -31,17 +32,21 @@ ProfileColumns find_columns(const Controls& controls, const ProfileState& state)
     std::string missing;
     int missing_count = 0;
     for (std::size_t f = 0; f < profile_fields.size(); ++f) {
-        if (columns[f] < 0) {
+        if (found[f] < 0) {
             missing += missing.empty() ? "" : ", ";
             missing += '"' + std::string(profile_fields[f].name) + '"';
             ++missing_count;
         }
     }
-    if (missing_count == 1) {
-        throw Error(ErrorKind::missing_column, "The data file has no column named " + missing);
-    }
-    if (missing_count > 1) {
-        throw Error(ErrorKind::missing_column, "The data file has no columns named " + missing);
+    const auto refusal = [&] {
+        return Error(ErrorKind::missing_column, (missing_count == 1 ? "The data file has no column named "
+                                                                    : "The data file has no columns named ") +
+                                                    missing);
+    };
+    const bool derivable = state.last_load.press_col >= 0 && found[temperature_field] >= 0 &&
+                           (found[salinity_field] >= 0 || found[conductivity_field] >= 0);
+    if (missing_count > 0 && !derivable) {
+        throw refusal();
     }
     // List1 names one table column per entry; after a file with two header lines it holds the
     // names of both, and a position would no longer be the column of that name.
@@ -51,10 +56,34 @@ ProfileColumns find_columns(const Controls& controls, const ProfileState& state)
                                                   std::to_string(state.ccolumns + 1) +
                                                   " columns; the data file has more than one header line");
     }
+    for (const DerivedColumn& derived : derived_columns) {
+        if (found[derived.field] < 0 && !controls.ask(Question::compute_column, derived.question)) {
+            throw refusal();
+        }
+    }
+
+    ProfileColumns columns;
+    for (std::size_t f = 0; f < profile_fields.size(); ++f) {
+        columns.fields[f] = found[f] >= 0 ? found[f] : derived_field;
+    }
+    columns.pressure = state.last_load.press_col;
     return columns;
 }
 
 } // namespace
+
+const std::array<DerivedColumn, 3> derived_columns = {{
+    {sound_field, "Temp, SALIN and Press",
+     "The cast has no SOUND column. Compute the sound velocity from Temp, SALIN and Press after UNESCO 1983 "
+     "(Chen and Millero) and write the profile?"},
+    {salinity_field, "Cond, Temp and Press",
+     "The cast has no SALIN column. Compute the salinity from Cond, Temp and Press after UNESCO 1983 "
+     "(PSS-78) "
+     "and write the profile?"},
+    {conductivity_field, "SALIN, Temp and Press",
+     "The cast has no Cond column. Compute the conductivity from SALIN, Temp and Press after UNESCO 1983 "
+     "(PSS-78) and write the profile?"},
+}};
 
 ExportOutcome export_profile(Controls& controls, const ProfileState& state)
 {

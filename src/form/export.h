@@ -4,6 +4,8 @@
 #include "form/state.h"
 #include "profile/sva.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -15,12 +17,26 @@ struct ExportOutcome {
     std::int32_t profile_lines = 0; ///< data lines in the file
 };
 
+/// A column the export computes when the cast lacks it: its place in profile_fields, the columns it
+/// is computed from, and the question the export asks before.
+struct DerivedColumn {
+    std::size_t field;
+    std::string_view inputs;
+    std::string_view question;
+};
+
+/// The columns the export can compute, after UNESCO 1983.
+extern const std::array<DerivedColumn, 3> derived_columns;
+
 /// Click on "Browse ..." of the export: asks for an ELAC sound velocity file (*.sva) with the file
 /// dialog, or takes the path in tx_out, and writes the loaded profile there, thinned by depth:
 /// a row is written when it lies more than 0.5 m below the row written last and its depth, as
 /// written, reads deeper than that row's (which only fails from 1E+15 m on). Fails before any
 /// dialog when no cast is loaded or the cast lacks one of the columns SOUND, Temp, SALIN and
-/// Cond; fails naming the table row when a value is not a number or the file cannot be written.
+/// Cond; but where SOUND, SALIN or Cond is missing and a load named Press, Temp, and SALIN or Cond
+/// are there, asks first (Question::compute_column, once for each) and, on Yes, computes it for
+/// each row written. Fails naming the table row when a value is not a number or the file cannot
+/// be written.
 /// The file is written whole or not at all: on a failure the path keeps what it held.
 ExportOutcome export_profile(Controls& controls, const ProfileState& state);
 

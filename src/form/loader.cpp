@@ -2,6 +2,7 @@
 
 #include "depth/formulas.h"
 #include "profile/clean_line.h"
+#include "profile/sva.h"
 #include "profile/text_file.h"
 #include "runtime/cell.h"
 #include "runtime/convert.h"
@@ -23,7 +24,6 @@ namespace {
 
 constexpr std::string_view row_count_marker = "Lines :";
 constexpr std::string_view header_marker = "; Datasets";
-constexpr std::string_view pressure_name = "Press";
 constexpr std::string_view row_count_caption = "Number of rows:";
 constexpr std::string_view header_row_count_caption = "Number of rows: ";
 constexpr std::size_t shortest_line = 5; // shorter cleaned lines carry nothing
@@ -171,6 +171,7 @@ void Load::handle_header()
         // is the one in decibar.
         if (!press_named && names[k] == pressure_name) {
             press_col_ = static_cast<std::int32_t>(k);
+            state_.last_load.press_col = press_col_;
             press_named = true;
         }
     }

@@ -22,6 +22,7 @@ struct LoadRecord {
     std::string cast_path;                 ///< as tx_ss_file held it; empty before the first load
     std::optional<DepthBasis> depth_basis; ///< what the first stored depth was computed for
     bool mixed_basis = false;              ///< a later depth was computed for something else
+    std::int32_t press_col = -1;           ///< the pressure column of the depths; -1 if none is named
     std::uint64_t failed_line = 0;         ///< the line the load stopped at with an error; 0 if none
     std::string failure;                   ///< that error's message
     bool stopped = false;                  ///< the window closed in the middle of the load

@@ -1,9 +1,12 @@
 #include "profile/sva.h"
 
+#include "depth/seawater.h"
 #include "profile/output_file.h"
 #include "runtime/cell.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
+
+#include <algorithm>
 
 namespace quillonde {
 
@@ -14,6 +17,29 @@ constexpr std::size_t write_block_bytes = std::size_t{1} << 16;
 std::string row_place(std::int32_t row)
 {
     return row == 0 ? "the header" : "table row " + std::to_string(row);
+}
+
+bool is_derived(const ProfileColumns& columns, std::size_t field)
+{
+    return columns.fields[field] == derived_field;
+}
+
+/// Fills in the derived fields of `values`, the row's other fields read already.
+void derive_fields(const ProfileTable& table, const ProfileColumns& columns, std::int32_t row,
+                   std::array<double, profile_fields.size()>& values)
+{
+    const double pressure_dbar =
+        with_subject(pressure_name, [&] { return cell_to_double(table.cell(columns.pressure, row)); });
+    const double temperature_c = values[temperature_field];
+    if (is_derived(columns, salinity_field)) {
+        values[salinity_field] = practical_salinity(values[conductivity_field], temperature_c, pressure_dbar);
+    }
+    if (is_derived(columns, conductivity_field)) {
+        values[conductivity_field] = conductivity(values[salinity_field], temperature_c, pressure_dbar);
+    }
+    if (is_derived(columns, sound_field)) {
+        values[sound_field] = sound_speed(values[salinity_field], temperature_c, pressure_dbar);
+    }
 }
 
 } // namespace
@@ -29,16 +55,25 @@ std::int32_t write_sva(const ProfileTable& table, std::int32_t depth_column, con
     std::string block(sva_header);
     std::int32_t block_row = 0; // the table row of the block's last line; 0 for the header
     std::int32_t lines = 0;
+    const bool derives = std::ranges::find(columns.fields, derived_field) != columns.fields.end();
     for_each_profile_row(table, depth_column,
                          [&](std::int32_t row, double /*depth_m*/, const std::string& depth_text) {
                              try {
                                  block += depth_text;
                                  block += '\t';
+                                 std::array<double, profile_fields.size()> values{};
                                  for (std::size_t f = 0; f < profile_fields.size(); ++f) {
-                                     const double value = with_subject(profile_fields[f].name, [&] {
-                                         return cell_to_double(table.cell(columns[f], row));
-                                     });
-                                     block += sva_field(value, profile_fields[f].decimals);
+                                     if (!is_derived(columns, f)) {
+                                         values[f] = with_subject(profile_fields[f].name, [&] {
+                                             return cell_to_double(table.cell(columns.fields[f], row));
+                                         });
+                                     }
+                                 }
+                                 if (derives) {
+                                     derive_fields(table, columns, row, values);
+                                 }
+                                 for (std::size_t f = 0; f < profile_fields.size(); ++f) {
+                                     block += sva_field(values[f], profile_fields[f].decimals);
                                      block += '\t';
                                  }
                                  block += "\r\n";

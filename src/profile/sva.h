@@ -3,6 +3,7 @@
 #include "profile/table.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,9 +31,27 @@ inline constexpr std::array<ProfileField, 4> profile_fields = {{
     {"Cond", 3},
 }};
 inline constexpr int depth_decimals = 1;
+// The positions of the fields in profile_fields.
+inline constexpr std::size_t sound_field = 0;
+inline constexpr std::size_t temperature_field = 1;
+inline constexpr std::size_t salinity_field = 2;
+inline constexpr std::size_t conductivity_field = 3;
 
-/// The table column of each of profile_fields.
-using ProfileColumns = std::array<std::int32_t, profile_fields.size()>;
+/// The name of the pressure column [dbar] of a cast.
+inline constexpr std::string_view pressure_name = "Press";
+
+/// In ProfileColumns, a field that is not read from the table but computed from the row's other
+/// values after UNESCO 1983: SOUND from Temp, SALIN and Press (Chen and Millero), SALIN from Cond,
+/// Temp and Press (PSS-78), Cond from SALIN, Temp and Press (PSS-78, inverted).
+inline constexpr std::int32_t derived_field = -1;
+
+/// Where the values of a profile come from: the table column of each of profile_fields, or
+/// derived_field, and the pressure column the derived fields need. Temp is always a column, and
+/// SALIN or Cond is.
+struct ProfileColumns {
+    std::array<std::int32_t, profile_fields.size()> fields{};
+    std::int32_t pressure = -1;
+};
 
 /// A value as the file writes it: rounded to `decimals`, at most 15 digits, no trailing zeros.
 std::string sva_field(double value, int decimals);
@@ -65,7 +84,7 @@ void for_each_profile_row(const ProfileTable& table, std::int32_t depth_column, 
 /// Writes the profile of `table` into `file`: the header, then one line for each row of
 /// for_each_profile_row with its depth and the values of `columns`, each followed by a TAB, ending
 /// in CR LF. Returns the number of profile lines. A value that is not a number fails naming its
-/// table row and column; the file is not committed.
+/// table row and column, as does a derived value the formula cannot give; the file is not committed.
 std::int32_t write_sva(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns,
                        OutputFile& file);
 

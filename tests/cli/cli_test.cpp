@@ -33,12 +33,14 @@ using testing::TempDir;
 
 const std::string casts = std::string(QUILLONDE_TEST_DATA) + "/casts/";
 
-const std::string usage = "Usage:\n"
-                          "  quillonde-cli depth --fresh PRESSURE...\n"
-                          "  quillonde-cli depth --salt --latitude LAT PRESSURE...\n"
-                          "  quillonde-cli convert (--fresh | --salt --latitude LAT) [-o OUTPUT] INPUT...\n"
-                          "  quillonde-cli --help | --version\n"
-                          "Options and examples: quillonde-cli --help\n";
+const std::string usage =
+    "Usage:\n"
+    "  quillonde-cli depth --fresh PRESSURE...\n"
+    "  quillonde-cli depth --salt --latitude LAT PRESSURE...\n"
+    "  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [-o OUTPUT] INPUT...\n"
+    "  quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...\n"
+    "  quillonde-cli --help | --version\n"
+    "Options and examples: quillonde-cli --help\n";
 
 const std::string interrupted = ": interrupted; neither this nor what follows was converted\n";
 
@@ -215,10 +217,10 @@ TEST(Usage, AWrongCommandLineExitsWith2AndAHint)
         std::string hint;
     };
     const std::vector<Case> cases = {
-        {{}, "a command is required: depth or convert"},
+        {{}, "a command is required: depth, convert or sound"},
         {{"--frobnicate"}, "The following argument was not expected: --frobnicate"},
         {{"frobnicate", "--fresh", "10"},
-         "unknown command \"frobnicate\": the commands are depth and convert"},
+         "unknown command \"frobnicate\": the commands are depth, convert and sound"},
         {{"depth", "10"}, "the water is required: --fresh, or --salt --latitude LAT"},
         {{"depth", "--latitude", "54", "10"}, "the water is required: --fresh, or --salt --latitude LAT"},
         {{"depth", "--salt", "10"}, "--salt requires --latitude"},
@@ -249,8 +251,9 @@ TEST(Usage, HelpDocumentsEveryOptionAndVersionNamesTheRelease)
     EXPECT_EQ(help.err, "");
     EXPECT_NE(help.out.find(usage.substr(0, usage.find("Options and"))), std::string::npos);
     for (const char* option :
-         {"  --fresh ", "  --salt ", "  --latitude LAT ", "  -o, --output OUTPUT ", "  -h, --help ",
-          "  --version ", "  -- ", "quillonde-cli convert --salt --latitude 54 casts/*.TOB", "Exit status"}) {
+         {"  --fresh ", "  --salt ", "  --latitude LAT ", "  -o, --output OUTPUT ", "  --derive ",
+          "  --salinity S ", "  --conductivity C ", "  --temperature T ", "  -h, --help ", "  --version ",
+          "  -- ", "quillonde-cli convert --salt --latitude 54 casts/*.TOB", "Exit status"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(run({"-h"}).out, help.out);
@@ -359,7 +362,8 @@ TEST_F(Convert, AFailedInputIsReportedAndTheNextOneConverted)
                            "last.TOB -> last.sva: 250 rows, 44 profile lines\n");
     EXPECT_EQ(outcome.err,
               "quillonde-cli: missing.TOB: File not found: \"missing.TOB\"\n"
-              "quillonde-cli: partial.TOB: The data file has no column named \"SOUND\"\n"
+              "quillonde-cli: partial.TOB: The data file has no column named \"SOUND\" "
+              "(--derive computes it from Temp, SALIN and Press)\n"
               "quillonde-cli: broken.TOB: Type mismatch at line 4: row number \"x2\" is not a number\n"
               "quillonde-cli: folder.TOB: File not found: no file at \"folder.TOB\", which is a folder\n"
               "quillonde-cli: : no file name given\n");
