@@ -517,5 +517,29 @@ TEST_F(Convert, AnInterruptionNeverLeavesAHalfWrittenFile)
     }
 }
 
+TEST_F(Convert, DeriveComputesAMissingColumnAndSaysSo)
+{
+    copy_cast("rev183_utf8_partial.TOB", "partial.TOB");
+    const Outcome outcome = convert({"--fresh", "--derive", "partial.TOB"});
+    EXPECT_EQ(outcome.out, "partial.TOB -> partial.sva: 722 rows, 16 profile lines\n");
+    EXPECT_EQ(outcome.err,
+              "quillonde-cli: partial.TOB: SOUND computed from Temp, SALIN and Press (UNESCO 1983)\n");
+    EXPECT_EQ(outcome.status, 0);
+}
+
+TEST(Sound, PrintsChenAndMilleroForEachPressure)
+{
+    const Outcome salinity = run({"sound", "--salinity", "40", "--temperature", "40", "10000", "0", "x"});
+    EXPECT_EQ(salinity.out, "1732\n1568.12\n");
+    EXPECT_EQ(salinity.err, "quillonde-cli: x: Type mismatch: pressure \"x\" is not a number\n");
+    EXPECT_EQ(salinity.status, 1);
+    // C(35, 15, 0) is salinity 35.
+    EXPECT_EQ(run({"sound", "--conductivity", "42.914", "--temperature", "15", "0"}).out,
+              run({"sound", "--salinity", "35", "--temperature", "15", "0"}).out);
+    const Outcome negative = run({"sound", "--conductivity", "-1", "--temperature", "15", "0"});
+    EXPECT_EQ(negative.err, "quillonde-cli: 0: Overflow: the salinity of -1 mS/cm at 15 degC and 0 dbar lies "
+                            "beyond the range of the formula\n");
+}
+
 } // namespace
 } // namespace quillonde
