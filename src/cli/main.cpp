@@ -1,6 +1,8 @@
 // quillonde-cli: the window's depth calculation, load and export without a window, for batches
 // and scripts.
 #include "cli/commands.h"
+#include "cli/plot_command.h"
+#include "plot/profile_plot.h"
 #include "runtime/convert.h"
 
 #include <CLI/CLI.hpp>
@@ -28,6 +30,7 @@ constexpr std::string_view usage_text = R"(Usage:
   quillonde-cli depth --fresh PRESSURE...
   quillonde-cli depth --salt --latitude LAT PRESSURE...
   quillonde-cli convert (--fresh | --salt --latitude LAT) [-o OUTPUT] INPUT...
+  quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] [-o OUTPUT] INPUT...
   quillonde-cli --help | --version
 )";
 
@@ -49,6 +52,13 @@ Commands:
              window's export does, thinned by depth. Prints "INPUT -> OUTPUT: N rows, M profile
              lines" on standard output for each file written.
                quillonde-cli convert --salt --latitude 54 casts/*.TOB
+  plot       Loads each cast INPUT as convert does and draws it as the window's Profile window
+             does: depth down, each of --columns in a panel of its own beside the others, every
+             row as a thin line, the rows the profile would write as dots, and the summary line
+             (rows, depths, water, profile lines, rows without a number) as caption. Writes SVG,
+             or PNG or PDF when OUTPUT ends in .png or .pdf; without -o, INPUT with ".svg".
+             Needs no display. Prints "INPUT -> OUTPUT: N rows, M profile lines".
+               quillonde-cli plot --salt --latitude 54 -o deneb.pdf casts/deneb.TOB
 
 Options:
   --fresh              Fresh water: the pressure times a fixed factor.
@@ -57,9 +67,13 @@ Options:
   --latitude LAT       The latitude in degrees, for --salt only. It is rounded to a whole degree,
                        a half to the even one (45.5 acts as 46); south gives what north gives.
                          quillonde-cli depth --salt --latitude -54 500   prints 494.94
-  -o, --output OUTPUT  convert only, with a single INPUT: the file to write. Without it, each
-                       output is its INPUT with the last extension replaced by ".sva"
-                       (cast.TOB gives cast.sva, cast gives cast.sva).
+  -o, --output OUTPUT  convert and plot, with a single INPUT: the file to write. Without it, each
+                       output is its INPUT with the last extension replaced by ".sva" (plot:
+                       ".svg"); cast.TOB gives cast.sva, cast gives cast.sva.
+  --columns NAMES      plot only: the columns to draw side by side, named as in the cast's
+                       header, separated by commas; SOUND,Temp,SALIN unless given. A name the
+                       cast lacks is left out with a warning.
+                         quillonde-cli plot --fresh --columns Temp -o lake.png 0824.TOB
                          quillonde-cli convert --fresh -o lake.sva 0824.TOB
   -h, --help           Prints this help.
   --version            Prints the version.
@@ -131,6 +145,7 @@ struct Arguments {
     bool salt = false;
     std::string latitude;
     std::string output;
+    std::string columns{quillonde::ctd_columns};
     std::vector<std::string> items; // the pressures or the inputs
 };
 
@@ -171,6 +186,19 @@ std::string_view leading_point_number(int argc, char** argv)
     return {};
 }
 
+std::vector<std::string> split_columns(std::string_view list)
+{
+    std::vector<std::string> names;
+    for (std::size_t begin = 0; begin <= list.size();) {
+        const std::size_t comma = std::min(list.find(',', begin), list.size());
+        if (comma > begin) {
+            names.emplace_back(list.substr(begin, comma - begin));
+        }
+        begin = comma + 1;
+    }
+    return names;
+}
+
 int run(int argc, char** argv)
 {
     CLI::App app{std::string(description_text), std::string(program_name)};
@@ -183,6 +211,11 @@ int run(int argc, char** argv)
     add_water_options(*convert, arguments);
     CLI::Option* output = convert->add_option("-o,--output", arguments.output);
     convert->add_option("INPUT", arguments.items);
+    CLI::App* plot = app.add_subcommand("plot");
+    add_water_options(*plot, arguments);
+    CLI::Option* plot_output = plot->add_option("-o,--output", arguments.output);
+    plot->add_option("--columns", arguments.columns);
+    plot->add_option("INPUT", arguments.items);
 
     const int options_end = end_of_options(argc, argv);
     if (const std::string_view number = leading_point_number(options_end, argv); !number.empty()) {
@@ -199,15 +232,15 @@ int run(int argc, char** argv)
         return 0;
     } catch (const CLI::ParseError& error) {
         if (options_end > 1 && argv[1][0] != '-' && argv[1] != depth->get_name() &&
-            argv[1] != convert->get_name()) {
+            argv[1] != convert->get_name() && argv[1] != plot->get_name()) {
             return usage_error("unknown command \"" + std::string(argv[1]) +
-                               "\": the commands are depth and convert");
+                               "\": the commands are depth, convert and plot");
         }
         return usage_error(error.what());
     }
     arguments.items.insert(arguments.items.end(), argv + std::min(options_end + 1, argc), argv + argc);
-    if (!depth->parsed() && !convert->parsed()) {
-        return usage_error("a command is required: depth or convert");
+    if (!depth->parsed() && !convert->parsed() && !plot->parsed()) {
+        return usage_error("a command is required: depth, convert or plot");
     }
     if (!arguments.fresh && !arguments.salt) {
         return usage_error("the water is required: --fresh, or --salt --latitude LAT");
@@ -215,10 +248,11 @@ int run(int argc, char** argv)
     if (arguments.items.empty()) {
         return usage_error(depth->parsed() ? "PRESSURE is required" : "INPUT is required");
     }
-    if (output->count() > 0 && arguments.output.empty()) {
+    const std::size_t outputs = output->count() + plot_output->count();
+    if (outputs > 0 && arguments.output.empty()) {
         return usage_error("-o needs a file name");
     }
-    if (output->count() > 0 && arguments.items.size() > 1) {
+    if (outputs > 0 && arguments.items.size() > 1) {
         return usage_error("-o takes a single INPUT; without it each output is named after its INPUT");
     }
 
@@ -226,8 +260,10 @@ int run(int argc, char** argv)
     const Water water{arguments.salt ? OptionButton::op_salt : OptionButton::op_fresh, arguments.latitude};
     const Console console{std::cout, std::cerr, stop_requested};
     const RunResult result =
-        depth->parsed() ? quillonde::cli::print_depths(water, arguments.items, console)
-                        : quillonde::cli::convert_casts(water, arguments.items, arguments.output, console);
+        depth->parsed()     ? quillonde::cli::print_depths(water, arguments.items, console)
+        : convert->parsed() ? quillonde::cli::convert_casts(water, arguments.items, arguments.output, console)
+                            : quillonde::cli::plot_casts(water, split_columns(arguments.columns),
+                                                         arguments.items, arguments.output, console);
     std::cout.flush();
     if (!std::cout) {
         std::cerr << program_name << ": cannot write to standard output\n";
