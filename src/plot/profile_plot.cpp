@@ -366,9 +366,19 @@ void ProfilePlot::paint(QPainter& painter, const QRectF& area)
             painter.drawLine(QPointF(frame.left(), map_y(depth)), QPointF(frame.right(), map_y(depth)));
         }
         int value_decimals = 0;
-        const std::vector<double> value_ticks =
-            panel.has_values ? ticks(panel.low, panel.high, frame.width() / value_label, value_decimals)
-                             : std::vector<double>{};
+        std::vector<double> value_ticks;
+        // As many ticks as fit with a gap of a line's height between their labels.
+        for (double wanted = frame.width() / line; panel.has_values && wanted >= 1.0; wanted *= 0.8) {
+            value_ticks = ticks(panel.low, panel.high, wanted, value_decimals);
+            double widest = 0.0;
+            for (const double value : value_ticks) {
+                widest = std::max(widest, metrics.horizontalAdvance(tick_text(value, value_decimals)));
+            }
+            if (value_ticks.size() < 2 ||
+                map_x(panel, value_ticks[1]) - map_x(panel, value_ticks[0]) >= widest + line) {
+                break;
+            }
+        }
         for (const double value : value_ticks) {
             const double x = map_x(panel, value);
             painter.setPen(grid);

@@ -33,12 +33,15 @@ using testing::TempDir;
 
 const std::string casts = std::string(QUILLONDE_TEST_DATA) + "/casts/";
 
-const std::string usage = "Usage:\n"
-                          "  quillonde-cli depth --fresh PRESSURE...\n"
-                          "  quillonde-cli depth --salt --latitude LAT PRESSURE...\n"
-                          "  quillonde-cli convert (--fresh | --salt --latitude LAT) [-o OUTPUT] INPUT...\n"
-                          "  quillonde-cli --help | --version\n"
-                          "Options and examples: quillonde-cli --help\n";
+const std::string usage =
+    "Usage:\n"
+    "  quillonde-cli depth --fresh PRESSURE...\n"
+    "  quillonde-cli depth --salt --latitude LAT PRESSURE...\n"
+    "  quillonde-cli convert (--fresh | --salt --latitude LAT) [-o OUTPUT] INPUT...\n"
+    "  quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] "
+    "[-o OUTPUT] INPUT...\n"
+    "  quillonde-cli --help | --version\n"
+    "Options and examples: quillonde-cli --help\n";
 
 const std::string interrupted = ": interrupted; neither this nor what follows was converted\n";
 
@@ -215,10 +218,10 @@ TEST(Usage, AWrongCommandLineExitsWith2AndAHint)
         std::string hint;
     };
     const std::vector<Case> cases = {
-        {{}, "a command is required: depth or convert"},
+        {{}, "a command is required: depth, convert or plot"},
         {{"--frobnicate"}, "The following argument was not expected: --frobnicate"},
         {{"frobnicate", "--fresh", "10"},
-         "unknown command \"frobnicate\": the commands are depth and convert"},
+         "unknown command \"frobnicate\": the commands are depth, convert and plot"},
         {{"depth", "10"}, "the water is required: --fresh, or --salt --latitude LAT"},
         {{"depth", "--latitude", "54", "10"}, "the water is required: --fresh, or --salt --latitude LAT"},
         {{"depth", "--salt", "10"}, "--salt requires --latitude"},
@@ -248,13 +251,14 @@ TEST(Usage, HelpDocumentsEveryOptionAndVersionNamesTheRelease)
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, "");
     EXPECT_NE(help.out.find(usage.substr(0, usage.find("Options and"))), std::string::npos);
-    for (const char* option :
-         {"  --fresh ", "  --salt ", "  --latitude LAT ", "  -o, --output OUTPUT ", "  -h, --help ",
-          "  --version ", "  -- ", "quillonde-cli convert --salt --latitude 54 casts/*.TOB", "Exit status"}) {
+    for (const char* option : {"  --fresh ", "  --salt ", "  --latitude LAT ", "  -o, --output OUTPUT ",
+                               "  -h, --help ", "  --version ", "  -- ", "  --columns NAMES ",
+                               "quillonde-cli convert --salt --latitude 54 casts/*.TOB", "Exit status"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(run({"-h"}).out, help.out);
     EXPECT_EQ(run({"convert", "--help"}).out, help.out);
+    EXPECT_EQ(run({"plot", "--help"}).out, help.out);
     EXPECT_EQ(run({"depth", "--salt", "-h"}).out, help.out);
 
     const Outcome version = run({"--version"});
