@@ -3,12 +3,14 @@
 #include "plot/plot_file.h"
 #include "plot/profile_plot.h"
 #include "profile/sva.h"
+#include "runtime/convert.h"
 #include "temp_dir.h"
 #include "ui/file_dialog.h"
 #include "ui/form1.h"
 #include "ui/profile_window.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -20,7 +22,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <set>
 
 namespace quillonde {
@@ -112,34 +113,60 @@ TEST(ProfilePlot, ATextCellIsLeftOutAndCounted)
     EXPECT_TRUE(cast.plot.summary().contains(QStringLiteral("SOUND: 1 rows without a number")));
 }
 
+int run_cli(const std::vector<std::string>& arguments)
+{
+    QStringList list;
+    for (const std::string& argument : arguments) {
+        list << QString::fromStdString(argument);
+    }
+    QProcess cli;
+    cli.start(QStringLiteral(QUILLONDE_CLI), list);
+    return cli.waitForFinished() && cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+}
+
+QByteArray contents(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 TEST(ProfilePlot, TheMarkersOfDenebAreTheRowsTheExportWrites)
 {
     TempDir dir;
-    const std::string sva = dir.file("deneb.sva");
-    QProcess cli;
-    cli.start(QStringLiteral(QUILLONDE_CLI),
-              {QStringLiteral("convert"), QStringLiteral("--salt"), QStringLiteral("--latitude"),
-               QStringLiteral("54"), QStringLiteral("-o"), QString::fromStdString(sva),
-               QString::fromStdString(deneb)});
-    ASSERT_TRUE(cli.waitForFinished());
-    std::ifstream written(sva);
-    int lines = -2; // the header and its empty line
-    for (std::string line; std::getline(written, line);) {
-        ++lines;
-    }
+    const std::vector<std::string> salt = {"--salt", "--latitude", "54", "-o"};
+    const auto command = [&](const char* name, const std::string& output) {
+        std::vector<std::string> arguments = {name};
+        arguments.insert(arguments.end(), salt.begin(), salt.end());
+        arguments.insert(arguments.end(), {output, deneb});
+        return arguments;
+    };
+    ASSERT_EQ(run_cli(command("convert", dir.file("deneb.sva"))), 0);
+    std::vector<std::string> plot = command("plot", dir.file("deneb.svg"));
+    plot.insert(plot.begin() + 1, {"--columns", "SOUND"});
+    ASSERT_EQ(run_cli(plot), 0);
+    const std::vector<QPointF> centres = markers(contents(dir.file("deneb.svg")));
+    const auto lines = contents(dir.file("deneb.sva")).count("\r\n") - 2; // after the header
+
     Loaded cast(deneb, "SOUND", true);
-    const std::vector<QPointF> centres = markers(render_plot(cast.plot, PlotFormat::svg));
-    ASSERT_EQ(static_cast<int>(centres.size()), lines);
+    render_plot(cast.plot, PlotFormat::svg); // lays the plot out as the tool did
+    ASSERT_EQ(static_cast<qsizetype>(centres.size()), lines);
     ASSERT_EQ(cast.plot.profile_lines(), lines);
     std::size_t k = 0;
-    for_each_profile_row(
-        cast.state.g_table, cast.state.ccolumns + 1, [&](std::int32_t row, double depth_m, auto&) {
-            const double sound = std::stod(std::string(cast.state.g_table.cell(6, row).as_text()));
-            const QPointF at = cast.plot.position(0, depth_m, sound);
-            EXPECT_NEAR(centres[k].x(), at.x(), 0.01) << row;
-            EXPECT_NEAR(centres[k].y(), at.y(), 0.01) << row;
-            ++k;
-        });
+    for_each_profile_row(cast.state.g_table, cast.state.ccolumns + 1,
+                         [&](std::int32_t row, double depth_m, auto&) {
+                             double sound = 0.0;
+                             parse_number(cast.state.g_table.cell(6, row).as_text(), sound);
+                             const QPointF at = cast.plot.position(0, depth_m, sound);
+                             EXPECT_NEAR(centres[k].x(), at.x(), 0.01) << row;
+                             EXPECT_NEAR(centres[k].y(), at.y(), 0.01) << row;
+                             ++k;
+                         });
+
+    // The same picture as PNG and PDF, by the output's extension.
+    ASSERT_EQ(run_cli(command("plot", dir.file("deneb.PNG"))), 0);
+    ASSERT_EQ(run_cli(command("plot", dir.file("deneb.pdf"))), 0);
+    EXPECT_TRUE(contents(dir.file("deneb.PNG")).startsWith("\x89PNG"));
+    EXPECT_TRUE(contents(dir.file("deneb.pdf")).startsWith("%PDF"));
 }
 
 TEST(ProfilePlot, SaysWhenNoCastIsLoaded)
