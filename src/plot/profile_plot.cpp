@@ -118,10 +118,13 @@ void ProfilePlot::scan()
     profile_rows_.clear();
     has_depths_ = false;
     rows_without_depth_ = 0;
+    scanned_columns_ = -1;
     const ProfileTable& table = state_.g_table;
     if (!table.has_shape()) {
         return;
     }
+    scanned_columns_ = table.last_column();
+    scanned_rows_ = table.last_row();
     // After several header lines the list holds the names of each; the table has the last ones.
     const auto columns = static_cast<std::size_t>(state_.ccolumns) + 1;
     const std::size_t first = names_.size() > columns ? names_.size() - columns : 0;
@@ -285,6 +288,11 @@ std::optional<std::pair<PlotPoint, std::size_t>> ProfilePlot::nearest(QPointF at
 
 void ProfilePlot::paint(QPainter& painter, const QRectF& area)
 {
+    const ProfileTable& table = state_.g_table;
+    if (table.has_shape() ? table.last_column() != scanned_columns_ || table.last_row() != scanned_rows_
+                          : scanned_columns_ >= 0) {
+        scan();
+    }
     painter.save();
     painter.fillRect(area, Qt::white);
     painter.setRenderHint(QPainter::Antialiasing);

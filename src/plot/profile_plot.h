@@ -36,7 +36,8 @@ struct PlotPoint {
 /// in row order by a thin line, and the rows the export writes as markers, with a summary line
 /// below. Paints onto any QPainter: a widget, an image, an SVG or a PDF.
 ///
-/// The plot keeps a reference to the state: call refresh() after every change of it.
+/// The plot keeps a reference to the state: call refresh() after every change of it. A painting
+/// in the middle of a load, which may have reshaped the table, reads it anew first.
 class ProfilePlot {
 public:
     explicit ProfilePlot(const ProfileState& state) : state_(state) {}
@@ -115,6 +116,8 @@ private:
     double shallowest_m_ = 0.0;
     double deepest_m_ = 0.0;
     std::int32_t rows_without_depth_ = 0;
+    std::int32_t scanned_columns_ = -1; ///< the table's shape when it was scanned
+    std::int32_t scanned_rows_ = 0;
 };
 
 } // namespace quillonde

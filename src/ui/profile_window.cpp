@@ -14,7 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <sstream>
+#include <exception>
 
 namespace quillonde {
 
@@ -75,7 +75,13 @@ protected:
             cache_.setDevicePixelRatio(devicePixelRatioF());
             QPainter painter(&cache_);
             painter.setFont(font());
-            plot_.paint(painter, rect());
+            try {
+                plot_.paint(painter, rect());
+            } catch (const std::exception& error) {
+                // An error must not leave a paint event; the plot says it instead.
+                painter.fillRect(rect(), Qt::white);
+                painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, from_message(error.what()));
+            }
         }
         QPainter painter(this);
         painter.drawPixmap(0, 0, cache_);

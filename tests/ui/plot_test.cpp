@@ -31,8 +31,9 @@ using testing::TempDir;
 
 const std::string deneb = QUILLONDE_TEST_DATA "/casts/rev205_deneb.TOB";
 
-// Row 1 lies above the export's first step; row 3 holds a text where SOUND should be.
-constexpr std::string_view small_cast = "Lines :        5\n"
+// Row 1 lies above the export's first step; row 3 holds a text where SOUND should be; row 6 is
+// declared and never stored.
+constexpr std::string_view small_cast = "Lines :        6\n"
                                         "; Datasets    Press     Temp    SALIN    SOUND     Cond\n"
                                         ";            [ dbar]  [ degC]  [  ppt]  [  m/s]  [mS/cm]\n"
                                         ";\n"
@@ -97,7 +98,7 @@ TEST(ProfilePlot, AMarkerLandsWhereItsDepthAndValueMap)
     EXPECT_EQ(image.pixelColor(expected.toPoint()), cast.plot.colour(0));
     EXPECT_EQ(
         cast.plot.summary().toStdString(),
-        "small.TOB \u00b7 5 of 5 rows stored \u00b7 depth 0.20 to 4.08 m \u00b7 fresh water \u00b7 4 profile "
+        "small.TOB \u00b7 5 of 6 rows stored \u00b7 depth 0.20 to 4.08 m \u00b7 fresh water \u00b7 4 profile "
         "lines \u00b7 Temp: 0 rows without a number");
 }
 
@@ -145,6 +146,7 @@ TEST(ProfilePlot, TheMarkersOfDenebAreTheRowsTheExportWrites)
     plot.insert(plot.begin() + 1, {"--columns", "SOUND"});
     ASSERT_EQ(run_cli(plot), 0);
     const std::vector<QPointF> centres = markers(contents(dir.file("deneb.svg")));
+    EXPECT_TRUE(contents(dir.file("deneb.svg")).contains("SOUND [m/s]")); // the unit of the units line
     const auto lines = contents(dir.file("deneb.sva")).count("\r\n") - 2; // after the header
 
     Loaded cast(deneb, "SOUND", true);
@@ -167,6 +169,36 @@ TEST(ProfilePlot, TheMarkersOfDenebAreTheRowsTheExportWrites)
     ASSERT_EQ(run_cli(command("plot", dir.file("deneb.pdf"))), 0);
     EXPECT_TRUE(contents(dir.file("deneb.PNG")).startsWith("\x89PNG"));
     EXPECT_TRUE(contents(dir.file("deneb.pdf")).startsWith("%PDF"));
+}
+
+TEST(ProfilePlot, AOneRowSpikeAmongThousandsStillShows)
+{
+    TempDir dir;
+    std::string cast = "Lines : 5000\n; Datasets Press Temp\n";
+    for (int row = 1; row <= 5000; ++row) {
+        cast += std::to_string(row) + " " + std::to_string(row / 100) + "." + std::to_string(row % 100 / 10) +
+                (row == 2500 ? " 30\n" : " 10\n");
+    }
+    Loaded spiky(dir.write("spike.TOB", cast), "Temp");
+    QImage image(400, 300, QImage::Format_RGB32);
+    QPainter painter(&image);
+    spiky.plot.paint(painter, image.rect());
+    painter.end();
+    // Near its tip, 20 degrees right of all the other rows, within a few pixels of its depth.
+    const QPoint tip = (spiky.plot.position(0, spiky.depth(2500), 30.0) - QPointF(2, 0)).toPoint();
+    EXPECT_NE(image.pixelColor(tip), QColor(Qt::white));
+}
+
+TEST(ProfilePlot, APaintingInTheMiddleOfALoadReadsTheNewTable)
+{
+    TempDir dir;
+    Loaded cast(deneb, "SerNo"); // the last of 8 columns and 250 rows
+    cast.controls.set_text(TextBox::tx_ss_file, dir.write("small.TOB", small_cast));
+    load_data_file(cast.controls, cast.state); // no refresh(), as when a load lets the window paint
+    QImage image(400, 300, QImage::Format_RGB32);
+    QPainter painter(&image);
+    EXPECT_NO_THROW(cast.plot.paint(painter, image.rect()));
+    EXPECT_EQ(cast.plot.profile_lines(), 4);
 }
 
 TEST(ProfilePlot, SaysWhenNoCastIsLoaded)
@@ -285,8 +317,10 @@ TEST_F(ProfileWindowTest, FollowsEveryLoadAlsoAFailedOne)
     load(QString::fromStdString(dir.write("broken.TOB", broken)));
     ASSERT_EQ(errors.size(), 1U);
     const QString summary = profile()->plot().summary();
-    EXPECT_TRUE(summary.startsWith(QStringLiteral("broken.TOB \u00b7 5 of 5 rows stored")))
+    EXPECT_TRUE(summary.startsWith(
+        QStringLiteral("broken.TOB \u00b7 5 of 6 rows stored \u00b7 depth 0.20 to 4.08 m")))
         << summary.toStdString();
+    EXPECT_EQ(profile()->plot().profile_lines(), 4);
     EXPECT_TRUE(summary.endsWith(QStringLiteral("the load stopped at line 10"))) << summary.toStdString();
 }
 
