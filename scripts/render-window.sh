@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Renders the window under Xvfb, with a real cast loaded, to docs/window.png.
+# Renders the window under Xvfb, with a real cast loaded, to docs/window.png, and its Profile
+# window to docs/profile.png.
 #   scripts/render-window.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,6 +10,7 @@ if ! command -v xvfb-run >/dev/null; then
     exit 1
 fi
 cmake --build "$build" --target render_window
-xvfb-run -a -s "-screen 0 800x600x24 -dpi 96" \
-    env QT_QPA_PLATFORM=xcb "$build/tools/render_window" tests/data/casts/rev205_deneb.TOB docs/window.png
-echo "render-window.sh: wrote docs/window.png"
+xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
+    env QT_QPA_PLATFORM=xcb "$build/tools/render_window" tests/data/casts/rev205_deneb.TOB docs/window.png \
+    docs/profile.png
+echo "render-window.sh: wrote docs/window.png and docs/profile.png"

@@ -1,6 +1,8 @@
 // quillonde-cli: the window's depth calculation, load and export without a window, for batches
 // and scripts.
 #include "cli/commands.h"
+#include "cli/plot_command.h"
+#include "plot/profile_plot.h"
 #include "runtime/convert.h"
 
 #include <CLI/CLI.hpp>
@@ -29,6 +31,7 @@ constexpr std::string_view usage_text = R"(Usage:
   quillonde-cli depth --salt --latitude LAT PRESSURE...
   quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [-o OUTPUT] INPUT...
   quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...
+  quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] [-o OUTPUT] INPUT...
   quillonde-cli --help | --version
 )";
 
@@ -54,6 +57,13 @@ Commands:
              UNESCO 1983, rounded to 2 decimals as a profile writes it. Temperatures are taken
              as given, on the formula's scale (IPTS-68).
                quillonde-cli sound --salinity 35 --temperature 10 100   prints 1491.47
+  plot       Loads each cast INPUT as convert does and draws it as the window's Profile window
+             does: depth down, each of --columns in a panel of its own beside the others, every
+             row as a thin line, the rows the profile would write as dots, and the summary line
+             (rows, depths, water, profile lines, rows without a number) as caption. Writes SVG,
+             or PNG or PDF when OUTPUT ends in .png or .pdf; without -o, INPUT with ".svg".
+             Needs no display. Prints "INPUT -> OUTPUT: N rows, M profile lines".
+               quillonde-cli plot --salt --latitude 54 -o deneb.pdf casts/deneb.TOB
 
 Options:
   --fresh              Fresh water: the pressure times a fixed factor.
@@ -71,9 +81,13 @@ Options:
   --conductivity C     sound only, in place of --salinity: the conductivity [mS/cm]; the
                        salinity is PSS-78's at each PRESSURE.
   --temperature T      sound only: the temperature [degC].
-  -o, --output OUTPUT  convert only, with a single INPUT: the file to write. Without it, each
-                       output is its INPUT with the last extension replaced by ".sva"
-                       (cast.TOB gives cast.sva, cast gives cast.sva).
+  -o, --output OUTPUT  convert and plot, with a single INPUT: the file to write. Without it, each
+                       output is its INPUT with the last extension replaced by ".sva" (plot:
+                       ".svg"); cast.TOB gives cast.sva, cast gives cast.sva.
+  --columns NAMES      plot only: the columns to draw side by side, named as in the cast's
+                       header, separated by commas; SOUND,Temp,SALIN unless given. A name the
+                       cast lacks is left out with a warning.
+                         quillonde-cli plot --fresh --columns Temp -o lake.png 0824.TOB
                          quillonde-cli convert --fresh -o lake.sva 0824.TOB
   -h, --help           Prints this help.
   --version            Prints the version.
@@ -147,6 +161,7 @@ struct Arguments {
     std::string output;
     bool derive = false;
     quillonde::cli::SoundWater sound;
+    std::string columns{quillonde::ctd_columns};
     std::vector<std::string> items; // the pressures or the inputs
 };
 
@@ -187,6 +202,19 @@ std::string_view leading_point_number(int argc, char** argv)
     return {};
 }
 
+std::vector<std::string> split_columns(std::string_view list)
+{
+    std::vector<std::string> names;
+    for (std::size_t begin = 0; begin <= list.size();) {
+        const std::size_t comma = std::min(list.find(',', begin), list.size());
+        if (comma > begin) {
+            names.emplace_back(list.substr(begin, comma - begin));
+        }
+        begin = comma + 1;
+    }
+    return names;
+}
+
 int run(int argc, char** argv)
 {
     CLI::App app{std::string(description_text), std::string(program_name)};
@@ -206,6 +234,11 @@ int run(int argc, char** argv)
     salinity->excludes(conductivity);
     sound->add_option("--temperature", arguments.sound.temperature)->required();
     sound->add_option("PRESSURE", arguments.items);
+    CLI::App* plot = app.add_subcommand("plot");
+    add_water_options(*plot, arguments);
+    CLI::Option* plot_output = plot->add_option("-o,--output", arguments.output);
+    plot->add_option("--columns", arguments.columns);
+    plot->add_option("INPUT", arguments.items);
 
     const int options_end = end_of_options(argc, argv);
     if (const std::string_view number = leading_point_number(options_end, argv); !number.empty()) {
@@ -222,15 +255,15 @@ int run(int argc, char** argv)
         return 0;
     } catch (const CLI::ParseError& error) {
         if (options_end > 1 && argv[1][0] != '-' && argv[1] != depth->get_name() &&
-            argv[1] != convert->get_name() && argv[1] != sound->get_name()) {
+            argv[1] != convert->get_name() && argv[1] != sound->get_name() && argv[1] != plot->get_name()) {
             return usage_error("unknown command \"" + std::string(argv[1]) +
-                               "\": the commands are depth, convert and sound");
+                               "\": the commands are depth, convert, sound and plot");
         }
         return usage_error(error.what());
     }
     arguments.items.insert(arguments.items.end(), argv + std::min(options_end + 1, argc), argv + argc);
-    if (!depth->parsed() && !convert->parsed() && !sound->parsed()) {
-        return usage_error("a command is required: depth, convert or sound");
+    if (!depth->parsed() && !convert->parsed() && !sound->parsed() && !plot->parsed()) {
+        return usage_error("a command is required: depth, convert, sound or plot");
     }
     if (sound->parsed() && salinity->count() + conductivity->count() == 0) {
         return usage_error("the water is required: --salinity S or --conductivity C");
@@ -239,12 +272,14 @@ int run(int argc, char** argv)
         return usage_error("the water is required: --fresh, or --salt --latitude LAT");
     }
     if (arguments.items.empty()) {
-        return usage_error(convert->parsed() ? "INPUT is required" : "PRESSURE is required");
+        return usage_error(convert->parsed() || plot->parsed() ? "INPUT is required"
+                                                               : "PRESSURE is required");
     }
-    if (output->count() > 0 && arguments.output.empty()) {
+    const std::size_t outputs = output->count() + plot_output->count();
+    if (outputs > 0 && arguments.output.empty()) {
         return usage_error("-o needs a file name");
     }
-    if (output->count() > 0 && arguments.items.size() > 1) {
+    if (outputs > 0 && arguments.items.size() > 1) {
         return usage_error("-o takes a single INPUT; without it each output is named after its INPUT");
     }
 
@@ -252,10 +287,12 @@ int run(int argc, char** argv)
     const Water water{arguments.salt ? OptionButton::op_salt : OptionButton::op_fresh, arguments.latitude};
     const Console console{std::cout, std::cerr, stop_requested};
     const RunResult result =
-        depth->parsed()   ? quillonde::cli::print_depths(water, arguments.items, console)
-        : sound->parsed() ? quillonde::cli::print_sound_speeds(arguments.sound, arguments.items, console)
-                          : quillonde::cli::convert_casts(water, arguments.items, arguments.output,
-                                                          arguments.derive, console);
+        depth->parsed()     ? quillonde::cli::print_depths(water, arguments.items, console)
+        : sound->parsed()   ? quillonde::cli::print_sound_speeds(arguments.sound, arguments.items, console)
+        : convert->parsed() ? quillonde::cli::convert_casts(water, arguments.items, arguments.output,
+                                                            arguments.derive, console)
+                            : quillonde::cli::plot_casts(water, split_columns(arguments.columns),
+                                                         arguments.items, arguments.output, console);
     std::cout.flush();
     if (!std::cout) {
         std::cerr << program_name << ": cannot write to standard output\n";

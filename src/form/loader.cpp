@@ -58,6 +58,7 @@ private:
     void handle_line(std::string_view raw);
     void handle_header();
     void handle_data_line(std::size_t fields);
+    void handle_units(std::string_view raw);
     /// Notes in the load record that the load stopped with `error`, when the table is this load's.
     const Error& failed(const Error& error);
 
@@ -66,7 +67,8 @@ private:
     std::string path_;
     std::optional<std::string> row_count_; // empty until a "Lines :" line
     bool header_seen_ = false;
-    std::int32_t press_col_ = 0; // column 0 while no header has named "Press"
+    bool units_may_follow_ = false; // the line before was a header line
+    std::int32_t press_col_ = 0;    // column 0 while no header has named "Press"
     std::string cleaned_;
     std::uint64_t line_number_ = 0;
 };
@@ -112,6 +114,7 @@ const Error& Load::failed(const Error& error)
 void Load::handle_line(std::string_view raw)
 {
     const LineFacts facts = clean_line(raw, cleaned_);
+    const bool after_header = std::exchange(units_may_follow_, false);
     if (facts.capital_l && raw.find(row_count_marker) != std::string_view::npos) {
         // The count stands after the marker only when the line begins with it; the 8th character
         // on is taken either way.
@@ -126,6 +129,9 @@ void Load::handle_line(std::string_view raw)
         return;
     }
     if (facts.semicolon && cleaned_.front() == ';') {
+        if (after_header) {
+            handle_units(raw);
+        }
         return;
     }
     handle_data_line(facts.fields);
@@ -185,6 +191,24 @@ void Load::handle_header()
     const std::int32_t rows = with_subject("the row count", [&] { return str_to_long(*row_count_); });
     state_.g_table.resize(state_.ccolumns + 1, rows, memory);
     header_seen_ = true;
+    units_may_follow_ = true;
+}
+
+void Load::handle_units(std::string_view raw)
+{
+    // ";            [ dbar]  [ degC] ...": one unit for each name after "Datasets".
+    std::vector<std::string> units(1);
+    for (std::size_t open = raw.find('['); open != std::string_view::npos; open = raw.find('[', open)) {
+        const std::size_t close = raw.find(']', open);
+        if (close == std::string_view::npos) {
+            return;
+        }
+        units.emplace_back(trim_blanks(raw.substr(open + 1, close - open - 1)));
+        open = close;
+    }
+    if (units.size() == static_cast<std::size_t>(state_.ccolumns) + 1) {
+        state_.last_load.units = std::move(units);
+    }
 }
 
 void Load::handle_data_line(std::size_t fields)

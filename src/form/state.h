@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillonde {
 
@@ -26,6 +27,9 @@ struct LoadRecord {
     std::uint64_t failed_line = 0;         ///< the line the load stopped at with an error; 0 if none
     std::string failure;                   ///< that error's message
     bool stopped = false;                  ///< the window closed in the middle of the load
+    /// The unit of each table column from the cast's units line ("dbar"), as the file's bytes;
+    /// empty when the cast has none or its units do not match the header's names.
+    std::vector<std::string> units;
 
     /// Notes the basis of one more stored depth.
     void depth_computed(const DepthBasis& basis)

@@ -7,6 +7,7 @@
 #include "ui/file_dialog.h"
 #include "ui/icon.h"
 #include "ui/key_filter.h"
+#include "ui/profile_window.h"
 #include "ui/text_codec.h"
 
 #include <QApplication>
@@ -202,6 +203,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     connect(Command1, &QPushButton::clicked, this, &Form1::calculate_clicked);
     connect(Command2, &QPushButton::clicked, this, &Form1::load_clicked);
     connect(Command3, &QPushButton::clicked, this, &Form1::export_clicked);
+    connect(List1, &QListWidget::itemActivated, this, &Form1::open_profile); // double-click, Enter
 
     show_error_ = [this](const QString& message) {
         QMessageBox box(QMessageBox::Critical, QString::fromUtf8(window_caption), message, QMessageBox::Ok,
@@ -286,6 +288,7 @@ void Form1::load_clicked()
     Command2->setEnabled(true);
     Command3->setEnabled(true);
     loading_ = false;
+    emit table_changed();
     if (failure && !closing_) {
         show_error_(*failure);
     }
@@ -294,6 +297,15 @@ void Form1::load_clicked()
 void Form1::export_clicked()
 {
     run_handler([this] { export_profile(*this, state_); });
+}
+
+void Form1::open_profile(QListWidgetItem* entry)
+{
+    if (profile_ == nullptr) {
+        profile_ = new ProfileWindow(*this, state_, this);
+        connect(this, &Form1::table_changed, profile_, &ProfileWindow::table_changed);
+    }
+    profile_->show_column(list_entry(List1->row(entry)));
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -12,6 +12,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 class QRadioButton;
 
@@ -19,6 +20,7 @@ namespace quillonde {
 
 class FileDialog;
 class NumberKeyFilter;
+class ProfileWindow;
 
 /// The one window. It lays out the controls, routes the three buttons to the calculator, the
 /// load and the export, and is the control interface those handlers work through. A failed
@@ -56,6 +58,10 @@ public:
     bool ask(Question question, std::string_view text) override;
     bool process_events() override;
 
+signals:
+    /// After every load, also one that failed: the table may have changed.
+    void table_changed();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -63,6 +69,7 @@ private:
     void calculate_clicked();
     void load_clicked();
     void export_clicked();
+    void open_profile(QListWidgetItem* entry);
     /// Runs a handler; an error it raises reaches the user, never the event loop.
     void run_handler(const std::function<void()>& handler);
     QLineEdit* box(TextBox box) const;
@@ -93,6 +100,7 @@ private:
     QLabel* lb_depth;
     QLabel* Label7;
     NumberKeyFilter* key_filter_;
+    ProfileWindow* profile_ = nullptr; // made when first opened
 
     std::function<void(const QString&)> show_error_;
     std::function<bool(const QString&)> ask_question_;

@@ -39,6 +39,8 @@ const std::string usage =
     "  quillonde-cli depth --salt --latitude LAT PRESSURE...\n"
     "  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [-o OUTPUT] INPUT...\n"
     "  quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...\n"
+    "  quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] "
+    "[-o OUTPUT] INPUT...\n"
     "  quillonde-cli --help | --version\n"
     "Options and examples: quillonde-cli --help\n";
 
@@ -217,10 +219,10 @@ TEST(Usage, AWrongCommandLineExitsWith2AndAHint)
         std::string hint;
     };
     const std::vector<Case> cases = {
-        {{}, "a command is required: depth, convert or sound"},
+        {{}, "a command is required: depth, convert, sound or plot"},
         {{"--frobnicate"}, "The following argument was not expected: --frobnicate"},
         {{"frobnicate", "--fresh", "10"},
-         "unknown command \"frobnicate\": the commands are depth, convert and sound"},
+         "unknown command \"frobnicate\": the commands are depth, convert, sound and plot"},
         {{"depth", "10"}, "the water is required: --fresh, or --salt --latitude LAT"},
         {{"depth", "--latitude", "54", "10"}, "the water is required: --fresh, or --salt --latitude LAT"},
         {{"depth", "--salt", "10"}, "--salt requires --latitude"},
@@ -250,14 +252,15 @@ TEST(Usage, HelpDocumentsEveryOptionAndVersionNamesTheRelease)
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, "");
     EXPECT_NE(help.out.find(usage.substr(0, usage.find("Options and"))), std::string::npos);
-    for (const char* option :
-         {"  --fresh ", "  --salt ", "  --latitude LAT ", "  -o, --output OUTPUT ", "  --derive ",
-          "  --salinity S ", "  --conductivity C ", "  --temperature T ", "  -h, --help ", "  --version ",
-          "  -- ", "quillonde-cli convert --salt --latitude 54 casts/*.TOB", "Exit status"}) {
+    for (const char* option : {"  --fresh ", "  --salt ", "  --latitude LAT ", "  -o, --output OUTPUT ",
+                               "  --derive ", "  --salinity S ", "  --conductivity C ", "  --temperature T ",
+                               "  --columns NAMES ", "  -h, --help ", "  --version ", "  -- ",
+                               "quillonde-cli convert --salt --latitude 54 casts/*.TOB", "Exit status"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(run({"-h"}).out, help.out);
     EXPECT_EQ(run({"convert", "--help"}).out, help.out);
+    EXPECT_EQ(run({"plot", "--help"}).out, help.out);
     EXPECT_EQ(run({"depth", "--salt", "-h"}).out, help.out);
 
     const Outcome version = run({"--version"});

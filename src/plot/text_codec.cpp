@@ -1,4 +1,4 @@
-#include "ui/text_codec.h"
+#include "plot/text_codec.h"
 
 #include <QStringDecoder>
 
