@@ -13,6 +13,7 @@ namespace quillonde {
 struct ExportOutcome {
     bool written = false;           ///< false when no path was chosen
     std::int32_t profile_lines = 0; ///< data lines in the file
+    bool stopped = false;           ///< a stop came before the file took the target's place
 };
 
 /// Click on "Browse ..." of the export: asks for an ELAC sound velocity file (*.sva) with the file
@@ -21,7 +22,8 @@ struct ExportOutcome {
 /// written, reads deeper than that row's (which only fails from 1E+15 m on). Fails before any
 /// dialog when no cast is loaded or the cast lacks one of the columns SOUND, Temp, SALIN and
 /// Cond; fails naming the table row when a value is not a number or the file cannot be written.
-/// The file is written whole or not at all: on a failure the path keeps what it held.
+/// The file is written whole or not at all: on a failure, or when the controls ask to stop before
+/// the file is in place, the path keeps what it held.
 ExportOutcome export_profile(Controls& controls, const ProfileState& state);
 
 } // namespace quillonde
