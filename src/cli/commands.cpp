@@ -2,10 +2,10 @@
 
 #include "form/calculate.h"
 #include "form/export.h"
+#include "form/headless_controls.h"
 #include "form/loader.h"
 #include "form/state.h"
 #include "runtime/error.h"
-#include "form/headless_controls.h"
 
 #include <exception>
 #include <filesystem>
@@ -49,8 +49,8 @@ bool is_standard_output(const std::string& target)
 {
     struct stat out = {};
     struct stat file = {};
-    return ::fstat(STDOUT_FILENO, &out) == 0 && ::stat(target.c_str(), &file) == 0 && out.st_dev == file.st_dev &&
-           out.st_ino == file.st_ino;
+    return ::fstat(STDOUT_FILENO, &out) == 0 && ::stat(target.c_str(), &file) == 0 &&
+           out.st_dev == file.st_dev && out.st_ino == file.st_ino;
 }
 
 /// The path a comparison can rely on: links followed, "." and ".." resolved, as far as it exists.
@@ -141,7 +141,8 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
                 failed = true;
                 continue;
             }
-            const std::string target = output.empty() ? fs::path(input).replace_extension(sva_extension).string()
+            const std::string target = output.empty()
+                                           ? fs::path(input).replace_extension(sva_extension).string()
                                        : output == standard_output_name ? std::string(standard_output_path)
                                                                         : output;
             if (const std::string refusal = guard.refusal(input, target); !refusal.empty()) {
@@ -163,8 +164,7 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
             }
             guard.written(input, target);
             progress << input << " -> " << target << ": " << state.g_table.filled_rows() << " rows, "
-                        << exported.profile_lines << " profile lines"
-                        << std::endl; // a pipeline sees progress
+                     << exported.profile_lines << " profile lines" << std::endl; // a pipeline sees progress
         } catch (const std::exception& error) {
             if (console.stop.load()) { // a wait on a pipe that the signal cut short
                 report(console, input, interrupted_message);

@@ -222,7 +222,8 @@ void OutputFile::give_name()
         const std::string link_name = replaces ? "." + name + "." + random_suffix() + ".tmp" : name;
         if (::linkat(AT_FDCWD, descriptor.c_str(), folder_, link_name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
             if (errno == ENOENT) {
-                throw Error(ErrorKind::path_not_found, "the folder of " + path_text(path_) + " no longer exists");
+                throw Error(ErrorKind::path_not_found,
+                            "the folder of " + path_text(path_) + " no longer exists");
             }
             throw file_error(errno, "replace", path_);
         }
