@@ -57,7 +57,8 @@ void write_cast(const std::string& path, const CastShape& shape)
     const double down_rows = 0.7 * shape.rows;
     std::string line;
     char number[32];
-    for (std::int32_t row = 1; row <= shape.rows; ++row) {
+    for (std::int64_t row_number = 1; row_number <= shape.rows; row_number += shape.row_step) {
+        const auto row = static_cast<std::int32_t>(row_number);
         const double progress =
             row <= down_rows ? row / down_rows : (shape.rows - row) / (shape.rows - down_rows);
         const double pressure = std::max(0.0, shape.deepest_dbar * progress + noise(random));

@@ -6,10 +6,11 @@
 namespace quillonde::bench {
 
 struct CastShape {
-    std::int32_t rows = 1'000'000;
-    int columns = 13;            ///< names in the header, "Datasets" included (at least 7)
-    double deepest_dbar = 500.0; ///< the cast goes down to this pressure and back up
-    bool crlf = true;            ///< CR LF line endings, as the acquisition software writes
+    std::int32_t rows = 1'000'000; ///< as "Lines :" declares them
+    std::int32_t row_step = 1;     ///< a data line for every row_step-th row number only
+    int columns = 13;              ///< names in the header, "Datasets" included (at least 7)
+    double deepest_dbar = 500.0;   ///< the cast goes down to this pressure and back up
+    bool crlf = true;              ///< CR LF line endings, as the acquisition software writes
     std::uint32_t seed = 1;
 };
 

@@ -4,8 +4,8 @@
 #include "median.h"
 
 #include "form/export.h"
-#include "form/loader.h"
 #include "form/headless_controls.h"
+#include "form/loader.h"
 
 #include <algorithm>
 #include <chrono>

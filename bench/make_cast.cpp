@@ -1,7 +1,9 @@
 // Writes a synthetic Sea & Sun cast for benchmarks and tests.
-//   make_cast OUTPUT [ROWS [COLUMNS]]
+//   make_cast OUTPUT [ROWS [COLUMNS [ROW_STEP]]]
+// ROW_STEP 4096 with ROWS 300000000 gives a small cast that declares many rows and stores few.
 #include "cast_generator.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -9,8 +11,8 @@
 
 int main(int argc, char** argv)
 {
-    if (argc < 2 || argc > 4) {
-        std::fprintf(stderr, "usage: make_cast OUTPUT [ROWS [COLUMNS]]\n");
+    if (argc < 2 || argc > 5) {
+        std::fprintf(stderr, "usage: make_cast OUTPUT [ROWS [COLUMNS [ROW_STEP]]]\n");
         return 2;
     }
     quillonde::bench::CastShape shape;
@@ -19,6 +21,9 @@ int main(int argc, char** argv)
     }
     if (argc > 3) {
         shape.columns = std::atoi(argv[3]);
+    }
+    if (argc > 4) {
+        shape.row_step = std::max(1, std::atoi(argv[4]));
     }
     try {
         quillonde::bench::write_cast(argv[1], shape);

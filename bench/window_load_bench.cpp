@@ -3,10 +3,10 @@
 //   window_load_bench CAST [RUNS]
 #include "median.h"
 
+#include "form/headless_controls.h"
 #include "form/loader.h"
 #include "ui/file_dialog.h"
 #include "ui/form1.h"
-#include "form/headless_controls.h"
 
 #include <QApplication>
 #include <QPushButton>

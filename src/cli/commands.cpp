@@ -17,6 +17,9 @@
 #include <set>
 #include <string_view>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace quillonde::cli {
 
 namespace {
@@ -24,6 +27,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view sva_extension = ".sva";
+constexpr std::string_view standard_output_name = "-";
+constexpr std::string_view standard_output_path = "/dev/stdout";
 constexpr std::string_view no_file_name_message = "no file name given";
 constexpr std::string_view interrupted_message = "interrupted; neither this nor what follows was converted";
 constexpr std::string_view derived_note = " computed from ";
@@ -43,6 +48,16 @@ HeadlessControls controls_for(const Water& water, const std::atomic<bool>& stop)
         controls.set_text(TextBox::tx_lat, water.latitude);
     }
     return controls;
+}
+
+/// Whether `target` is where standard output goes (-o -, /dev/stdout, or the file it is redirected
+/// to): the progress lines go to standard error then, not into the profile.
+bool is_standard_output(const std::string& target)
+{
+    struct stat out = {};
+    struct stat file = {};
+    return ::fstat(STDOUT_FILENO, &out) == 0 && ::stat(target.c_str(), &file) == 0 &&
+           out.st_dev == file.st_dev && out.st_ino == file.st_ino;
 }
 
 /// The path a comparison can rely on: links followed, "." and ".." resolved, as far as it exists.
@@ -147,8 +162,10 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
                 failed = true;
                 continue;
             }
-            const std::string target =
-                output.empty() ? fs::path(input).replace_extension(sva_extension).string() : output;
+            const std::string target = output.empty()
+                                           ? fs::path(input).replace_extension(sva_extension).string()
+                                       : output == standard_output_name ? std::string(standard_output_path)
+                                                                        : output;
             if (const std::string refusal = guard.refusal(input, target); !refusal.empty()) {
                 report(console, input, refusal);
                 failed = true;
@@ -160,17 +177,25 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
                 return RunResult::interrupted;
             }
             controls.set_text(TextBox::tx_out, target);
+            std::ostream& progress = is_standard_output(target) ? console.err : console.out;
             const ExportOutcome exported = export_profile(controls, state);
+            if (exported.stopped) {
+                report(console, input, interrupted_message);
+                return RunResult::interrupted;
+            }
             guard.written(input, target);
             for (const DerivedColumn* column : derived) {
                 report(console, input,
                        std::string(profile_fields[column->field].name) + std::string(derived_note) +
                            std::string(column->inputs) + std::string(derived_source));
             }
-            console.out << input << " -> " << target << ": " << state.g_table.filled_rows() << " rows, "
-                        << exported.profile_lines << " profile lines"
-                        << std::endl; // a pipeline sees progress
+            progress << input << " -> " << target << ": " << state.g_table.filled_rows() << " rows, "
+                     << exported.profile_lines << " profile lines" << std::endl; // a pipeline sees progress
         } catch (const std::exception& error) {
+            if (console.stop.load()) { // a wait on a pipe that the signal cut short
+                report(console, input, interrupted_message);
+                return RunResult::interrupted;
+            }
             // Without --derive, a question on computing a column was answered No: the refusal.
             report(console, input,
                    derive || derived.empty()

@@ -83,7 +83,9 @@ Options:
   --temperature T      sound only: the temperature [degC].
   -o, --output OUTPUT  convert and plot, with a single INPUT: the file to write. Without it, each
                        output is its INPUT with the last extension replaced by ".sva" (plot:
-                       ".svg"); cast.TOB gives cast.sva, cast gives cast.sva.
+                       ".svg"); cast.TOB gives cast.sva, cast gives cast.sva. "-" is standard
+                       output; the progress line goes to standard error then. A pipe, a
+                       terminal or /dev/fd/N is written where it stands; a file is replaced.
   --columns NAMES      plot only: the columns to draw side by side, named as in the cast's
                        header, separated by commas; SOUND,Temp,SALIN unless given. A name the
                        cast lacks is left out with a warning.
@@ -106,13 +108,14 @@ Errors:
   fails writes no file and leaves an existing OUTPUT as it was. An OUTPUT that is one of the
   INPUTs, or that the same command has already written, is refused for that INPUT.
 
-Ctrl+C:
-  Stops the load in progress, or the batch before the next INPUT. A file is written whole or not
-  at all: no OUTPUT is ever left half written.
+Ctrl+C, SIGTERM, SIGHUP:
+  Stop the load in progress (also one that waits on a pipe), the export before its file takes
+  the place of OUTPUT, or the batch before the next INPUT. A file is written whole or not at all,
+  and reaches the disk before it replaces OUTPUT: no OUTPUT is ever left half written.
 
 Exit status:
   0    every PRESSURE or INPUT was converted
-  1    at least one failed
+  1    at least one failed, or standard output could not be written (a reader that went away)
   2    usage error: an unknown option, --salt without --latitude, --fresh with --salt or
        --latitude, -o with several INPUTs, ...
   130  interrupted by Ctrl+C; 128 + the signal number for SIGTERM (143) and SIGHUP (129)
@@ -139,13 +142,25 @@ void install_stop_handlers()
     struct sigaction action = {};
     action.sa_handler = request_stop;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART; // a read or write under way goes on; the load stops at the next line
+    action.sa_flags = 0; // no SA_RESTART: an open, read or write that waits on a pipe gives up
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction previous = {};
         if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN) {
             sigaction(signal, &action, nullptr);
         }
     }
+}
+
+/// Whether all that went to standard output got there; says so on standard error when not (a reader
+/// that went away, a full disk).
+bool standard_output_written()
+{
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << program_name << ": cannot write to standard output\n";
+        return false;
+    }
+    return true;
 }
 
 int usage_error(std::string_view hint)
@@ -249,10 +264,10 @@ int run(int argc, char** argv)
         app.parse(options_end, argv);
     } catch (const CLI::CallForHelp&) {
         std::cout << description_text << usage_text << details_text;
-        return 0;
+        return standard_output_written() ? 0 : exit_some_failed;
     } catch (const CLI::CallForVersion&) {
         std::cout << version_text << '\n';
-        return 0;
+        return standard_output_written() ? 0 : exit_some_failed;
     } catch (const CLI::ParseError& error) {
         if (options_end > 1 && argv[1][0] != '-' && argv[1] != depth->get_name() &&
             argv[1] != convert->get_name() && argv[1] != sound->get_name() && argv[1] != plot->get_name()) {
@@ -293,13 +308,12 @@ int run(int argc, char** argv)
                                                             arguments.derive, console)
                             : quillonde::cli::plot_casts(water, split_columns(arguments.columns),
                                                          arguments.items, arguments.output, console);
-    std::cout.flush();
-    if (!std::cout) {
-        std::cerr << program_name << ": cannot write to standard output\n";
-        return exit_some_failed;
-    }
+    const bool written = standard_output_written();
     if (stop_requested.load()) {
         return exit_signal_base + static_cast<int>(stop_signal);
+    }
+    if (!written) {
+        return exit_some_failed;
     }
     return result == RunResult::all_done ? 0 : exit_some_failed;
 }
@@ -308,6 +322,10 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // A write past a file-size limit, or to a pipe whose reader has gone, fails with its reason
+    // instead of killing the tool: the batch goes on with the next file.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
     try {
         return run(argc, argv);
     } catch (const std::exception& error) {

@@ -107,7 +107,12 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
     ExportOutcome outcome{true, 0};
     try {
         outcome.profile_lines = write_sva(state.g_table, state.ccolumns + 1, columns, file);
-        file.commit();
+        // A stop asked for meanwhile keeps the target as it was: the file is dropped unnamed.
+        if (!controls.process_events()) {
+            outcome = {false, 0, true};
+        } else {
+            file.commit();
+        }
     } catch (...) {
         controls.set_caption(Label::Label6, status_idle);
         throw;

@@ -15,6 +15,7 @@ namespace quillonde {
 struct ExportOutcome {
     bool written = false;           ///< false when no path was chosen
     std::int32_t profile_lines = 0; ///< data lines in the file
+    bool stopped = false;           ///< a stop came before the file took the target's place
 };
 
 /// A column the export computes when the cast lacks it: its place in profile_fields, the columns it
@@ -37,7 +38,8 @@ extern const std::array<DerivedColumn, 3> derived_columns;
 /// are there, asks first (Question::compute_column, once for each) and, on Yes, computes it for
 /// each row written. Fails naming the table row when a value is not a number or the file cannot
 /// be written.
-/// The file is written whole or not at all: on a failure the path keeps what it held.
+/// The file is written whole or not at all: on a failure, or when the controls ask to stop before
+/// the file is in place, the path keeps what it held.
 ExportOutcome export_profile(Controls& controls, const ProfileState& state);
 
 } // namespace quillonde

@@ -8,13 +8,16 @@
 
 namespace quillonde {
 
-/// A file written whole or not at all. The bytes go to a temporary file beside the target, which
-/// replaces the target only on commit(); until then the target keeps what it held, and a writer
-/// that is destroyed without commit() removes its temporary file.
+/// A file written whole or not at all, also across a power cut. The bytes go to a temporary file
+/// beside the target, which replaces the target only on commit(), after its data has reached the
+/// disk; until then the target keeps what it held, and a writer that is destroyed without commit()
+/// removes its temporary file. Where the system can, the temporary file has no name until it is
+/// complete, so that a killed process leaves nothing behind.
 ///
 /// A target that is a symbolic link is followed: the file it points to is replaced and the link
-/// stays. A target that is a device or a pipe (/dev/stdout, /dev/null) cannot be replaced and is
-/// written directly. A folder or a read-only file is refused before anything is written.
+/// stays. A target that is a device, a pipe or a socket (/dev/null), or that names an open
+/// descriptor of the process (/dev/stdout, /dev/fd/N), cannot be replaced and is written directly,
+/// in place. A folder or a read-only file is refused before anything is written.
 class OutputFile {
 public:
     explicit OutputFile(const std::string& path);
@@ -29,12 +32,15 @@ public:
     void commit();
 
 private:
+    void open_temporary(const std::filesystem::path& folder);
+    void give_name();
     void discard() noexcept;
 
-    std::string path_;                // as the user gave it, for messages
-    std::filesystem::path target_;    // the file to replace, links followed
-    std::filesystem::path temporary_; // empty when writing to the target directly
-    FilePointer file_;
+    std::string path_;             // as the user gave it, for messages
+    std::filesystem::path target_; // the file to replace, links followed
+    int folder_ = -1;              // the target's folder; -1 when writing to the target directly
+    int file_ = -1;
+    std::string temporary_; // the temporary file's name in folder_, empty while it has none
     bool committed_ = false;
 };
 

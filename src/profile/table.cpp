@@ -57,7 +57,7 @@ void ProfileTable::clear() noexcept
 {
     last_column_ = -1;
     last_row_ = 0;
-    std::vector<std::unique_ptr<Row[]>>().swap(chunks_);
+    std::vector<std::unique_ptr<Chunk>>().swap(chunks_);
     text_blocks_.clear();
     block_used_ = 0;
     block_size_ = 0;
@@ -119,18 +119,49 @@ void ProfileTable::check(std::int32_t column, std::int32_t row) const
 ProfileTable::Row& ProfileTable::row_for_storing(std::int32_t row)
 {
     const auto index = static_cast<std::size_t>(row - 1);
-    std::unique_ptr<Row[]>& chunk = chunks_[index / rows_per_chunk];
+    std::unique_ptr<Chunk>& chunk = chunks_[index / rows_per_chunk];
     if (!chunk) {
-        chunk = std::make_unique<Row[]>(rows_per_chunk);
+        chunk = std::make_unique<Chunk>();
     }
-    return chunk[index % rows_per_chunk];
+    const auto offset = static_cast<std::uint16_t>(index % rows_per_chunk);
+    if (chunk->whole()) {
+        return chunk->rows[offset];
+    }
+    std::vector<std::uint16_t>& offsets = chunk->offsets;
+    const auto at = std::lower_bound(offsets.begin(), offsets.end(), offset);
+    const auto position = at - offsets.begin();
+    if (at != offsets.end() && *at == offset) {
+        return chunk->rows[static_cast<std::size_t>(position)];
+    }
+    if (offsets.size() < most_sparse_rows) {
+        offsets.insert(at, offset);
+        return *chunk->rows.insert(chunk->rows.begin() + position, Row{});
+    }
+    // Enough rows of this chunk have come that holding all of them costs little more.
+    std::vector<Row> whole(rows_per_chunk);
+    for (std::size_t k = 0; k < offsets.size(); ++k) {
+        whole[offsets[k]] = chunk->rows[k];
+    }
+    chunk->rows.swap(whole);
+    std::vector<std::uint16_t>().swap(offsets);
+    return chunk->rows[offset];
 }
 
 const ProfileTable::Row& ProfileTable::row_at(std::int32_t row) const
 {
     const auto index = static_cast<std::size_t>(row - 1);
-    const std::unique_ptr<Row[]>& chunk = chunks_[index / rows_per_chunk];
-    return chunk ? chunk[index % rows_per_chunk] : empty_row;
+    const std::unique_ptr<Chunk>& chunk = chunks_[index / rows_per_chunk];
+    if (!chunk) {
+        return empty_row;
+    }
+    const auto offset = static_cast<std::uint16_t>(index % rows_per_chunk);
+    if (chunk->whole()) {
+        return chunk->rows[offset];
+    }
+    const auto at = std::lower_bound(chunk->offsets.begin(), chunk->offsets.end(), offset);
+    return at != chunk->offsets.end() && *at == offset
+               ? chunk->rows[static_cast<std::size_t>(at - chunk->offsets.begin())]
+               : empty_row;
 }
 
 Cell ProfileTable::cell(std::int32_t column, std::int32_t row) const

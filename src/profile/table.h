@@ -17,7 +17,7 @@ namespace quillonde {
 ///
 /// Rows are stored as their fields joined by single blanks (fields never hold a blank), so a cast
 /// costs little more than its text, and storage for rows is made as data lines arrive, so a small
-/// file that declares many rows costs little memory.
+/// file that declares many rows costs little memory, whatever row numbers its lines carry.
 class ProfileTable {
 public:
     /// The initial shape: no columns and no rows; every access fails.
@@ -65,8 +65,16 @@ private:
         double depth_m = empty_depth;
     };
 
-    // Rows live in chunks of this many, made when a row of the chunk is first stored.
+    // Rows live in chunks of this many, made when a row of the chunk is first stored. A chunk holds
+    // only its stored rows, by row number, until a quarter of them are stored; then all of them.
     static constexpr std::size_t rows_per_chunk = 4096;
+    static constexpr std::size_t most_sparse_rows = rows_per_chunk / 4;
+    struct Chunk {
+        std::vector<Row> rows; // all rows_per_chunk rows, or the stored ones
+        std::vector<std::uint16_t>
+            offsets; // the stored rows' offsets in the chunk, ascending; empty once all are held
+        bool whole() const noexcept { return rows.size() == rows_per_chunk; }
+    };
     static const Row empty_row;
 
     void check(std::int32_t column, std::int32_t row) const;
@@ -76,7 +84,7 @@ private:
 
     std::int32_t last_column_ = -1;
     std::int32_t last_row_ = 0;
-    std::vector<std::unique_ptr<Row[]>> chunks_; // a null chunk: all its rows are empty
+    std::vector<std::unique_ptr<Chunk>> chunks_; // a null chunk: all its rows are empty
     std::vector<std::unique_ptr<char[]>> text_blocks_;
     std::size_t block_used_ = 0;
     std::size_t block_size_ = 0;

@@ -3,18 +3,27 @@
 #include "runtime/error.h"
 #include "runtime/memory.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <system_error>
 #include <utility>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillonde {
 
 namespace {
 
 constexpr std::size_t read_block_size = std::size_t{1} << 20;
+// How long a read waits on a silent pipe before it asks whether to go on [ms].
+constexpr int wait_step_ms = 10;
 
 std::string path_text(std::string_view path)
 {
@@ -38,60 +47,150 @@ Error file_error(int errno_value, std::string_view action, std::string_view path
     }
 }
 
+Error missing_folder_error(const std::filesystem::path& path, std::string_view shown)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    for (fs::path up = folder; !up.empty(); up = up.parent_path()) {
+        std::error_code ec;
+        const fs::file_type type = fs::status(up, ec).type();
+        if (type == fs::file_type::directory) {
+            break;
+        }
+        if (type != fs::file_type::not_found && type != fs::file_type::none) {
+            return {ErrorKind::path_not_found,
+                    path_text(shown) + ": " + path_text(up.string()) + " is a file, not a folder"};
+        }
+        if (up == up.parent_path()) {
+            break;
+        }
+    }
+    return {ErrorKind::path_not_found,
+            path_text(shown) + ": the folder " + path_text(folder.string()) + " does not exist"};
+}
+
 FilePointer open_for_reading(const std::string& path)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path file(path);
-    const fs::file_status status = fs::status(file, ec);
-    if (status.type() == fs::file_type::not_found) {
+    const fs::file_type type = fs::status(file, ec).type();
+    if (type == fs::file_type::not_found) {
         const fs::path folder = file.parent_path();
         if (!folder.empty() && !fs::is_directory(folder, ec)) {
-            throw Error(ErrorKind::path_not_found,
-                        path_text(path) + ": the folder " + path_text(folder.string()) + " does not exist");
+            throw missing_folder_error(file, path);
         }
         throw Error(ErrorKind::file_not_found, path_text(path));
     }
-    if (status.type() == fs::file_type::directory) {
+    // A device gives no end (/dev/zero) or waits for a person (a terminal); a pipe may be read.
+    // Refused before it is opened: opening some devices acts on them.
+    const Error device(ErrorKind::bad_data_file, path_text(path) + " is a device, not a file");
+    if (type == fs::file_type::character || type == fs::file_type::block || type == fs::file_type::socket) {
+        throw device;
+    }
+    // Without blocking: a pipe with no writer yet must not hold the open; the reader waits on it in
+    // steps that can be abandoned.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        throw file_error(errno, "read", path);
+    }
+    struct stat facts = {};
+    if (::fstat(descriptor, &facts) != 0) {
+        const int reason = errno;
+        ::close(descriptor);
+        throw file_error(reason, "read", path);
+    }
+    if (S_ISDIR(facts.st_mode)) {
+        ::close(descriptor);
         throw Error(ErrorKind::file_not_found, "no file at " + path_text(path) + ", which is a folder");
     }
-    if (status.type() == fs::file_type::character || status.type() == fs::file_type::block ||
-        status.type() == fs::file_type::socket) {
-        // A device gives no end (/dev/zero) or waits for a person (a terminal); a pipe may be read.
-        throw Error(ErrorKind::bad_data_file, path_text(path) + " is a device, not a file");
+    if (!S_ISREG(facts.st_mode) && !S_ISFIFO(facts.st_mode)) {
+        ::close(descriptor);
+        throw device;
     }
-    errno = 0;
-    FilePointer opened(std::fopen(path.c_str(), "rb"));
+    if (!S_ISFIFO(facts.st_mode)) {
+        ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    }
+    FilePointer opened(::fdopen(descriptor, "rb"));
     if (!opened) {
-        throw file_error(errno, "read", path);
+        const int reason = errno;
+        ::close(descriptor);
+        throw file_error(reason, "read", path);
     }
     return opened;
 }
 
-LineReader::LineReader(std::FILE* file, std::string path)
-    : file_(file), path_(std::move(path)), buffer_(read_block_size)
+LineReader::LineReader(std::FILE* file, std::string path, KeepGoing keep_going)
+    : descriptor_(::fileno(file)), path_(std::move(path)), keep_going_(std::move(keep_going)),
+      buffer_(static_cast<char*>(std::malloc(read_block_size))), capacity_(read_block_size)
 {
+    if (!buffer_) {
+        throw std::bad_alloc();
+    }
+    const int flags = ::fcntl(descriptor_, F_GETFL);
+    waits_ = flags >= 0 && (flags & O_NONBLOCK) != 0;
+}
+
+bool LineReader::keep_going()
+{
+    if (keep_going_ && !keep_going_()) {
+        stopped_ = true;
+    }
+    return !stopped_;
+}
+
+bool LineReader::wait_for_data()
+{
+    pollfd wanted = {descriptor_, POLLIN, 0};
+    for (;;) {
+        const int ready = ::poll(&wanted, 1, wait_step_ms);
+        if (ready > 0) {
+            return true;
+        }
+        if (ready < 0 && errno != EINTR) {
+            throw file_error(errno, "read", path_);
+        }
+        if (!keep_going()) {
+            return false;
+        }
+    }
 }
 
 void LineReader::fill()
 {
     // Keep the unread part, move it to the front, and grow the buffer when one line fills it.
+    char* data = buffer_.get();
     if (begin_ > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        std::memmove(data, data + begin_, end_ - begin_);
         end_ -= begin_;
         begin_ = 0;
     }
-    if (end_ == buffer_.size()) {
+    if (end_ == capacity_) {
         grow();
+        data = buffer_.get();
     }
-    errno = 0;
-    const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
-    end_ += got;
-    if (got == 0) {
-        if (std::ferror(file_) != 0) {
-            throw file_error(errno != 0 ? errno : EIO, "read", path_);
+    // At most a block at a time, so that a long line gives keep_going its turns.
+    const std::size_t room = std::min(capacity_ - end_, read_block_size);
+    for (;;) {
+        if (waits_ && !wait_for_data()) {
+            return;
         }
-        end_of_file_ = true;
+        const ssize_t got = ::read(descriptor_, data + end_, room);
+        if (got > 0) {
+            end_ += static_cast<std::size_t>(got);
+            return;
+        }
+        if (got == 0) {
+            end_of_file_ = true;
+            return;
+        }
+        if (errno == EINTR) {
+            if (!keep_going()) {
+                return;
+            }
+        } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            throw file_error(errno, "read", path_);
+        }
     }
 }
 
@@ -99,29 +198,39 @@ void LineReader::grow()
 {
     // A line is copied for its clean-up and may be stored: it may take a quarter of the memory the
     // machine can still give, so that an endless line ends in an error, not in the system killing
-    // the program. The system is asked only for lines long enough to matter.
-    const std::size_t larger = buffer_.size() * 2;
+    // the program. The system is asked only for lines long enough to matter. realloc moves the
+    // pages of a large buffer instead of copying them.
+    const std::size_t larger = capacity_ * 2;
     constexpr std::size_t always_allowed = std::size_t{64} << 20;
+    const auto too_long = [&] {
+        return Error(ErrorKind::out_of_memory, "a line of more than " + std::to_string(capacity_ >> 20U) +
+                                                   " MiB in " + path_text(path_) + " does not fit in memory");
+    };
     if (larger > always_allowed && larger > available_memory_bytes() / 4) {
-        throw Error(ErrorKind::out_of_memory, "a line of more than " + std::to_string(buffer_.size() >> 20U) +
-                                                  " MiB in " + path_text(path_) + " does not fit in memory");
+        throw too_long();
     }
-    buffer_.resize(larger);
+    char* grown = static_cast<char*>(std::realloc(buffer_.get(), larger));
+    if (grown == nullptr) {
+        throw too_long();
+    }
+    static_cast<void>(buffer_.release());
+    buffer_.reset(grown);
+    capacity_ = larger;
 }
 
 bool LineReader::at_end()
 {
-    while (begin_ == end_ && !end_of_file_) {
+    while (begin_ == end_ && !end_of_file_ && !stopped_) {
         fill();
     }
-    return begin_ == end_;
+    return stopped_ || begin_ == end_;
 }
 
 std::string_view LineReader::read_line()
 {
     std::size_t searched = begin_;
     for (;;) {
-        const char* data = buffer_.data();
+        const char* data = buffer_.get();
         const void* found = std::memchr(data + searched, '\n', end_ - searched);
         if (found != nullptr) {
             const auto newline = static_cast<std::size_t>(static_cast<const char*>(found) - data);
@@ -133,12 +242,15 @@ std::string_view LineReader::read_line()
             begin_ = newline + 1;
             return line;
         }
-        if (end_of_file_) {
+        if (end_of_file_ || stopped_) {
             const std::string_view line(data + begin_, end_ - begin_);
             begin_ = end_;
             return line;
         }
         const std::size_t unsearched = end_ - begin_;
+        if (unsearched >= read_block_size && !keep_going()) {
+            continue;
+        }
         fill();
         searched = begin_ + unsearched;
     }

@@ -3,6 +3,9 @@
 #include "runtime/error.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,6 +19,13 @@ struct FileCloser {
 };
 using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
 
+/// Asked while a read waits or a long line arrives: false stops the reading.
+using KeepGoing = std::function<bool()>;
+
+/// The error for a path whose folder is not there: names the part of the path that is a file where
+/// a folder should be, or else the folder that does not exist.
+Error missing_folder_error(const std::filesystem::path& path, std::string_view shown);
+
 /// Opens a file for reading. A missing file, a missing folder, a folder or a device in place of the
 /// file and a refused permission each fail with an error of their own kind that names the path.
 FilePointer open_for_reading(const std::string& path);
@@ -28,26 +38,42 @@ Error file_error(int errno_value, std::string_view action, std::string_view path
 /// ending belongs to the ending, any other CR stays in the line; the last line needs no
 /// terminator. The file is read in large blocks and never held whole in memory; a line may be
 /// as long as a quarter of the memory the machine can give, a longer one is an out-of-memory error.
+/// `keep_going` is asked between the blocks of a long line and while a pipe has nothing to give;
+/// once it says false, the reader stops: at_end() and stopped() are true.
 class LineReader {
 public:
-    LineReader(std::FILE* file, std::string path);
+    LineReader(std::FILE* file, std::string path, KeepGoing keep_going = {});
 
-    /// Whether every line has been read.
+    /// Whether every line has been read, or the reading stopped.
     bool at_end();
 
-    /// The next line, valid until the next call on the reader. Call only when not at_end().
+    /// The next line, valid until the next call on the reader. Call only when not at_end(); when
+    /// the reading stops within the line, stopped() is true and the line is to be dropped.
     std::string_view read_line();
 
+    /// Whether keep_going said false.
+    bool stopped() const noexcept { return stopped_; }
+
 private:
+    struct Free {
+        void operator()(char* bytes) const noexcept { std::free(bytes); }
+    };
+
     void fill();
+    bool wait_for_data();
+    bool keep_going();
     void grow();
 
-    std::FILE* file_;
+    int descriptor_;
+    bool waits_ = false; // a pipe opened without blocking: poll before each read
     std::string path_;
-    std::vector<char> buffer_;
+    KeepGoing keep_going_;
+    std::unique_ptr<char, Free> buffer_;
+    std::size_t capacity_ = 0;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool end_of_file_ = false;
+    bool stopped_ = false;
 };
 
 } // namespace quillonde

@@ -289,7 +289,9 @@ void Form1::load_clicked()
     Command3->setEnabled(true);
     loading_ = false;
     emit table_changed();
-    if (failure && !closing_) {
+    if (closing_) {
+        QCoreApplication::quit(); // closed during the load: the program ends, whatever the load gave
+    } else if (failure) {
         show_error_(*failure);
     }
 }
@@ -310,13 +312,18 @@ void Form1::open_profile(QListWidgetItem* entry)
 
 void Form1::closeEvent(QCloseEvent* event)
 {
-    // A load in progress sees this at its next event round and stops; the window closes now.
+    // A load in progress sees this at its next event round, within a line too, and stops; the window
+    // closes now and the program ends with the load.
     closing_ = loading_;
     QWidget::closeEvent(event);
 }
 
 bool Form1::process_events()
 {
+    // Event rounds belong to the load; an export only asks whether to go on.
+    if (!loading_) {
+        return !closing_;
+    }
     if (++calls_since_check_ >= calls_between_clock_reads_) {
         const qint64 work_ns = since_events_.nsecsElapsed();
         const qint64 per_call_ns =

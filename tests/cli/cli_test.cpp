@@ -449,7 +449,10 @@ TEST_F(Convert, CtrlCStopsTheLoadAndLeavesTheOutputAsItWas)
     fcntl(fifo, F_SETFL, 0);
     write_all(fifo, "Lines : 400\n; Datasets Press Temp Cond SALIN SOUND\n" + data_lines(1, 200));
     cli.send(SIGINT);
-    write_all(fifo, data_lines(201, 400));
+    const std::string rest = data_lines(201, 400); // the tool may already have stopped reading
+    if (::write(fifo, rest.data(), rest.size()) < 0) {
+        EXPECT_EQ(errno, EPIPE);
+    }
     close(fifo);
     const Outcome outcome = cli.wait();
     std::signal(SIGPIPE, old_sigpipe);

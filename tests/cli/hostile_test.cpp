@@ -1,0 +1,322 @@
+// Runs the built quillonde-cli as it starts, signal dispositions and limits included, under the
+// conditions a survey launch gives it: a file-size limit, signals while it waits on a pipe or
+// writes, a kill, standard output as the target or gone, a cast that declares far more rows than
+// it stores.
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace quillonde {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using testing::folder_entries;
+using testing::read_file;
+using testing::TempDir;
+using Names = std::vector<std::string>;
+
+const std::string deneb = std::string(QUILLONDE_TEST_DATA) + "/casts/rev205_deneb.TOB";
+const std::string interrupted = ": interrupted; neither this nor what follows was converted\n";
+
+struct Outcome {
+    int status = -1;
+    int signal = 0;
+    long peak_kib = 0;
+    std::string err;
+};
+
+/// quillonde-cli started in `folder` with every signal at its default, as a shell starts it;
+/// standard output goes to `out`, standard error to a file of its own.
+class Tool {
+public:
+    Tool(std::vector<std::string> arguments, const fs::path& folder, int out,
+         rlim_t file_size_limit = RLIM_INFINITY)
+    {
+        arguments.insert(arguments.begin(), QUILLONDE_CLI);
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        const std::string err_path = logs_.file("err");
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (err < 0 || dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0 ||
+                chdir(folder.c_str()) != 0) {
+                _exit(127);
+            }
+            const rlimit limit = {file_size_limit, RLIM_INFINITY};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            for (int signal = 1; signal < NSIG; ++signal) {
+                std::signal(signal, SIG_DFL);
+            }
+            sigset_t none;
+            sigemptyset(&none);
+            sigprocmask(SIG_SETMASK, &none, nullptr);
+            execv(QUILLONDE_CLI, argv.data());
+            _exit(127);
+        }
+    }
+    Tool(const Tool&) = delete;
+    Tool& operator=(const Tool&) = delete;
+    ~Tool()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    pid_t pid() const { return pid_; }
+
+    /// Waits at most `longest` for the tool to end; a tool still running then is killed.
+    Outcome wait(std::chrono::milliseconds longest = std::chrono::seconds(20))
+    {
+        Outcome outcome;
+        int status = 0;
+        rusage usage = {};
+        const auto deadline = Clock::now() + longest;
+        while (wait4(pid_, &status, WNOHANG, &usage) == 0) {
+            if (Clock::now() > deadline) {
+                ADD_FAILURE() << "quillonde-cli did not end in time";
+                kill(pid_, SIGKILL);
+                wait4(pid_, &status, 0, &usage);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        pid_ = -1;
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        outcome.peak_kib = usage.ru_maxrss;
+        outcome.err = read_file(logs_.file("err"));
+        return outcome;
+    }
+
+private:
+    TempDir logs_;
+    pid_t pid_ = -1;
+};
+
+/// A pipe whose read end the test holds; both ends closed with it.
+struct Pipe {
+    Pipe() { EXPECT_EQ(pipe2(ends, O_CLOEXEC), 0); }
+    ~Pipe()
+    {
+        for (const int end : ends) {
+            if (end >= 0) {
+                close(end);
+            }
+        }
+    }
+    void close_end(int which)
+    {
+        close(ends[which]);
+        ends[which] = -1;
+    }
+    std::string read_all()
+    {
+        close_end(1);
+        std::string text;
+        char block[4096];
+        for (ssize_t got; (got = read(ends[0], block, sizeof block)) > 0;) {
+            text.append(block, static_cast<std::size_t>(got));
+        }
+        return text;
+    }
+    int ends[2] = {-1, -1};
+};
+
+/// A cast that declares `declared` rows and has a data line for every `step`-th row number. Without
+/// a SOUND column, its export fails at once, after the load.
+std::string sparse_cast(std::int32_t declared, std::int32_t step, bool sound = false)
+{
+    std::string text = "Lines : " + std::to_string(declared) + "\n; Datasets Press Temp Cond SALIN" +
+                       (sound ? " SOUND\n" : "\n");
+    for (std::int64_t row = 1; row <= declared; row += step) {
+        text += std::to_string(row) + " " + std::to_string(row / step) + ".5 10.000 30.000 35.000" +
+                (sound ? " 1490.00\n" : "\n");
+    }
+    return text;
+}
+
+class Hostile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::copy_file(deneb, dir.file("c.TOB"));
+        dir.write("c.sva", "the old profile");
+        null_out = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    }
+    void TearDown() override { close(null_out); }
+
+    /// The entry of /proc/PID/fd that is an unfinished export in this folder, or an empty text.
+    std::string export_in_progress(pid_t pid) const
+    {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+            const std::string points_to = fs::read_symlink(entry.path(), ec).string();
+            if (!ec && points_to.starts_with(dir.path().string()) &&
+                (points_to.ends_with(" (deleted)") || points_to.ends_with(".tmp"))) {
+                return points_to;
+            }
+        }
+        return {};
+    }
+
+    TempDir dir;
+    int null_out = -1;
+};
+
+TEST_F(Hostile, AFileSizeLimitIsAnErrorThatKeepsTheOldTarget)
+{
+    const Outcome outcome = Tool({"convert", "--fresh", "c.TOB"}, dir.path(), null_out, 1000).wait();
+    EXPECT_EQ(outcome.signal, 0);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.err.find("cannot write \"c.sva\": File too large"), std::string::npos) << outcome.err;
+    EXPECT_EQ(read_file(dir.file("c.sva")), "the old profile");
+    EXPECT_EQ(folder_entries(dir.path()), (Names{"c.TOB", "c.sva"}));
+}
+
+TEST_F(Hostile, ASignalEndsAWaitOnAPipeWithinASecond)
+{
+    ASSERT_EQ(mkfifo(dir.file("live.TOB").c_str(), 0600), 0);
+    for (const bool writer : {false, true}) {
+        for (const auto& [signal, status] : {std::pair{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}}) {
+            SCOPED_TRACE((writer ? "stalled writer, signal " : "no writer, signal ") +
+                         std::to_string(signal));
+            Tool tool({"convert", "--fresh", "live.TOB"}, dir.path(), null_out);
+            int fifo = -1;
+            for (int attempt = 0; writer && attempt < 500 && fifo < 0; ++attempt) {
+                fifo = open(dir.file("live.TOB").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            const std::string start = "Lines : 9\n; Datasets Press Temp Cond SALIN SOUND\n1 1.0";
+            EXPECT_EQ(writer ? write(fifo, start.data(), start.size()) : 0, writer ? std::ssize(start) : 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            const auto sent = Clock::now();
+            kill(tool.pid(), signal);
+            const Outcome outcome = tool.wait(std::chrono::seconds(5));
+            EXPECT_LT(Clock::now() - sent, std::chrono::seconds(1));
+            EXPECT_EQ(outcome.status, status);
+            EXPECT_EQ(outcome.err, "quillonde-cli: live.TOB" + interrupted);
+            if (fifo >= 0) {
+                close(fifo);
+            }
+        }
+    }
+    EXPECT_EQ(folder_entries(dir.path()), (Names{"c.TOB", "c.sva", "live.TOB"}));
+}
+
+TEST_F(Hostile, AnExportStoppedOrKilledLeavesTheTargetAndNothingElse)
+{
+    // Few rows, but so many row numbers that the export's walk takes a while.
+    dir.write("big.TOB", sparse_cast(30'000'000, 30'000, true));
+    dir.write("big.sva", "the old profile");
+    for (const int signal : {SIGINT, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        Pipe out;
+        Tool tool({"convert", "--fresh", "big.TOB"}, dir.path(), out.ends[1]);
+        std::string temporary;
+        for (int attempt = 0; attempt < 20'000 && temporary.empty(); ++attempt) {
+            temporary = export_in_progress(tool.pid());
+        }
+        ASSERT_FALSE(temporary.empty()) << "the export was never seen";
+        kill(tool.pid(), signal);
+        const Outcome outcome = tool.wait();
+        EXPECT_EQ(out.read_all(), ""); // no "->" line
+        EXPECT_EQ(read_file(dir.file("big.sva")), "the old profile");
+        if (signal == SIGKILL && temporary.ends_with(".tmp")) {
+            GTEST_SKIP() << "this file system refuses unnamed files: a kill leaves " << temporary;
+        }
+        EXPECT_EQ(folder_entries(dir.path()), (Names{"big.TOB", "big.sva", "c.TOB", "c.sva"}));
+        if (signal == SIGINT) {
+            EXPECT_EQ(outcome.status, 130);
+            EXPECT_EQ(outcome.err, "quillonde-cli: big.TOB" + interrupted);
+        }
+    }
+}
+
+TEST_F(Hostile, StandardOutputAsTheTargetIsWrittenWhereItStands)
+{
+    ASSERT_EQ(Tool({"convert", "--fresh", "c.TOB"}, dir.path(), null_out).wait().status, 0);
+    const std::string profile = read_file(dir.file("c.sva"));
+    const std::string progress = "c.TOB -> /dev/stdout: 250 rows, 44 profile lines\n";
+    for (const char* target : {"-", "/dev/stdout"}) {
+        SCOPED_TRACE(target);
+        Pipe out;
+        Tool tool({"convert", "--fresh", "-o", target, "c.TOB"}, dir.path(), out.ends[1]);
+        const Outcome outcome = tool.wait();
+        EXPECT_EQ(out.read_all(), profile);
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.err, progress); // not into the profile
+    }
+    // Redirected into a file: the file receives the bytes in place, it is not replaced.
+    const int file = open(dir.file("out.sva").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    struct stat before = {};
+    fstat(file, &before);
+    const Outcome outcome =
+        Tool({"convert", "--fresh", "-o", "/dev/stdout", "c.TOB"}, dir.path(), file).wait();
+    close(file);
+    struct stat after = {};
+    stat(dir.file("out.sva").c_str(), &after);
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(read_file(dir.file("out.sva")), profile);
+    EXPECT_EQ(folder_entries(dir.path()), (Names{"c.TOB", "c.sva", "out.sva"}));
+}
+
+TEST_F(Hostile, AReaderThatGoesAwayStopsNoConversion)
+{
+    fs::copy_file(deneb, dir.file("d.TOB"));
+    fs::copy_file(deneb, dir.file("e.TOB"));
+    Pipe gone;
+    gone.close_end(0); // as `| head -1` after its line
+    const Outcome outcome =
+        Tool({"convert", "--fresh", "c.TOB", "d.TOB", "e.TOB"}, dir.path(), gone.ends[1]).wait();
+    EXPECT_EQ(outcome.signal, 0);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "quillonde-cli: cannot write to standard output\n");
+    EXPECT_EQ(read_file(dir.file("e.sva")), read_file(dir.file("c.sva")));
+    EXPECT_NE(read_file(dir.file("c.sva")), "the old profile");
+
+    const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    for (const char* option : {"--help", "--version"}) {
+        const Outcome failed = Tool({option}, dir.path(), full).wait();
+        EXPECT_EQ(failed.status, 1) << option;
+        EXPECT_EQ(failed.err, "quillonde-cli: cannot write to standard output\n") << option;
+    }
+    close(full);
+}
+
+TEST_F(Hostile, MemoryFollowsTheRowsThatArrive)
+{
+    const std::string cast = sparse_cast(300'000'000, 4096);
+    const auto rows_bytes = static_cast<double>(cast.size() - cast.find("\n1 ") - 1);
+    dir.write("sparse.TOB", cast);
+    dir.write("small.TOB", sparse_cast(3, 1));
+    const Outcome small = Tool({"convert", "--fresh", "small.TOB"}, dir.path(), null_out).wait();
+    const Outcome sparse = Tool({"convert", "--fresh", "sparse.TOB"}, dir.path(), null_out).wait();
+    // Both loads succeed; the exports fail for want of SOUND.
+    EXPECT_NE(sparse.err.find("no column named \"SOUND\""), std::string::npos) << sparse.err;
+    EXPECT_LE(static_cast<double>(sparse.peak_kib - small.peak_kib) * 1024.0, 10.0 * rows_bytes)
+        << sparse.peak_kib << " KiB at the peak for " << rows_bytes << " bytes of rows";
+}
+
+} // namespace
+} // namespace quillonde
