@@ -83,6 +83,9 @@ protected:
         return error_of([&] { export_to(name); });
     }
 
+    // Every question answered Yes: these tests check what an export writes once the user goes on.
+    void SetUp() override { controls.answer = [](Question) { return true; }; }
+
     TempDir dir;
     FakeControls controls;
     ProfileState state;

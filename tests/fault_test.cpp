@@ -86,6 +86,9 @@ protected:
                state.g_table.cell(5, row).as_text() == "1490.1" && !state.g_table.cell(6, row).is_empty();
     }
 
+    // Every question answered Yes: these tests check what an export writes once the user goes on.
+    void SetUp() override { controls.answer = [](Question) { return true; }; }
+
     TempDir dir;
     FakeControls controls;
     ProfileState state;

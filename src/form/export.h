@@ -9,6 +9,11 @@
 
 namespace quillonde {
 
+/// The closing questions of an export_anyway question; the sentences before them say why it is asked.
+inline constexpr std::string_view export_them_question = "Export them?";
+inline constexpr std::string_view export_as_loaded_question =
+    "Export the depths as loaded? (Load the cast again to use the window's settings.)";
+
 /// How an export ended, when it raised no error.
 struct ExportOutcome {
     bool written = false;           ///< false when no path was chosen
@@ -21,7 +26,11 @@ struct ExportOutcome {
 /// written, reads deeper than that row's (which only fails from 1E+15 m on). Fails before any
 /// dialog when no cast is loaded or the cast lacks one of the columns SOUND, Temp, SALIN and
 /// Cond; fails naming the table row when a value is not a number or the file cannot be written.
-/// The file is written whole or not at all: on a failure the path keeps what it held.
+/// The file is written whole or not at all: on a failure the path keeps what it held. Refuses the
+/// loaded cast as target. Asks (Question::export_anyway) before the dialog when the last load failed
+/// part way, read fewer rows than the cast declares or computed its depths for other water than the
+/// window shows; asks (Question::replace_file) before it replaces an existing file that the
+/// dialog did not choose. A No ends the export without a change.
 ExportOutcome export_profile(Controls& controls, const ProfileState& state);
 
 } // namespace quillonde

@@ -66,7 +66,8 @@ private:
     std::string path_;
     std::optional<std::string> row_count_; // empty until a "Lines :" line
     bool header_seen_ = false;
-    std::int32_t press_col_ = 0; // column 0 while no header has named "Press"
+    std::int32_t press_col_ = 0;
+    bool owns_table_ = false; // a header of this load has made the table: its failures are the table's
     std::string cleaned_;
     std::uint64_t line_number_ = 0;
 };
@@ -102,7 +103,7 @@ LoadOutcome Load::run(std::FILE* file)
 
 const Error& Load::failed(const Error& error)
 {
-    if (state_.last_load.cast_path == path_ && state_.last_load.failed_line == 0) {
+    if (owns_table_ && state_.last_load.failed_line == 0) {
         state_.last_load.failed_line = line_number_;
         state_.last_load.failure = error.what();
     }
@@ -163,6 +164,7 @@ void Load::handle_header()
     state_.g_table.clear();
     state_.last_load = LoadRecord{};
     state_.last_load.cast_path = path_;
+    owns_table_ = true;
     state_.ccolumns = static_cast<std::int32_t>(names.size()) - 1;
     bool press_named = false;
     for (std::size_t k = 0; k < names.size(); ++k) {
@@ -176,6 +178,11 @@ void Load::handle_header()
     }
     controls_.set_caption(Label::Label4, std::string(header_row_count_caption) + row_count_.value_or(""));
 
+    // Without it the row numbers would pass for pressures: a plausible, wrong profile.
+    if (!press_named) {
+        throw Error(ErrorKind::bad_data_file, "the header line names no \"" + std::string(pressure_name) +
+                                                  "\" column, so the cast gives no depths");
+    }
     if (!row_count_) {
         throw Error(ErrorKind::subscript_out_of_range,
                     "no \"" + std::string(row_count_marker) +
