@@ -87,7 +87,10 @@ protected:
     }
 
     // Every question answered Yes: these tests check what an export writes once the user goes on.
-    void SetUp() override { controls.answer = [](Question) { return true; }; }
+    void SetUp() override
+    {
+        controls.answer = [](Question) { return true; };
+    }
 
     TempDir dir;
     FakeControls controls;

@@ -2,11 +2,11 @@
 
 #include "form/calculate.h"
 #include "form/export.h"
+#include "form/headless_controls.h"
 #include "form/loader.h"
 #include "form/state.h"
-#include "runtime/error.h"
-#include "form/headless_controls.h"
 #include "profile/output_file.h"
+#include "runtime/error.h"
 
 #include <exception>
 #include <filesystem>

@@ -23,7 +23,8 @@ std::string quote(std::string_view text)
 
 std::string water_text(const DepthBasis& basis)
 {
-    return basis.salt_water ? "salt water at " + std::to_string(basis.latitude_deg) + " degrees" : "fresh water";
+    return basis.salt_water ? "salt water at " + std::to_string(basis.latitude_deg) + " degrees"
+                            : "fresh water";
 }
 
 /// The water and latitude the window shows now, as a load would compute depths for them.
@@ -63,8 +64,8 @@ std::string export_doubts(const Controls& controls, const ProfileState& state, b
     const std::string shown_text = window_water_text(controls, shown);
     depths_differ = load.depth_basis && (load.mixed_basis || shown != load.depth_basis);
     if (depths_differ) {
-        const std::string loaded = water_text(*load.depth_basis) +
-                                   (load.mixed_basis ? " at first, then for other settings" : "");
+        const std::string loaded =
+            water_text(*load.depth_basis) + (load.mixed_basis ? " at first, then for other settings" : "");
         doubts.push_back("The depths were computed for " + loaded + "; the window shows " + shown_text + ".");
     }
     std::string text;
@@ -149,8 +150,8 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
     const std::string& cast = state.last_load.cast_path;
     for (const std::string& source : {cast, controls.text(TextBox::tx_ss_file)}) {
         if (same_file(path, source)) {
-            throw Error(ErrorKind::permission_denied, quote(path) + " is the cast " + quote(source) +
-                                                          "; an export never replaces a cast");
+            throw Error(ErrorKind::permission_denied,
+                        quote(path) + " is the cast " + quote(source) + "; an export never replaces a cast");
         }
     }
     // tx_out keeps the path of the previous export: a cancelled dialog must not silently replace it.
