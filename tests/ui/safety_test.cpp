@@ -223,12 +223,14 @@ TEST_F(Safety, BoxesTakeLongTextsAndMessagesFitTheScreen)
     Form1 real; // its own message boxes
     real.show();
     int width = 0;
-    QTimer::singleShot(0, [&] {
-        auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(shown, nullptr);
-        width = shown->width();
-        shown->accept();
+    QTimer answer; // the load may give the window event rounds before its error box shows
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            width = shown->width();
+            shown->accept();
+        }
     });
+    answer.start(10);
     real.file_dialog().set_runner([&](const FileDialog::Request&) {
         return QString::fromStdString(
             dir.write("nul.TOB", "Lines : 2\n; Datasets Press\n" + std::string(60, '\0') + " 1\n"));
