@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 build_packages=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev qt6-qpa-plugins libcli11-dev)
-test_packages=(libgtest-dev clang libclang-rt-14-dev)
+test_packages=(libgtest-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core)
 
 usage() {
     echo "usage: ./dev.sh run | test" >&2

@@ -83,6 +83,13 @@ protected:
         return error_of([&] { export_to(name); });
     }
 
+    // Yes to every question but computing a column: these tests check what an export writes once the
+    // user goes on.
+    void SetUp() override
+    {
+        controls.answer = [](Question question) { return question != Question::compute_column; };
+    }
+
     TempDir dir;
     FakeControls controls;
     ProfileState state;

@@ -86,6 +86,13 @@ protected:
                state.g_table.cell(5, row).as_text() == "1490.1" && !state.g_table.cell(6, row).is_empty();
     }
 
+    // Yes to every question but computing a column: these tests check what an export writes once the
+    // user goes on.
+    void SetUp() override
+    {
+        controls.answer = [](Question question) { return question != Question::compute_column; };
+    }
+
     TempDir dir;
     FakeControls controls;
     ProfileState state;

@@ -116,7 +116,7 @@ TEST_F(Derived, AColumnRemovedFromARealCastComesBackWithinTheProbesAgreement)
          {std::pair{sound_field, 0.05}, {salinity_field, 0.0135}, {conductivity_field, 0.02}}) {
         const auto entry = std::ranges::find(controls.list, profile_fields[field].name);
         *entry = "removed";
-        const auto derived = export_lines("derived.sva");
+        const auto derived = export_lines(std::string(profile_fields[field].name) + ".sva");
         *entry = profile_fields[field].name;
         ASSERT_EQ(derived.size(), original.size());
         for (std::size_t line = 0; line < derived.size(); ++line) {
@@ -151,7 +151,6 @@ TEST_F(Derived, AsksOnlyWhatCanBeComputedAndNamesABadInput)
     const std::tuple<std::string, std::string, std::size_t> cases[] = {
         {"Press SOUND SALIN Cond", R"(The data file has no column named "Temp")", 0},
         {"Press SOUND Temp", R"(The data file has no columns named "SALIN", "Cond")", 0},
-        {"Pressure Temp SALIN Cond", R"(The data file has no column named "SOUND")", 0},
         {"Press Temp Cond", R"(Type mismatch at table row 2: Cond "x" is not a number)", 2},
     };
     for (const auto& [header, message, questions] : cases) {

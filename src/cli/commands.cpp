@@ -6,6 +6,7 @@
 #include "form/headless_controls.h"
 #include "form/loader.h"
 #include "form/state.h"
+#include "profile/output_file.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
 
@@ -60,12 +61,35 @@ bool is_standard_output(const std::string& target)
            out.st_dev == file.st_dev && out.st_ino == file.st_ino;
 }
 
-/// The path a comparison can rely on: links followed, "." and ".." resolved, as far as it exists.
-fs::path comparable(const std::string& path)
+/// A question's reasons as a message: the text before its closing question, without the full stop,
+/// beginning in lower case ("the cast declares 250 rows; 122 were read").
+std::string reasons_of(std::string_view question)
 {
-    std::error_code ec;
-    fs::path resolved = fs::weakly_canonical(fs::path(path), ec);
-    return ec ? fs::absolute(fs::path(path), ec).lexically_normal() : resolved;
+    for (const std::string_view closing : {export_them_question, export_as_loaded_question}) {
+        if (question.ends_with(closing)) {
+            question.remove_suffix(closing.size());
+        }
+    }
+    while (!question.empty() && (question.back() == ' ' || question.back() == '.')) {
+        question.remove_suffix(1);
+    }
+    std::string reasons(question);
+    if (!reasons.empty() && reasons.front() >= 'A' && reasons.front() <= 'Z') {
+        reasons.front() = static_cast<char>(reasons.front() - 'A' + 'a');
+    }
+    return reasons;
+}
+
+/// How the tool answers the handlers' questions: as the command line asked, saying on standard error
+/// why a profile may not be what the user expects.
+bool answer(Console console, std::string_view input, Question question, std::string_view text)
+{
+    switch (question) {
+    case Question::replace_file: return true; // the command line named the output
+    case Question::export_anyway: report(console, input, "warning: " + reasons_of(text)); return true;
+    case Question::compute_column: return false; // answered by the caller, from --derive
+    }
+    return false;
 }
 
 /// Keeps the casts of one command from being overwritten by it: no output may be one of its inputs
@@ -75,7 +99,7 @@ public:
     explicit OutputGuard(const std::vector<std::string>& inputs)
     {
         for (const std::string& input : inputs) {
-            inputs_.insert(comparable(input));
+            inputs_.insert(comparable_path(input));
         }
     }
 
@@ -83,10 +107,8 @@ public:
     std::string refusal(const std::string& input, const std::string& output) const
     {
         const std::string shown = quoted(output, std::string_view::npos);
-        std::error_code ec;
-        const fs::path target = comparable(output);
-        // equivalent() also sees a hard link to the input.
-        if (fs::equivalent(fs::path(input), fs::path(output), ec) || inputs_.contains(target)) {
+        const fs::path target = comparable_path(output);
+        if (same_file(input, output) || inputs_.contains(target)) {
             return "the output " + shown + " is one of the inputs; it is left as it is";
         }
         if (const auto earlier = written_.find(target); earlier != written_.end()) {
@@ -98,7 +120,7 @@ public:
 
     void written(const std::string& input, const std::string& output)
     {
-        written_.emplace(comparable(output), input);
+        written_.emplace(comparable_path(output), input);
     }
 
 private:
@@ -134,17 +156,16 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
 {
     HeadlessControls controls = controls_for(water, console.stop);
     std::vector<const DerivedColumn*> derived; // the columns the cast in hand asked to compute
+    std::string current_input;
     controls.set_answerer([&](Question question, std::string_view text) {
-        switch (question) {
-        case Question::compute_column: {
-            const auto* column = std::ranges::find(derived_columns, text, &DerivedColumn::question);
-            if (column != derived_columns.end()) {
-                derived.push_back(column);
-            }
-            return derive;
+        if (question != Question::compute_column) {
+            return answer(console, current_input, question, text);
         }
-        default: return false;
+        const auto* column = std::ranges::find(derived_columns, text, &DerivedColumn::question);
+        if (column != derived_columns.end()) {
+            derived.push_back(column);
         }
+        return derive;
     });
     // One table for every cast: each load replaces it, so memory does not grow with the batch.
     ProfileState state;
@@ -157,6 +178,7 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
         }
         derived.clear();
         try {
+            current_input = input;
             if (input.empty()) {
                 report(console, input, no_file_name_message);
                 failed = true;

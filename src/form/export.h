@@ -11,6 +11,11 @@
 
 namespace quillonde {
 
+/// The closing questions of an export_anyway question; the sentences before them say why it is asked.
+inline constexpr std::string_view export_them_question = "Export them?";
+inline constexpr std::string_view export_as_loaded_question =
+    "Export the depths as loaded? (Load the cast again to use the window's settings.)";
+
 /// How an export ended, when it raised no error.
 struct ExportOutcome {
     bool written = false;           ///< false when no path was chosen
@@ -37,7 +42,10 @@ extern const std::array<DerivedColumn, 3> derived_columns;
 /// Cond; but where SOUND, SALIN or Cond is missing and a load named Press, Temp, and SALIN or Cond
 /// are there, asks first (Question::compute_column, once for each) and, on Yes, computes it for
 /// each row written. Fails naming the table row when a value is not a number or the file cannot
-/// be written.
+/// be written. Refuses the loaded cast as target. Asks (Question::export_anyway) before the dialog
+/// when the last load failed part way, read fewer rows than the cast declares or computed its
+/// depths for other water than the window shows; asks (Question::replace_file) before it replaces
+/// an existing file that the dialog did not choose. A No ends the export without a change.
 /// The file is written whole or not at all: on a failure, or when the controls ask to stop before
 /// the file is in place, the path keeps what it held.
 ExportOutcome export_profile(Controls& controls, const ProfileState& state);

@@ -69,6 +69,7 @@ private:
     bool header_seen_ = false;
     bool units_may_follow_ = false; // the line before was a header line
     std::int32_t press_col_ = 0;    // column 0 while no header has named "Press"
+    bool owns_table_ = false;       // a header of this load has made the table: its failures are the table's
     std::string cleaned_;
     std::uint64_t line_number_ = 0;
 };
@@ -112,7 +113,7 @@ LoadOutcome Load::run(std::FILE* file)
 
 const Error& Load::failed(const Error& error)
 {
-    if (state_.last_load.cast_path == path_ && state_.last_load.failed_line == 0) {
+    if (owns_table_ && state_.last_load.failed_line == 0) {
         state_.last_load.failed_line = line_number_;
         state_.last_load.failure = error.what();
     }
@@ -177,6 +178,7 @@ void Load::handle_header()
     state_.g_table.clear();
     state_.last_load = LoadRecord{};
     state_.last_load.cast_path = path_;
+    owns_table_ = true;
     state_.ccolumns = static_cast<std::int32_t>(names.size()) - 1;
     bool press_named = false;
     for (std::size_t k = 0; k < names.size(); ++k) {
@@ -191,6 +193,11 @@ void Load::handle_header()
     }
     controls_.set_caption(Label::Label4, std::string(header_row_count_caption) + row_count_.value_or(""));
 
+    // Without it the row numbers would pass for pressures: a plausible, wrong profile.
+    if (!press_named) {
+        throw Error(ErrorKind::bad_data_file, "the header line names no \"" + std::string(pressure_name) +
+                                                  "\" column, so the cast gives no depths");
+    }
     if (!row_count_) {
         throw Error(ErrorKind::subscript_out_of_range,
                     "no \"" + std::string(row_count_marker) +

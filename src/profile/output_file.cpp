@@ -85,6 +85,20 @@ std::string random_suffix()
 
 } // namespace
 
+fs::path comparable_path(const std::string& path)
+{
+    std::error_code ec;
+    fs::path resolved = fs::weakly_canonical(fs::path(path), ec);
+    return ec ? fs::absolute(fs::path(path), ec).lexically_normal() : resolved;
+}
+
+bool same_file(const std::string& a, const std::string& b)
+{
+    std::error_code ec;
+    // equivalent() compares device and inode, so it also sees a hard link.
+    return fs::equivalent(fs::path(a), fs::path(b), ec) || comparable_path(a) == comparable_path(b);
+}
+
 OutputFile::OutputFile(const std::string& path) : path_(path)
 {
     const Resolved resolved = resolve_links(fs::path(path), path);

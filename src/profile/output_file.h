@@ -8,6 +8,14 @@
 
 namespace quillonde {
 
+/// The path a comparison of files can rely on: links followed, "." and ".." resolved as far as the
+/// path exists, absolute.
+std::filesystem::path comparable_path(const std::string& path);
+
+/// Whether two paths name the same file, however each is spelled: relative or absolute, through
+/// "..", a symbolic link or a hard link. Two paths to no file are the same when they read the same.
+bool same_file(const std::string& a, const std::string& b);
+
 /// A file written whole or not at all, also across a power cut. The bytes go to a temporary file
 /// beside the target, which replaces the target only on commit(), after its data has reached the
 /// disk; until then the target keeps what it held, and a writer that is destroyed without commit()

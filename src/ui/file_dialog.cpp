@@ -33,7 +33,9 @@ QStringList FileDialog::name_filters(const QString& filter)
     const QStringList items = filter.split(QLatin1Char('|'), Qt::SkipEmptyParts);
     QStringList filters;
     for (qsizetype i = 0; i + 1 < items.size(); i += 2) {
-        filters << items[i] + QStringLiteral(" (") + any_case(items[i + 1]) + QLatin1Char(')');
+        // "*.*" means every file, as its description says, also one without a dot in its name.
+        const QString pattern = items[i + 1] == QStringLiteral("*.*") ? QStringLiteral("*") : items[i + 1];
+        filters << items[i] + QStringLiteral(" (") + any_case(pattern) + QLatin1Char(')');
     }
     return filters;
 }

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <limits>
 #include <optional>
 
 namespace quillonde {
@@ -103,17 +104,45 @@ QWidget* make_line(QWidget* parent, const char* name, int x1, int x2, int y)
     return line;
 }
 
+/// Narrows a caption that would be cut off at the edge of its label just enough to show whole. The
+/// toolkit's sans-serif is wider than the face this layout was drawn for, and how much depends on
+/// the fonts installed, so the caption is measured, not guessed; a trailing blank need not show.
 void fit_caption(QLabel* label)
 {
-    constexpr int narrowest_stretch = 80;
-    const int needed = label->fontMetrics().horizontalAdvance(label->text());
-    const int room = label->width();
-    if (needed <= room) {
+    constexpr int narrowest_stretch = 70;
+    constexpr int stretch_step = 2;
+    const QString text = label->text().trimmed();
+    const int room = label->contentsRect().width();
+    QFont font = label->font();
+    const auto fits = [&] { return QFontMetrics(font).horizontalAdvance(text) <= room; };
+    if (fits()) {
         return;
     }
-    QFont narrowed = label->font();
-    narrowed.setStretch(std::max(narrowest_stretch, room * 100 / needed));
-    label->setFont(narrowed);
+    for (int stretch = QFont::Unstretched - stretch_step; !fits() && stretch >= narrowest_stretch;
+         stretch -= stretch_step) {
+        font.setStretch(stretch);
+    }
+    label->setFont(font);
+}
+
+/// Long runs without a blank (a quoted line of NUL bytes, a deep path) get invisible break points,
+/// so that a message box can wrap them and stays narrower than the screen.
+QString breakable(const QString& message)
+{
+    constexpr int longest_run = 40;
+    constexpr char16_t zero_width_space = u'\u200B';
+    QString out;
+    int run = 0;
+    for (const QChar c : message) {
+        if (c.isSpace()) {
+            run = 0;
+        } else if (++run > longest_run && !c.isLowSurrogate()) {
+            out += QChar(zero_width_space);
+            run = 1;
+        }
+        out += c;
+    }
+    return out;
 }
 
 std::string bytes(const QString& text)
@@ -175,8 +204,6 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     lb_depth->setFont(bold);
     Label7 = make_label(this, "Label7", credit_line, twips(120, 5640, 5535, 255));
 
-    // The toolkit's sans-serif is wider than the face this layout was drawn for: a caption that
-    // would be cut off at the edge of its label is narrowed just enough to show whole.
     for (QLabel* caption : findChildren<QLabel*>()) {
         fit_caption(caption);
     }
@@ -185,6 +212,10 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     for (QWidget* box :
          {static_cast<QWidget*>(List1), static_cast<QWidget*>(tx_lat), static_cast<QWidget*>(tx_press)}) {
         box->raise();
+    }
+
+    for (QLineEdit* any_box : {tx_lat, tx_press, tx_ss_file, tx_out}) {
+        any_box->setMaxLength(std::numeric_limits<int>::max()); // the toolkit would stop at 32767
     }
 
     key_filter_ = new NumberKeyFilter(this);
@@ -206,12 +237,12 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     connect(List1, &QListWidget::itemActivated, this, &Form1::open_profile); // double-click, Enter
 
     show_error_ = [this](const QString& message) {
-        QMessageBox box(QMessageBox::Critical, QString::fromUtf8(window_caption), message, QMessageBox::Ok,
-                        this);
+        QMessageBox box(QMessageBox::Critical, QString::fromUtf8(window_caption), breakable(message),
+                        QMessageBox::Ok, this);
         box.exec();
     };
     ask_question_ = [this](const QString& question) {
-        QMessageBox box(QMessageBox::Question, QString::fromUtf8(window_caption), question,
+        QMessageBox box(QMessageBox::Question, QString::fromUtf8(window_caption), breakable(question),
                         QMessageBox::Yes | QMessageBox::No, this);
         box.setDefaultButton(QMessageBox::No);
         box.setEscapeButton(QMessageBox::No);

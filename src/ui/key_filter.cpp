@@ -13,6 +13,9 @@ constexpr int backspace = 8;
 constexpr int delete_code = 127;   // some platforms give Delete this text; it types nothing
 constexpr int first_accepted = 46; // "."
 constexpr int last_accepted = 57;  // "9"
+// The keypad's decimal key types a comma under many locales; dropped, 12,5 would become 125.
+constexpr char16_t comma = u',';
+constexpr char16_t point = u'.';
 
 } // namespace
 
@@ -35,7 +38,9 @@ bool NumberKeyFilter::eventFilter(QObject* watched, QEvent* event)
     }
     QString accepted;
     for (const QChar c : text) {
-        if (number_box_accepts(c.unicode())) {
+        if (c.unicode() == comma) {
+            accepted += QChar(point);
+        } else if (number_box_accepts(c.unicode())) {
             accepted += c;
         }
     }

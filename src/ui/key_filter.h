@@ -10,8 +10,9 @@ namespace quillonde {
 bool number_box_accepts(int code) noexcept;
 
 /// The key filter of the number boxes tx_lat and tx_press. It looks at the characters a key
-/// produces; keys that produce none (Tab, arrows, Home, End, Delete) keep their usual effect, and
-/// text that arrives any other way (the context menu's paste) is not filtered.
+/// produces, types a comma as a point and drops what number_box_accepts refuses; keys that produce none (Tab,
+/// arrows, Home, End, Delete) keep their usual effect, and text that arrives any other way (the context
+/// menu's paste) is not filtered.
 class NumberKeyFilter : public QObject {
     Q_OBJECT
 public:

@@ -529,6 +529,7 @@ TEST_F(Convert, DeriveComputesAMissingColumnAndSaysSo)
     const Outcome outcome = convert({"--fresh", "--derive", "partial.TOB"});
     EXPECT_EQ(outcome.out, "partial.TOB -> partial.sva: 722 rows, 16 profile lines\n");
     EXPECT_EQ(outcome.err,
+              "quillonde-cli: partial.TOB: warning: the cast declares 980 rows; 722 were read\n"
               "quillonde-cli: partial.TOB: SOUND computed from Temp, SALIN and Press (UNESCO 1983)\n");
     EXPECT_EQ(outcome.status, 0);
 }

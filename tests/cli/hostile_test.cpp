@@ -247,7 +247,7 @@ TEST_F(Hostile, AnExportStoppedOrKilledLeavesTheTargetAndNothingElse)
         EXPECT_EQ(folder_entries(dir.path()), (Names{"big.TOB", "big.sva", "c.TOB", "c.sva"}));
         if (signal == SIGINT) {
             EXPECT_EQ(outcome.status, 130);
-            EXPECT_EQ(outcome.err, "quillonde-cli: big.TOB" + interrupted);
+            EXPECT_TRUE(outcome.err.ends_with("quillonde-cli: big.TOB" + interrupted)) << outcome.err;
         }
     }
 }
