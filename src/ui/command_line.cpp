@@ -3,8 +3,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <span>
 
 namespace quillonde {
 
@@ -39,10 +42,13 @@ QString cast_argument(const QStringList& arguments)
     return casts.isEmpty() ? QString() : casts.front();
 }
 
-bool display_available()
+bool display_available(int argc, char** argv)
 {
+    const std::span arguments(argv, static_cast<std::size_t>(argc));
     return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           std::any_of(arguments.begin(), arguments.end(),
+                       [](const char* argument) { return std::strcmp(argument, "-platform") == 0; });
 }
 
 int run_without_display(int argc, char** argv)

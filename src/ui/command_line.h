@@ -10,8 +10,8 @@ namespace quillonde {
 /// Returns the cast to open, or an empty text.
 QString cast_argument(const QStringList& arguments);
 
-/// Whether a window can be shown: a display, or a platform chosen by QT_QPA_PLATFORM.
-bool display_available();
+/// Whether a window can be shown: a display, or a platform chosen by QT_QPA_PLATFORM or -platform.
+bool display_available(int argc, char** argv);
 
 /// Without a display: answers --help and --version as usual, else says why no window can open.
 /// Returns the exit status.

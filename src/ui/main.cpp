@@ -6,7 +6,7 @@
 
 int main(int argc, char** argv)
 {
-    if (!quillonde::display_available()) {
+    if (!quillonde::display_available(argc, argv)) {
         return quillonde::run_without_display(argc, argv);
     }
     QApplication app(argc, argv);
