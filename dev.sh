@@ -52,24 +52,57 @@ run_tests() { # run_tests DIR
     ctest --test-dir "$1" --output-on-failure --no-tests=error --parallel "$jobs" --timeout 600
 }
 
+# AppStream's check, which must find nothing at all, not even a pedantic note.
+validate_metainfo() {
+    local report
+    report=$(appstreamcli validate --pedantic --no-net "$1" 2>&1) || true
+    echo "$report"
+    if [[ "$report" != *"Validation was successful." ]]; then
+        echo "dev.sh: appstreamcli finds fault with $1" >&2
+        exit 1
+    fi
+}
+
 # Builds the Debian package, checks it, installs it with apt, uses the installed programs as a
 # user would and removes the package again. CI runs it; it changes the machine's installed
 # packages, so a developer's test run leaves it out unless CI=true.
 package_check() {
-    install_missing dpkg-dev file lintian desktop-file-utils man-db
+    install_missing dpkg-dev file lintian desktop-file-utils man-db appstream shared-mime-info xdg-utils \
+        libfile-mimeinfo-perl
     rm -f build/quillonde_*.deb
     (cd build && cpack -G DEB)
     local package
     package=$(ls build/quillonde_*.deb)
-    lintian --fail-on error "$package"
+    lintian --pedantic --fail-on error,warning,pedantic "$package"
     desktop-file-validate data/quillonde.desktop
+    validate_metainfo build/*.metainfo.xml
+    # Reproducible: the same commit built in another folder gives the same package, byte for byte.
+    local again
+    again=$(mktemp -d)
+    build "$again" -DBUILD_TESTING=OFF
+    (cd "$again" && cpack -G DEB)
+    cmp "$package" "$again/$(basename "$package")"
+    rm -rf "$again"
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$package"
     local out
     out=$(mktemp -d)
+    # The file manager's view: real casts, whatever their names, are casts that Quillonde opens.
+    cp tests/data/casts/rev205_deneb.TOB "$out/upper.TOB"
+    cp tests/data/casts/rev183_duplicate_press.TOB "$out/lower.tob"
+    cp tests/data/casts/rev183_utf8_partial.TOB "$out/no_extension"
+    local cast
+    for cast in "$out/upper.TOB" "$out/lower.tob" "$out/no_extension"; do
+        [ "$(xdg-mime query filetype "$cast")" = application/x-seasun-tob ] ||
+            { echo "dev.sh: $cast is not a Sea & Sun cast to the desktop" >&2; exit 1; }
+    done
+    [ "$(xdg-mime query default application/x-seasun-tob)" = quillonde.desktop ] ||
+        { echo "dev.sh: casts do not open with quillonde.desktop" >&2; exit 1; }
+    validate_metainfo /usr/share/metainfo/org.example.quillonde.metainfo.xml
     /usr/bin/quillonde-cli --version
     /usr/bin/quillonde-cli convert --salt --latitude 54 -o "$out/deneb.sva" tests/data/casts/rev205_deneb.TOB
     head -c 11 "$out/deneb.sva" | grep -qx '.profile  1'
     man -w quillonde-cli >/dev/null
+    man -w quillonde >/dev/null
     # The installed window, offscreen: still up after a second means it opened; then it is closed.
     local status=0
     QT_QPA_PLATFORM=offscreen timeout 1 /usr/bin/quillonde || status=$?

@@ -5,8 +5,12 @@ set(QUILLONDE_MAINTAINER "Quillonde developers <maintainers@users.noreply.c-seed
 
 if(QUILLONDE_GUI)
     install(FILES data/quillonde.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES data/quillonde-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME quillonde.xml)
+    include(cmake/Metainfo.cmake)
+    install(FILES ${CMAKE_BINARY_DIR}/${QUILLONDE_APPSTREAM_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+    install(FILES data/icons/quillonde.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
-    # The icon theme's sizes, drawn by the same code as the window's icon.
+    # The icon theme's sizes, rendered at build time from the drawings the window's icon comes from.
     set(icon_folder ${CMAKE_BINARY_DIR}/icons/hicolor)
     add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/icons/icons.stamp
         COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0
@@ -63,4 +67,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window needs a platform plugin at run time, which no binary links against.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+# Reproducible: every time stamp in the package is the commit's (cpack_config.cmake).
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack_config.cmake)
+set(CPACK_QUILLONDE_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 include(CPack)

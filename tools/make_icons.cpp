@@ -17,7 +17,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: make_icons FOLDER\n");
         return 2;
     }
-    for (const int size : {16, 22, 24, 32, 36, 48, 64, 128, 256}) {
+    for (const int size : quillonde::icon_sizes) {
         const QString folder = QStringLiteral("%1/%2x%2/apps").arg(QString::fromLocal8Bit(argv[1])).arg(size);
         if (!QDir().mkpath(folder) ||
             !quillonde::draw_icon(size).save(folder + QStringLiteral("/quillonde.png"))) {

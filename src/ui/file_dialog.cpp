@@ -1,8 +1,19 @@
 #include "ui/file_dialog.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <memory>
 
 namespace quillonde {
+
+std::unique_ptr<QSettings> user_settings()
+{
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                       QStringLiteral("quillonde"), QStringLiteral("quillonde"));
+}
 
 namespace {
 
@@ -18,6 +29,18 @@ QString any_case(const QString& pattern)
         }
     }
     return glob;
+}
+
+/// The settings key of the folder remembered for a mode.
+QString folder_key(bool save)
+{
+    return save ? QStringLiteral("dialogs/save_folder") : QStringLiteral("dialogs/open_folder");
+}
+
+QString remembered_folder(bool save)
+{
+    const QString folder = user_settings()->value(folder_key(save)).toString();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
 }
 
 } // namespace
@@ -44,7 +67,17 @@ void FileDialog::show(int action)
 {
     action_ = action;
     request_.save = action == 2;
+    request_.folder = remembered_folder(request_.save);
     file_name_ = runner_ ? runner_(request_) : run_qt_dialog(request_);
+    if (!file_name_.isEmpty()) {
+        user_settings()->setValue(folder_key(request_.save), QFileInfo(file_name_).absolutePath());
+    }
+}
+
+void FileDialog::cancel(int action)
+{
+    action_ = action;
+    file_name_.clear();
 }
 
 QString FileDialog::run_qt_dialog(const Request& request) const
@@ -55,6 +88,7 @@ QString FileDialog::run_qt_dialog(const Request& request) const
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setDirectory(request.folder);
     const QStringList filters = name_filters(request.filter);
     dialog.setNameFilters(filters);
     if (request.filter_index >= 1 && request.filter_index <= filters.size()) {

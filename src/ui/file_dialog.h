@@ -5,14 +5,22 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
+class QSettings;
 class QWidget;
 
 namespace quillonde {
 
+/// The user's settings, for every window: $XDG_CONFIG_HOME/quillonde/quillonde.conf (by default
+/// in ~/.config).
+std::unique_ptr<QSettings> user_settings();
+
 /// The window's file dialog CD: a filter list of description and pattern pairs, the selected
 /// filter, an open or a save mode, and the name chosen at the last showing (empty when cancelled).
-/// Patterns match regardless of case, so cast.tob shows under "*.TOB".
+/// Patterns match regardless of case, so cast.tob shows under "*.TOB". Each mode opens in the
+/// folder of the file last chosen in it, remembered in the settings across runs; at first in the
+/// user's home folder.
 class FileDialog : public QObject {
     Q_OBJECT
 public:
@@ -21,6 +29,7 @@ public:
         QString filter;       ///< the filter list, "description|pattern|..."
         int filter_index = 1; ///< the selected filter, counted from 1
         bool save = false;    ///< save mode, else open mode
+        QString folder;       ///< the folder it opens in
     };
     /// Shows the dialog for a request and returns the chosen path, or an empty text.
     using Runner = std::function<QString(const Request&)>;
@@ -35,6 +44,8 @@ public:
 
     /// Shows the dialog modally in open (1) or save (2) mode.
     void show(int action);
+    /// Takes the place of a showing the user cancels at once: no name, no dialog.
+    void cancel(int action);
 
     /// Replaces the real dialog, for tests that preset the user's answer.
     void set_runner(Runner runner) { runner_ = std::move(runner); }

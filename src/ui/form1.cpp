@@ -12,18 +12,22 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <algorithm>
 #include <exception>
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace quillonde {
 
@@ -46,6 +50,7 @@ constexpr auto load_heading = "Load Sea && Sun data file (*.TOB) ";
 constexpr auto export_heading = "Export as ELAC .sva file";
 constexpr auto credit_line = "Sea water depth after UNESCO 1983 (Fofonoff and Millard)";
 constexpr auto nothing_yet = "-";
+constexpr auto one_cast_at_a_time = "One cast at a time can be loaded: drop a single file.";
 
 // The layout is given in twips, 15 to a pixel at 96 dots per inch.
 constexpr int twips_per_pixel = 15;
@@ -159,6 +164,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     setWindowTitle(QString::fromUtf8(window_caption));
     setWindowIcon(quillonde_icon());
     setFixedSize(client_width / twips_per_pixel, client_height / twips_per_pixel);
+    setAcceptDrops(true);
     QFont window_font = font();
     window_font.setPointSizeF(font_points);
     setFont(window_font);
@@ -349,6 +355,56 @@ void Form1::closeEvent(QCloseEvent* event)
     QWidget::closeEvent(event);
 }
 
+void Form1::open_cast(const QString& path)
+{
+    if (loading_) {
+        return;
+    }
+    tx_ss_file->setText(path);
+    dialog_cancelled_ = true;
+    load_clicked();
+}
+
+void Form1::open_cast_later(const QString& path)
+{
+    if (!path.isEmpty()) {
+        QTimer::singleShot(0, this, [this, path] { open_cast(path); });
+    }
+}
+
+namespace {
+
+bool all_local_files(const QMimeData* data)
+{
+    const QList<QUrl> urls = data->urls();
+    return !urls.isEmpty() &&
+           std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+}
+
+} // namespace
+
+void Form1::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!loading_ && all_local_files(event->mimeData())) {
+        event->acceptProposedAction();
+    }
+}
+
+void Form1::dropEvent(QDropEvent* event)
+{
+    if (loading_ || !all_local_files(event->mimeData())) {
+        return;
+    }
+    event->acceptProposedAction();
+    // The drop ends before anything is loaded or shown, so the file manager does not wait for it.
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() > 1) {
+        QTimer::singleShot(0, this, [this] { show_error_(QString::fromUtf8(one_cast_at_a_time)); });
+        return;
+    }
+    open_cast_later(urls.front().toLocalFile());
+}
+
 bool Form1::process_events()
 {
     // Event rounds belong to the load; an export only asks whether to go on.
@@ -447,7 +503,11 @@ void Form1::dialog_set_filter(DialogFilter filter)
 
 void Form1::dialog_show(DialogMode mode)
 {
-    CD->show(static_cast<int>(mode));
+    if (std::exchange(dialog_cancelled_, false)) {
+        CD->cancel(static_cast<int>(mode));
+    } else {
+        CD->show(static_cast<int>(mode));
+    }
 }
 
 std::string Form1::dialog_file_name() const

@@ -33,6 +33,13 @@ public:
 
     FileDialog& file_dialog() { return *CD; }
 
+    /// Loads a cast as if its path had been typed into tx_ss_file and the dialog cancelled: a
+    /// cast named on the command line or dropped onto the window.
+    void open_cast(const QString& path);
+    /// Opens a cast at the next turn of the event loop: once the window shows, once a drop is
+    /// over. Nothing for an empty path.
+    void open_cast_later(const QString& path);
+
     /// How the last load shared its time with the window: the longest stretch without an event
     /// round, in milliseconds, and how many rounds there were.
     double longest_event_gap_ms() const { return longest_gap_ms_; }
@@ -64,6 +71,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void calculate_clicked();
@@ -105,6 +114,7 @@ private:
     std::function<void(const QString&)> show_error_;
     std::function<bool(const QString&)> ask_question_;
     bool loading_ = false;
+    bool dialog_cancelled_ = false; // the next showing of CD is cancelled unseen
     bool closing_ = false;
     QElapsedTimer since_events_;
     unsigned calls_since_check_ = 0;

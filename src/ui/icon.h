@@ -3,10 +3,15 @@
 #include <QIcon>
 #include <QImage>
 
+#include <array>
+
 namespace quillonde {
 
-/// The program's icon at `size` x `size` pixels: the black letters SVP on white, crossed by a red
-/// sound velocity curve from the top right down to the bottom edge, in a thin black square frame.
+/// The sizes in pixels desktops ask for, and the icon theme holds.
+inline constexpr std::array icon_sizes{16, 22, 24, 32, 36, 48, 64, 128, 256};
+
+/// The program's icon at `size` x `size` pixels, rendered from data/icons/quillonde.svg (from 32 px)
+/// or from quillonde-small.svg, the red sound velocity curve and the frame without the letters SVP.
 /// The window, the desktop entry and the package all take it from here.
 QImage draw_icon(int size);
 

@@ -1,3 +1,4 @@
+#include "ui/command_line.h"
 #include "ui/form1.h"
 #include "ui/icon.h"
 
@@ -7,14 +8,18 @@
 
 int main(int argc, char** argv)
 {
+    if (!quillonde::display_available(argc, argv)) {
+        return quillonde::run_without_display(argc, argv);
+    }
     // A write past a file-size limit, or to a pipe whose reader has gone, fails with an error box
     // instead of killing the window.
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillonde"));
     QApplication::setWindowIcon(quillonde::quillonde_icon());
+    const QString cast = quillonde::cast_argument(QApplication::arguments());
     quillonde::Form1 window;
     window.show();
+    window.open_cast_later(cast);
     return QApplication::exec();
 }

@@ -1,6 +1,7 @@
 #include "ui/profile_window.h"
 
 #include "plot/text_codec.h"
+#include "ui/file_dialog.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -27,11 +28,6 @@ constexpr auto settings_key = "profile/geometry";
 constexpr int hover_reach_px = 12;
 constexpr double zoom_step = 0.5; // of the shown depths, per key press
 constexpr int smallest_drag_px = 4;
-
-QSettings settings()
-{
-    return QSettings(QStringLiteral("Quillonde"), QStringLiteral("Quillonde"));
-}
 
 std::vector<std::string> split_names(std::string_view list)
 {
@@ -237,7 +233,7 @@ ProfileWindow::ProfileWindow(const Controls& controls, const ProfileState& state
     layout->addWidget(readout_);
     setTabOrder(chooser_, view_);
 
-    if (!restoreGeometry(settings().value(QString::fromUtf8(settings_key)).toByteArray())) {
+    if (!restoreGeometry(user_settings()->value(QString::fromUtf8(settings_key)).toByteArray())) {
         resize(900, 680);
     }
     connect(chooser_, &QComboBox::activated, this, &ProfileWindow::chosen);
@@ -258,7 +254,7 @@ void ProfileWindow::hideEvent(QHideEvent* event)
 
 void ProfileWindow::save_place() const
 {
-    settings().setValue(QString::fromUtf8(settings_key), saveGeometry());
+    user_settings()->setValue(QString::fromUtf8(settings_key), saveGeometry());
 }
 
 void ProfileWindow::fill_chooser()
