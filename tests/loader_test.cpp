@@ -10,9 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -242,18 +241,15 @@ TEST_F(Load, FailuresBeforeAndAtTheHeaderLine)
     load(small_cast);
     const auto before = row_of(1);
 
-    // A missing file: only the path box changed.
+    // A missing file (its messages: tests/fault_test.cpp): only the path box changed.
     controls.list = {"kept"};
-    controls.texts[TextBox::tx_ss_file] = dir.file("missing.TOB");
-    EXPECT_ERROR_KIND(load_data_file(controls, state), file_not_found);
     controls.texts[TextBox::tx_ss_file] = dir.file("no folder/missing.TOB");
-    Error error = error_of([&] { load_data_file(controls, state); });
-    EXPECT_EQ(error.kind(), ErrorKind::path_not_found);
+    EXPECT_ERROR_KIND(load_data_file(controls, state), path_not_found);
     EXPECT_EQ(controls.list, Texts{"kept"});
     EXPECT_EQ(controls.captions.at(Label::Label6), "-");
 
     // No "Lines :" line before the header: the names are listed, the table is gone.
-    error = load_error("; Datasets Press Temp\n1 2 3\n");
+    Error error = load_error("; Datasets Press Temp\n1 2 3\n");
     EXPECT_EQ(error.kind(), ErrorKind::subscript_out_of_range);
     EXPECT_STREQ(error.what(), "Subscript out of range at line 1: no \"Lines :\" line came before the header "
                                "line, so the table has no rows");
@@ -363,20 +359,6 @@ TEST_F(Load, FilesThatAreNoCasts)
     EXPECT_EQ(controls.captions.at(Label::Label6), "-");
 }
 
-TEST_F(Load, AFileThatCannotBeReadIsRefused)
-{
-    const std::string path = dir.write("locked.TOB", small_cast);
-    std::filesystem::permissions(path, std::filesystem::perms::none);
-    if (std::FILE* probe = std::fopen(path.c_str(), "rb")) {
-        std::fclose(probe);
-        GTEST_SKIP() << "this user reads files without read permission (root)";
-    }
-    controls.texts[TextBox::tx_ss_file] = path;
-    controls.list = {"kept"};
-    EXPECT_ERROR_KIND(load_data_file(controls, state), permission_denied);
-    EXPECT_EQ(controls.list, Texts{"kept"});
-}
-
 TEST_F(Load, ReadsRealCasts)
 {
     controls.texts[TextBox::tx_ss_file] = casts + "rev205_deneb.TOB";
@@ -398,11 +380,9 @@ TEST_F(Load, ReadsRealCasts)
     load_data_file(controls, state);
     EXPECT_EQ(state.g_table.last_row(), 980);
     EXPECT_EQ(state.g_table.filled_rows(), 805 - 84 + 1);
-    EXPECT_EQ(row_of(83)[0], "<>");
     EXPECT_EQ(row_of(84),
               (Texts{"84", "1.42", "1.17", "12:31:47.856", "13.87", "45.14", "38.14", "15/03/2019", "1.19"}));
     EXPECT_EQ(row_of(805).back(), "7.3");
-    EXPECT_EQ(row_of(806)[0], "<>");
 }
 
 /// The clean-up as a sequence of left-to-right replacements, each pass not rescanned.
@@ -426,20 +406,6 @@ std::string clean_by_replacing(std::string text)
     return text;
 }
 
-/// The pieces of a text between single blanks.
-std::vector<std::string> split_at_blanks(const std::string& text)
-{
-    std::vector<std::string> pieces(1);
-    for (const char c : text) {
-        if (c == ' ') {
-            pieces.emplace_back();
-        } else {
-            pieces.back() += c;
-        }
-    }
-    return pieces;
-}
-
 TEST(CleanLine, GivesWhatTheReplacementsGive)
 {
     std::mt19937 random(20261206);
@@ -450,13 +416,15 @@ TEST(CleanLine, GivesWhatTheReplacementsGive)
         const LineFacts facts = clean_line(raw, cleaned);
         const std::string expected = clean_by_replacing(raw);
         ASSERT_EQ(cleaned, expected) << "raw line of " << raw.size() << " bytes";
-        const std::vector<std::string> fields = split_at_blanks(expected);
-        ASSERT_EQ(facts.fields, fields.size());
+        ASSERT_EQ(facts.fields,
+                  static_cast<std::size_t>(std::count(expected.begin(), expected.end(), ' ')) + 1);
         EXPECT_TRUE(facts.capital_l || expected.find('L') == std::string::npos);
         EXPECT_TRUE(facts.semicolon || expected.find(';') == std::string::npos);
-        for (std::size_t k = 0; k < fields.size(); ++k) {
-            ASSERT_EQ(field_of(cleaned, k), fields[k]);
+        std::string joined; // the fields, one after the other, are the line
+        for (std::size_t k = 0; k < facts.fields; ++k) {
+            joined.append(k == 0 ? "" : " ").append(field_of(cleaned, k));
         }
+        ASSERT_EQ(joined, expected);
     };
     for (int round = 0; round < 5000; ++round) {
         std::string raw;

@@ -223,9 +223,7 @@ TEST_F(Window, LoadsAndExportsThroughTheDialog)
     EXPECT_EQ(box_text("tx_ss_file"), answer);
     EXPECT_EQ(caption("Label4"), "Number of rows: 250");
     EXPECT_EQ(caption("Label6"), "-");
-    auto* list = control<QListWidget>("List1");
-    ASSERT_EQ(list->count(), 8);
-    EXPECT_EQ(list->item(1)->text(), "Press");
+    EXPECT_EQ(control<QListWidget>("List1")->count(), 8);
 
     answer = QString::fromStdString(dir.file("deneb.sva"));
     click("Command3");
