@@ -144,8 +144,8 @@ TEST_F(Window, NumberBoxesTakeOnlyDigitsPointsAndSlashes)
     auto* latitude = control<QLineEdit>("tx_lat");
     auto* pressure = control<QLineEdit>("tx_press");
     latitude->clear();
-    QTest::keyClicks(latitude, "-12,5e");
-    EXPECT_EQ(latitude->text(), "125");
+    QTest::keyClicks(latitude, "-12,59e");
+    EXPECT_EQ(latitude->text(), "1259");
     pressure->clear();
     QTest::keyClicks(pressure, "1.2.3/4");
     EXPECT_EQ(pressure->text(), "1.2.3/4");
