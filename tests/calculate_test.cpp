@@ -11,77 +11,56 @@ namespace {
 using testing::error_of;
 using testing::FakeControls;
 
-std::string caption_after_click(FakeControls& controls)
-{
-    calculate_depth(controls);
-    return controls.captions.at(Label::lb_depth);
-}
+struct Boxes {
+    OptionButton water;
+    const char* pressure;
+    const char* latitude;
+    const char* shown; // the caption after the click, or the error's message
+};
 
-TEST(CalculateDepth, ShowsTheDepthOfAFreshWindowsTexts)
+FakeControls window_with(const Boxes& boxes)
 {
     FakeControls controls;
-    EXPECT_EQ(caption_after_click(controls), "Depth [m]:  101.97");
-    controls.water = OptionButton::op_salt;
-    EXPECT_EQ(caption_after_click(controls), "Depth [m]:  99.16");
-    EXPECT_EQ(caption_after_click(controls), "Depth [m]:  99.16"); // a second click, the same
+    controls.water = boxes.water;
+    controls.texts[TextBox::tx_press] = boxes.pressure;
+    controls.texts[TextBox::tx_lat] = boxes.latitude;
+    return controls;
 }
+
+constexpr auto fresh = OptionButton::op_fresh;
+constexpr auto salt = OptionButton::op_salt;
 
 TEST(CalculateDepth, ConvertsTheBoxesAsTheFormulasExpect)
 {
-    FakeControls controls;
-    controls.texts[TextBox::tx_press] = "10";
-    EXPECT_EQ(caption_after_click(controls), "Depth [m]:  10.2");
-    controls.texts[TextBox::tx_press] = "0";
-    EXPECT_EQ(caption_after_click(controls), "Depth [m]:  0");
-
-    controls.water = OptionButton::op_salt;
-    controls.texts[TextBox::tx_press] = "10000";
-    controls.texts[TextBox::tx_lat] = "30";
-    EXPECT_EQ(caption_after_click(controls), "Depth [m]:  9712.65");
-    controls.texts[TextBox::tx_lat] = "45.5";
-    EXPECT_EQ(caption_after_click(controls), "Depth [m]:  9698.95"); // as 46
-    controls.texts[TextBox::tx_lat] = "44.5";
-    EXPECT_EQ(caption_after_click(controls), "Depth [m]:  9700.73"); // as 44
-}
-
-TEST(CalculateDepth, FreshWaterDoesNotReadTheLatitude)
-{
-    FakeControls controls;
-    for (const char* latitude : {"", "abc", "3000000000"}) {
-        controls.texts[TextBox::tx_lat] = latitude;
-        EXPECT_EQ(caption_after_click(controls), "Depth [m]:  101.97");
+    const Boxes cases[] = {
+        {fresh, "100", "45", "Depth [m]:  101.97"},     {fresh, "10", "abc", "Depth [m]:  10.2"},
+        {fresh, "0", "3000000000", "Depth [m]:  0"}, // fresh water never reads the latitude
+        {salt, "100", "45", "Depth [m]:  99.16"},       {salt, "10000", "30", "Depth [m]:  9712.65"},
+        {salt, "10000", "45.5", "Depth [m]:  9698.95"}, // as 46
+        {salt, "10000", "44.5", "Depth [m]:  9700.73"}, // as 44
+    };
+    for (const Boxes& c : cases) {
+        FakeControls controls = window_with(c);
+        calculate_depth(controls);
+        EXPECT_EQ(controls.captions.at(Label::lb_depth), c.shown) << c.pressure << ", " << c.latitude;
     }
 }
 
 TEST(CalculateDepth, AFailureLeavesTheCaptionAsItWas)
 {
-    FakeControls controls;
-    controls.texts[TextBox::tx_press] = "";
-    Error error = error_of([&] { calculate_depth(controls); });
-    EXPECT_EQ(error.kind(), ErrorKind::type_mismatch);
-    EXPECT_STREQ(error.what(), R"(Type mismatch: pressure "" is not a number)");
-    EXPECT_EQ(controls.captions.at(Label::lb_depth), "Depth [m]: ");
-
-    controls.water = OptionButton::op_salt;
-    EXPECT_ERROR_KIND(calculate_depth(controls), type_mismatch);
-
-    controls.texts[TextBox::tx_press] = "100";
-    controls.texts[TextBox::tx_lat] = "";
-    error = error_of([&] { calculate_depth(controls); });
-    EXPECT_STREQ(error.what(), R"(Type mismatch: latitude "" is not a number)");
-
-    controls.texts[TextBox::tx_lat] = "3000000000";
-    EXPECT_ERROR_KIND(calculate_depth(controls), overflow);
-
-    // With both texts bad, the pressure is converted first.
-    controls.texts[TextBox::tx_press] = ".";
-    error = error_of([&] { calculate_depth(controls); });
-    EXPECT_STREQ(error.what(), R"(Type mismatch: pressure "." is not a number)");
-
-    controls.texts[TextBox::tx_press] = "1e81";
-    controls.texts[TextBox::tx_lat] = "45";
-    EXPECT_ERROR_KIND(calculate_depth(controls), overflow);
-    EXPECT_EQ(controls.captions.at(Label::lb_depth), "Depth [m]: ");
+    const Boxes cases[] = {
+        {fresh, "", "45", R"(Type mismatch: pressure "" is not a number)"},
+        {salt, "", "45", R"(Type mismatch: pressure "" is not a number)"},
+        {salt, ".", "", R"(Type mismatch: pressure "." is not a number)"}, // the pressure first
+        {salt, "100", "", R"(Type mismatch: latitude "" is not a number)"},
+        {salt, "100", "3000000000", R"(Overflow: latitude "3000000000" lies outside the whole-number range)"},
+        {salt, "1e81", "45", "Overflow: the depth of the pressure 1E+81 dbar lies beyond the number range"},
+    };
+    for (const Boxes& c : cases) {
+        FakeControls controls = window_with(c);
+        EXPECT_STREQ(error_of([&] { calculate_depth(controls); }).what(), c.shown);
+        EXPECT_EQ(controls.captions.at(Label::lb_depth), "Depth [m]: ");
+    }
 }
 
 } // namespace

@@ -5,56 +5,43 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <utility>
 
 namespace quillonde {
 namespace {
 
 TEST(FreshCon, MultipliesByTheFreshWaterFactor)
 {
-    EXPECT_EQ(fresh_con(100), 101.97);
-    EXPECT_EQ(fresh_con(10), 10.2);
-    EXPECT_EQ(fresh_con(12.5), 12.75);
-    EXPECT_EQ(fresh_con(1000), 1019.72);
-    EXPECT_EQ(fresh_con(10000), 10197.16);
-    EXPECT_EQ(fresh_con(0), 0.0);
-    EXPECT_EQ(fresh_con(-5), -5.1);
+    const std::pair<double, double> cases[] = {{100, 101.97},     {10, 10.2}, {12.5, 12.75}, {1000, 1019.72},
+                                               {10000, 10197.16}, {0, 0.0},   {-5, -5.1}};
+    for (const auto& [pressure_dbar, depth_m] : cases) {
+        EXPECT_EQ(fresh_con(pressure_dbar), depth_m) << pressure_dbar;
+    }
     EXPECT_ERROR_KIND(fresh_con(1.77e308), overflow);
 }
 
-// The UNESCO 1983 check table: depth [m] at 500, 5000 and 10000 dbar for latitudes 0, 30, 45, 90.
+// The UNESCO 1983 check table (latitudes 0, 30, 45, 90 at 500, 5000 and 10000 dbar), then values
+// between its latitudes; the last two change with 180/pi for the degrees per radian and with the
+// published 2.36e-5 for the X^2 coefficient of gravity.
 TEST(SaltCon, ReproducesThePublishedTable)
 {
-    struct Row {
+    struct Case {
+        std::int32_t latitude_deg;
         double pressure_dbar;
-        double depth_m[4];
+        double depth_m;
     };
-    const std::int32_t latitudes[4] = {0, 30, 45, 90};
-    const Row table[] = {
-        {500, {496.65, 496.0, 495.34, 494.03}},
-        {5000, {4915.04, 4908.56, 4902.08, 4889.13}},
-        {10000, {9725.47, 9712.65, 9699.84, 9674.23}},
+    const Case cases[] = {
+        {0, 500, 496.65},    {30, 500, 496.0},     {45, 500, 495.34},     {90, 500, 494.03},
+        {0, 5000, 4915.04},  {30, 5000, 4908.56},  {45, 5000, 4902.08},   {90, 5000, 4889.13},
+        {0, 10000, 9725.47}, {30, 10000, 9712.65}, {45, 10000, 9699.84},  {90, 10000, 9674.23},
+        {45, 100, 99.16},    {45, 1000, 989.5},    {44, 10000, 9700.73},  {46, 10000, 9698.95},
+        {60, 500, 494.69},   {60, 5000, 4895.6},   {-30, 10000, 9712.65}, {-90, 0, 0.0},
+        {29, 8435, 8219.99}, {90, 1110, 1095.15},
     };
-    for (const Row& row : table) {
-        for (int i = 0; i < 4; ++i) {
-            EXPECT_EQ(salt_con(latitudes[i], row.pressure_dbar), row.depth_m[i])
-                << "latitude " << latitudes[i] << ", " << row.pressure_dbar << " dbar";
-        }
+    for (const Case& c : cases) {
+        EXPECT_EQ(salt_con(c.latitude_deg, c.pressure_dbar), c.depth_m)
+            << "latitude " << c.latitude_deg << ", " << c.pressure_dbar << " dbar";
     }
-}
-
-TEST(SaltCon, FurtherCheckValues)
-{
-    EXPECT_EQ(salt_con(45, 100), 99.16);
-    EXPECT_EQ(salt_con(45, 1000), 989.5);
-    EXPECT_EQ(salt_con(44, 10000), 9700.73);
-    EXPECT_EQ(salt_con(46, 10000), 9698.95);
-    EXPECT_EQ(salt_con(60, 500), 494.69);
-    EXPECT_EQ(salt_con(60, 5000), 4895.6);
-    for (const double p : {0.0, 500.0, 5000.0, 10000.0}) {
-        EXPECT_EQ(salt_con(-30, p), salt_con(30, p));
-    }
-    EXPECT_EQ(salt_con(45, 0), 0.0);
-    EXPECT_EQ(salt_con(-90, 0), 0.0);
     EXPECT_ERROR_KIND(salt_con(45, 1e81), overflow);
     EXPECT_ERROR_KIND(salt_con(45, -1e81), overflow);
 }

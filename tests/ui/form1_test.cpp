@@ -23,6 +23,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace quillonde {
@@ -81,14 +83,7 @@ TEST_F(Window, OpensWithTheTextsOfAFreshStart)
     EXPECT_EQ(window.windowTitle(), "Quillonde");
     EXPECT_TRUE(control<QRadioButton>("op_fresh")->isChecked());
     EXPECT_FALSE(control<QRadioButton>("op_salt")->isChecked());
-    EXPECT_EQ(box_text("tx_lat"), "45");
-    EXPECT_EQ(box_text("tx_press"), "100");
-    EXPECT_EQ(box_text("tx_ss_file"), "");
-    EXPECT_EQ(box_text("tx_out"), "");
-    EXPECT_EQ(caption("lb_depth"), "Depth [m]: ");
-    EXPECT_EQ(caption("Label4"), "-");
-    EXPECT_EQ(caption("Label6"), "-");
-    EXPECT_EQ(control<QListWidget>("List1")->count(), 0);
+    EXPECT_EQ(control<QListWidget>("List1")->count(), 0); // the texts: LaysOutEveryControlAsDesigned
     EXPECT_EQ(QApplication::focusWidget(), control("op_fresh"));
     EXPECT_FALSE(window.windowIcon().isNull());
 }
@@ -100,61 +95,44 @@ TEST_F(Window, LaysOutEveryControlAsDesigned)
     const QFont base = window.font();
     EXPECT_DOUBLE_EQ(base.pointSizeF(), 8.25);
 
-    struct Expected {
-        const char* name;
-        QRect geometry; // in pixels, inside Frame1 except for Frame1 and Label7
-        QString text;
-        bool bold;
-        bool underlined;
+    // In pixels, inside Frame1 except for Frame1 and Label7.
+    const std::tuple<const char*, QRect, const char*> controls[] = {
+        {"Frame1", {0, -4, 385, 377}, ""},
+        {"Command3", {8, 344, 73, 17}, "Browse ..."},
+        {"tx_out", {96, 344, 281, 19}, ""},
+        {"List1", {184, 144, 193, 160}, ""},
+        {"tx_ss_file", {96, 120, 281, 19}, ""},
+        {"Command2", {8, 120, 73, 17}, "Browes ..."},
+        {"tx_lat", {8, 56, 81, 19}, "45"},
+        {"tx_press", {104, 56, 81, 19}, "100"},
+        {"Command1", {232, 24, 121, 25}, "Calculate depth [m]"},
+        {"op_salt", {112, 16, 81, 17}, "Salt water"},
+        {"op_fresh", {8, 16, 97, 17}, "Fresh water"},
+        {"Label6", {8, 208, 169, 17}, "-"},
+        {"Label5", {8, 320, 209, 17}, "Export as ELAC .sva file"},
+        {"Line2", {8, 312, 368, 1}, ""},
+        {"Label4", {8, 144, 185, 17}, "-"},
+        {"Label3", {8, 96, 169, 17}, "Load Sea & Sun data file (*.TOB) "},
+        {"Line1", {8, 88, 368, 1}, ""},
+        {"Label1", {8, 40, 81, 17}, "Latitude [deg]"},
+        {"Label2", {104, 40, 81, 17}, "Pressure [dbar]"},
+        {"lb_depth", {200, 56, 177, 17}, "Depth [m]: "},
+        {"Label7", {8, 376, 369, 17}, "Sea water depth after UNESCO 1983 (Fofonoff and Millard)"},
     };
-    const Expected controls[] = {
-        {"Frame1", {0, -4, 385, 377}, "", false, false},
-        {"Command3", {8, 344, 73, 17}, "Browse ...", false, false},
-        {"tx_out", {96, 344, 281, 19}, "", false, false},
-        {"List1", {184, 144, 193, 160}, "", false, false},
-        {"tx_ss_file", {96, 120, 281, 19}, "", false, false},
-        {"Command2", {8, 120, 73, 17}, "Browes ...", false, false},
-        {"tx_lat", {8, 56, 81, 19}, "45", false, false},
-        {"tx_press", {104, 56, 81, 19}, "100", false, false},
-        {"Command1", {232, 24, 121, 25}, "Calculate depth [m]", false, false},
-        {"op_salt", {112, 16, 81, 17}, "Salt water", false, false},
-        {"op_fresh", {8, 16, 97, 17}, "Fresh water", false, false},
-        {"Label6", {8, 208, 169, 17}, "-", true, false},
-        {"Label5", {8, 320, 209, 17}, "Export as ELAC .sva file", false, true},
-        {"Line2", {8, 312, 368, 1}, "", false, false},
-        {"Label4", {8, 144, 185, 17}, "-", false, false},
-        {"Label3", {8, 96, 169, 17}, "Load Sea & Sun data file (*.TOB) ", false, true},
-        {"Line1", {8, 88, 368, 1}, "", false, false},
-        {"Label1", {8, 40, 81, 17}, "Latitude [deg]", false, false},
-        {"Label2", {104, 40, 81, 17}, "Pressure [dbar]", false, false},
-        {"lb_depth", {200, 56, 177, 17}, "Depth [m]: ", true, false},
-        {"Label7",
-         {8, 376, 369, 17},
-         "Sea water depth after UNESCO 1983 (Fofonoff and Millard)",
-         false,
-         false},
-    };
+    const QStringList bold = {"Label6", "lb_depth"};
+    const QStringList underlined = {"Label5", "Label3"};
     QWidget* frame = control("Frame1");
-    for (const Expected& expected : controls) {
-        QWidget* widget = control(expected.name);
+    for (const auto& [name, geometry, text] : controls) {
+        QWidget* widget = control(name);
         ASSERT_NE(widget, nullptr);
-        EXPECT_EQ(widget->geometry(), expected.geometry) << expected.name;
-        const bool on_window = widget == frame || QLatin1String(expected.name) == QLatin1String("Label7");
-        EXPECT_EQ(widget->parentWidget(), on_window ? static_cast<QWidget*>(&window) : frame)
-            << expected.name;
-        QString text;
-        if (auto* label = qobject_cast<QLabel*>(widget)) {
-            text = label->text();
-        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-            text = button->text();
-        } else if (auto* box = qobject_cast<QLineEdit*>(widget)) {
-            text = box->text();
-        }
-        EXPECT_EQ(text, expected.text) << expected.name;
-        EXPECT_DOUBLE_EQ(widget->font().pointSizeF(), 8.25) << expected.name;
-        EXPECT_EQ(widget->font().bold(), expected.bold) << expected.name;
-        EXPECT_EQ(widget->font().underline(), expected.underlined) << expected.name;
-        EXPECT_EQ(widget->font().family(), base.family()) << expected.name;
+        EXPECT_EQ(widget->geometry(), geometry) << name;
+        const bool on_window = widget == frame || QLatin1String(name) == QLatin1String("Label7");
+        EXPECT_EQ(widget->parentWidget(), on_window ? static_cast<QWidget*>(&window) : frame) << name;
+        EXPECT_EQ(widget->property("text").toString(), QString::fromUtf8(text)) << name;
+        EXPECT_DOUBLE_EQ(widget->font().pointSizeF(), 8.25) << name;
+        EXPECT_EQ(widget->font().bold(), bold.contains(QLatin1String(name))) << name;
+        EXPECT_EQ(widget->font().underline(), underlined.contains(QLatin1String(name))) << name;
+        EXPECT_EQ(widget->font().family(), base.family()) << name;
     }
     // Children of the frame sit 4 pixels higher on the window than their place in it says.
     EXPECT_EQ(control("tx_lat")->mapTo(&window, QPoint(0, 0)), QPoint(8, 52));
@@ -166,40 +144,30 @@ TEST_F(Window, NumberBoxesTakeOnlyDigitsPointsAndSlashes)
     auto* latitude = control<QLineEdit>("tx_lat");
     auto* pressure = control<QLineEdit>("tx_press");
     latitude->clear();
-    QTest::keyClicks(latitude, "-12e");
-    EXPECT_EQ(latitude->text(), "12");
+    QTest::keyClicks(latitude, "-12,59e");
+    EXPECT_EQ(latitude->text(), "12.59");
     pressure->clear();
     QTest::keyClicks(pressure, "1.2.3/4");
     EXPECT_EQ(pressure->text(), "1.2.3/4");
 
     // Keys that type a character other than those change nothing.
-    for (const auto& [key, modifiers] :
-         std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>{{Qt::Key_A, Qt::ControlModifier},
-                                                                {Qt::Key_C, Qt::ControlModifier},
-                                                                {Qt::Key_V, Qt::ControlModifier},
-                                                                {Qt::Key_X, Qt::ControlModifier},
-                                                                {Qt::Key_Return, Qt::NoModifier},
-                                                                {Qt::Key_Enter, Qt::KeypadModifier},
-                                                                {Qt::Key_Space, Qt::NoModifier},
-                                                                {Qt::Key_Minus, Qt::NoModifier},
-                                                                {Qt::Key_Escape, Qt::NoModifier}}) {
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {
+        {Qt::Key_A, Qt::ControlModifier}, {Qt::Key_C, Qt::ControlModifier},
+        {Qt::Key_V, Qt::ControlModifier}, {Qt::Key_X, Qt::ControlModifier},
+        {Qt::Key_Return, Qt::NoModifier}, {Qt::Key_Enter, Qt::KeypadModifier},
+        {Qt::Key_Space, Qt::NoModifier},  {Qt::Key_Minus, Qt::NoModifier},
+        {Qt::Key_Escape, Qt::NoModifier}};
+    for (const auto& [key, modifiers] : keys) {
         QApplication::clipboard()->setText(QStringLiteral("99"));
         QTest::keyClick(pressure, key, modifiers);
         EXPECT_EQ(pressure->text(), "1.2.3/4") << key;
     }
 
     // Keys that type no character keep their effect: Backspace, Delete, arrows, Home, End.
-    QTest::keyClick(pressure, Qt::Key_Backspace);
-    EXPECT_EQ(pressure->text(), "1.2.3/");
-    QTest::keyClick(pressure, Qt::Key_Home);
-    QTest::keyClick(pressure, Qt::Key_Delete);
-    EXPECT_EQ(pressure->text(), ".2.3/");
-    QTest::keyClick(pressure, Qt::Key_Right);
-    QTest::keyClick(pressure, Qt::Key_7);
-    EXPECT_EQ(pressure->text(), ".72.3/");
-    QTest::keyClick(pressure, Qt::Key_End);
-    QTest::keyClick(pressure, Qt::Key_Left);
-    QTest::keyClick(pressure, Qt::Key_Backspace);
+    for (const Qt::Key key : {Qt::Key_Backspace, Qt::Key_Home, Qt::Key_Delete, Qt::Key_Right, Qt::Key_7,
+                              Qt::Key_End, Qt::Key_Left, Qt::Key_Backspace}) {
+        QTest::keyClick(pressure, key);
+    }
     EXPECT_EQ(pressure->text(), ".72./");
 
     // Text that arrives otherwise, such as a paste from the context menu, is not filtered.
@@ -212,15 +180,13 @@ TEST_F(Window, NumberBoxesTakeOnlyDigitsPointsAndSlashes)
 TEST_F(Window, TabFollowsTheWindowsOrder)
 {
     control("Command1")->setFocus();
-    const char* order[] = {"tx_press", "tx_lat", "Command2", "tx_ss_file", "List1", "tx_out", "Command3"};
+    // Round to the selected option, then back.
+    const char* order[] = {"tx_press", "tx_lat",   "Command2", "tx_ss_file", "List1",
+                           "tx_out",   "Command3", "op_fresh", "Command1"};
     for (const char* next : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), control(next)) << next;
     }
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // round to the selected option
-    EXPECT_EQ(QApplication::focusWidget(), control("op_fresh"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), control("Command1"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     EXPECT_EQ(QApplication::focusWidget(), control("op_fresh"));
 }
@@ -240,17 +206,10 @@ TEST_F(Window, EnterAndEscapePressNoButton)
 
 TEST_F(Window, CalculatesTheDepthForTheSelectedWater)
 {
-    click("Command1");
-    EXPECT_EQ(caption("lb_depth"), "Depth [m]:  101.97");
+    // Fresh water and the error box: ButtonsRestDuringALoadAndComeBackAfterIt, AnErrorShowsAMessageBox...
     QTest::mouseClick(control("op_salt"), Qt::LeftButton);
     EXPECT_FALSE(control<QRadioButton>("op_fresh")->isChecked());
     click("Command1");
-    EXPECT_EQ(caption("lb_depth"), "Depth [m]:  99.16");
-
-    control<QLineEdit>("tx_press")->clear();
-    click("Command1");
-    ASSERT_EQ(errors.size(), 1U);
-    EXPECT_EQ(errors[0], R"(Type mismatch: pressure "" is not a number)");
     EXPECT_EQ(caption("lb_depth"), "Depth [m]:  99.16");
 }
 
@@ -264,9 +223,7 @@ TEST_F(Window, LoadsAndExportsThroughTheDialog)
     EXPECT_EQ(box_text("tx_ss_file"), answer);
     EXPECT_EQ(caption("Label4"), "Number of rows: 250");
     EXPECT_EQ(caption("Label6"), "-");
-    auto* list = control<QListWidget>("List1");
-    ASSERT_EQ(list->count(), 8);
-    EXPECT_EQ(list->item(1)->text(), "Press");
+    EXPECT_EQ(control<QListWidget>("List1")->count(), 8);
 
     answer = QString::fromStdString(dir.file("deneb.sva"));
     click("Command3");
@@ -274,65 +231,38 @@ TEST_F(Window, LoadsAndExportsThroughTheDialog)
     EXPECT_EQ(requests[1].filter_index, 3);
     EXPECT_TRUE(requests[1].save);
     EXPECT_EQ(box_text("tx_out"), answer);
-    const std::string file = read_file(dir.file("deneb.sva"));
-    const std::string first_lines = ".profile  1\r\n\r\n0.5\t1491.88\t19.03\t11.02\t16.43\t\r\n";
-    EXPECT_EQ(file.substr(0, first_lines.size()), first_lines);
+    EXPECT_EQ(read_file(dir.file("deneb.sva")).substr(0, 11),
+              ".profile  1"); // the bytes: WritesTheFilesOfTheBatchTool
     EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(Window, WritesTheFilesOfTheBatchTool)
 {
-    struct Water {
-        bool salt;
-        const char* latitude;
-    };
-    for (const char* cast : {"rev205_deneb.TOB", "rev183_duplicate_press.TOB"}) {
-        for (const Water water : {Water{false, "45"}, Water{true, "54"}, Water{true, "-12.5"}}) {
-            control<QRadioButton>(water.salt ? "op_salt" : "op_fresh")->setChecked(true);
-            control<QLineEdit>("tx_lat")->setText(QString::fromLatin1(water.latitude));
-            answer = casts + QString::fromLatin1(cast);
-            click("Command2");
-            answer = QString::fromStdString(dir.file("window.sva"));
-            click("Command3");
+    const std::tuple<const char*, bool, const char*> cases[] = {{"rev205_deneb.TOB", false, "45"},
+                                                                {"rev205_deneb.TOB", true, "-12.5"},
+                                                                {"rev183_duplicate_press.TOB", true, "54"}};
+    for (const auto& [cast, salt, latitude] : cases) {
+        control<QRadioButton>(salt ? "op_salt" : "op_fresh")->setChecked(true);
+        control<QLineEdit>("tx_lat")->setText(QString::fromLatin1(latitude));
+        answer = casts + QString::fromLatin1(cast);
+        click("Command2");
+        answer = QString::fromStdString(dir.file("window.sva"));
+        click("Command3");
 
-            QStringList arguments{QStringLiteral("convert")};
-            arguments << (water.salt
-                              ? QStringList{"--salt", "--latitude", QString::fromLatin1(water.latitude)}
-                              : QStringList{"--fresh"});
-            arguments << QStringLiteral("-o") << QString::fromStdString(dir.file("batch.sva"))
-                      << casts + QString::fromLatin1(cast);
-            QProcess batch;
-            batch.start(QStringLiteral(QUILLONDE_CLI), arguments);
-            ASSERT_TRUE(batch.waitForFinished(10000));
-            EXPECT_EQ(batch.exitCode(), 0) << batch.readAllStandardError().toStdString();
-            const std::string window_file = read_file(dir.file("window.sva"));
-            EXPECT_GT(window_file.size(), 100U);
-            EXPECT_EQ(read_file(dir.file("batch.sva")), window_file)
-                << cast << ", latitude " << water.latitude;
-        }
+        QProcess batch;
+        batch.start(QStringLiteral(QUILLONDE_CLI),
+                    QStringList{"convert"} +
+                        (salt ? QStringList{"--salt", "--latitude", QString::fromLatin1(latitude)}
+                              : QStringList{"--fresh"}) +
+                        QStringList{"-o", QString::fromStdString(dir.file("batch.sva")),
+                                    casts + QString::fromLatin1(cast)});
+        ASSERT_TRUE(batch.waitForFinished(10000));
+        EXPECT_EQ(batch.exitCode(), 0) << batch.readAllStandardError().toStdString();
+        const std::string window_file = read_file(dir.file("window.sva"));
+        EXPECT_GT(window_file.size(), 100U);
+        EXPECT_EQ(read_file(dir.file("batch.sva")), window_file) << cast << ", latitude " << latitude;
     }
     EXPECT_TRUE(errors.empty());
-}
-
-TEST_F(Window, ACancelledDialogUsesWhatThePathBoxHolds)
-{
-    // Empty boxes: nothing happens.
-    click("Command2");
-    click("Command3");
-    EXPECT_EQ(requests.size(), 1U); // the export refuses before its dialog: nothing is loaded
-    ASSERT_EQ(errors.size(), 1U);
-    EXPECT_EQ(errors[0], "No data file has been loaded");
-    EXPECT_EQ(caption("Label6"), "-");
-    EXPECT_EQ(control<QListWidget>("List1")->count(), 0);
-
-    // Paths typed by hand: the cast there is loaded, the profile written there.
-    control<QLineEdit>("tx_ss_file")->setText(casts + "rev205_deneb.TOB");
-    click("Command2");
-    EXPECT_EQ(control<QListWidget>("List1")->count(), 8);
-    const QString out = QString::fromStdString(dir.file("typed by hand.sva"));
-    control<QLineEdit>("tx_out")->setText(out);
-    click("Command3");
-    EXPECT_EQ(read_file(out.toStdString()).substr(0, 11), ".profile  1");
 }
 
 TEST(FileDialog, ShowsTheFilterTextsAndMatchesAnyCase)
@@ -390,22 +320,21 @@ TEST_F(Window, ShowsFileBytesAsWindows1252)
 TEST_F(Window, ButtonsRestDuringALoadAndComeBackAfterIt)
 {
     answer = big_cast();
-    std::vector<bool> load_enabled;
-    std::vector<bool> export_enabled;
+    int rounds = 0;
+    bool enabled = false;
     bool busy = false;
     QTimer probe;
     QObject::connect(&probe, &QTimer::timeout, [&] {
-        load_enabled.push_back(control("Command2")->isEnabled());
-        export_enabled.push_back(control("Command3")->isEnabled());
+        ++rounds;
+        enabled = enabled || control("Command2")->isEnabled() || control("Command3")->isEnabled();
         busy = busy || QApplication::overrideCursor() != nullptr;
         click("Command1"); // other handlers still run in the middle of a load
     });
     probe.start(0);
     click("Command2");
     probe.stop();
-    ASSERT_FALSE(load_enabled.empty()) << "the load gave the window no event round";
-    EXPECT_EQ(load_enabled, std::vector<bool>(load_enabled.size(), false));
-    EXPECT_EQ(export_enabled, std::vector<bool>(export_enabled.size(), false));
+    ASSERT_GT(rounds, 0) << "the load gave the window no event round";
+    EXPECT_FALSE(enabled);
     EXPECT_TRUE(busy);
     EXPECT_EQ(caption("lb_depth"), "Depth [m]:  101.97");
     EXPECT_TRUE(control("Command2")->isEnabled());
