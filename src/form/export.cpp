@@ -142,8 +142,7 @@ const std::array<DerivedColumn, 3> derived_columns = {{
      "(Chen and Millero) and write the profile?"},
     {salinity_field, "Cond, Temp and Press",
      "The cast has no SALIN column. Compute the salinity from Cond, Temp and Press after UNESCO 1983 "
-     "(PSS-78) "
-     "and write the profile?"},
+     "(PSS-78) and write the profile?"},
     {conductivity_field, "SALIN, Temp and Press",
      "The cast has no Cond column. Compute the conductivity from SALIN, Temp and Press after UNESCO 1983 "
      "(PSS-78) and write the profile?"},
