@@ -5,21 +5,13 @@
 #include "cast_generator.h"
 #include "fake_controls.h"
 #include "temp_dir.h"
+#include "tool.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace quillonde {
 namespace {
@@ -27,7 +19,9 @@ namespace {
 namespace fs = std::filesystem;
 using testing::FakeControls;
 using testing::folder_entries;
+using testing::Outcome;
 using testing::read_file;
+using testing::run;
 using testing::TempDir;
 
 const std::string casts = std::string(QUILLONDE_TEST_DATA) + "/casts/";
@@ -43,92 +37,10 @@ const std::string usage =
     "  quillonde-cli --help | --version\n"
     "Options and examples: quillonde-cli --help\n";
 
-const std::string interrupted = ": interrupted; neither this nor what follows was converted\n";
-
-/// What a finished run left: its exit status (or the signal that ended it) and its two outputs.
-struct Outcome {
-    int status = -1;
-    int signal = 0;
-    std::string out;
-    std::string err;
-};
-
-/// quillonde-cli running in `folder`; standard output and error go to files of its own.
-class Cli {
-public:
-    Cli(const std::vector<std::string>& arguments, const fs::path& folder)
-    {
-        std::vector<std::string> texts = {QUILLONDE_CLI};
-        texts.insert(texts.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& text : texts) {
-            argv.push_back(text.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logs_.file("out").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, logs_.file("err").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-        // A test run in the background inherits an ignored SIGINT, which the tool would keep ignoring.
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        sigset_t stop_signals;
-        sigemptyset(&stop_signals);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
-            sigaddset(&stop_signals, signal);
-        }
-        posix_spawnattr_setsigdefault(&attributes, &stop_signals);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-        const int failed = posix_spawn(&pid_, QUILLONDE_CLI, &actions, &attributes, argv.data(), environ);
-        posix_spawnattr_destroy(&attributes);
-        posix_spawn_file_actions_destroy(&actions);
-        EXPECT_EQ(failed, 0) << "cannot start " << QUILLONDE_CLI;
-    }
-    ~Cli()
-    {
-        if (!waited_ && pid_ > 0) { // a test that failed half way: no tool must outlive it
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    void send(int signal) const { kill(pid_, signal); }
-
-    Outcome wait()
-    {
-        Outcome outcome;
-        int status = 0;
-        if (pid_ <= 0 || waitpid(pid_, &status, 0) != pid_) {
-            ADD_FAILURE() << "quillonde-cli did not run";
-            return outcome;
-        }
-        waited_ = true;
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-        outcome.out = read_file(logs_.file("out"));
-        outcome.err = read_file(logs_.file("err"));
-        return outcome;
-    }
-
-private:
-    TempDir logs_;
-    pid_t pid_ = -1;
-    bool waited_ = false;
-};
-
 std::vector<std::string> operator+(std::vector<std::string> first, const std::vector<std::string>& second)
 {
     first.insert(first.end(), second.begin(), second.end());
     return first;
-}
-
-Outcome run(const std::vector<std::string>& arguments, const fs::path& folder = fs::current_path())
-{
-    return Cli(arguments, folder).wait();
 }
 
 /// The file the window's export handler writes for `cast` after loading it with these settings.
@@ -379,58 +291,6 @@ TEST_F(Convert, NeverOverwritesAnInputOrItsOwnOutput)
               "quillonde-cli: cast: the output \"cast.sva\" is one of the inputs; it is left as it is\n"
               "quillonde-cli: cast.sva: the output \"cast.sva\" is one of the inputs; it is left as it is\n");
     EXPECT_EQ(read_file(dir.file("cast.TOB")), tiny_cast + "4 4.0 10.0 30.0 35.0 1490.0\n");
-}
-
-/// Writes all of `text` into a pipe.
-void write_all(int fd, const std::string& text)
-{
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
-        ASSERT_GT(wrote, 0);
-        done += static_cast<std::size_t>(wrote);
-    }
-}
-
-std::string data_lines(int first, int last)
-{
-    std::string text;
-    for (int row = first; row <= last; ++row) {
-        text += std::to_string(row) + " " + std::to_string(row) + ".0 10.0 30.0 35.0 1490.0\n";
-    }
-    return text;
-}
-
-TEST_F(Convert, CtrlCStopsTheLoadAndLeavesTheOutputAsItWas)
-{
-    // The cast arrives through a pipe, so that Ctrl+C surely comes in the middle of its load.
-    ASSERT_EQ(mkfifo(dir.file("live.TOB").c_str(), 0600), 0);
-    dir.write("live.sva", "the profile of yesterday");
-    copy_cast("rev205_deneb.TOB", "next.TOB");
-    const auto old_sigpipe = std::signal(SIGPIPE, SIG_IGN);
-
-    Cli cli({"convert", "--fresh", "live.TOB", "next.TOB"}, dir.path());
-    int fifo = -1;
-    for (int attempt = 0; attempt < 1000 && fifo < 0; ++attempt) {
-        fifo = open(dir.file("live.TOB").c_str(), O_WRONLY | O_NONBLOCK); // fails until the tool opens it
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ASSERT_GE(fifo, 0);
-    fcntl(fifo, F_SETFL, 0);
-    write_all(fifo, "Lines : 400\n; Datasets Press Temp Cond SALIN SOUND\n" + data_lines(1, 200));
-    cli.send(SIGINT);
-    const std::string rest = data_lines(201, 400); // the tool may already have stopped reading
-    if (::write(fifo, rest.data(), rest.size()) < 0) {
-        EXPECT_EQ(errno, EPIPE);
-    }
-    close(fifo);
-    const Outcome outcome = cli.wait();
-    std::signal(SIGPIPE, old_sigpipe);
-
-    EXPECT_EQ(outcome.status, 130);
-    EXPECT_EQ(outcome.out, "");
-    EXPECT_EQ(outcome.err, "quillonde-cli: live.TOB" + interrupted);
-    EXPECT_EQ(read_file(dir.file("live.sva")), "the profile of yesterday");
-    EXPECT_EQ(folder_entries(dir.path()), (std::vector<std::string>{"live.TOB", "live.sva", "next.TOB"}));
 }
 
 TEST_F(Convert, DeriveComputesAMissingColumnAndSaysSo)

@@ -3,6 +3,7 @@
 // writes, a kill, standard output as the target or gone, a cast that declares far more rows than
 // it stores.
 #include "temp_dir.h"
+#include "tool.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +15,7 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace quillonde {
@@ -25,93 +24,14 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using testing::folder_entries;
+using testing::Outcome;
 using testing::read_file;
 using testing::TempDir;
+using testing::Tool;
 using Names = std::vector<std::string>;
 
 const std::string deneb = std::string(QUILLONDE_TEST_DATA) + "/casts/rev205_deneb.TOB";
 const std::string interrupted = ": interrupted; neither this nor what follows was converted\n";
-
-struct Outcome {
-    int status = -1;
-    int signal = 0;
-    long peak_kib = 0;
-    std::string err;
-};
-
-/// quillonde-cli started in `folder` with every signal at its default, as a shell starts it;
-/// standard output goes to `out`, standard error to a file of its own.
-class Tool {
-public:
-    Tool(std::vector<std::string> arguments, const fs::path& folder, int out,
-         rlim_t file_size_limit = RLIM_INFINITY)
-    {
-        arguments.insert(arguments.begin(), QUILLONDE_CLI);
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        const std::string err_path = logs_.file("err");
-        pid_ = fork();
-        if (pid_ == 0) {
-            const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (err < 0 || dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0 ||
-                chdir(folder.c_str()) != 0) {
-                _exit(127);
-            }
-            const rlimit limit = {file_size_limit, RLIM_INFINITY};
-            setrlimit(RLIMIT_FSIZE, &limit);
-            for (int signal = 1; signal < NSIG; ++signal) {
-                std::signal(signal, SIG_DFL);
-            }
-            sigset_t none;
-            sigemptyset(&none);
-            sigprocmask(SIG_SETMASK, &none, nullptr);
-            execv(QUILLONDE_CLI, argv.data());
-            _exit(127);
-        }
-    }
-    Tool(const Tool&) = delete;
-    Tool& operator=(const Tool&) = delete;
-    ~Tool()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    pid_t pid() const { return pid_; }
-
-    /// Waits at most `longest` for the tool to end; a tool still running then is killed.
-    Outcome wait(std::chrono::milliseconds longest = std::chrono::seconds(20))
-    {
-        Outcome outcome;
-        int status = 0;
-        rusage usage = {};
-        const auto deadline = Clock::now() + longest;
-        while (wait4(pid_, &status, WNOHANG, &usage) == 0) {
-            if (Clock::now() > deadline) {
-                ADD_FAILURE() << "quillonde-cli did not end in time";
-                kill(pid_, SIGKILL);
-                wait4(pid_, &status, 0, &usage);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        pid_ = -1;
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-        outcome.peak_kib = usage.ru_maxrss;
-        outcome.err = read_file(logs_.file("err"));
-        return outcome;
-    }
-
-private:
-    TempDir logs_;
-    pid_t pid_ = -1;
-};
 
 /// A pipe whose read end the test holds; both ends closed with it.
 struct Pipe {
@@ -200,7 +120,7 @@ TEST_F(Hostile, ASignalEndsAWaitOnAPipeWithinASecond)
         for (const auto& [signal, status] : {std::pair{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}}) {
             SCOPED_TRACE((writer ? "stalled writer, signal " : "no writer, signal ") +
                          std::to_string(signal));
-            Tool tool({"convert", "--fresh", "live.TOB"}, dir.path(), null_out);
+            Tool tool({"convert", "--fresh", "live.TOB", "c.TOB"}, dir.path(), null_out); // c.TOB waits
             int fifo = -1;
             for (int attempt = 0; writer && attempt < 500 && fifo < 0; ++attempt) {
                 fifo = open(dir.file("live.TOB").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
@@ -221,6 +141,7 @@ TEST_F(Hostile, ASignalEndsAWaitOnAPipeWithinASecond)
         }
     }
     EXPECT_EQ(folder_entries(dir.path()), (Names{"c.TOB", "c.sva", "live.TOB"}));
+    EXPECT_EQ(read_file(dir.file("c.sva")), "the old profile");
 }
 
 TEST_F(Hostile, AnExportStoppedOrKilledLeavesTheTargetAndNothingElse)

@@ -3,9 +3,7 @@
 #include "temp_dir.h"
 #include "ui/file_dialog.h"
 
-#include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -63,17 +61,6 @@ TEST_F(Derive, NoWritesNothingAndYesWritesTheDerivedProfile)
     load_and_export();
     EXPECT_EQ(errors.size(), 1U);
     EXPECT_EQ(read_file(out).substr(15, 35), "1.2\t1506.76\t13.87\t38.14\t45.14\t\r\n1.7");
-}
-
-TEST_F(Derive, ACastWithEveryColumnAsksNothingAndWritesWhatItWroteBefore)
-{
-    cast = QStringLiteral("rev205_deneb.TOB");
-    window.findChild<QRadioButton*>(QStringLiteral("op_salt"))->setChecked(true);
-    window.findChild<QLineEdit*>(QStringLiteral("tx_lat"))->setText(QStringLiteral("54"));
-    load_and_export();
-    EXPECT_TRUE(questions.empty());
-    EXPECT_TRUE(errors.empty());
-    EXPECT_EQ(read_file(out), read_file(QUILLONDE_TEST_DATA "/profiles/rev205_deneb_salt54.sva"));
 }
 
 } // namespace

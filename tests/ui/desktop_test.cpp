@@ -34,6 +34,10 @@ protected:
             return QString();
         });
         window.set_error_presenter([this](const QString& message) { errors.push_back(message); });
+        window.set_question_presenter([this](const QString& question) {
+            errors.push_back(question);
+            return false;
+        });
     }
 
     QString loaded_path() { return window.findChild<QLineEdit*>(QStringLiteral("tx_ss_file"))->text(); }

@@ -48,6 +48,11 @@ protected:
             return answer;
         });
         window.set_error_presenter([this](const QString& message) { errors.push_back(message); });
+        // An unexpected question is answered No and counts as an error, rather than waiting for a user.
+        window.set_question_presenter([this](const QString& question) {
+            errors.push_back(question);
+            return false;
+        });
     }
 
     template <typename Widget = QWidget> Widget* control(const char* name)

@@ -218,6 +218,10 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
         window.file_dialog().set_runner([this](const FileDialog::Request&) { return answer; });
         window.set_error_presenter([this](const QString& message) { errors.push_back(message); });
+        window.set_question_presenter([this](const QString& question) {
+            errors.push_back(question);
+            return false;
+        });
         load(QString::fromStdString(deneb));
     }
 

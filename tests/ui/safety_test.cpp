@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -206,15 +205,6 @@ TEST_F(Safety, ACastWithoutPressFailsAtItsHeader)
     EXPECT_FALSE(fs::exists(dir.file("out.sva")));
 }
 
-TEST_F(Safety, ACommaTypedIntoANumberBoxIsAPoint)
-{
-    for (const char* name : {"tx_lat", "tx_press"}) {
-        box(name)->clear();
-        QTest::keyClicks(box(name), "12,5");
-        EXPECT_EQ(box(name)->text(), "12.5") << name;
-    }
-}
-
 TEST_F(Safety, BoxesTakeLongTextsAndMessagesFitTheScreen)
 {
     const QString long_path(40000, QLatin1Char('a'));
@@ -242,20 +232,6 @@ TEST_F(Safety, BoxesTakeLongTextsAndMessagesFitTheScreen)
     QTest::mouseClick(real.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
     EXPECT_GT(width, 0);
     EXPECT_LT(width, std::min(screen_width, 1024));
-}
-
-TEST_F(Safety, TheBatchToolWarnsOfAShortCast)
-{
-    QProcess batch;
-    batch.start(QStringLiteral(QUILLONDE_CLI),
-                {"convert", "--fresh", "-o", QString::fromStdString(dir.file("out.sva")),
-                 QString::fromStdString(dir.write("cut.TOB", deneb_lines(150)))});
-    ASSERT_TRUE(batch.waitForFinished(10000));
-    EXPECT_EQ(batch.exitCode(), 0);
-    EXPECT_EQ(batch.readAllStandardError().toStdString(),
-              "quillonde-cli: " + dir.file("cut.TOB") +
-                  ": warning: the cast declares 250 rows; 122 were read\n");
-    EXPECT_GT(read_file(dir.file("out.sva")).size(), 100U);
 }
 
 // Offscreen, text is measured with other fonts than a desktop has: this runs under Xvfb as the
