@@ -1,12 +1,6 @@
 #include "ui/form1.h"
 
-#include "temp_dir.h"
-#include "ui/file_dialog.h"
-
-#include <QPushButton>
-#include <QTest>
-
-#include <gtest/gtest.h>
+#include "window_fixture.h"
 
 #include <filesystem>
 #include <string>
@@ -17,35 +11,16 @@ namespace {
 
 using testing::read_file;
 
-class Derive : public ::testing::Test {
+class Derive : public testing::WindowTest {
 protected:
-    void SetUp() override
-    {
-        window.show();
-        window.file_dialog().set_runner([this](const FileDialog::Request& request) {
-            return request.save ? QString::fromStdString(out)
-                                : QStringLiteral(QUILLONDE_TEST_DATA "/casts/") + cast;
-        });
-        window.set_error_presenter([this](const QString& message) { errors.push_back(message); });
-        window.set_question_presenter([this](const QString& question) {
-            questions.push_back(question);
-            return yes;
-        });
-    }
-
+    Derive() { expect_questions = true; }
     void load_and_export()
     {
-        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
-        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command3")), Qt::LeftButton);
+        load(testing::casts + QStringLiteral("rev183_utf8_partial.TOB"));
+        answer = QString::fromStdString(out);
+        click("Command3");
     }
-
-    Form1 window;
-    testing::TempDir dir;
-    QString cast = QStringLiteral("rev183_utf8_partial.TOB");
     std::string out = dir.file("out.sva");
-    bool yes = false;
-    std::vector<QString> errors;
-    std::vector<QString> questions;
 };
 
 TEST_F(Derive, NoWritesNothingAndYesWritesTheDerivedProfile)

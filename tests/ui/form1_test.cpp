@@ -1,26 +1,18 @@
 #include "ui/form1.h"
 
 #include "cast_generator.h"
-#include "temp_dir.h"
-#include "ui/file_dialog.h"
+#include "cli/tool.h"
+#include "window_fixture.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListView>
-#include <QListWidget>
 #include <QMessageBox>
-#include <QProcess>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTimer>
-
-#include <gtest/gtest.h>
 
 #include <string>
 #include <tuple>
@@ -30,42 +22,12 @@
 namespace quillonde {
 namespace {
 
+using testing::casts;
 using testing::read_file;
 using testing::TempDir;
 
-const QString casts = QStringLiteral(QUILLONDE_TEST_DATA "/casts/");
-
-class Window : public ::testing::Test {
+class Window : public testing::WindowTest {
 protected:
-    void SetUp() override
-    {
-        window.show();
-        window.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-        // Dialogs answer what the test presets and remember what they were asked.
-        window.file_dialog().set_runner([this](const FileDialog::Request& request) {
-            requests.push_back(request);
-            return answer;
-        });
-        window.set_error_presenter([this](const QString& message) { errors.push_back(message); });
-        // An unexpected question is answered No and counts as an error, rather than waiting for a user.
-        window.set_question_presenter([this](const QString& question) {
-            errors.push_back(question);
-            return false;
-        });
-    }
-
-    template <typename Widget = QWidget> Widget* control(const char* name)
-    {
-        auto* widget = window.findChild<Widget*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-
-    QString caption(const char* name) { return control<QLabel>(name)->text(); }
-    QString box_text(const char* name) { return control<QLineEdit>(name)->text(); }
-    void click(const char* name) { QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton); }
-
     /// A cast generated into the test's folder, big enough that a load takes several event rounds.
     QString big_cast(int rows = 200'000)
     {
@@ -75,12 +37,6 @@ protected:
         bench::write_cast(path, shape);
         return QString::fromStdString(path);
     }
-
-    Form1 window;
-    TempDir dir;
-    QString answer;
-    std::vector<FileDialog::Request> requests;
-    std::vector<QString> errors;
 };
 
 TEST_F(Window, OpensWithTheTextsOfAFreshStart)
@@ -249,20 +205,18 @@ TEST_F(Window, WritesTheFilesOfTheBatchTool)
     for (const auto& [cast, salt, latitude] : cases) {
         control<QRadioButton>(salt ? "op_salt" : "op_fresh")->setChecked(true);
         control<QLineEdit>("tx_lat")->setText(QString::fromLatin1(latitude));
-        answer = casts + QString::fromLatin1(cast);
-        click("Command2");
+        load(casts + QString::fromLatin1(cast));
         answer = QString::fromStdString(dir.file("window.sva"));
         click("Command3");
 
-        QProcess batch;
-        batch.start(QStringLiteral(QUILLONDE_CLI),
-                    QStringList{"convert"} +
-                        (salt ? QStringList{"--salt", "--latitude", QString::fromLatin1(latitude)}
-                              : QStringList{"--fresh"}) +
-                        QStringList{"-o", QString::fromStdString(dir.file("batch.sva")),
-                                    casts + QString::fromLatin1(cast)});
-        ASSERT_TRUE(batch.waitForFinished(10000));
-        EXPECT_EQ(batch.exitCode(), 0) << batch.readAllStandardError().toStdString();
+        const std::string cast_path = (casts + QString::fromLatin1(cast)).toStdString();
+        std::vector<std::string> arguments = {"convert", "--fresh"};
+        if (salt) {
+            arguments = {"convert", "--salt", "--latitude", latitude};
+        }
+        arguments.insert(arguments.end(), {"-o", dir.file("batch.sva"), cast_path});
+        const testing::Outcome batch = testing::run(arguments);
+        EXPECT_EQ(batch.status, 0) << batch.err;
         const std::string window_file = read_file(dir.file("window.sva"));
         EXPECT_GT(window_file.size(), 100U);
         EXPECT_EQ(read_file(dir.file("batch.sva")), window_file) << cast << ", latitude " << latitude;
@@ -312,13 +266,10 @@ TEST(FileDialog, ShowsTheFilterTextsAndMatchesAnyCase)
 
 TEST_F(Window, ShowsFileBytesAsWindows1252)
 {
-    answer = QString::fromStdString(
-        dir.write("latin.TOB", "Lines : 1\n; Datasets Press T\xb0 \x80uro\n1 2 3 4\n"));
-    click("Command2");
-    auto* list = control<QListWidget>("List1");
-    ASSERT_EQ(list->count(), 4);
-    EXPECT_EQ(list->item(2)->text(), QString::fromUtf8("T°"));
-    EXPECT_EQ(list->item(3)->text(), QString::fromUtf8("€uro"));
+    load(dir.write("latin.TOB", "Lines : 1\n; Datasets Press T\xb0 \x80uro\n1 2 3 4\n"));
+    ASSERT_EQ(list()->count(), 4);
+    EXPECT_EQ(list()->item(2)->text(), QString::fromUtf8("T°"));
+    EXPECT_EQ(list()->item(3)->text(), QString::fromUtf8("€uro"));
     EXPECT_EQ(window.list_entry(2), "T\xb0");
 }
 
@@ -349,8 +300,7 @@ TEST_F(Window, ButtonsRestDuringALoadAndComeBackAfterIt)
     EXPECT_LT(window.longest_event_gap_ms(), 1000.0); // rounds come with the work, not at its end
 
     // After a failed load too.
-    answer = QString::fromStdString(dir.write("broken.TOB", "; Datasets Press\n"));
-    click("Command2");
+    load(dir.write("broken.TOB", "; Datasets Press\n"));
     ASSERT_EQ(errors.size(), 1U);
     EXPECT_TRUE(control("Command2")->isEnabled());
     EXPECT_TRUE(control("Command3")->isEnabled());

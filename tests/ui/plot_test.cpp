@@ -1,26 +1,17 @@
+#include "cli/tool.h"
 #include "form/headless_controls.h"
 #include "form/loader.h"
 #include "plot/plot_file.h"
 #include "plot/profile_plot.h"
 #include "profile/sva.h"
 #include "runtime/convert.h"
-#include "temp_dir.h"
-#include "ui/file_dialog.h"
-#include "ui/form1.h"
 #include "ui/profile_window.h"
+#include "window_fixture.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QImage>
-#include <QLabel>
-#include <QListWidget>
 #include <QPainter>
-#include <QProcess>
-#include <QPushButton>
 #include <QRegularExpression>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <set>
 
@@ -114,21 +105,9 @@ TEST(ProfilePlot, ATextCellIsLeftOutAndCounted)
     EXPECT_TRUE(cast.plot.summary().contains(QStringLiteral("SOUND: 1 rows without a number")));
 }
 
-int run_cli(const std::vector<std::string>& arguments)
-{
-    QStringList list;
-    for (const std::string& argument : arguments) {
-        list << QString::fromStdString(argument);
-    }
-    QProcess cli;
-    cli.start(QStringLiteral(QUILLONDE_CLI), list);
-    return cli.waitForFinished() && cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-}
-
 QByteArray contents(const std::string& path)
 {
-    QFile file(QString::fromStdString(path));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return QByteArray::fromStdString(testing::read_file(path));
 }
 
 TEST(ProfilePlot, TheMarkersOfDenebAreTheRowsTheExportWrites)
@@ -141,10 +120,10 @@ TEST(ProfilePlot, TheMarkersOfDenebAreTheRowsTheExportWrites)
         arguments.insert(arguments.end(), {output, deneb});
         return arguments;
     };
-    ASSERT_EQ(run_cli(command("convert", dir.file("deneb.sva"))), 0);
+    ASSERT_EQ(testing::run(command("convert", dir.file("deneb.sva"))).status, 0);
     std::vector<std::string> plot = command("plot", dir.file("deneb.svg"));
     plot.insert(plot.begin() + 1, {"--columns", "SOUND"});
-    ASSERT_EQ(run_cli(plot), 0);
+    ASSERT_EQ(testing::run(plot).status, 0);
     const std::vector<QPointF> centres = markers(contents(dir.file("deneb.svg")));
     EXPECT_TRUE(contents(dir.file("deneb.svg")).contains("SOUND [m/s]")); // the unit of the units line
     const auto lines = contents(dir.file("deneb.sva")).count("\r\n") - 2; // after the header
@@ -165,8 +144,8 @@ TEST(ProfilePlot, TheMarkersOfDenebAreTheRowsTheExportWrites)
                          });
 
     // The same picture as PNG and PDF, by the output's extension.
-    ASSERT_EQ(run_cli(command("plot", dir.file("deneb.PNG"))), 0);
-    ASSERT_EQ(run_cli(command("plot", dir.file("deneb.pdf"))), 0);
+    ASSERT_EQ(testing::run(command("plot", dir.file("deneb.PNG"))).status, 0);
+    ASSERT_EQ(testing::run(command("plot", dir.file("deneb.pdf"))).status, 0);
     EXPECT_TRUE(contents(dir.file("deneb.PNG")).startsWith("\x89PNG"));
     EXPECT_TRUE(contents(dir.file("deneb.pdf")).startsWith("%PDF"));
 }
@@ -209,29 +188,14 @@ TEST(ProfilePlot, SaysWhenNoCastIsLoaded)
     EXPECT_EQ(plot.summary(), QStringLiteral("No cast loaded"));
 }
 
-class ProfileWindowTest : public ::testing::Test {
+class ProfileWindowTest : public testing::WindowTest {
 protected:
     void SetUp() override
     {
-        window.show();
-        window.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-        window.file_dialog().set_runner([this](const FileDialog::Request&) { return answer; });
-        window.set_error_presenter([this](const QString& message) { errors.push_back(message); });
-        window.set_question_presenter([this](const QString& question) {
-            errors.push_back(question);
-            return false;
-        });
-        load(QString::fromStdString(deneb));
+        WindowTest::SetUp();
+        load(deneb);
     }
 
-    void load(const QString& path)
-    {
-        answer = path;
-        window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
-    }
-
-    QListWidget* list() { return window.findChild<QListWidget*>(QStringLiteral("List1")); }
     QListWidgetItem* entry(const char* name)
     {
         return list()->findItems(QString::fromLatin1(name), Qt::MatchExactly).value(0);
@@ -248,10 +212,6 @@ protected:
         ASSERT_NE(profile(), nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(profile()));
     }
-
-    Form1 window;
-    QString answer;
-    std::vector<QString> errors;
 };
 
 TEST_F(ProfileWindowTest, OpensByDoubleClickAndByEnterOnTheEntry)
@@ -315,10 +275,9 @@ TEST_F(ProfileWindowTest, HoverNamesTheNearestRow)
 TEST_F(ProfileWindowTest, FollowsEveryLoadAlsoAFailedOne)
 {
     ASSERT_NO_FATAL_FAILURE(open_by_double_click("SOUND"));
-    TempDir dir;
     std::string broken(small_cast);
     broken += "          x     5.00    13.00    35.00  1485.00    45.00\n";
-    load(QString::fromStdString(dir.write("broken.TOB", broken)));
+    load(dir.write("broken.TOB", broken));
     ASSERT_EQ(errors.size(), 1U);
     const QString summary = profile()->plot().summary();
     EXPECT_TRUE(summary.startsWith(

@@ -1,22 +1,14 @@
 // What keeps the window from destroying a cast or writing a profile the user did not mean.
 #include "ui/form1.h"
 
-#include "temp_dir.h"
-#include "ui/file_dialog.h"
+#include "window_fixture.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyleOptionButton>
-#include <QTest>
 #include <QTimer>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -42,48 +34,16 @@ std::string deneb_lines(int lines)
     return deneb.substr(0, end);
 }
 
-class Safety : public ::testing::Test {
+class Safety : public testing::WindowTest {
 protected:
-    void SetUp() override
-    {
-        window.show();
-        window.file_dialog().set_runner([this](const FileDialog::Request&) {
-            ++dialogs;
-            return QString::fromStdString(chosen);
-        });
-        window.set_error_presenter(
-            [this](const QString& message) { errors.push_back(message.toStdString()); });
-        window.set_question_presenter([this](const QString& text) {
-            questions.push_back(text.toStdString());
-            return yes;
-        });
-    }
-
-    QLineEdit* box(const char* name) { return window.findChild<QLineEdit*>(QString::fromLatin1(name)); }
-    void click(const char* name)
-    {
-        QTest::mouseClick(window.findChild<QPushButton*>(QString::fromLatin1(name)), Qt::LeftButton);
-    }
-    void load(const std::string& path)
-    {
-        chosen = path;
-        click("Command2");
-    }
+    Safety() { expect_questions = true; }
     /// Exports with the dialog cancelled, to the path typed into tx_out.
     void export_to(const std::string& path)
     {
-        chosen.clear();
+        answer.clear();
         box("tx_out")->setText(QString::fromStdString(path));
         click("Command3");
     }
-
-    Form1 window;
-    TempDir dir;
-    std::string chosen; // what the file dialog answers
-    int dialogs = 0;
-    bool yes = false; // the answer to every question
-    std::vector<std::string> questions;
-    std::vector<std::string> errors;
 };
 
 TEST_F(Safety, TheLoadedCastIsNeverTheTarget)
@@ -99,10 +59,10 @@ TEST_F(Safety, TheLoadedCastIsNeverTheTarget)
         errors.clear();
         export_to(target);
         ASSERT_EQ(errors.size(), 1U) << target;
-        EXPECT_EQ(errors[0], "Permission denied: \"" + target + "\" is the cast \"" + cast +
-                                 "\"; an export never replaces a cast");
+        EXPECT_EQ(errors[0].toStdString(), "Permission denied: \"" + target + "\" is the cast \"" + cast +
+                                               "\"; an export never replaces a cast");
     }
-    chosen = dir.file("link.TOB"); // chosen in the dialog, too
+    answer = QString::fromStdString(dir.file("link.TOB")); // chosen in the dialog, too
     click("Command3");
     EXPECT_EQ(errors.size(), 2U);
     EXPECT_EQ(read_file(cast), deneb);
@@ -122,13 +82,13 @@ TEST_F(Safety, ACancelledDialogAsksBeforeItReplacesAFile)
     const std::string old = dir.write("old.sva", "the previous profile");
     export_to(old);
     ASSERT_EQ(questions.size(), 1U);
-    EXPECT_EQ(questions[0], "Replace \"" + old + "\" with the profile of \"" + cast + "\"?");
+    EXPECT_EQ(questions[0].toStdString(), "Replace \"" + old + "\" with the profile of \"" + cast + "\"?");
     EXPECT_EQ(read_file(old), "the previous profile");
     yes = true;
     export_to(old);
     EXPECT_EQ(read_file(old), profile);
 
-    chosen = old; // a file chosen in the dialog was confirmed there
+    answer = QString::fromStdString(old); // a file chosen in the dialog was confirmed there
     click("Command3");
     EXPECT_EQ(questions.size(), 2U);
     EXPECT_TRUE(errors.empty());
@@ -145,7 +105,7 @@ TEST_F(Safety, ADoubtfulTableIsExportedOnlyAfterAYes)
     const std::string short_cast = dir.file("short.sva");
     load(dir.write("short.TOB", first_122));
     export_to(short_cast);
-    ASSERT_EQ(questions, std::vector<std::string>{});
+    ASSERT_TRUE(questions.empty());
 
     const std::string stopped =
         "The last load stopped at line 279 (Type mismatch at line 279: row number \"Lines\" "
@@ -170,22 +130,21 @@ TEST_F(Safety, ADoubtfulTableIsExportedOnlyAfterAYes)
     };
     for (const Case& c : cases) {
         box("tx_lat")->setText(QStringLiteral("54"));
-        window.findChild<QRadioButton*>(QStringLiteral("op_fresh"))->setChecked(true);
+        control<QRadioButton>("op_fresh")->setChecked(true);
         load(dir.write("doubtful.TOB", c.cast));
-        window.findChild<QRadioButton*>(QString::fromLatin1(c.salt_after_load ? "op_salt" : "op_fresh"))
-            ->setChecked(true);
+        control<QRadioButton>(c.salt_after_load ? "op_salt" : "op_fresh")->setChecked(true);
         const std::string target = dir.file("doubtful.sva");
-        for (const bool answer : {false, true}) {
+        for (const bool say_yes : {false, true}) {
             fs::remove(target);
             questions.clear();
-            yes = answer;
-            dialogs = 0;
-            chosen = target;
+            yes = say_yes;
+            requests.clear();
+            answer = QString::fromStdString(target);
             click("Command3");
-            ASSERT_EQ(questions, std::vector<std::string>{c.question});
-            EXPECT_EQ(dialogs, answer ? 1 : 0); // asked first: a No leaves even tx_out as it was
-            EXPECT_EQ(box("tx_out")->text().toStdString(), answer ? target : short_cast);
-            EXPECT_EQ(read_file(target), answer ? read_file(c.written) : "") << c.question;
+            ASSERT_EQ(questions, std::vector<QString>{QString::fromStdString(c.question)});
+            EXPECT_EQ(requests.size(), say_yes ? 1U : 0U); // asked first: a No leaves even tx_out as it was
+            EXPECT_EQ(box("tx_out")->text().toStdString(), say_yes ? target : short_cast);
+            EXPECT_EQ(read_file(target), say_yes ? read_file(c.written) : "") << c.question;
         }
         box("tx_out")->setText(QString::fromStdString(short_cast));
     }
@@ -197,9 +156,10 @@ TEST_F(Safety, ACastWithoutPressFailsAtItsHeader)
     load(dir.write("cast.TOB", deneb));
     load(dir.write("no press.TOB", "Lines : 2\n; Datasets Temp SOUND SALIN Cond\n1 10 1490 35 42\n"));
     ASSERT_EQ(errors.size(), 1U);
-    EXPECT_EQ(errors[0], "Not a data file at line 2: the header line names no \"Press\" column, so the cast "
-                         "gives no depths");
-    EXPECT_EQ(window.findChild<QListWidget*>(QStringLiteral("List1"))->count(), 5);
+    EXPECT_EQ(errors[0].toStdString(),
+              "Not a data file at line 2: the header line names no \"Press\" column, so the cast "
+              "gives no depths");
+    EXPECT_EQ(list()->count(), 5);
     export_to(dir.file("out.sva"));
     EXPECT_EQ(errors.back(), "No data file has been loaded");
     EXPECT_FALSE(fs::exists(dir.file("out.sva")));
@@ -216,15 +176,15 @@ TEST_F(Safety, BoxesTakeLongTextsAndMessagesFitTheScreen)
     real.show();
     int width = 0;
     int screen_width = 0; // a box too wide for it is cut to its width
-    QTimer answer;        // the load may give the window event rounds before its error box shows
-    QObject::connect(&answer, &QTimer::timeout, [&] {
+    QTimer closer;        // the load may give the window event rounds before its error box shows
+    QObject::connect(&closer, &QTimer::timeout, [&] {
         if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             width = shown->width();
             screen_width = shown->screen()->geometry().width();
             shown->accept();
         }
     });
-    answer.start(10);
+    closer.start(10);
     real.file_dialog().set_runner([&](const FileDialog::Request&) {
         return QString::fromStdString(
             dir.write("nul.TOB", "Lines : 2\n; Datasets Press\n" + std::string(60, '\0') + " 1\n"));
