@@ -1,11 +1,9 @@
 #include "form/export.h"
 
 #include "depth/formulas.h"
-#include "form/loader.h"
 
 #include "error_matchers.h"
-#include "fake_controls.h"
-#include "temp_dir.h"
+#include "handler_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -49,7 +47,7 @@ std::vector<Row> at_depths(const std::vector<std::optional<double>>& depths)
     return rows;
 }
 
-class Export : public ::testing::Test {
+class Export : public testing::GoingOnTest {
 protected:
     /// Puts a table into the profile state as a load would leave it: `names` in List1, one text
     /// column per name and the depth column after them.
@@ -74,8 +72,7 @@ protected:
     /// Exports to `name` in the test's folder, typed into tx_out, and returns the file.
     std::string export_to(const std::string& name = "profile.sva")
     {
-        controls.texts[TextBox::tx_out] = dir.file(name);
-        export_profile(controls, state);
+        export_path(dir.file(name));
         return read_file(dir.file(name));
     }
 
@@ -83,17 +80,6 @@ protected:
     {
         return error_of([&] { export_to(name); });
     }
-
-    // Yes to every question but computing a column: these tests check what an export writes once the
-    // user goes on.
-    void SetUp() override
-    {
-        controls.answer = [](Question question) { return question != Question::compute_column; };
-    }
-
-    TempDir dir;
-    FakeControls controls;
-    ProfileState state;
 };
 
 const std::string header = ".profile  1\r\n\r\n";

@@ -2,13 +2,10 @@
 // symbolic links, hand-typed paths, casts that change while they are read, a disk that fills up.
 // CI runs these as root, so none relies on a permission that root would override.
 
-#include "form/export.h"
-#include "form/loader.h"
 #include "profile/output_file.h"
 
 #include "error_matchers.h"
-#include "fake_controls.h"
-#include "temp_dir.h"
+#include "handler_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -54,21 +51,19 @@ void append(const std::string& path, std::string_view text)
         .write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-class Fault : public ::testing::Test {
+class Fault : public testing::GoingOnTest {
 protected:
     LoadOutcome load_from(const std::string& path)
     {
         controls.process_events_calls = 0; // the hooks count the event rounds of one load
-        controls.texts[TextBox::tx_ss_file] = path;
-        return load_data_file(controls, state);
+        return load_path(path);
     }
 
     /// Loads a small cast and exports it to `path`.
     ExportOutcome export_to(const std::string& path)
     {
         load_from(dir.write("cast.TOB", make_cast(3)));
-        controls.texts[TextBox::tx_out] = path;
-        return export_profile(controls, state);
+        return export_path(path);
     }
 
     Error export_error(const std::string& path)
@@ -84,17 +79,6 @@ protected:
                state.g_table.cell(1, row).as_text() == number + ".0" &&
                state.g_table.cell(5, row).as_text() == "1490.1" && !state.g_table.cell(6, row).is_empty();
     }
-
-    // Yes to every question but computing a column: these tests check what an export writes once the
-    // user goes on.
-    void SetUp() override
-    {
-        controls.answer = [](Question question) { return question != Question::compute_column; };
-    }
-
-    TempDir dir;
-    FakeControls controls;
-    ProfileState state;
 };
 
 /// The three rows of make_cast(3), exported.

@@ -3,8 +3,7 @@
 #include "profile/clean_line.h"
 
 #include "error_matchers.h"
-#include "fake_controls.h"
-#include "temp_dir.h"
+#include "handler_fixture.h"
 
 #include "runtime/convert.h"
 
@@ -26,14 +25,10 @@ using testing::TempDir;
 const std::string casts = std::string(QUILLONDE_TEST_DATA) + "/casts/";
 
 /// A window, the long-lived profile state and a folder for the casts of one test.
-class Load : public ::testing::Test {
+class Load : public testing::HandlerTest {
 protected:
     /// Loads `contents` as the file typed into tx_ss_file.
-    LoadOutcome load(std::string_view contents)
-    {
-        controls.texts[TextBox::tx_ss_file] = dir.write("cast.TOB", contents);
-        return load_data_file(controls, state);
-    }
+    LoadOutcome load(std::string_view contents) { return load_path(dir.write("cast.TOB", contents)); }
 
     Error load_error(std::string_view contents)
     {
@@ -56,10 +51,6 @@ protected:
     }
 
     using Texts = std::vector<std::string>;
-
-    TempDir dir;
-    FakeControls controls;
-    ProfileState state;
 };
 
 constexpr std::string_view small_cast = "Sea & Sun probe, some free text\n"

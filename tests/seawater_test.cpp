@@ -1,13 +1,10 @@
 #include "depth/seawater.h"
 
-#include "form/export.h"
-#include "form/loader.h"
 #include "runtime/cell.h"
 #include "runtime/convert.h"
 
 #include "error_matchers.h"
-#include "fake_controls.h"
-#include "temp_dir.h"
+#include "handler_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -56,13 +53,9 @@ TEST(Seawater, ConductivityInvertsSalinityOverTheOceanicRange)
     EXPECT_ERROR_KIND(sound_speed(-1.0, 10, 0), overflow);
 }
 
-class Derived : public ::testing::Test {
+class Derived : public testing::HandlerTest {
 protected:
-    void load(const std::string& cast)
-    {
-        controls.texts[TextBox::tx_ss_file] = std::string(QUILLONDE_TEST_DATA) + "/casts/" + cast;
-        load_data_file(controls, state);
-    }
+    void load(const std::string& cast) { load_path(std::string(QUILLONDE_TEST_DATA) + "/casts/" + cast); }
     double number(std::int32_t column, std::int32_t row) const
     {
         return cell_to_double(state.g_table.cell(column, row));
@@ -70,8 +63,7 @@ protected:
     /// Exports to `name` and returns the fields of each profile line as texts, the depth first.
     std::vector<std::vector<std::string>> export_lines(const std::string& name)
     {
-        controls.texts[TextBox::tx_out] = dir.file(name);
-        export_profile(controls, state);
+        export_path(dir.file(name));
         const std::string file = read_file(dir.file(name));
         std::vector<std::vector<std::string>> lines;
         for (std::size_t at = sva_header.size(); at < file.size(); ++at) {
@@ -84,10 +76,6 @@ protected:
         }
         return lines;
     }
-
-    TempDir dir;
-    FakeControls controls;
-    ProfileState state;
 };
 
 // The probe's software writes SOUND and SALIN by these formulas, from its rounded Temp, Cond, Press.
