@@ -196,6 +196,24 @@ TEST_F(Export, AFailureLeavesTheTargetAsItWas)
                  R"(Input/output error at table row 2: cannot write "/dev/full": No space left on device)");
 }
 
+TEST_F(Export, DepthsOfMixedWaterAreNamedInTheQuestion)
+{
+    // Salt water for a while during the load; fresh water again, as at its start, at the export.
+    controls.on_process_events = [](FakeControls& window) {
+        const bool salt = window.process_events_calls >= 100 && window.process_events_calls < 200;
+        window.water = salt ? OptionButton::op_salt : OptionButton::op_fresh;
+        return true;
+    };
+    load_path(casts + "rev205_deneb.TOB");
+    controls.answer = [](Question) { return false; };
+    EXPECT_FALSE(export_path(dir.file("mixed.sva")).written);
+    EXPECT_EQ(
+        controls.questions,
+        Names{"The depths were computed for fresh water at first, then for other settings; the window "
+              "shows fresh water. Export the depths as loaded? (Load the cast again to use the window's "
+              "settings.)"});
+}
+
 TEST_F(Export, ARealCastFollowsTheRuleInFreshAndSaltWater)
 {
     controls.texts[TextBox::tx_ss_file] = casts + "rev205_deneb.TOB";

@@ -66,6 +66,12 @@ TEST_F(Safety, TheLoadedCastIsNeverTheTarget)
     click("Command3");
     EXPECT_EQ(errors.size(), 2U);
     EXPECT_EQ(read_file(cast), deneb);
+    // The cast in the load box as well: a load that failed before its header kept the old table.
+    const std::string other = dir.write("other.TOB", deneb);
+    box("tx_ss_file")->setText(QString::fromStdString(other));
+    export_to(other);
+    EXPECT_EQ(errors.size(), 3U);
+    EXPECT_EQ(read_file(other), deneb);
     EXPECT_TRUE(questions.empty());
 }
 
@@ -96,7 +102,7 @@ TEST_F(Safety, ACancelledDialogAsksBeforeItReplacesAFile)
 
 TEST_F(Safety, ADoubtfulTableIsExportedOnlyAfterAYes)
 {
-    // What the spec'd export writes for each table: the same rows loaded from a cast without fault.
+    // What each table should export after a Yes: the same rows loaded from a cast without fault.
     const std::string whole_cast = dir.file("whole.sva");
     load(dir.write("whole.TOB", deneb));
     export_to(whole_cast);
