@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/batch.h"
 #include "depth/seawater.h"
 #include "form/calculate.h"
 #include "form/export.h"
@@ -13,9 +14,7 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
-#include <map>
 #include <optional>
-#include <set>
 #include <string_view>
 
 #include <sys/stat.h>
@@ -30,26 +29,10 @@ namespace fs = std::filesystem;
 constexpr std::string_view sva_extension = ".sva";
 constexpr std::string_view standard_output_name = "-";
 constexpr std::string_view standard_output_path = "/dev/stdout";
-constexpr std::string_view no_file_name_message = "no file name given";
 constexpr std::string_view interrupted_message = "interrupted; neither this nor what follows was converted";
 constexpr std::string_view derived_note = " computed from ";
 constexpr std::string_view derived_source = " (UNESCO 1983)";
 constexpr std::string_view derive_hint = " (--derive computes it from ";
-
-void report(Console console, std::string_view argument, std::string_view message)
-{
-    console.err << program_name << ": " << argument << ": " << message << '\n';
-}
-
-HeadlessControls controls_for(const Water& water, const std::atomic<bool>& stop)
-{
-    HeadlessControls controls(&stop);
-    controls.set_water(water.option);
-    if (water.option == OptionButton::op_salt) {
-        controls.set_text(TextBox::tx_lat, water.latitude);
-    }
-    return controls;
-}
 
 /// Whether `target` is where standard output goes (-o -, /dev/stdout, or the file it is redirected
 /// to): the progress lines go to standard error then, not into the profile.
@@ -91,42 +74,6 @@ bool answer(Console console, std::string_view input, Question question, std::str
     }
     return false;
 }
-
-/// Keeps the casts of one command from being overwritten by it: no output may be one of its inputs
-/// or a file it has already written.
-class OutputGuard {
-public:
-    explicit OutputGuard(const std::vector<std::string>& inputs)
-    {
-        for (const std::string& input : inputs) {
-            inputs_.insert(comparable_path(input));
-        }
-    }
-
-    /// Why `output` must not be written for `input`, or an empty text.
-    std::string refusal(const std::string& input, const std::string& output) const
-    {
-        const std::string shown = quoted(output, std::string_view::npos);
-        const fs::path target = comparable_path(output);
-        if (same_file(input, output) || inputs_.contains(target)) {
-            return "the output " + shown + " is one of the inputs; it is left as it is";
-        }
-        if (const auto earlier = written_.find(target); earlier != written_.end()) {
-            return "the output " + shown + " has already been written from " +
-                   quoted(earlier->second, std::string_view::npos) + "; it is left as it is";
-        }
-        return {};
-    }
-
-    void written(const std::string& input, const std::string& output)
-    {
-        written_.emplace(comparable_path(output), input);
-    }
-
-private:
-    std::set<fs::path> inputs_;
-    std::map<fs::path, std::string> written_; // output -> the input it came from
-};
 
 } // namespace
 

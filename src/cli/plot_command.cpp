@@ -1,5 +1,6 @@
 #include "cli/plot_command.h"
 
+#include "cli/batch.h"
 #include "form/headless_controls.h"
 #include "form/loader.h"
 #include "form/state.h"
@@ -15,7 +16,6 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
-#include <set>
 
 namespace quillonde::cli {
 
@@ -25,11 +25,6 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view svg_extension = ".svg";
 constexpr std::string_view interrupted_message = "interrupted; neither this nor what follows was plotted";
-
-void report(Console console, std::string_view argument, std::string_view message)
-{
-    console.err << program_name << ": " << argument << ": " << message << '\n';
-}
 
 /// The toolkit's own chatter (a missing runtime folder, font notes) is not the tool's to print.
 void quiet(QtMsgType type, const QMessageLogContext&, const QString& message)
@@ -54,26 +49,16 @@ std::unique_ptr<QGuiApplication> start_toolkit()
     return std::make_unique<QGuiApplication>(argc, argv);
 }
 
-bool same_file(const fs::path& a, const fs::path& b)
-{
-    std::error_code ec;
-    return fs::equivalent(a, b, ec);
-}
-
 } // namespace
 
 RunResult plot_casts(const Water& water, const std::vector<std::string>& columns,
                      const std::vector<std::string>& inputs, const std::string& output, Console console)
 {
     const std::unique_ptr<QGuiApplication> toolkit = start_toolkit();
-    HeadlessControls controls(&console.stop);
-    controls.set_water(water.option);
-    if (water.option == OptionButton::op_salt) {
-        controls.set_text(TextBox::tx_lat, water.latitude);
-    }
+    HeadlessControls controls = controls_for(water, console.stop);
     ProfileState state;
     ProfilePlot plot(state);
-    std::set<std::string> written;
+    OutputGuard guard(inputs);
     bool failed = false;
     for (const std::string& input : inputs) {
         if (console.stop.load()) {
@@ -83,16 +68,10 @@ RunResult plot_casts(const Water& water, const std::vector<std::string>& columns
         try {
             const std::string target =
                 output.empty() ? fs::path(input).replace_extension(svg_extension).string() : output;
-            const bool is_input = std::any_of(inputs.begin(), inputs.end(), [&](const std::string& other) {
-                return same_file(other, target);
-            });
-            if (input.empty() || is_input || written.contains(fs::weakly_canonical(target).string())) {
-                report(console, input,
-                       input.empty()
-                           ? "no file name given"
-                           : "the output " + quoted(target, std::string_view::npos) +
-                                 (is_input ? " is one of the inputs" : " has already been written") +
-                                 "; it is left as it is");
+            const std::string refusal =
+                input.empty() ? std::string(no_file_name_message) : guard.refusal(input, target);
+            if (!refusal.empty()) {
+                report(console, input, refusal);
                 failed = true;
                 continue;
             }
@@ -118,7 +97,7 @@ RunResult plot_casts(const Water& water, const std::vector<std::string>& columns
             OutputFile file(target);
             file.write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
             file.commit();
-            written.insert(fs::weakly_canonical(target).string());
+            guard.written(input, target);
             console.out << input << " -> " << target << ": " << state.g_table.filled_rows() << " rows, "
                         << plot.profile_lines() << " profile lines" << std::endl;
         } catch (const std::exception& error) {
