@@ -11,7 +11,6 @@
 
 #include <QGuiApplication>
 
-#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
