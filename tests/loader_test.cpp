@@ -168,6 +168,17 @@ TEST_F(Load, StoresRowsByTheirNumber)
     EXPECT_EQ(row_of(5), (Texts{"5", "50.0", "50.99"}));
     EXPECT_EQ(row_of(6), (Texts{"6", "6.0", "6.12"}));
 
+    // Every other row of 3000, backwards: more than a sparsely kept block of rows holds, so the
+    // table changes how it keeps them on the way; each row must stay where its number says.
+    std::string sparse = "Lines : 3000\n; Datasets Press\n";
+    for (int row = 2999; row > 0; row -= 2) {
+        sparse += std::to_string(row) + " 1.0\n";
+    }
+    load(sparse);
+    for (std::int32_t row = 1; row <= 3000; ++row) {
+        ASSERT_EQ(row_of(row)[0], row % 2 == 1 ? std::to_string(row) : "<>") << row;
+    }
+
     const Error error = load_error("Lines : 6\n; Datasets Press\n0.4 1.0\n");
     EXPECT_EQ(error.kind(), ErrorKind::subscript_out_of_range);
     EXPECT_STREQ(error.what(),
