@@ -140,6 +140,10 @@ std::string_view FuzzWindow::set_up(std::string_view input)
     flip_water_ = (settings & 2U) != 0;
     close_ = (settings & 4U) != 0;
     load_first_ = (settings & 8U) != 0;
+    const bool compute = (settings & 16U) != 0;
+    set_answerer([compute](Question question, std::string_view) {
+        return question != Question::compute_column || compute;
+    });
     event_round_ = static_cast<int>(byte(1));
     rounds_ = 0;
     const std::size_t latitude_length = byte(2) % latitude_length_modulus;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "form/state.h"
 #include "form/headless_controls.h"
+#include "form/state.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,7 +25,9 @@ inline void require(bool condition, std::string_view what)
 ///   byte 0  bit 0: salt water; bit 1: the water type flips at event round N; bit 2: the window
 ///           closes at event round N
 ///   byte 1  N
-///   byte 0  bit 3: a small good cast is loaded first, so that the fuzzed one loads over a table
+///   byte 0  bit 3: a small good cast is loaded first, so that the fuzzed one loads over a table;
+///           bit 4: a column the export can compute is computed (Yes to that question; every other
+///           question is answered Yes, as the batch tool answers it)
 ///   byte 2  the length of the latitude text (modulo 17), the latitude text after it
 /// and the cast after those. Missing bytes count as zero.
 class FuzzWindow : public HeadlessControls {
