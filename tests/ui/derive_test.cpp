@@ -2,6 +2,8 @@
 
 #include "window_fixture.h"
 
+#include <QRadioButton>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -36,6 +38,19 @@ TEST_F(Derive, NoWritesNothingAndYesWritesTheDerivedProfile)
     load_and_export();
     EXPECT_EQ(errors.size(), 1U);
     EXPECT_EQ(read_file(out).substr(15, 35), "1.2\t1506.76\t13.87\t38.14\t45.14\t\r\n1.7");
+}
+
+TEST_F(Derive, ACastWithEveryColumnAsksNothingAndWritesWhatItWroteBefore)
+{
+    control<QRadioButton>("op_salt")->setChecked(true);
+    box("tx_lat")->setText(QStringLiteral("54"));
+    load(testing::casts + QStringLiteral("rev205_deneb.TOB"));
+    answer = QString::fromStdString(out);
+    click("Command3");
+    EXPECT_TRUE(questions.empty());
+    EXPECT_TRUE(errors.empty());
+    // Written by the batch tool before the export learnt to compute columns.
+    EXPECT_EQ(read_file(out), read_file(QUILLONDE_TEST_DATA "/profiles/rev205_deneb_salt54.sva"));
 }
 
 } // namespace
