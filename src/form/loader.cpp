@@ -78,30 +78,34 @@ LoadOutcome Load::run(std::FILE* file)
 {
     // The window's event rounds also come within a long line and while a pipe keeps silent.
     LineReader reader(file, path_, [this] { return controls_.process_events(); });
-    bool stopped = false;
-    while (!stopped) {
+    // A stop (the window closing, a signal) may come between lines, within one, or at the end.
+    const auto stop = [this] {
+        state_.last_load.stopped = header_seen_;
+        return LoadOutcome::stopped;
+    };
+    for (;;) {
         try {
             ++line_number_; // before reading: a read that fails names the line it was to give
             if (reader.at_end()) {
-                stopped = reader.stopped();
+                if (reader.stopped()) {
+                    return stop();
+                }
                 break;
             }
-            stopped = !controls_.process_events();
-            const std::string_view line = stopped ? std::string_view() : reader.read_line();
-            stopped = stopped || reader.stopped();
-            if (!stopped) {
-                handle_line(line);
+            if (!controls_.process_events()) {
+                return stop();
             }
+            const std::string_view line = reader.read_line();
+            if (reader.stopped()) { // the line is cut short where the stop came
+                return stop();
+            }
+            handle_line(line);
         } catch (const Error& error) {
             throw failed(error.at(line_place(line_number_)));
         } catch (const std::bad_alloc&) {
             throw failed(
                 Error(ErrorKind::out_of_memory, "no memory left to read the file", line_place(line_number_)));
         }
-    }
-    if (stopped) {
-        state_.last_load.stopped = header_seen_;
-        return LoadOutcome::stopped;
     }
     if (!header_seen_) {
         throw Error(ErrorKind::bad_data_file, quoted(path_, std::string_view::npos) +
