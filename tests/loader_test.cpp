@@ -235,6 +235,12 @@ TEST_F(Load, ClosingTheWindowStopsTheLoad)
     EXPECT_EQ(load(small_cast), LoadOutcome::stopped);
     EXPECT_EQ(controls.captions.at(Label::Label6), "-");
     EXPECT_EQ(state.g_table.filled_rows(), 0); // stopped before the first data line
+
+    // Within a long line too: the part read before the stop is no line of the cast.
+    controls.process_events_calls = 0;
+    EXPECT_EQ(load("Lines : 3\n; Datasets Press\n1 " + std::string(std::size_t{3} << 20, '7') + "\n"),
+              LoadOutcome::stopped);
+    EXPECT_EQ(state.g_table.filled_rows(), 0);
 }
 
 // What stands after each failure: what was done before it stays, nothing after it happens.
