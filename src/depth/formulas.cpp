@@ -60,4 +60,9 @@ double salt_con(std::int32_t g_value, double p)
     return round_to(depth_m, 2);
 }
 
+double depth_m(const DepthBasis& basis, double pressure_dbar)
+{
+    return basis.salt_water ? salt_con(basis.latitude_deg, pressure_dbar) : fresh_con(pressure_dbar);
+}
+
 } // namespace quillonde

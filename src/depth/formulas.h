@@ -4,6 +4,14 @@
 
 namespace quillonde {
 
+/// The water type and latitude a depth is computed for.
+struct DepthBasis {
+    bool salt_water = false;
+    std::int32_t latitude_deg = 0; ///< salt water only; 0 for fresh water
+
+    friend bool operator==(const DepthBasis&, const DepthBasis&) = default;
+};
+
 /// Depth of fresh water over a pressure, by a fixed factor.
 ///   value : pressure [dbar]
 ///   returns depth [m], rounded to 2 decimals
@@ -17,5 +25,11 @@ double fresh_con(double value);
 ///   returns depth [m], rounded to 2 decimals
 /// Overflow when the pressure polynomial or the depth lies beyond the double range.
 double salt_con(std::int32_t g_value, double p);
+
+/// Depth over a pressure for a water type: fresh_con for fresh water, salt_con at the basis's
+/// latitude for sea water.
+///   pressure_dbar : pressure [dbar]
+///   returns depth [m], rounded to 2 decimals
+double depth_m(const DepthBasis& basis, double pressure_dbar);
 
 } // namespace quillonde

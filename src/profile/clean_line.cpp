@@ -145,25 +145,29 @@ bool has_ssse3()
 
 } // namespace
 
+std::size_t field_offset(std::string_view line, std::size_t k) noexcept
+{
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < k && begin <= line.size(); ++i) {
+        const std::size_t blank = line.find(' ', begin);
+        begin = blank == std::string_view::npos ? line.size() + 1 : blank + 1;
+    }
+    return begin;
+}
+
 std::string_view first_fields(std::string_view line, std::size_t count) noexcept
 {
-    std::size_t end = 0;
-    for (std::size_t k = 0; k < count; ++k) {
-        end = line.find(' ', k == 0 ? 0 : end + 1);
-        if (end == std::string_view::npos) {
-            return line;
-        }
+    if (count == 0) {
+        return {};
     }
-    return line.substr(0, end);
+    const std::size_t end = field_offset(line, count);
+    return end > line.size() ? line : line.substr(0, end - 1);
 }
 
 std::string_view field_of(std::string_view line, std::size_t k) noexcept
 {
-    std::size_t begin = 0;
-    for (std::size_t i = 0; i < k; ++i) {
-        begin = line.find(' ', begin) + 1;
-    }
-    return line.substr(begin, line.find(' ', begin) - begin);
+    const std::size_t begin = field_offset(line, k);
+    return begin > line.size() ? std::string_view() : line.substr(begin, line.find(' ', begin) - begin);
 }
 
 LineFacts clean_line(std::string_view raw, std::string& cleaned)

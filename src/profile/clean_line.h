@@ -21,6 +21,9 @@ LineFacts clean_line(std::string_view raw, std::string& cleaned);
 // The fields of a cleaned line are the pieces between single blanks, counted from 0: two blanks
 // in a row hold an empty field.
 
+/// Where field `k` begins in the line; beyond the line's end when it has fewer fields.
+std::size_t field_offset(std::string_view line, std::size_t k) noexcept;
+
 /// Field `k`, which the line must have.
 std::string_view field_of(std::string_view line, std::size_t k) noexcept;
 

@@ -36,12 +36,4 @@ private:
 /// Empty gives 0, a text is read as by str_to_double, a double is itself.
 double cell_to_double(const Cell& cell);
 
-/// Empty gives 0, a text is read as by str_to_long, a double is rounded as str_to_long rounds.
-std::int32_t cell_to_long(const Cell& cell);
-
-/// Whether the cell is greater than `value`: an empty cell counts as 0, numeric text and doubles
-/// compare by value, and text that is empty or not a number counts as greater than any number.
-/// Never fails.
-bool cell_greater_than(const Cell& cell, double value) noexcept;
-
 } // namespace quillonde

@@ -191,11 +191,6 @@ double round_half_even(double x) noexcept
     return static_cast<double>(below + (up & 1));
 }
 
-std::int32_t double_to_long(double value)
-{
-    return to_long(value, std::isfinite(value) ? double_to_str(value) : std::string("an infinite value"));
-}
-
 std::int32_t str_to_long(std::string_view text)
 {
     return to_long(str_to_double(text), text);

@@ -29,10 +29,6 @@ double str_to_double(std::string_view text);
 /// (45.5 gives 46, 44.5 gives 44); overflow outside the 32-bit signed range.
 std::int32_t str_to_long(std::string_view text);
 
-/// `value` rounded to a whole number, an exact half to the even neighbour; overflow outside the
-/// 32-bit signed range.
-std::int32_t double_to_long(double value);
-
 /// `x` rounded to `decimals` places: x is scaled by 10^decimals in double arithmetic, that double
 /// is rounded half to even and scaled back; so round_to(2.675, 2) is 2.67, round_to(0.75, 1) is 0.8.
 double round_to(double x, int decimals) noexcept;

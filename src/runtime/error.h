@@ -65,4 +65,11 @@ template <typename Action> auto with_subject(std::string_view subject, Action&& 
 /// `max_shown` bytes are shortened, so that a 200 MB line does not become a 200 MB message box.
 std::string quoted(std::string_view text, std::size_t max_shown = 60);
 
+/// Quotes a path, or another text the user must see whole, for a message: control characters
+/// escaped, nothing shortened.
+inline std::string quoted_path(std::string_view path)
+{
+    return quoted(path, std::string_view::npos);
+}
+
 } // namespace quillonde

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+namespace quillonde {
+
+/// `text` without the blanks at both ends.
+std::string_view trim_blanks(std::string_view text) noexcept;
+
+/// The pieces of `text` between the separators, counted from 0: two separators in a row hold an
+/// empty piece, and a text without one is one piece.
+std::vector<std::string_view> split_at(std::string_view text, char separator);
+
+/// The pieces of a list such as "SOUND,Temp", without the empty ones.
+std::vector<std::string_view> list_items(std::string_view list, char separator = ',');
+
+} // namespace quillonde
