@@ -2,6 +2,7 @@
 
 #include "form/export.h"
 #include "form/loader.h"
+#include "formats/sva.h"
 #include "runtime/cell.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
@@ -141,8 +142,8 @@ std::string_view FuzzWindow::set_up(std::string_view input)
     close_ = (settings & 4U) != 0;
     load_first_ = (settings & 8U) != 0;
     const bool compute = (settings & 16U) != 0;
-    set_answerer([compute](Question question, std::string_view) {
-        return question != Question::compute_column || compute;
+    set_answerer([compute](const Question& question) {
+        return question.kind != QuestionKind::compute_column || compute;
     });
     event_round_ = static_cast<int>(byte(1));
     rounds_ = 0;

@@ -49,11 +49,15 @@ std::vector<Row> at_depths(const std::vector<std::optional<double>>& depths)
 
 class Export : public testing::GoingOnTest {
 protected:
-    /// Puts a table into the profile state as a load would leave it: `names` in List1, one text
-    /// column per name and the depth column after them.
+    /// Puts a table into the profile state as a load would leave it: the cast's columns named
+    /// `names`, one text column per name and the depth column after them.
     void set_table(const Names& names, const std::vector<Row>& rows)
     {
-        controls.list = names;
+        state.cast.columns.clear();
+        for (const std::string& name : names) {
+            state.cast.columns.push_back({name, name, {}, {}});
+        }
+        state.last_load.names_listed = static_cast<std::int32_t>(names.size());
         state.ccolumns = static_cast<std::int32_t>(names.size()) - 1;
         state.g_table.resize(state.ccolumns + 1, static_cast<std::int32_t>(rows.size()), 1U << 30U);
         for (std::int32_t row = 1; const Row& r : rows) {
@@ -122,7 +126,7 @@ TEST_F(Export, TheDialogGivesThePathOrTheBoxIsUsed)
     set_table(usual, at_depths({1.0}));
     // Cancelled with an empty box: no file, no status change.
     EXPECT_FALSE(export_profile(controls, state).written);
-    EXPECT_EQ(controls.dialog_filters, std::vector{DialogFilter::elac_sound});
+    EXPECT_EQ(controls.dialog_filters, Names{"ELAC Sound File *.sva"});
     EXPECT_EQ(controls.dialog_modes, std::vector{DialogMode::save});
     EXPECT_TRUE(controls.status_log.empty());
     EXPECT_TRUE(folder_entries(dir.path()).empty());
@@ -161,7 +165,7 @@ TEST_F(Export, RefusesACastWithoutTheColumnsBeforeAnyDialog)
     EXPECT_STREQ(error.what(), R"(The data file has no columns named "SOUND", "Temp", "SALIN")");
     EXPECT_TRUE(controls.dialog_modes.empty());
 
-    // A file with two header lines leaves List1 naming more columns than the table has.
+    // A file with two header lines lists more names than the table has columns.
     controls.texts[TextBox::tx_ss_file] = dir.write(
         "two.TOB",
         "Lines : 1\n; Datasets Press SOUND Temp SALIN Cond\n; Datasets SOUND Temp SALIN Cond Press\n"
@@ -205,7 +209,7 @@ TEST_F(Export, DepthsOfMixedWaterAreNamedInTheQuestion)
         return true;
     };
     load_path(casts + "rev205_deneb.TOB");
-    controls.answer = [](Question) { return false; };
+    controls.answer = [](const Question&) { return false; };
     EXPECT_FALSE(export_path(dir.file("mixed.sva")).written);
     EXPECT_EQ(
         controls.questions,

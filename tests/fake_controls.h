@@ -25,11 +25,11 @@ public:
     std::vector<std::string> list;
 
     std::string dialog_answer;
-    std::vector<DialogFilter> dialog_filters; // one entry for each time the dialog was shown
+    std::vector<std::string> dialog_filters; // the selected filter's description at each showing
     std::vector<DialogMode> dialog_modes;
 
-    std::vector<std::string> questions;   // every question asked, in order
-    std::function<bool(Question)> answer; // without one, every answer is No
+    std::vector<std::string> questions;          // every question asked, in its words, in order
+    std::function<bool(const Question&)> answer; // without one, every answer is No
 
     std::function<bool(FakeControls&)> on_process_events;
     int process_events_calls = 0;
@@ -46,18 +46,24 @@ public:
     }
     void list_clear() override { list.clear(); }
     void list_add(std::string_view entry) override { list.emplace_back(entry); }
-    int list_count() const override { return static_cast<int>(list.size()); }
-    std::string list_entry(int index) const override { return list.at(static_cast<std::size_t>(index)); }
-    void dialog_set_filter(DialogFilter filter) override { filter_ = filter; }
+    void dialog_set_filter(std::string_view filter_list, int index) override
+    {
+        // "description|patterns|..." : the description of pair `index`, counted from 1.
+        std::size_t at = 0;
+        for (int pair = 1; pair < index; ++pair) {
+            at = filter_list.find('|', filter_list.find('|', at) + 1) + 1;
+        }
+        filter_ = filter_list.substr(at, filter_list.find('|', at) - at);
+    }
     void dialog_show(DialogMode mode) override
     {
         dialog_filters.push_back(filter_);
         dialog_modes.push_back(mode);
     }
     std::string dialog_file_name() const override { return dialog_answer; }
-    bool ask(Question question, std::string_view text) override
+    bool ask(const Question& question) override
     {
-        questions.emplace_back(text);
+        questions.push_back(question_text(question));
         return answer ? answer(question) : false;
     }
     bool process_events() override
@@ -67,7 +73,7 @@ public:
     }
 
 private:
-    DialogFilter filter_ = DialogFilter::all_files;
+    std::string filter_;
 };
 
 } // namespace quillonde::testing

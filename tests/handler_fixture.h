@@ -39,7 +39,9 @@ class GoingOnTest : public HandlerTest {
 protected:
     void SetUp() override
     {
-        controls.answer = [](Question question) { return question != Question::compute_column; };
+        controls.answer = [](const Question& question) {
+            return question.kind != QuestionKind::compute_column;
+        };
     }
 };
 

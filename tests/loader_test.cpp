@@ -89,7 +89,7 @@ TEST_F(Load, TheDialogChoosesThePathOrLeavesTheBoxAsItIs)
 {
     // Cancelled with an empty box: nothing happens.
     EXPECT_EQ(load_data_file(controls, state), LoadOutcome::nothing_chosen);
-    EXPECT_EQ(controls.dialog_filters, std::vector{DialogFilter::sea_and_sun});
+    EXPECT_EQ(controls.dialog_filters, Texts{"Sea and Sun *.TOB"});
     EXPECT_EQ(controls.dialog_modes, std::vector{DialogMode::open});
     EXPECT_EQ(controls.captions.at(Label::Label6), "-");
     EXPECT_FALSE(state.g_table.has_shape());

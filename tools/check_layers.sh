@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a source file includes a header of a layer above its own. The layers, from the bottom:
-# runtime, depth, profile, form (standard library only), then plot, and on top the window (ui) and
-# the batch tool (cli), which know nothing of each other.
+# runtime, depth, profile, formats, form (standard library only), then plot, and on top the window
+# (ui) and the batch tool (cli), which know nothing of each other.
 #   tools/check_layers.sh [SOURCE_ROOT]     (default: the src folder beside this script)
 set -euo pipefail
 root=${1:-"$(dirname "$0")/../src"}
@@ -11,9 +11,10 @@ rank() {
     runtime) echo 0 ;;
     depth) echo 1 ;;
     profile) echo 2 ;;
-    form) echo 3 ;;
-    plot) echo 4 ;;
-    ui | cli) echo 5 ;;
+    formats) echo 3 ;;
+    form) echo 4 ;;
+    plot) echo 5 ;;
+    ui | cli) echo 6 ;;
     *) echo -1 ;;
     esac
 }
@@ -40,7 +41,7 @@ while IFS= read -r file; do
 done < <(find "$root" -type f \( -name '*.h' -o -name '*.cpp' \) | sort)
 
 # The core layers use the standard library only.
-if grep -rsEn "#[[:space:]]*include[[:space:]]*<Q" "$root"/runtime "$root"/depth "$root"/profile "$root"/form >&2; then
+if grep -rsEn "#[[:space:]]*include[[:space:]]*<Q" "$root"/runtime "$root"/depth "$root"/profile "$root"/formats "$root"/form >&2; then
     echo "the core layers include a toolkit header" >&2
     status=1
 fi

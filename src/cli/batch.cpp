@@ -1,9 +1,124 @@
 #include "cli/batch.h"
 
+#include "formats/registry.h"
 #include "profile/output_file.h"
 #include "runtime/error.h"
+#include "runtime/text.h"
+
+#include <algorithm>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillonde::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view no_file_name_message = "no file name given";
+constexpr std::string_view standard_output_name = "-";
+constexpr std::string_view standard_output_path = "/dev/stdout";
+
+/// Whether `target` is where standard output goes (-o -, /dev/stdout, or the file it is redirected
+/// to): the progress lines go to standard error then, not into the output.
+bool is_standard_output(const std::string& target)
+{
+    struct stat out = {};
+    struct stat file = {};
+    return ::fstat(STDOUT_FILENO, &out) == 0 && ::stat(target.c_str(), &file) == 0 &&
+           out.st_dev == file.st_dev && out.st_ino == file.st_ino;
+}
+
+/// Keeps the inputs of one command from being overwritten by it: no output may be one of its inputs
+/// or a file it has already written.
+class OutputGuard {
+public:
+    explicit OutputGuard(const std::vector<std::string>& inputs)
+    {
+        for (const std::string& input : inputs) {
+            inputs_.insert(comparable_path(input));
+        }
+    }
+
+    /// Why `output` must not be written for `input`, or an empty text.
+    std::string refusal(const std::string& input, const std::string& output) const
+    {
+        const fs::path target = comparable_path(output);
+        if (same_file(input, output) || inputs_.contains(target)) {
+            return "the output " + quoted_path(output) + " is one of the inputs; it is left as it is";
+        }
+        if (const auto earlier = written_.find(target); earlier != written_.end()) {
+            return "the output " + quoted_path(output) + " has already been written from " +
+                   quoted_path(earlier->second) + "; it is left as it is";
+        }
+        return {};
+    }
+
+    void written(const std::string& input, const std::string& output)
+    {
+        written_.emplace(comparable_path(output), input);
+    }
+
+private:
+    std::set<fs::path> inputs_;
+    std::map<fs::path, std::string> written_; // output -> the input it came from
+};
+
+} // namespace
+
+std::string formats_help()
+{
+    static constexpr std::size_t description_width = 26;
+    const auto line = [](const FormatFacts& facts) {
+        std::string text = "  " + std::string(facts.filter);
+        text.resize(std::max(text.size() + 1, description_width), ' ');
+        return text + std::string(facts.title) + "\n";
+    };
+    std::string text = "\nFormats read (recognised by their content, whatever the file's name):\n";
+    for (const CastReader* reader : cast_readers()) {
+        text += line(reader->facts());
+    }
+    text += "Formats written (chosen by OUTPUT's extension; the first one for any other):\n";
+    for (const ProfileWriter* writer : profile_writers()) {
+        text += line(writer->facts());
+    }
+    return text;
+}
+
+std::string formats_table()
+{
+    struct Row {
+        const FormatFacts* facts = nullptr;
+        std::string_view read;
+        std::string_view written;
+    };
+    std::vector<Row> rows;
+    const auto row_of = [&](const FormatFacts& facts) -> Row& {
+        const auto found = std::ranges::find(rows, facts.id, [](const Row& row) { return row.facts->id; });
+        return found != rows.end() ? *found : rows.emplace_back(Row{&facts, {}, {}});
+    };
+    for (const CastReader* reader : cast_readers()) {
+        row_of(reader->facts()).read = reader->facts().content;
+    }
+    for (const ProfileWriter* writer : profile_writers()) {
+        row_of(writer->facts()).written = writer->facts().content;
+    }
+    const auto cell = [](std::string_view text) {
+        return text.empty() ? std::string("-") : std::string(text);
+    };
+    std::string table = "| format | files | made or read by | read from it | written to it |\n"
+                        "|---|---|---|---|---|\n";
+    for (const Row& row : rows) {
+        std::string patterns;
+        for (const std::string_view pattern : list_items(row.facts->patterns, ' ')) {
+            patterns += (patterns.empty() ? "`" : ", `") + std::string(pattern) + "`";
+        }
+        table += "| " + std::string(row.facts->filter) + " | " + patterns + " | " +
+                 std::string(row.facts->title) + " | " + cell(row.read) + " | " + cell(row.written) + " |\n";
+    }
+    return table;
+}
 
 void report(Console console, std::string_view argument, std::string_view message)
 {
@@ -20,30 +135,50 @@ HeadlessControls controls_for(const Water& water, const std::atomic<bool>& stop)
     return controls;
 }
 
-OutputGuard::OutputGuard(const std::vector<std::string>& inputs)
+RunResult run_batch(const BatchJob& job, const std::vector<std::string>& inputs, const std::string& output,
+                    Console console)
 {
+    const std::string interrupted = "interrupted; neither this nor what follows was " + std::string(job.done);
+    OutputGuard guard(inputs);
+    bool failed = false;
     for (const std::string& input : inputs) {
-        inputs_.insert(comparable_path(input));
+        if (console.stop.load()) {
+            report(console, input, interrupted);
+            return RunResult::interrupted;
+        }
+        try {
+            if (input.empty()) {
+                report(console, input, no_file_name_message);
+                failed = true;
+                continue;
+            }
+            const std::string target = output.empty()
+                                           ? fs::path(input).replace_extension(job.extension).string()
+                                       : output == standard_output_name ? std::string(standard_output_path)
+                                                                        : output;
+            if (const std::string refusal = guard.refusal(input, target); !refusal.empty()) {
+                report(console, input, refusal);
+                failed = true;
+                continue;
+            }
+            std::ostream& progress = is_standard_output(target) ? console.err : console.out;
+            const std::optional<std::string> made = job.make(input, target);
+            if (!made) {
+                report(console, input, interrupted);
+                return RunResult::interrupted;
+            }
+            guard.written(input, target);
+            progress << input << " -> " << target << ": " << *made << std::endl; // a pipeline sees progress
+        } catch (const std::exception& error) {
+            if (console.stop.load()) { // a wait on a pipe that the signal cut short
+                report(console, input, interrupted);
+                return RunResult::interrupted;
+            }
+            report(console, input, job.failure ? job.failure(error) : std::string(error.what()));
+            failed = true;
+        }
     }
-}
-
-std::string OutputGuard::refusal(const std::string& input, const std::string& output) const
-{
-    const std::string shown = quoted(output, std::string_view::npos);
-    const std::filesystem::path target = comparable_path(output);
-    if (same_file(input, output) || inputs_.contains(target)) {
-        return "the output " + shown + " is one of the inputs; it is left as it is";
-    }
-    if (const auto earlier = written_.find(target); earlier != written_.end()) {
-        return "the output " + shown + " has already been written from " +
-               quoted(earlier->second, std::string_view::npos) + "; it is left as it is";
-    }
-    return {};
-}
-
-void OutputGuard::written(const std::string& input, const std::string& output)
-{
-    written_.emplace(comparable_path(output), input);
+    return failed ? RunResult::some_failed : RunResult::all_done;
 }
 
 } // namespace quillonde::cli

@@ -1,9 +1,11 @@
 // quillonde-cli: the window's depth calculation, load and export without a window, for batches
 // and scripts.
+#include "cli/batch.h"
 #include "cli/commands.h"
 #include "cli/plot_command.h"
 #include "plot/profile_plot.h"
 #include "runtime/convert.h"
+#include "runtime/text.h"
 
 #include <CLI/CLI.hpp>
 
@@ -82,8 +84,9 @@ Options:
                        salinity is PSS-78's at each PRESSURE.
   --temperature T      sound only: the temperature [degC].
   -o, --output OUTPUT  convert and plot, with a single INPUT: the file to write. Without it, each
-                       output is its INPUT with the last extension replaced by ".sva" (plot:
-                       ".svg"); cast.TOB gives cast.sva, cast gives cast.sva. "-" is standard
+                       output is its INPUT with the last extension replaced by the first
+                       written format's (below; plot: ".svg"); cast.TOB gives cast.sva, cast
+                       gives cast.sva. OUTPUT's extension chooses the format. "-" is standard
                        output; the progress line goes to standard error then. A pipe, a
                        terminal or /dev/fd/N is written where it stands; a file is replaced.
   --columns NAMES      plot only: the columns to draw side by side, named as in the cast's
@@ -219,15 +222,8 @@ std::string_view leading_point_number(int argc, char** argv)
 
 std::vector<std::string> split_columns(std::string_view list)
 {
-    std::vector<std::string> names;
-    for (std::size_t begin = 0; begin <= list.size();) {
-        const std::size_t comma = std::min(list.find(',', begin), list.size());
-        if (comma > begin) {
-            names.emplace_back(list.substr(begin, comma - begin));
-        }
-        begin = comma + 1;
-    }
-    return names;
+    const std::vector<std::string_view> items = quillonde::list_items(list);
+    return {items.begin(), items.end()};
 }
 
 int run(int argc, char** argv)
@@ -263,7 +259,7 @@ int run(int argc, char** argv)
     try {
         app.parse(options_end, argv);
     } catch (const CLI::CallForHelp&) {
-        std::cout << description_text << usage_text << details_text;
+        std::cout << description_text << usage_text << details_text << quillonde::cli::formats_help();
         return standard_output_written() ? 0 : exit_some_failed;
     } catch (const CLI::CallForVersion&) {
         std::cout << version_text << '\n';

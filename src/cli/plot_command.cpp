@@ -12,18 +12,14 @@
 #include <QGuiApplication>
 
 #include <cstdio>
-#include <exception>
-#include <filesystem>
 #include <memory>
 
 namespace quillonde::cli {
 
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr std::string_view svg_extension = ".svg";
-constexpr std::string_view interrupted_message = "interrupted; neither this nor what follows was plotted";
+constexpr std::string_view nothing_to_plot = "none of the columns to plot is in the cast; nothing written";
 
 /// The toolkit's own chatter (a missing runtime folder, font notes) is not the tool's to print.
 void quiet(QtMsgType type, const QMessageLogContext&, const QString& message)
@@ -57,54 +53,29 @@ RunResult plot_casts(const Water& water, const std::vector<std::string>& columns
     HeadlessControls controls = controls_for(water, console.stop);
     ProfileState state;
     ProfilePlot plot(state);
-    OutputGuard guard(inputs);
-    bool failed = false;
-    for (const std::string& input : inputs) {
-        if (console.stop.load()) {
-            report(console, input, interrupted_message);
-            return RunResult::interrupted;
+    BatchJob job;
+    job.extension = svg_extension;
+    job.done = "plotted";
+    job.make = [&](const std::string& input, const std::string& target) -> std::optional<std::string> {
+        controls.set_text(TextBox::tx_ss_file, input);
+        if (load_data_file(controls, state) == LoadOutcome::stopped) {
+            return std::nullopt;
         }
-        try {
-            const std::string target =
-                output.empty() ? fs::path(input).replace_extension(svg_extension).string() : output;
-            const std::string refusal =
-                input.empty() ? std::string(no_file_name_message) : guard.refusal(input, target);
-            if (!refusal.empty()) {
-                report(console, input, refusal);
-                failed = true;
-                continue;
-            }
-            controls.set_text(TextBox::tx_ss_file, input);
-            if (load_data_file(controls, state) == LoadOutcome::stopped) {
-                report(console, input, interrupted_message);
-                return RunResult::interrupted;
-            }
-            std::vector<std::string> names;
-            for (int i = 0; i < controls.list_count(); ++i) {
-                names.push_back(controls.list_entry(i));
-            }
-            plot.set_columns(std::move(names), columns);
-            for (const std::string& missing : plot.missing_columns()) {
-                report(console, input, "no column named \"" + missing + "\"; the plot leaves it out");
-            }
-            if (plot.shown_columns().empty()) {
-                report(console, input, "none of the columns to plot is in the cast; nothing written");
-                failed = true;
-                continue;
-            }
-            const QByteArray bytes = render_plot(plot, plot_format_for(target));
-            OutputFile file(target);
-            file.write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-            file.commit();
-            guard.written(input, target);
-            console.out << input << " -> " << target << ": " << state.g_table.filled_rows() << " rows, "
-                        << plot.profile_lines() << " profile lines" << std::endl;
-        } catch (const std::exception& error) {
-            report(console, input, error.what());
-            failed = true;
+        plot.set_columns(state.listed_names(), columns);
+        for (const std::string& missing : plot.missing_columns()) {
+            report(console, input, "no column named \"" + missing + "\"; the plot leaves it out");
         }
-    }
-    return failed ? RunResult::some_failed : RunResult::all_done;
+        if (plot.shown_columns().empty()) {
+            throw Error(ErrorKind::missing_column, std::string(nothing_to_plot));
+        }
+        const QByteArray bytes = render_plot(plot, plot_format_for(target));
+        OutputFile file(target);
+        file.write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        file.commit();
+        return std::to_string(state.g_table.filled_rows()) + " rows, " +
+               std::to_string(plot.profile_lines()) + " profile lines";
+    };
+    return run_batch(job, inputs, output, console);
 }
 
 } // namespace quillonde::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "form/questions.h"
+
 #include <string>
 #include <string_view>
 
@@ -22,17 +24,6 @@ enum class Label { lb_depth, Label4, Label6 };
 /// How the file dialog is shown.
 enum class DialogMode { open = 1, save = 2 };
 
-/// Filter entries of the file dialog, counted from 1.
-enum class DialogFilter { all_files = 1, sea_and_sun = 2, elac_sound = 3 };
-
-/// The questions a handler may ask before it goes on. The window shows them, the batch tool answers
-/// them from its options.
-enum class Question {
-    replace_file,   ///< a file is about to be replaced that nobody chose in a dialog
-    export_anyway,  ///< the table may not hold what the user expects to export
-    compute_column, ///< a column the profile needs is to be computed from others
-};
-
 class Controls {
 public:
     virtual ~Controls() = default;
@@ -44,22 +35,23 @@ public:
 
     virtual void set_caption(Label label, std::string_view caption) = 0;
 
-    // The column list List1: entry k, counted from 0, names column k of the profile table.
+    // The column list List1, which shows the loaded cast's column names: entry k, counted from 0,
+    // names column k of the profile table. The handlers write it; the names they work with are the
+    // cast's own (ProfileState::cast).
     virtual void list_clear() = 0;
     virtual void list_add(std::string_view entry) = 0;
-    virtual int list_count() const = 0;
-    virtual std::string list_entry(int index) const = 0;
 
-    // The file dialog CD: select the filter, show the dialog modally, then read the chosen name
-    // (the full path, or an empty text when nothing was chosen).
-    virtual void dialog_set_filter(DialogFilter filter) = 0;
+    // The file dialog CD: set its filter list ("description|patterns|...", as the registry of
+    // formats makes it) and the filter selected in it, counted from 1; show the dialog modally; then
+    // read the chosen name (the full path, or an empty text when nothing was chosen).
+    virtual void dialog_set_filter(std::string_view filter_list, int index) = 0;
     virtual void dialog_show(DialogMode mode) = 0;
     virtual std::string dialog_file_name() const = 0;
 
     /// Asks the user a yes-or-no question: in the window a modal box titled "Quillonde" with Yes
-    /// and No, No the default and Escape meaning No. Returns true for Yes. Handlers decide when to
-    /// ask; a No must leave everything as it was.
-    virtual bool ask(Question question, std::string_view text) = 0;
+    /// and No, No the default and Escape meaning No, in the words of question_text(). Returns true
+    /// for Yes. Handlers decide when to ask; a No must leave everything as it was.
+    virtual bool ask(const Question& question) = 0;
 
     /// Lets the window process its pending events once: repaint, clicks, key presses; another
     /// handler may run meanwhile. Returns false when the window is being closed, so that a long

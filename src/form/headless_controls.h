@@ -23,10 +23,7 @@ public:
 
     void set_water(OptionButton selected) { water_ = selected; }
     /// Who answers the handlers' questions; without one, every answer is No.
-    void set_answerer(std::function<bool(Question, std::string_view)> answerer)
-    {
-        answerer_ = std::move(answerer);
-    }
+    void set_answerer(std::function<bool(const Question&)> answerer) { answerer_ = std::move(answerer); }
     std::string caption(Label label) const { return captions_.at(static_cast<std::size_t>(label)); }
 
     std::string text(TextBox box) const override { return texts_.at(static_cast<std::size_t>(box)); }
@@ -41,20 +38,17 @@ public:
     }
     void list_clear() override { list_.clear(); }
     void list_add(std::string_view entry) override { list_.emplace_back(entry); }
-    int list_count() const override { return static_cast<int>(list_.size()); }
-    std::string list_entry(int index) const override;
-    void dialog_set_filter(DialogFilter /*filter*/) override {}
+    /// The entries of List1.
+    const std::vector<std::string>& list() const { return list_; }
+    void dialog_set_filter(std::string_view /*filter_list*/, int /*index*/) override {}
     void dialog_show(DialogMode /*mode*/) override {}
     std::string dialog_file_name() const override { return {}; }
-    bool ask(Question question, std::string_view text) override
-    {
-        return answerer_ ? answerer_(question, text) : false;
-    }
+    bool ask(const Question& question) override { return answerer_ ? answerer_(question) : false; }
     bool process_events() override { return stop_ == nullptr || !stop_->load(std::memory_order_relaxed); }
 
 private:
     const std::atomic<bool>* stop_;
-    std::function<bool(Question, std::string_view)> answerer_;
+    std::function<bool(const Question&)> answerer_;
     OptionButton water_ = OptionButton::op_fresh;
     std::array<std::string, 4> texts_ = {"45", "100", "", ""};        // in the order of TextBox
     std::array<std::string, 3> captions_ = {"Depth [m]: ", "-", "-"}; // in the order of Label

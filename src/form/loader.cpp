@@ -1,8 +1,8 @@
 #include "form/loader.h"
 
-#include "depth/formulas.h"
+#include "form/water.h"
+#include "formats/registry.h"
 #include "profile/clean_line.h"
-#include "profile/sva.h"
 #include "profile/text_file.h"
 #include "runtime/cell.h"
 #include "runtime/convert.h"
@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -22,55 +23,51 @@ namespace quillonde {
 
 namespace {
 
-constexpr std::string_view row_count_marker = "Lines :";
-constexpr std::string_view header_marker = "; Datasets";
 constexpr std::string_view row_count_caption = "Number of rows:";
 constexpr std::string_view header_row_count_caption = "Number of rows: ";
-constexpr std::size_t shortest_line = 5; // shorter cleaned lines carry nothing
 // About what one entry of List1 costs the window; bounds the width of a header.
 constexpr std::uint64_t list_entry_bytes = 256;
-
-std::string_view trim_blanks(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 std::string line_place(std::uint64_t line_number)
 {
     return "line " + std::to_string(line_number);
 }
 
-/// The working values of one load; they start empty with every click.
-class Load {
+/// The working values of one load; they start empty with every click. The load is the sink of the
+/// format's parser: it puts what the parser reads into the table, the list and the labels.
+class Load : public CastSink {
 public:
     Load(Controls& controls, ProfileState& state, std::string path)
-        : controls_(controls), state_(state), path_(std::move(path))
+        : controls_(controls), state_(state), path_(std::move(path)), memory_(available_memory_bytes())
     {
     }
 
     LoadOutcome run(std::FILE* file);
 
+    CastInfo& info() override { return owns_table_ ? state_.cast : pending_; }
+    void row_count_stated(std::string_view count) override;
+    void columns_named(std::vector<CastColumn> columns, DepthSource depth) override;
+    void rows_stated(std::int32_t last_row) override;
+    void row_read(std::int32_t row, std::string_view joined, std::size_t fields) override;
+    void row_appended(std::span<const std::string_view> fields) override;
+
 private:
-    void handle_line(std::string_view raw);
-    void handle_header();
-    void handle_data_line(std::size_t fields);
-    void handle_units(std::string_view raw);
+    /// Stores the depth of `row`, whose depth source is the cell `source()` gives.
+    template <typename Source> void store_depth(std::int32_t row, Source&& source);
     /// Notes in the load record that the load stopped with `error`, when the table is this load's.
     const Error& failed(const Error& error);
 
     Controls& controls_;
     ProfileState& state_;
     std::string path_;
-    std::optional<std::string> row_count_; // empty until a "Lines :" line
-    bool header_seen_ = false;
-    bool units_may_follow_ = false; // the line before was a header line
-    std::int32_t press_col_ = 0;    // column 0 while no header has named "Press"
-    bool owns_table_ = false;       // a header of this load has made the table: its failures are the table's
-    std::string cleaned_;
+    std::uint64_t memory_;
+    CastInfo pending_;                     // what the file says of itself before its first header
+    std::optional<std::string> row_count_; // the count the file states, while it states one
+    DepthSource depth_;
+    bool owns_table_ = false; // a header of this load has made the table: its failures are the table's
+    bool appends_ = false;    // rows come one after the other, not by their numbers
+    std::int32_t names_listed_ = 0;
+    std::string joined_;
     std::uint64_t line_number_ = 0;
 };
 
@@ -80,12 +77,22 @@ LoadOutcome Load::run(std::FILE* file)
     LineReader reader(file, path_, [this] { return controls_.process_events(); });
     // A stop (the window closing, a signal) may come between lines, within one, or at the end.
     const auto stop = [this] {
-        state_.last_load.stopped = header_seen_;
+        state_.last_load.stopped = owns_table_ && state_.g_table.has_shape();
         return LoadOutcome::stopped;
     };
+    std::unique_ptr<CastParser> parser;
     for (;;) {
         try {
             ++line_number_; // before reading: a read that fails names the line it was to give
+            if (!parser) {
+                const std::string_view head = reader.head(head_bytes);
+                if (reader.stopped()) {
+                    return stop();
+                }
+                const CastReader& format = reader_for(head);
+                pending_.format = format.facts().id;
+                parser = format.parser(*this, path_);
+            }
             if (reader.at_end()) {
                 if (reader.stopped()) {
                     return stop();
@@ -99,7 +106,7 @@ LoadOutcome Load::run(std::FILE* file)
             if (reader.stopped()) { // the line is cut short where the stop came
                 return stop();
             }
-            handle_line(line);
+            parser->line(line);
         } catch (const Error& error) {
             throw failed(error.at(line_place(line_number_)));
         } catch (const std::bad_alloc&) {
@@ -107,10 +114,13 @@ LoadOutcome Load::run(std::FILE* file)
                 Error(ErrorKind::out_of_memory, "no memory left to read the file", line_place(line_number_)));
         }
     }
-    if (!header_seen_) {
-        throw Error(ErrorKind::bad_data_file, quoted(path_, std::string_view::npos) +
-                                                  " has no header line (\"" + std::string(header_marker) +
-                                                  " ...\"), so it holds no cast");
+    parser->finish();
+    if (owns_table_ && !state_.g_table.has_shape()) {
+        state_.g_table.start_rows(state_.ccolumns + 1); // a header without rows
+    }
+    if (appends_) {
+        controls_.set_caption(Label::Label4, std::string(header_row_count_caption) +
+                                                 std::to_string(state_.g_table.last_row()));
     }
     return LoadOutcome::loaded;
 }
@@ -124,160 +134,121 @@ const Error& Load::failed(const Error& error)
     return error;
 }
 
-void Load::handle_line(std::string_view raw)
+void Load::row_count_stated(std::string_view count)
 {
-    const LineFacts facts = clean_line(raw, cleaned_);
-    const bool after_header = std::exchange(units_may_follow_, false);
-    if (facts.capital_l && raw.find(row_count_marker) != std::string_view::npos) {
-        // The count stands after the marker only when the line begins with it; the 8th character
-        // on is taken either way.
-        row_count_ = std::string(trim_blanks(raw.substr(row_count_marker.size())));
-        controls_.set_caption(Label::Label4, std::string(row_count_caption) + *row_count_);
-    }
-    if (cleaned_.size() < shortest_line) {
-        return;
-    }
-    if (facts.semicolon && cleaned_.find(header_marker) != std::string::npos) {
-        handle_header();
-        return;
-    }
-    if (facts.semicolon && cleaned_.front() == ';') {
-        if (after_header) {
-            handle_units(raw);
-        }
-        return;
-    }
-    handle_data_line(facts.fields);
+    row_count_ = std::string(count);
+    controls_.set_caption(Label::Label4, std::string(row_count_caption) + *row_count_);
 }
 
-void Load::handle_header()
+void Load::columns_named(std::vector<CastColumn> columns, DepthSource depth)
 {
-    std::string names_text;
-    names_text.reserve(cleaned_.size());
-    for (const char c : cleaned_) {
-        if (c != ';') {
-            names_text += c;
-        }
-    }
-    // A ";" that stood alone leaves two blanks behind: an empty name.
-    const std::string_view names_line = trim_blanks(names_text);
-    std::vector<std::string_view> names;
-    for (std::size_t begin = 0;;) {
-        const std::size_t blank = names_line.find(' ', begin);
-        names.push_back(names_line.substr(begin, blank - begin));
-        if (blank == std::string_view::npos) {
-            break;
-        }
-        begin = blank + 1;
-    }
-
-    const std::uint64_t memory = available_memory_bytes();
-    if (names.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - 1) ||
-        names.size() * list_entry_bytes > memory) {
-        throw Error(ErrorKind::out_of_memory, "the header names " + std::to_string(names.size()) +
+    if (columns.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - 1) ||
+        columns.size() * list_entry_bytes > memory_) {
+        throw Error(ErrorKind::out_of_memory, "the header names " + std::to_string(columns.size()) +
                                                   " columns, more than memory can hold");
     }
     // From here on the table belongs to this header, even when it cannot be sized: the old rows
     // must not stand under the new names.
+    CastInfo described = owns_table_ ? std::move(state_.cast) : std::move(pending_);
     state_.g_table.clear();
     state_.last_load = LoadRecord{};
     state_.last_load.cast_path = path_;
     owns_table_ = true;
-    state_.ccolumns = static_cast<std::int32_t>(names.size()) - 1;
-    bool press_named = false;
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        controls_.list_add(names[k]);
-        // Acquisition software appends raw-count channels under the same name: the first "Press"
-        // is the one in decibar.
-        if (!press_named && names[k] == pressure_name) {
-            press_col_ = static_cast<std::int32_t>(k);
-            state_.last_load.press_col = press_col_;
-            press_named = true;
-        }
+    appends_ = false;
+    depth_ = depth;
+    state_.last_load.press_col = depth.pressure;
+    state_.last_load.depth_col = depth.pressure < 0 ? depth.depth : -1;
+    state_.ccolumns = static_cast<std::int32_t>(columns.size()) - 1;
+    for (const CastColumn& column : columns) {
+        controls_.list_add(column.name);
     }
+    names_listed_ += static_cast<std::int32_t>(columns.size());
+    state_.last_load.names_listed = names_listed_;
+    described.columns = std::move(columns);
+    state_.cast = std::move(described);
     controls_.set_caption(Label::Label4, std::string(header_row_count_caption) + row_count_.value_or(""));
 
     // Without it the row numbers would pass for pressures: a plausible, wrong profile.
-    if (!press_named) {
+    if (depth.pressure < 0 && depth.depth < 0) {
         throw Error(ErrorKind::bad_data_file, "the header line names no \"" + std::string(pressure_name) +
                                                   "\" column, so the cast gives no depths");
     }
-    if (!row_count_) {
-        throw Error(ErrorKind::subscript_out_of_range,
-                    "no \"" + std::string(row_count_marker) +
-                        "\" line came before the header line, so the table has no rows");
-    }
-    const std::int32_t rows = with_subject("the row count", [&] { return str_to_long(*row_count_); });
-    state_.g_table.resize(state_.ccolumns + 1, rows, memory);
-    header_seen_ = true;
-    units_may_follow_ = true;
 }
 
-void Load::handle_units(std::string_view raw)
+void Load::rows_stated(std::int32_t last_row)
 {
-    // ";            [ dbar]  [ degC] ...": one unit for each name after "Datasets".
-    std::vector<std::string> units(1);
-    for (std::size_t open = raw.find('['); open != std::string_view::npos; open = raw.find('[', open)) {
-        const std::size_t close = raw.find(']', open);
-        if (close == std::string_view::npos) {
-            return;
+    state_.g_table.resize(state_.ccolumns + 1, last_row, memory_);
+}
+
+template <typename Source> void Load::store_depth(std::int32_t row, Source&& source)
+{
+    if (depth_.pressure >= 0) {
+        const auto depth = depth_for_window(controls_, [&] {
+            return with_subject("pressure", [&] { return cell_to_double(source(depth_.pressure)); });
+        });
+        if (depth) {
+            state_.g_table.store_depth(row, depth->depth_m);
+            state_.last_load.depth_computed(depth->basis);
         }
-        units.emplace_back(trim_blanks(raw.substr(open + 1, close - open - 1)));
-        open = close;
-    }
-    if (units.size() == static_cast<std::size_t>(state_.ccolumns) + 1) {
-        state_.last_load.units = std::move(units);
+    } else {
+        state_.g_table.store_depth(
+            row, with_subject("depth", [&] { return cell_to_double(source(depth_.depth)); }));
     }
 }
 
-void Load::handle_data_line(std::size_t fields)
+void Load::row_read(std::int32_t row, std::string_view joined, std::size_t fields)
 {
-    if (!header_seen_) {
-        return;
-    }
-    const std::string_view line = cleaned_;
-    const std::string_view field0 = field_of(line, 0);
-    // Field 0 must be above 0; a text that is not a number counts as above any number, and then
-    // fails as a row number.
-    double number = 0.0;
-    const bool numeric = parse_number(field0, number) == NumberStatus::ok;
-    if (numeric && !(number > 0.0)) {
-        return;
-    }
-    const std::int32_t row = numeric && number < 2147483647.5
-                                 ? static_cast<std::int32_t>(round_half_even(number))
-                                 : with_subject("row number", [&] { return str_to_long(field0); });
-
     // Fields 0 to ccolumns go into the table; more are left out.
     const auto wanted = static_cast<std::size_t>(state_.ccolumns) + 1;
     const std::size_t count = std::min(fields, wanted);
-    state_.g_table.store_texts(row, count == fields ? line : first_fields(line, count),
+    state_.g_table.store_texts(row, count == fields ? joined : first_fields(joined, count),
                                static_cast<std::int32_t>(count));
     if (count < wanted) {
         throw Error(ErrorKind::subscript_out_of_range, "the line has " + std::to_string(count) +
                                                            " fields, but the header names " +
                                                            std::to_string(wanted) + " columns");
     }
-    // The pressure is the text just stored in the pressure column, as the table holds it.
-    const auto pressure_cell = [&] {
-        const auto column = static_cast<std::size_t>(press_col_);
-        return column < count ? Cell::text(field_of(line, column)) : state_.g_table.cell(press_col_, row);
-    };
+    // The depth source is the text just stored, as the table holds it.
+    store_depth(row, [&](std::int32_t column) {
+        return Cell::text(field_of(joined, static_cast<std::size_t>(column)));
+    });
+}
 
-    // The water type and the latitude as the window shows them now, read afresh for every line.
-    if (controls_.selected(OptionButton::op_fresh)) {
-        const double pressure_dbar =
-            with_subject("pressure", [&] { return cell_to_double(pressure_cell()); });
-        state_.g_table.store_depth(row, fresh_con(pressure_dbar));
-        state_.last_load.depth_computed({false, 0});
+void Load::row_appended(std::span<const std::string_view> fields)
+{
+    if (!appends_) {
+        state_.g_table.start_rows(state_.ccolumns + 1);
+        appends_ = true;
     }
-    if (controls_.selected(OptionButton::op_salt)) {
-        const std::string latitude = controls_.text(TextBox::tx_lat);
-        const double pressure_dbar =
-            with_subject("pressure", [&] { return cell_to_double(pressure_cell()); });
-        const std::int32_t latitude_deg = with_subject("latitude", [&] { return str_to_long(latitude); });
-        state_.g_table.store_depth(row, salt_con(latitude_deg, pressure_dbar));
-        state_.last_load.depth_computed({true, latitude_deg});
+    const std::int32_t last_row = state_.g_table.last_row();
+    if (last_row == std::numeric_limits<std::int32_t>::max() ||
+        ProfileTable::bytes_needed(state_.ccolumns + 1, last_row + 1) > memory_) {
+        throw Error(ErrorKind::out_of_memory, "the cast has more rows than memory can hold");
+    }
+    joined_.clear();
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        if (fields[k].find(' ') != std::string_view::npos) {
+            throw Error(ErrorKind::bad_data_file, "the value " + quoted(fields[k]) + " holds a blank");
+        }
+        joined_.append(k == 0 ? "" : " ").append(fields[k]);
+    }
+    const std::int32_t row = state_.g_table.add_row();
+    const auto wanted = static_cast<std::size_t>(state_.ccolumns) + 1;
+    const std::size_t count = std::min(fields.size(), wanted);
+    state_.g_table.store_texts(
+        row, count == fields.size() ? std::string_view(joined_) : first_fields(joined_, count),
+        static_cast<std::int32_t>(count));
+    if (count < wanted) {
+        throw Error(ErrorKind::subscript_out_of_range, "the line has " + std::to_string(count) +
+                                                           " values, but the header names " +
+                                                           std::to_string(wanted) + " columns");
+    }
+    // A value the file marks as missing (an empty field) gives the row no depth.
+    const std::string_view source =
+        fields[static_cast<std::size_t>(depth_.pressure >= 0 ? depth_.pressure : depth_.depth)];
+    if (!source.empty()) {
+        store_depth(
+            row, [&](std::int32_t column) { return Cell::text(fields[static_cast<std::size_t>(column)]); });
     }
 }
 
@@ -285,7 +256,8 @@ void Load::handle_data_line(std::size_t fields)
 
 LoadOutcome load_data_file(Controls& controls, ProfileState& state)
 {
-    controls.dialog_set_filter(DialogFilter::sea_and_sun);
+    const FilterList filters = open_filters();
+    controls.dialog_set_filter(filters.text, filters.selected);
     controls.dialog_show(DialogMode::open);
     if (!controls.dialog_file_name().empty()) {
         controls.set_text(TextBox::tx_ss_file, controls.dialog_file_name());

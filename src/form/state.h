@@ -1,5 +1,7 @@
 #pragma once
 
+#include "depth/formulas.h"
+#include "formats/cast.h"
 #include "profile/table.h"
 
 #include <cstdint>
@@ -9,29 +11,20 @@
 
 namespace quillonde {
 
-/// The water type and latitude a depth was computed for.
-struct DepthBasis {
-    bool salt_water = false;
-    std::int32_t latitude_deg = 0; ///< salt water only; 0 for fresh water
-
-    friend bool operator==(const DepthBasis&, const DepthBasis&) = default;
-};
-
 /// What the last load did beyond filling the table: what the questions before an export and the
 /// profile plot tell the user.
 struct LoadRecord {
     std::string cast_path;                 ///< as tx_ss_file held it; empty before the first load
-    std::optional<DepthBasis> depth_basis; ///< what the first stored depth was computed for
+    std::optional<DepthBasis> depth_basis; ///< what the first computed depth was computed for
     bool mixed_basis = false;              ///< a later depth was computed for something else
-    std::int32_t press_col = -1;           ///< the pressure column of the depths; -1 if none is named
+    std::int32_t press_col = -1;           ///< the pressure column of the depths; -1 if none
+    std::int32_t depth_col = -1;           ///< the column of depths taken as the file gives them; -1 if none
+    std::int32_t names_listed = 0;         ///< the column names the load put into List1, of all headers
     std::uint64_t failed_line = 0;         ///< the line the load stopped at with an error; 0 if none
     std::string failure;                   ///< that error's message
     bool stopped = false;                  ///< the window closed in the middle of the load
-    /// The unit of each table column from the cast's units line ("dbar"), as the file's bytes;
-    /// empty when the cast has none or its units do not match the header's names.
-    std::vector<std::string> units;
 
-    /// Notes the basis of one more stored depth.
+    /// Notes the basis of one more computed depth.
     void depth_computed(const DepthBasis& basis)
     {
         if (!depth_basis) {
@@ -43,12 +36,26 @@ struct LoadRecord {
 };
 
 /// What outlives a load: the profile table and the index of its last named column (the depth
-/// column is ccolumns + 1), which each header line a load reads replaces, and what the last load
-/// did.
+/// column is ccolumns + 1), which each header line a load reads replaces; what the file said of
+/// itself and of those columns; and what the last load did.
 struct ProfileState {
     ProfileTable g_table;
     std::int32_t ccolumns = 0;
+    CastInfo cast;
     LoadRecord last_load;
+
+    /// The names of the table's columns as the window lists them: none after a load that failed
+    /// before its header, which emptied the list but left the table as it was.
+    std::vector<std::string> listed_names() const
+    {
+        std::vector<std::string> names;
+        if (last_load.names_listed > 0) {
+            for (const CastColumn& column : cast.columns) {
+                names.push_back(column.name);
+            }
+        }
+        return names;
+    }
 };
 
 } // namespace quillonde

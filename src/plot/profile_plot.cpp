@@ -1,7 +1,7 @@
 #include "plot/profile_plot.h"
 
 #include "plot/text_codec.h"
-#include "profile/sva.h"
+#include "profile/profile_rows.h"
 #include "runtime/cell.h"
 #include "runtime/convert.h"
 
@@ -138,10 +138,11 @@ void ProfilePlot::scan()
         panel.name = name;
         panel.column = static_cast<std::int32_t>(found - names_.begin() - static_cast<std::ptrdiff_t>(first));
         panel.title = bytes_text(name);
-        const auto& units = state_.last_load.units;
-        if (static_cast<std::size_t>(panel.column) < units.size() &&
-            !units[static_cast<std::size_t>(panel.column)].empty()) {
-            panel.title += QStringLiteral(" [") + bytes_text(units[static_cast<std::size_t>(panel.column)]) +
+        const auto& described = state_.cast.columns;
+        if (static_cast<std::size_t>(panel.column) < described.size() &&
+            !described[static_cast<std::size_t>(panel.column)].unit.empty()) {
+            panel.title += QStringLiteral(" [") +
+                           bytes_text(described[static_cast<std::size_t>(panel.column)].unit) +
                            QStringLiteral("]");
         }
         panels_.push_back(std::move(panel));

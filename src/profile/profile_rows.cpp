@@ -1,23 +1,16 @@
-#include "profile/sva.h"
+#include "profile/profile_rows.h"
 
 #include "depth/seawater.h"
-#include "profile/output_file.h"
 #include "runtime/cell.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
 
 #include <algorithm>
+#include <new>
 
 namespace quillonde {
 
 namespace {
-
-constexpr std::size_t write_block_bytes = std::size_t{1} << 16;
-
-std::string row_place(std::int32_t row)
-{
-    return row == 0 ? "the header" : "table row " + std::to_string(row);
-}
 
 bool is_derived(const ProfileColumns& columns, std::size_t field)
 {
@@ -44,55 +37,41 @@ void derive_fields(const ProfileTable& table, const ProfileColumns& columns, std
 
 } // namespace
 
-std::string sva_field(double value, int decimals)
+std::string value_text(double value, int decimals)
 {
     return double_to_str(round_to(value, decimals));
 }
 
-std::int32_t write_sva(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns,
-                       OutputFile& file)
+std::string row_place(std::int32_t row)
 {
-    std::string block(sva_header);
-    std::int32_t block_row = 0; // the table row of the block's last line; 0 for the header
-    std::int32_t lines = 0;
+    return row == 0 ? "the header" : "table row " + std::to_string(row);
+}
+
+Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns)
+{
+    Profile profile;
     const bool derives = std::ranges::find(columns.fields, derived_field) != columns.fields.end();
-    for_each_profile_row(table, depth_column,
-                         [&](std::int32_t row, double /*depth_m*/, const std::string& depth_text) {
-                             try {
-                                 block += depth_text;
-                                 block += '\t';
-                                 std::array<double, profile_fields.size()> values{};
-                                 for (std::size_t f = 0; f < profile_fields.size(); ++f) {
-                                     if (!is_derived(columns, f)) {
-                                         values[f] = with_subject(profile_fields[f].name, [&] {
-                                             return cell_to_double(table.cell(columns.fields[f], row));
-                                         });
-                                     }
-                                 }
-                                 if (derives) {
-                                     derive_fields(table, columns, row, values);
-                                 }
-                                 for (std::size_t f = 0; f < profile_fields.size(); ++f) {
-                                     block += sva_field(values[f], profile_fields[f].decimals);
-                                     block += '\t';
-                                 }
-                                 block += "\r\n";
-                                 ++lines;
-                                 block_row = row;
-                                 if (block.size() >= write_block_bytes) {
-                                     file.write(block);
-                                     block.clear();
-                                 }
-                             } catch (const Error& error) {
-                                 throw error.at(row_place(row));
-                             }
-                         });
-    try {
-        file.write(block);
-    } catch (const Error& error) {
-        throw error.at(row_place(block_row));
-    }
-    return lines;
+    for_each_profile_row(table, depth_column, [&](std::int32_t row, double depth_m, const std::string&) {
+        try {
+            ProfileRow line{row, depth_m, {}};
+            for (std::size_t f = 0; f < profile_fields.size(); ++f) {
+                if (!is_derived(columns, f)) {
+                    line.values[f] = with_subject(profile_fields[f].name, [&] {
+                        return cell_to_double(table.cell(columns.fields[f], row));
+                    });
+                }
+            }
+            if (derives) {
+                derive_fields(table, columns, row, line.values);
+            }
+            profile.rows.push_back(line);
+        } catch (const Error& error) {
+            throw error.at(row_place(row));
+        } catch (const std::bad_alloc&) {
+            throw Error(ErrorKind::out_of_memory, "no memory left for the profile", row_place(row));
+        }
+    });
+    return profile;
 }
 
 } // namespace quillonde

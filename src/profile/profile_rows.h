@@ -8,18 +8,14 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace quillonde {
-
-class OutputFile;
-
-/// The header of every ELAC sound velocity file: ".profile  1" and an empty line.
-inline constexpr std::string_view sva_header = ".profile  1\r\n\r\n";
 
 /// A row is written only if it lies more than this far below the row written last [m].
 inline constexpr double thinning_step_m = 0.5;
 
-/// A value column of a profile line, after the depth, in the order of the file.
+/// A value column of a profile line, after the depth, in the order every profile file gives them.
 struct ProfileField {
     std::string_view name;
     int decimals;
@@ -39,6 +35,8 @@ inline constexpr std::size_t conductivity_field = 3;
 
 /// The name of the pressure column [dbar] of a cast.
 inline constexpr std::string_view pressure_name = "Press";
+/// The name of a column that holds depths [m] as the file gives them.
+inline constexpr std::string_view depth_name = "Depth";
 
 /// In ProfileColumns, a field that is not read from the table but computed from the row's other
 /// values after UNESCO 1983: SOUND from Temp, SALIN and Press (Chen and Millero), SALIN from Cond,
@@ -53,8 +51,8 @@ struct ProfileColumns {
     std::int32_t pressure = -1;
 };
 
-/// A value as the file writes it: rounded to `decimals`, at most 15 digits, no trailing zeros.
-std::string sva_field(double value, int decimals);
+/// A value as a profile writes it: rounded to `decimals`, at most 15 digits, no trailing zeros.
+std::string value_text(double value, int decimals);
 
 /// The rows a profile writes, in row order: a row is taken when it lies more than thinning_step_m
 /// below the row taken last (the unrounded depth; the first one below thinning_step_m) and its
@@ -71,7 +69,7 @@ void for_each_profile_row(const ProfileTable& table, std::int32_t depth_column, 
         if (!(last_depth_m + thinning_step_m < depth_m)) {
             continue;
         }
-        std::string depth_text = sva_field(depth_m, depth_decimals);
+        std::string depth_text = value_text(depth_m, depth_decimals);
         if (depth_text == last_depth_text) {
             continue;
         }
@@ -81,11 +79,24 @@ void for_each_profile_row(const ProfileTable& table, std::int32_t depth_column, 
     }
 }
 
-/// Writes the profile of `table` into `file`: the header, then one line for each row of
-/// for_each_profile_row with its depth and the values of `columns`, each followed by a TAB, ending
-/// in CR LF. Returns the number of profile lines. A value that is not a number fails naming its
-/// table row and column, as does a derived value the formula cannot give; the file is not committed.
-std::int32_t write_sva(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns,
-                       OutputFile& file);
+/// One line of a profile: a table row the thinning took, its depth and its values.
+struct ProfileRow {
+    std::int32_t table_row = 0;
+    double depth_m = 0.0;                               ///< unrounded, as the depth cell holds it
+    std::array<double, profile_fields.size()> values{}; ///< in the order of profile_fields
+};
+
+/// The lines a profile file holds, whatever its format.
+struct Profile {
+    std::vector<ProfileRow> rows;
+};
+
+/// The profile of `table`: a line for each row of for_each_profile_row with the values of `columns`,
+/// the derived ones computed. A value that is not a number fails naming its table row and column,
+/// as does a derived value the formula cannot give.
+Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns);
+
+/// The place of a table row in a message: "table row 12"; row 0 is "the header" of a file.
+std::string row_place(std::int32_t row);
 
 } // namespace quillonde

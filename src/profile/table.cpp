@@ -32,16 +32,6 @@ Error outside(std::int32_t column, std::int32_t row, std::int32_t last_column, s
                                                    long_to_str(last_column)};
 }
 
-/// The fields from `index` on, as they stand joined.
-std::string_view fields_from(std::string_view joined, std::int32_t index)
-{
-    std::size_t begin = 0;
-    for (std::int32_t i = 0; i < index; ++i) {
-        begin = joined.find(' ', begin) + 1;
-    }
-    return joined.substr(begin);
-}
-
 } // namespace
 
 std::uint64_t ProfileTable::bytes_needed(std::int32_t last_column, std::int32_t last_row) noexcept
@@ -91,6 +81,24 @@ void ProfileTable::resize(std::int32_t last_column, std::int32_t last_row, std::
     }
     last_column_ = last_column;
     last_row_ = last_row;
+}
+
+void ProfileTable::start_rows(std::int32_t last_column)
+{
+    clear();
+    last_column_ = last_column;
+}
+
+std::int32_t ProfileTable::add_row()
+{
+    if (!has_shape() || last_row_ == std::numeric_limits<std::int32_t>::max()) {
+        throw Error(ErrorKind::subscript_out_of_range, "the profile table takes no more rows");
+    }
+    ++last_row_;
+    if (static_cast<std::size_t>(last_row_ - 1) / rows_per_chunk >= chunks_.size()) {
+        chunks_.emplace_back();
+    }
+    return last_row_;
 }
 
 std::int32_t ProfileTable::last_column() const
@@ -211,7 +219,9 @@ void ProfileTable::store_texts(std::int32_t row, std::string_view joined, std::i
     if (count < stored.fields) {
         // A shorter line for a row that is already filled replaces only its first fields.
         merged.reserve(joined.size() + stored.size);
-        merged.append(joined).append(" ").append(fields_from({stored.text, stored.size}, count));
+        const std::string_view old_text(stored.text, stored.size);
+        merged.append(joined).append(" ").append(
+            old_text.substr(field_offset(old_text, static_cast<std::size_t>(count))));
         joined = merged;
         count = stored.fields;
     }

@@ -35,6 +35,13 @@ public:
     /// the table is in its initial shape.
     void resize(std::int32_t last_column, std::int32_t last_row, std::uint64_t memory_bytes);
 
+    /// Empties the table and gives it the columns 0 to `last_column` and no rows, for rows that come
+    /// one after the other (add_row()).
+    void start_rows(std::int32_t last_column);
+
+    /// A new empty row after the last one; returns its number.
+    std::int32_t add_row();
+
     std::int32_t last_column() const;
     std::int32_t last_row() const;
 

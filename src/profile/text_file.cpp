@@ -218,6 +218,17 @@ void LineReader::grow()
     capacity_ = larger;
 }
 
+std::string_view LineReader::head(std::size_t bytes)
+{
+    bytes = std::min(bytes, read_block_size);
+    while (end_ - begin_ < bytes && !end_of_file_ && !stopped_) {
+        fill();
+    }
+    // A file still being written may grow before its lines are read: its end is looked for again.
+    end_of_file_ = false;
+    return {buffer_.get() + begin_, std::min(end_ - begin_, bytes)};
+}
+
 bool LineReader::at_end()
 {
     while (begin_ == end_ && !end_of_file_ && !stopped_) {

@@ -44,6 +44,11 @@ class LineReader {
 public:
     LineReader(std::FILE* file, std::string path, KeepGoing keep_going = {});
 
+    /// The first `bytes` bytes of the file, or all of a shorter one, without reading past them: the
+    /// lines are still to be read. Call before the first line; when the reading stops meanwhile,
+    /// stopped() is true.
+    std::string_view head(std::size_t bytes);
+
     /// Whether every line has been read, or the reading stopped.
     bool at_end();
 

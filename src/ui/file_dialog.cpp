@@ -45,10 +45,9 @@ QString remembered_folder(bool save)
 
 } // namespace
 
-FileDialog::FileDialog(QWidget* owner, QString filter) : QObject(owner), owner_(owner)
+FileDialog::FileDialog(QWidget* owner) : QObject(owner), owner_(owner)
 {
     setObjectName(QStringLiteral("CD"));
-    request_.filter = std::move(filter);
 }
 
 QStringList FileDialog::name_filters(const QString& filter)

@@ -34,9 +34,15 @@ public:
     /// Shows the dialog for a request and returns the chosen path, or an empty text.
     using Runner = std::function<QString(const Request&)>;
 
-    FileDialog(QWidget* owner, QString filter);
+    explicit FileDialog(QWidget* owner);
 
-    void set_filter_index(int index) { request_.filter_index = index; }
+    /// Sets the filter list and selects a filter in it.
+    void set_filter(QString filter, int index)
+    {
+        request_.filter = std::move(filter);
+        request_.filter_index = index;
+    }
+    const QString& filter() const { return request_.filter; }
     int filter_index() const { return request_.filter_index; }
     /// 1 after an open showing, 2 after a save showing, 0 before any.
     int action() const { return action_; }

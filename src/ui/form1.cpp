@@ -35,7 +35,6 @@ namespace {
 
 // The window's own texts.
 constexpr auto window_caption = "Quillonde";
-constexpr auto filter_list = "All *.*|*.*|Sea and Sun *.TOB|*.TOB|ELAC Sound File *.sva|*.sva|";
 constexpr auto calculate_caption = "Calculate depth [m]";
 constexpr auto load_caption = "Browes ...";
 constexpr auto export_caption = "Browse ...";
@@ -57,13 +56,6 @@ constexpr int twips_per_pixel = 15;
 constexpr int client_width = 5775;
 constexpr int client_height = 5925;
 constexpr double font_points = 8.25;
-
-// Event rounds during a load: one costs more than a line of a cast, so the window gets one after
-// about this much work. Reading the clock costs about as much as a short line too, so it is read
-// about every clock_read_ns of work, however long the lines are.
-constexpr qint64 event_round_ns = 10'000'000;
-constexpr qint64 clock_read_ns = 500'000;
-constexpr unsigned most_calls_between_clock_reads = 1024;
 
 QRect twips(int left, int top, int width, int height)
 {
@@ -194,7 +186,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     op_fresh = make<QRadioButton>(Frame1, "op_fresh", twips(120, 240, 1455, 255));
     op_fresh->setText(QString::fromUtf8(fresh_caption));
     op_fresh->setChecked(true);
-    CD = new FileDialog(this, QString::fromUtf8(filter_list));
+    CD = new FileDialog(this);
     Label6 = make_label(Frame1, "Label6", nothing_yet, twips(120, 3120, 2535, 255));
     Label6->setFont(bold);
     Label5 = make_label(Frame1, "Label5", export_heading, twips(120, 4800, 3135, 255));
@@ -268,10 +260,10 @@ void Form1::set_question_presenter(std::function<bool(const QString&)> presenter
     ask_question_ = std::move(presenter);
 }
 
-bool Form1::ask(Question /*question*/, std::string_view text)
+bool Form1::ask(const Question& question)
 {
     // Questions quote paths and messages, as errors do.
-    return ask_question_(from_message(text));
+    return ask_question_(from_message(question_text(question)));
 }
 
 namespace {
@@ -312,12 +304,7 @@ void Form1::load_clicked()
     Command2->setEnabled(false);
     Command3->setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    longest_gap_ms_ = 0.0;
-    event_rounds_ = 0;
-    calls_since_check_ = 0;
-    calls_between_clock_reads_ = 1;
-    work_ns_at_clock_read_ = 0;
-    since_events_.start();
+    pacer_.start();
 
     const std::optional<QString> failure = attempt([this] { load_data_file(*this, state_); });
 
@@ -341,10 +328,11 @@ void Form1::export_clicked()
 void Form1::open_profile(QListWidgetItem* entry)
 {
     if (profile_ == nullptr) {
-        profile_ = new ProfileWindow(*this, state_, this);
+        profile_ = new ProfileWindow(state_, this);
         connect(this, &Form1::table_changed, profile_, &ProfileWindow::table_changed);
     }
-    profile_->show_column(list_entry(List1->row(entry)));
+    const QByteArray name = entry->data(Qt::UserRole).toByteArray();
+    profile_->show_column({name.constData(), static_cast<std::size_t>(name.size())});
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -408,24 +396,8 @@ void Form1::dropEvent(QDropEvent* event)
 bool Form1::process_events()
 {
     // Event rounds belong to the load; an export only asks whether to go on.
-    if (!loading_) {
-        return !closing_;
-    }
-    if (++calls_since_check_ >= calls_between_clock_reads_) {
-        const qint64 work_ns = since_events_.nsecsElapsed();
-        const qint64 per_call_ns =
-            std::max<qint64>(1, (work_ns - work_ns_at_clock_read_) / calls_since_check_);
-        calls_between_clock_reads_ = static_cast<unsigned>(
-            std::clamp<qint64>(clock_read_ns / per_call_ns, 1, most_calls_between_clock_reads));
-        calls_since_check_ = 0;
-        work_ns_at_clock_read_ = work_ns;
-        if (work_ns >= event_round_ns) {
-            longest_gap_ms_ = std::max(longest_gap_ms_, static_cast<double>(work_ns) / 1e6);
-            ++event_rounds_;
-            QCoreApplication::processEvents();
-            since_events_.restart();
-            work_ns_at_clock_read_ = 0;
-        }
+    if (loading_ && pacer_.due()) {
+        QCoreApplication::processEvents();
     }
     return !closing_;
 }
@@ -485,20 +457,9 @@ void Form1::list_add(std::string_view entry)
     List1->addItem(item);
 }
 
-int Form1::list_count() const
+void Form1::dialog_set_filter(std::string_view filter_list, int index)
 {
-    return List1->count();
-}
-
-std::string Form1::list_entry(int index) const
-{
-    const QByteArray entry = List1->item(index)->data(Qt::UserRole).toByteArray();
-    return {entry.constData(), static_cast<std::size_t>(entry.size())};
-}
-
-void Form1::dialog_set_filter(DialogFilter filter)
-{
-    CD->set_filter_index(static_cast<int>(filter));
+    CD->set_filter(QString::fromUtf8(filter_list.data(), static_cast<qsizetype>(filter_list.size())), index);
 }
 
 void Form1::dialog_show(DialogMode mode)

@@ -2,8 +2,8 @@
 
 #include "form/controls.h"
 #include "form/state.h"
+#include "ui/event_pacer.h"
 
-#include <QElapsedTimer>
 #include <QWidget>
 
 #include <functional>
@@ -42,8 +42,8 @@ public:
 
     /// How the last load shared its time with the window: the longest stretch without an event
     /// round, in milliseconds, and how many rounds there were.
-    double longest_event_gap_ms() const { return longest_gap_ms_; }
-    int event_rounds() const { return event_rounds_; }
+    double longest_event_gap_ms() const { return pacer_.longest_gap_ms(); }
+    int event_rounds() const { return pacer_.rounds(); }
 
     /// Shows an error; a modal message box unless a test has put something else in its place.
     void set_error_presenter(std::function<void(const QString&)> presenter);
@@ -57,12 +57,10 @@ public:
     void set_caption(Label label, std::string_view caption) override;
     void list_clear() override;
     void list_add(std::string_view entry) override;
-    int list_count() const override;
-    std::string list_entry(int index) const override;
-    void dialog_set_filter(DialogFilter filter) override;
+    void dialog_set_filter(std::string_view filter_list, int index) override;
     void dialog_show(DialogMode mode) override;
     std::string dialog_file_name() const override;
-    bool ask(Question question, std::string_view text) override;
+    bool ask(const Question& question) override;
     bool process_events() override;
 
 signals:
@@ -116,12 +114,7 @@ private:
     bool loading_ = false;
     bool dialog_cancelled_ = false; // the next showing of CD is cancelled unseen
     bool closing_ = false;
-    QElapsedTimer since_events_;
-    unsigned calls_since_check_ = 0;
-    unsigned calls_between_clock_reads_ = 1;
-    qint64 work_ns_at_clock_read_ = 0;
-    double longest_gap_ms_ = 0.0;
-    int event_rounds_ = 0;
+    EventPacer pacer_;
 };
 
 } // namespace quillonde

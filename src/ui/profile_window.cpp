@@ -208,8 +208,8 @@ private:
     double drag_to_ = 0.0;
 };
 
-ProfileWindow::ProfileWindow(const Controls& controls, const ProfileState& state, QWidget* parent)
-    : QWidget(parent, Qt::Window), controls_(controls), plot_(state)
+ProfileWindow::ProfileWindow(const ProfileState& state, QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state), plot_(state)
 {
     setObjectName(QStringLiteral("ProfileWindow"));
     setWindowTitle(QString::fromUtf8(window_title));
@@ -263,8 +263,7 @@ void ProfileWindow::fill_chooser()
     chooser_->clear();
     chooser_->addItem(QString::fromUtf8(side_by_side_caption),
                       QByteArray(ctd_columns.data(), static_cast<qsizetype>(ctd_columns.size())));
-    for (int i = 0; i < controls_.list_count(); ++i) {
-        const std::string entry = controls_.list_entry(i);
+    for (const std::string& entry : state_.listed_names()) {
         const QByteArray bytes(entry.data(), static_cast<qsizetype>(entry.size()));
         if (chooser_->findData(bytes) < 0) {
             chooser_->addItem(from_windows_1252(entry), bytes);
@@ -276,12 +275,9 @@ void ProfileWindow::fill_chooser()
 void ProfileWindow::chosen(int index)
 {
     const QByteArray choice = chooser_->itemData(index).toByteArray();
-    std::vector<std::string> names;
-    for (int i = 0; i < controls_.list_count(); ++i) {
-        names.push_back(controls_.list_entry(i));
-    }
-    plot_.set_columns(std::move(names), split_names(std::string_view(
-                                            choice.constData(), static_cast<std::size_t>(choice.size()))));
+    plot_.set_columns(
+        state_.listed_names(),
+        split_names(std::string_view(choice.constData(), static_cast<std::size_t>(choice.size()))));
     view_->invalidate();
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "form/controls.h"
 #include "form/state.h"
 #include "plot/profile_plot.h"
 
@@ -17,11 +16,11 @@ class PlotView;
 
 /// The Profile window: the loaded cast plotted against depth, one column or the export's three
 /// side by side. Non-modal and resizable; its size and place are kept across runs. It reads the
-/// table where it stands and the column names from the window's list.
+/// table and the cast's column names where they stand.
 class ProfileWindow : public QWidget {
     Q_OBJECT
 public:
-    ProfileWindow(const Controls& controls, const ProfileState& state, QWidget* parent);
+    ProfileWindow(const ProfileState& state, QWidget* parent);
     ~ProfileWindow() override;
 
     /// Shows the window, in front, plotting the column `name` (the list entry's bytes).
@@ -39,7 +38,7 @@ private:
     void chosen(int index);
     void save_place() const;
 
-    const Controls& controls_;
+    const ProfileState& state_;
     ProfilePlot plot_;
     QComboBox* chooser_;
     QLabel* readout_;

@@ -187,6 +187,15 @@ TEST_F(Hostile, StandardOutputAsTheTargetIsWrittenWhereItStands)
         EXPECT_EQ(outcome.status, 0);
         EXPECT_EQ(outcome.err, progress); // not into the profile
     }
+    // The plot too: its picture on standard output, nothing named "-", the progress line aside.
+    ASSERT_EQ(Tool({"plot", "--fresh", "c.TOB"}, dir.path(), null_out).wait().status, 0);
+    const int picture = open(dir.file("picture").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const Outcome plotted = Tool({"plot", "--fresh", "-o", "-", "c.TOB"}, dir.path(), picture).wait();
+    close(picture);
+    EXPECT_TRUE(read_file(dir.file("picture")) == read_file(dir.file("c.svg")));
+    EXPECT_EQ(plotted.err, progress);
+    fs::remove(dir.file("c.svg"));
+    fs::remove(dir.file("picture"));
     // Redirected into a file: the file receives the bytes in place, it is not replaced.
     const int file = open(dir.file("out.sva").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     struct stat before = {};

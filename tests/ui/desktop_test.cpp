@@ -64,7 +64,7 @@ TEST_F(Desktop, EachDialogOpensInTheFolderLastChosenInItAfterARestart)
 {
     // action 1 opens a cast, 2 saves a profile; each run is a new dialog, as after a restart.
     const auto show = [](int action, const QString& chosen) {
-        FileDialog dialog(nullptr, QString());
+        FileDialog dialog(nullptr);
         QString folder;
         dialog.set_runner([&](const FileDialog::Request& request) {
             folder = request.folder;

@@ -3,7 +3,7 @@
 #include "form/loader.h"
 #include "plot/plot_file.h"
 #include "plot/profile_plot.h"
-#include "profile/sva.h"
+#include "profile/profile_rows.h"
 #include "runtime/convert.h"
 #include "ui/profile_window.h"
 #include "window_fixture.h"
@@ -47,15 +47,11 @@ struct Loaded {
         }
         controls.set_text(TextBox::tx_ss_file, path);
         load_data_file(controls, state);
-        std::vector<std::string> names;
-        for (int i = 0; i < controls.list_count(); ++i) {
-            names.push_back(controls.list_entry(i));
-        }
         std::vector<std::string> shown;
         for (const QString& name : QString::fromStdString(columns).split(QLatin1Char(','))) {
             shown.push_back(name.toStdString());
         }
-        plot.set_columns(names, shown);
+        plot.set_columns(state.listed_names(), shown);
     }
     double depth(std::int32_t row) const { return state.g_table.cell(state.ccolumns + 1, row).as_number(); }
 };

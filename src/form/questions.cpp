@@ -1,0 +1,96 @@
+#include "form/questions.h"
+
+#include "profile/profile_rows.h"
+#include "runtime/error.h"
+
+#include <algorithm>
+
+namespace quillonde {
+
+namespace {
+
+template <typename... Cases> struct Overloaded : Cases... {
+    using Cases::operator()...;
+};
+
+/// One doubt in a sentence or two, each ending in a full stop.
+std::string doubt_text(const Doubt& doubt)
+{
+    return std::visit(Overloaded{
+                          [](const LoadFailed& failed) {
+                              return "The last load stopped at line " + std::to_string(failed.line) + " (" +
+                                     failed.failure + "). The table holds only the " +
+                                     std::to_string(failed.rows_read) + " rows read before that line.";
+                          },
+                          [](const CastShort& cast) {
+                              return "The cast declares " + std::to_string(cast.declared) + " rows; " +
+                                     std::to_string(cast.read) + " were read.";
+                          },
+                          [](const DepthsForOtherWater& water) {
+                              return "The depths were computed for " + water_text(water.loaded) +
+                                     (water.mixed ? " at first, then for other settings" : "") +
+                                     "; the window shows " + water.shown + ".";
+                          },
+                      },
+                      doubt);
+}
+
+std::string doubts_text(const std::vector<Doubt>& doubts)
+{
+    std::string text;
+    for (const Doubt& doubt : doubts) {
+        text += text.empty() ? "" : " ";
+        text += doubt_text(doubt);
+    }
+    return text;
+}
+
+} // namespace
+
+const std::array<DerivedColumn, 3> derived_columns = {{
+    {sound_field, "Temp, SALIN and Press",
+     "The cast has no SOUND column. Compute the sound velocity from Temp, SALIN and Press after UNESCO 1983 "
+     "(Chen and Millero) and write the profile?"},
+    {salinity_field, "Cond, Temp and Press",
+     "The cast has no SALIN column. Compute the salinity from Cond, Temp and Press after UNESCO 1983 "
+     "(PSS-78) and write the profile?"},
+    {conductivity_field, "SALIN, Temp and Press",
+     "The cast has no Cond column. Compute the conductivity from SALIN, Temp and Press after UNESCO 1983 "
+     "(PSS-78) and write the profile?"},
+}};
+
+std::string water_text(const DepthBasis& basis)
+{
+    return basis.salt_water ? "salt water at " + std::to_string(basis.latitude_deg) + " degrees"
+                            : "fresh water";
+}
+
+std::string question_text(const Question& question)
+{
+    switch (question.kind) {
+    case QuestionKind::replace_file:
+        return "Replace " + quoted_path(question.target) + " with the profile of " +
+               quoted_path(question.cast) + "?";
+    case QuestionKind::compute_column: return std::string(derived_columns.at(question.derived).question);
+    case QuestionKind::export_anyway: break;
+    }
+    const bool depths_differ = std::ranges::any_of(question.doubts, [](const Doubt& doubt) {
+        return std::holds_alternative<DepthsForOtherWater>(doubt);
+    });
+    return doubts_text(question.doubts) + " " +
+           std::string(depths_differ ? export_as_loaded_question : export_them_question);
+}
+
+std::string reasons_text(const std::vector<Doubt>& doubts)
+{
+    std::string reasons = doubts_text(doubts);
+    while (!reasons.empty() && (reasons.back() == ' ' || reasons.back() == '.')) {
+        reasons.pop_back();
+    }
+    if (!reasons.empty() && reasons.front() >= 'A' && reasons.front() <= 'Z') {
+        reasons.front() = static_cast<char>(reasons.front() - 'A' + 'a');
+    }
+    return reasons;
+}
+
+} // namespace quillonde

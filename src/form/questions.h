@@ -1,0 +1,105 @@
+#pragma once
+
+#include "depth/formulas.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace quillonde {
+
+// The questions a handler asks before it goes on, as values: the window words them and shows them,
+// the batch tool answers them from its options and words only what it warns of.
+
+/// The last load stopped with an error part way through the cast.
+struct LoadFailed {
+    std::uint64_t line = 0;
+    std::string failure; ///< the error's message
+    std::int32_t rows_read = 0;
+};
+
+/// The cast declares more rows than were read.
+struct CastShort {
+    std::int32_t declared = 0;
+    std::int32_t read = 0;
+};
+
+/// The depths were computed for other water than the window shows now.
+struct DepthsForOtherWater {
+    DepthBasis loaded;  ///< what the first depth was computed for
+    bool mixed = false; ///< later depths were computed for something else
+    std::string shown;  ///< the water the window shows, in words
+};
+
+/// Why the table may not hold what the user expects to export.
+using Doubt = std::variant<LoadFailed, CastShort, DepthsForOtherWater>;
+
+/// A column the export computes when the cast lacks it: its place in profile_fields, the columns it
+/// is computed from, and the words of the question the export asks before.
+struct DerivedColumn {
+    std::size_t field;
+    std::string_view inputs;
+    std::string_view question;
+};
+
+/// The columns the export can compute, after UNESCO 1983.
+extern const std::array<DerivedColumn, 3> derived_columns;
+
+enum class QuestionKind {
+    replace_file,   ///< a file is about to be replaced that nobody chose in a dialog
+    export_anyway,  ///< the table may not hold what the user expects to export
+    compute_column, ///< a column the profile needs is to be computed from others
+};
+
+/// A yes-or-no question of a handler. No leaves everything as it was.
+struct Question {
+    QuestionKind kind = QuestionKind::export_anyway;
+    std::vector<Doubt> doubts; ///< export_anyway: why it is asked
+    std::size_t derived = 0;   ///< compute_column: the column, in derived_columns
+    std::string target;        ///< replace_file: the file to replace
+    std::string cast;          ///< replace_file: the cast whose profile replaces it
+
+    static Question export_anyway(std::vector<Doubt> doubts)
+    {
+        Question question;
+        question.doubts = std::move(doubts);
+        return question;
+    }
+    static Question compute_column(std::size_t derived)
+    {
+        Question question;
+        question.kind = QuestionKind::compute_column;
+        question.derived = derived;
+        return question;
+    }
+    static Question replace_file(std::string target, std::string cast)
+    {
+        Question question;
+        question.kind = QuestionKind::replace_file;
+        question.target = std::move(target);
+        question.cast = std::move(cast);
+        return question;
+    }
+};
+
+/// The closing questions of an export_anyway question; the sentences before them say why it is asked.
+inline constexpr std::string_view export_them_question = "Export them?";
+inline constexpr std::string_view export_as_loaded_question =
+    "Export the depths as loaded? (Load the cast again to use the window's settings.)";
+
+/// The words of a question, as the window asks it.
+std::string question_text(const Question& question);
+
+/// The doubts of an export_anyway question as the reasons of a warning, without the closing
+/// question: "the cast declares 250 rows; 122 were read".
+std::string reasons_text(const std::vector<Doubt>& doubts);
+
+/// A water type and latitude in words: "salt water at 54 degrees", "fresh water".
+std::string water_text(const DepthBasis& basis);
+
+} // namespace quillonde

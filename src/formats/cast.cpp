@@ -1,0 +1,43 @@
+#include "formats/cast.h"
+
+#include <cstdio>
+
+namespace quillonde {
+
+std::int32_t CastInfo::column_named(std::string_view name) const noexcept
+{
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        if (columns[k].name == name) {
+            return static_cast<std::int32_t>(k);
+        }
+    }
+    return -1;
+}
+
+std::string iso_time(const CastTime& time)
+{
+    using namespace std::chrono;
+    const sys_days day = floor<days>(time.when);
+    const year_month_day date(day);
+    const hh_mm_ss clock(time.when - day);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02ld:%02ld:%02ld%s", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<long>(clock.hours().count()), static_cast<long>(clock.minutes().count()),
+                  static_cast<long>(clock.seconds().count()), time.utc ? "Z" : "");
+    return text;
+}
+
+std::optional<std::chrono::sys_seconds> calendar_time(int year, int month, int day, int hour, int minute,
+                                                      int second)
+{
+    using namespace std::chrono;
+    const year_month_day date{std::chrono::year(year), std::chrono::month(static_cast<unsigned>(month)),
+                              std::chrono::day(static_cast<unsigned>(day))};
+    if (!date.ok() || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 60) {
+        return std::nullopt;
+    }
+    return sys_days(date) + hours(hour) + minutes(minute) + seconds(second);
+}
+
+} // namespace quillonde

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillonde {
+
+/// A column of a loaded cast, as the program names it and as the file did.
+struct CastColumn {
+    std::string name;       ///< the program's name (Press, Temp, SALIN, Cond, SOUND, Depth) or the file's own
+    std::string source;     ///< the file's own name for it ("prDM", "Pressure (Decibar)")
+    std::string unit;       ///< as the file's bytes ("dbar", "mS/cm"); empty when the file gives none
+    std::string conversion; ///< what was done to the file's values ("S/m x 10"), or what the file says
+                            ///< they are ("Chen-Millero"); empty when they are taken as they stand
+};
+
+/// The time of a cast, to the second.
+struct CastTime {
+    std::chrono::sys_seconds when{};
+    bool utc = false; ///< the file says the time is UTC; otherwise a local time of an unknown zone
+
+    friend bool operator==(const CastTime&, const CastTime&) = default;
+};
+
+/// What a cast file says of itself and of its columns. Each piece may be unknown.
+struct CastInfo {
+    std::string format;     ///< the id of the format it was read as ("tob"); empty before a load
+    std::string instrument; ///< the probe's type, as the file names it
+    std::string serial;     ///< the probe's serial number
+    std::optional<CastTime> time;
+    std::optional<double> latitude_deg;  ///< north positive
+    std::optional<double> longitude_deg; ///< east positive
+    /// One for each text column of the profile table, in the table's order.
+    std::vector<CastColumn> columns;
+
+    /// The index of the first column named `name`, or -1.
+    std::int32_t column_named(std::string_view name) const noexcept;
+};
+
+/// A time as ISO 8601: "2016-08-24T07:53:13", with "Z" when it is UTC.
+std::string iso_time(const CastTime& time);
+
+/// The time of a calendar date and a time of day; nothing when the date or the time is not one.
+std::optional<std::chrono::sys_seconds> calendar_time(int year, int month, int day, int hour, int minute,
+                                                      int second);
+
+} // namespace quillonde

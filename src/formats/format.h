@@ -1,0 +1,101 @@
+#pragma once
+
+#include "formats/cast.h"
+#include "profile/profile_rows.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillonde {
+
+class OutputFile;
+
+/// What the program tells of a format: in the file dialogs, the batch tool's help, the README.
+struct FormatFacts {
+    std::string_view id;       ///< a short name: the batch tool's --format, "tob", "sva"
+    std::string_view filter;   ///< a file dialog's filter description: "Sea and Sun *.TOB"
+    std::string_view patterns; ///< the filter's name patterns, separated by blanks; the first one's
+                               ///< extension names a file of this format: "*.TOB"
+    std::string_view title;    ///< who makes or reads such files: "Sea & Sun CTD probes"
+    std::string_view content;  ///< what the program reads from it or writes to it
+};
+
+/// The extension of a format's files, from its first pattern: ".sva".
+std::string_view default_extension(const FormatFacts& facts);
+
+/// The columns that give a row its depth: a sea pressure [dbar], from which the depth is computed
+/// for the water the window shows, or else a depth [m] as the file gives it; -1 for none.
+struct DepthSource {
+    std::int32_t pressure = -1;
+    std::int32_t depth = -1;
+};
+
+/// How a format's columns reach the profile table, and what the window shows meanwhile. The load
+/// implements it; a parser calls it as it reads. Every call may fail, with the line's error.
+class CastSink {
+public:
+    virtual ~CastSink() = default;
+
+    /// What the file says of itself; a parser fills it in as it learns.
+    virtual CastInfo& info() = 0;
+
+    /// The row count the file states, as its text (which need not be a number): shown as it stands.
+    virtual void row_count_stated(std::string_view count) = 0;
+
+    /// A header names the table's columns: the table is emptied and takes these columns, whose
+    /// depths come from `depth`. Fails when no column gives depths.
+    virtual void columns_named(std::vector<CastColumn> columns, DepthSource depth) = 0;
+
+    /// Gives the table the rows 1 to `last_row`, all empty, for a file that states its row count.
+    virtual void rows_stated(std::int32_t last_row) = 0;
+
+    /// Stores the first `fields` fields of a data line, `joined` by single blanks, in `row`, and the
+    /// row's depth. Fails when the line has fewer fields than there are columns.
+    virtual void row_read(std::int32_t row, std::string_view joined, std::size_t fields) = 0;
+
+    /// Stores a data line as the row after the last: the table grows by one row. A field holds no
+    /// blank; an empty field is a value the file marks as missing.
+    virtual void row_appended(std::span<const std::string_view> fields) = 0;
+};
+
+/// Reads one file of a format, line by line.
+class CastParser {
+public:
+    virtual ~CastParser() = default;
+    /// The next line, without its LF and the CR before it; any other CR stays in the line.
+    virtual void line(std::string_view raw) = 0;
+    /// After the last line. Fails when the file held no cast.
+    virtual void finish() = 0;
+};
+
+/// A format the program reads casts from.
+class CastReader {
+public:
+    virtual ~CastReader() = default;
+    virtual const FormatFacts& facts() const = 0;
+    /// Whether a file that begins with `head` (its first head_bytes bytes, or all of a shorter
+    /// file) is of this format.
+    virtual bool recognises(std::string_view head) const = 0;
+    /// A parser for the file at `path`, which feeds `sink`.
+    virtual std::unique_ptr<CastParser> parser(CastSink& sink, std::string_view path) const = 0;
+};
+
+/// How many bytes of a file a reader is shown to recognise it.
+inline constexpr std::size_t head_bytes = 64 * 1024;
+
+/// A format the program writes profiles in.
+class ProfileWriter {
+public:
+    virtual ~ProfileWriter() = default;
+    virtual const FormatFacts& facts() const = 0;
+    /// Writes `profile`, described by `cast`, into `file`, which is committed by the caller. A file
+    /// that fails to take the bytes fails naming the table row of the last line written.
+    virtual void write(const Profile& profile, const CastInfo& cast, OutputFile& file) const = 0;
+};
+
+} // namespace quillonde

@@ -1,0 +1,129 @@
+#include "formats/registry.h"
+
+#include "formats/sva.h"
+#include "formats/tob.h"
+
+#include <algorithm>
+
+namespace quillonde {
+
+namespace {
+
+constexpr std::string_view all_files_filter = "All *.*|*.*|";
+constexpr std::string_view all_casts_description = "All casts";
+
+std::vector<const CastReader*>& readers()
+{
+    static const TobReader tob;
+    static std::vector<const CastReader*> list{&tob};
+    return list;
+}
+
+std::vector<const ProfileWriter*>& writers()
+{
+    static const SvaWriter sva;
+    static std::vector<const ProfileWriter*> list{&sva};
+    return list;
+}
+
+bool equal_ignoring_case(std::string_view a, std::string_view b)
+{
+    return std::ranges::equal(a, b, [](char x, char y) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        return lower(x) == lower(y);
+    });
+}
+
+void add_filter(std::string& list, std::string_view description, std::string_view patterns)
+{
+    list.append(description).append("|").append(patterns).append("|");
+}
+
+} // namespace
+
+std::string_view default_extension(const FormatFacts& facts)
+{
+    const std::string_view first = facts.patterns.substr(0, facts.patterns.find(' '));
+    return first.substr(std::min(first.find('.'), first.size()));
+}
+
+const std::vector<const CastReader*>& cast_readers()
+{
+    return readers();
+}
+
+const std::vector<const ProfileWriter*>& profile_writers()
+{
+    return writers();
+}
+
+const CastReader& reader_for(std::string_view head)
+{
+    for (const CastReader* reader : readers()) {
+        if (reader->recognises(head)) {
+            return *reader;
+        }
+    }
+    return *readers().front();
+}
+
+const ProfileWriter* writer_for_path(std::string_view path)
+{
+    const std::string_view name = path.substr(std::min(path.find_last_of('/') + 1, path.size()));
+    for (const ProfileWriter* writer : writers()) {
+        const std::string_view extension = default_extension(writer->facts());
+        if (name.size() > extension.size() &&
+            equal_ignoring_case(name.substr(name.size() - extension.size()), extension)) {
+            return writer;
+        }
+    }
+    return nullptr;
+}
+
+const ProfileWriter* writer_with_id(std::string_view id)
+{
+    const auto found =
+        std::ranges::find(writers(), id, [](const ProfileWriter* writer) { return writer->facts().id; });
+    return found == writers().end() ? nullptr : *found;
+}
+
+FilterList open_filters()
+{
+    FilterList filters{std::string(all_files_filter), 2};
+    std::string all_patterns;
+    for (const CastReader* reader : readers()) {
+        add_filter(filters.text, reader->facts().filter, reader->facts().patterns);
+        all_patterns.append(all_patterns.empty() ? "" : " ").append(reader->facts().patterns);
+    }
+    if (readers().size() > 1) {
+        add_filter(filters.text, all_casts_description, all_patterns);
+    }
+    return filters;
+}
+
+FilterList save_filters()
+{
+    FilterList filters{std::string(all_files_filter), 2};
+    for (const ProfileWriter* writer : writers()) {
+        add_filter(filters.text, writer->facts().filter, writer->facts().patterns);
+    }
+    return filters;
+}
+
+AddedFormat::AddedFormat(std::unique_ptr<CastReader> reader) : reader_(std::move(reader))
+{
+    readers().push_back(reader_.get());
+}
+
+AddedFormat::AddedFormat(std::unique_ptr<ProfileWriter> writer) : writer_(std::move(writer))
+{
+    writers().push_back(writer_.get());
+}
+
+AddedFormat::~AddedFormat()
+{
+    std::erase(readers(), reader_.get());
+    std::erase(writers(), writer_.get());
+}
+
+} // namespace quillonde

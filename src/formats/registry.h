@@ -1,0 +1,61 @@
+#pragma once
+
+#include "formats/format.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillonde {
+
+// Every format the program knows, in one list: the file dialogs' filters, the batch tool's help and
+// default names, and the README's table of formats are made from it. A new format is a reader or a
+// writer in a file of its own and one line in registry.cpp.
+
+/// The readers, in the order they are offered; the first one reads a file that none recognises.
+const std::vector<const CastReader*>& cast_readers();
+
+/// The writers, in the order they are offered; the first one is the default.
+const std::vector<const ProfileWriter*>& profile_writers();
+
+/// The reader of a file that begins with `head`: the first that recognises it, or else the first.
+const CastReader& reader_for(std::string_view head);
+
+/// The writer whose extension `path` has (any case), or nothing.
+const ProfileWriter* writer_for_path(std::string_view path);
+
+/// The writer of the given id, or nothing.
+const ProfileWriter* writer_with_id(std::string_view id);
+
+/// A file dialog's filter list ("description|patterns|...") and the filter selected in it, counted
+/// from 1.
+struct FilterList {
+    std::string text;
+    int selected = 1;
+};
+
+/// The filters to open a cast with: every file, then each reader's; "All casts" when there are
+/// several. The first reader's is selected.
+FilterList open_filters();
+
+/// The filters to save a profile with: every file, then each writer's. The first writer's is
+/// selected.
+FilterList save_filters();
+
+/// While it lives, a format the registry lists after its own: for tests of what is made from the
+/// registry.
+class AddedFormat {
+public:
+    explicit AddedFormat(std::unique_ptr<CastReader> reader);
+    explicit AddedFormat(std::unique_ptr<ProfileWriter> writer);
+    AddedFormat(const AddedFormat&) = delete;
+    AddedFormat& operator=(const AddedFormat&) = delete;
+    ~AddedFormat();
+
+private:
+    std::unique_ptr<CastReader> reader_;
+    std::unique_ptr<ProfileWriter> writer_;
+};
+
+} // namespace quillonde

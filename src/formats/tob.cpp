@@ -1,0 +1,281 @@
+#include "formats/tob.h"
+
+#include "profile/clean_line.h"
+#include "runtime/convert.h"
+#include "runtime/error.h"
+#include "runtime/text.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace quillonde {
+
+namespace {
+
+constexpr FormatFacts tob_facts{
+    "tob",
+    "Sea and Sun *.TOB",
+    "*.TOB",
+    "Sea & Sun CTD probes (SSDA acquisition software)",
+    "the columns of the \"; Datasets\" header with the units line, the row count of \"Lines :\", "
+    "the position of the header's \"Position :\" line, the time of the IntD and IntT columns",
+};
+
+constexpr std::string_view row_count_marker = "Lines :";
+constexpr std::string_view header_marker = "; Datasets";
+constexpr std::size_t shortest_line = 5; // shorter cleaned lines carry nothing
+// The acquisition software's header: "  Position :  Lat.:  054°20.32' N      Lon.:  011°41.48' E".
+constexpr std::string_view position_marker = "Position :";
+constexpr std::string_view latitude_marker = "Lat.:";
+constexpr std::string_view longitude_marker = "Lon.:";
+// Columns with the date (2017-09-13) and time (08:23:35) of each row.
+constexpr std::string_view date_column = "IntD";
+constexpr std::string_view time_column = "IntT";
+constexpr double minutes_per_degree = 60.0;
+
+/// Reads "054°20.32' N" from the start of `text`: whole degrees, any bytes of a degree sign, decimal
+/// minutes, the hemisphere. Nothing when the text is not such a position.
+std::optional<double> angle_of(std::string_view text, char positive, char negative)
+{
+    text = trim_blanks(text);
+    std::size_t at = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+        ++at;
+    }
+    double degrees = 0.0;
+    if (at == 0 || parse_number(text.substr(0, at), degrees) != NumberStatus::ok) {
+        return std::nullopt;
+    }
+    std::size_t minutes_begin = at;
+    while (minutes_begin < text.size() && (text[minutes_begin] < '0' || text[minutes_begin] > '9')) {
+        ++minutes_begin;
+    }
+    const std::size_t minutes_end = text.find('\'', minutes_begin);
+    double minutes = 0.0;
+    if (minutes_end == std::string_view::npos ||
+        parse_number(text.substr(minutes_begin, minutes_end - minutes_begin), minutes) != NumberStatus::ok ||
+        minutes < 0.0 || minutes >= minutes_per_degree) {
+        return std::nullopt;
+    }
+    const std::string_view hemisphere = trim_blanks(text.substr(minutes_end + 1));
+    if (hemisphere.empty() || (hemisphere.front() != positive && hemisphere.front() != negative)) {
+        return std::nullopt;
+    }
+    const double angle = degrees + minutes / minutes_per_degree;
+    return hemisphere.front() == positive ? angle : -angle;
+}
+
+/// "2017-09-13" and "08:23:35" as a time; nothing when they are not.
+std::optional<std::chrono::sys_seconds> time_of(std::string_view date, std::string_view clock)
+{
+    const auto number = [](std::string_view text, std::size_t at, std::size_t digits) {
+        int value = 0;
+        for (std::size_t k = at; k < at + digits; ++k) {
+            if (k >= text.size() || text[k] < '0' || text[k] > '9') {
+                return -1;
+            }
+            value = value * 10 + (text[k] - '0');
+        }
+        return value;
+    };
+    if (date.size() != 10 || date[4] != '-' || date[7] != '-' || clock.size() != 8 || clock[2] != ':' ||
+        clock[5] != ':') {
+        return std::nullopt;
+    }
+    return calendar_time(number(date, 0, 4), number(date, 5, 2), number(date, 8, 2), number(clock, 0, 2),
+                         number(clock, 3, 2), number(clock, 6, 2));
+}
+
+/// One load of a Sea & Sun cast. The working values start empty with every file.
+class TobParser : public CastParser {
+public:
+    TobParser(CastSink& sink, std::string_view path) : sink_(sink), path_(path) {}
+
+    void line(std::string_view raw) override;
+    void finish() override;
+
+private:
+    void handle_header();
+    void handle_data_line(std::size_t fields);
+    void handle_units(std::string_view raw);
+    void handle_position(std::string_view raw);
+    void take_time(std::string_view line);
+
+    CastSink& sink_;
+    std::string path_;
+    std::optional<std::string> row_count_; // empty until a "Lines :" line
+    bool header_seen_ = false;
+    bool units_may_follow_ = false; // the line before was a header line
+    std::int32_t date_col_ = -1;    // the columns of a row's date and time, while no row gave them
+    std::int32_t time_col_ = -1;
+    std::string cleaned_;
+};
+
+void TobParser::line(std::string_view raw)
+{
+    const LineFacts facts = clean_line(raw, cleaned_);
+    const bool after_header = std::exchange(units_may_follow_, false);
+    if (facts.capital_l && raw.find(row_count_marker) != std::string_view::npos) {
+        // The count stands after the marker only when the line begins with it; the 8th character
+        // on is taken either way.
+        row_count_ = std::string(trim_blanks(raw.substr(row_count_marker.size())));
+        sink_.row_count_stated(*row_count_);
+    }
+    if (cleaned_.size() < shortest_line) {
+        return;
+    }
+    if (facts.semicolon && cleaned_.find(header_marker) != std::string::npos) {
+        handle_header();
+        return;
+    }
+    if (facts.semicolon && cleaned_.front() == ';') {
+        if (after_header) {
+            handle_units(raw);
+        }
+        return;
+    }
+    if (!header_seen_) {
+        handle_position(raw);
+        return;
+    }
+    handle_data_line(facts.fields);
+}
+
+void TobParser::handle_header()
+{
+    std::string names_text;
+    names_text.reserve(cleaned_.size());
+    for (const char c : cleaned_) {
+        if (c != ';') {
+            names_text += c;
+        }
+    }
+    // A ";" that stood alone leaves two blanks behind: an empty name.
+    std::vector<CastColumn> columns;
+    DepthSource depth;
+    date_col_ = -1;
+    time_col_ = -1;
+    for (const std::string_view name : split_at(trim_blanks(names_text), ' ')) {
+        const auto k = static_cast<std::int32_t>(columns.size());
+        // Acquisition software appends raw-count channels under the same name: the first "Press"
+        // is the one in decibar.
+        if (depth.pressure < 0 && name == pressure_name) {
+            depth.pressure = k;
+        }
+        if (date_col_ < 0 && name == date_column) {
+            date_col_ = k;
+        }
+        if (time_col_ < 0 && name == time_column) {
+            time_col_ = k;
+        }
+        columns.push_back({std::string(name), std::string(name), {}, {}});
+    }
+    sink_.columns_named(std::move(columns), depth);
+    if (!row_count_) {
+        throw Error(ErrorKind::subscript_out_of_range,
+                    "no \"" + std::string(row_count_marker) +
+                        "\" line came before the header line, so the table has no rows");
+    }
+    sink_.rows_stated(with_subject("the row count", [&] { return str_to_long(*row_count_); }));
+    header_seen_ = true;
+    units_may_follow_ = true;
+}
+
+void TobParser::handle_units(std::string_view raw)
+{
+    // ";            [ dbar]  [ degC] ...": one unit for each name after "Datasets".
+    std::vector<std::string_view> units(1);
+    for (std::size_t open = raw.find('['); open != std::string_view::npos; open = raw.find('[', open)) {
+        const std::size_t close = raw.find(']', open);
+        if (close == std::string_view::npos) {
+            return;
+        }
+        units.push_back(trim_blanks(raw.substr(open + 1, close - open - 1)));
+        open = close;
+    }
+    std::vector<CastColumn>& columns = sink_.info().columns;
+    if (units.size() == columns.size()) {
+        for (std::size_t k = 0; k < units.size(); ++k) {
+            columns[k].unit = units[k];
+        }
+    }
+}
+
+void TobParser::handle_position(std::string_view raw)
+{
+    const std::size_t position = raw.find(position_marker);
+    if (position == std::string_view::npos) {
+        return;
+    }
+    const std::size_t latitude = raw.find(latitude_marker, position);
+    const std::size_t longitude = raw.find(longitude_marker, position);
+    if (latitude == std::string_view::npos || longitude == std::string_view::npos || longitude < latitude) {
+        return;
+    }
+    const std::size_t latitude_begin = latitude + latitude_marker.size();
+    CastInfo& info = sink_.info();
+    info.latitude_deg = angle_of(raw.substr(latitude_begin, longitude - latitude_begin), 'N', 'S');
+    info.longitude_deg = angle_of(raw.substr(longitude + longitude_marker.size()), 'E', 'W');
+}
+
+void TobParser::take_time(std::string_view line)
+{
+    const auto date = static_cast<std::size_t>(date_col_);
+    const auto clock = static_cast<std::size_t>(time_col_);
+    if (const auto when = time_of(field_of(line, date), field_of(line, clock))) {
+        sink_.info().time = CastTime{*when, false};
+    }
+    date_col_ = -1; // the first row that has them gives the cast's time
+}
+
+void TobParser::handle_data_line(std::size_t fields)
+{
+    const std::string_view line = cleaned_;
+    const std::string_view field0 = field_of(line, 0);
+    // Field 0 must be above 0; a text that is not a number counts as above any number, and then
+    // fails as a row number.
+    double number = 0.0;
+    const bool numeric = parse_number(field0, number) == NumberStatus::ok;
+    if (numeric && !(number > 0.0)) {
+        return;
+    }
+    const std::int32_t row = numeric && number < 2147483647.5
+                                 ? static_cast<std::int32_t>(round_half_even(number))
+                                 : with_subject("row number", [&] { return str_to_long(field0); });
+    sink_.row_read(row, line, fields);
+    if (date_col_ >= 0 && time_col_ >= 0 &&
+        static_cast<std::size_t>(std::max(date_col_, time_col_)) < fields) {
+        take_time(line);
+    }
+}
+
+void TobParser::finish()
+{
+    if (!header_seen_) {
+        throw Error(ErrorKind::bad_data_file, quoted_path(path_) + " has no header line (\"" +
+                                                  std::string(header_marker) +
+                                                  " ...\"), so it holds no cast");
+    }
+}
+
+} // namespace
+
+const FormatFacts& TobReader::facts() const
+{
+    return tob_facts;
+}
+
+bool TobReader::recognises(std::string_view head) const
+{
+    return head.find(header_marker) != std::string_view::npos ||
+           head.find(row_count_marker) != std::string_view::npos;
+}
+
+std::unique_ptr<CastParser> TobReader::parser(CastSink& sink, std::string_view path) const
+{
+    return std::make_unique<TobParser>(sink, path);
+}
+
+} // namespace quillonde

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "formats/format.h"
+
+namespace quillonde {
+
+/// Sea & Sun casts (*.TOB), as the probes' acquisition software writes them: a "Lines :" line with
+/// the row count, a "; Datasets ..." header line naming the columns, a units line, and one data
+/// line per row, its first field the row number. Fields are separated by runs of blanks.
+class TobReader : public CastReader {
+public:
+    const FormatFacts& facts() const override;
+    bool recognises(std::string_view head) const override;
+    std::unique_ptr<CastParser> parser(CastSink& sink, std::string_view path) const override;
+};
+
+} // namespace quillonde

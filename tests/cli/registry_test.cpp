@@ -1,0 +1,129 @@
+// A format is one file and one line in the registry: what is made from the registry offers it.
+#include "cli/batch.h"
+#include "cli/commands.h"
+#include "formats/registry.h"
+#include "profile/output_file.h"
+#include "runtime/text.h"
+
+#include "fake_controls.h"
+#include "form/loader.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace quillonde {
+namespace {
+
+using testing::read_file;
+using testing::TempDir;
+
+constexpr FormatFacts toy_cast_facts{"toy", "Toy probe *.toy", "*.toy", "toy probes", "every column"};
+constexpr FormatFacts toy_profile_facts{"toyp", "Toy sounder *.tsv", "*.tsv", "toy sounders",
+                                        "depth and sound"};
+
+/// "TOY" on the first line, then comma-separated rows under a title row of column names.
+class ToyReader : public CastReader {
+public:
+    const FormatFacts& facts() const override { return toy_cast_facts; }
+    bool recognises(std::string_view head) const override { return head.starts_with("TOY\n"); }
+    std::unique_ptr<CastParser> parser(CastSink& sink, std::string_view) const override
+    {
+        return std::make_unique<Parser>(sink);
+    }
+
+private:
+    class Parser : public CastParser {
+    public:
+        explicit Parser(CastSink& sink) : sink_(sink) {}
+        void line(std::string_view raw) override
+        {
+            if (++lines_ == 1) {
+                return;
+            }
+            const std::vector<std::string_view> fields = split_at(raw, ',');
+            if (lines_ == 2) {
+                std::vector<CastColumn> columns;
+                for (const std::string_view name : fields) {
+                    columns.push_back({std::string(name), std::string(name), {}, {}});
+                }
+                sink_.columns_named(std::move(columns), {0, -1});
+                return;
+            }
+            sink_.row_appended(fields);
+        }
+        void finish() override {}
+
+    private:
+        CastSink& sink_;
+        int lines_ = 0;
+    };
+};
+
+/// "depth sound" lines.
+class ToyWriter : public ProfileWriter {
+public:
+    const FormatFacts& facts() const override { return toy_profile_facts; }
+    void write(const Profile& profile, const CastInfo& cast, OutputFile& file) const override
+    {
+        std::string text = cast.format + "\n";
+        for (const ProfileRow& row : profile.rows) {
+            text += value_text(row.depth_m, 1) + " " + value_text(row.values[sound_field], 2) + "\n";
+        }
+        file.write(text);
+    }
+};
+
+TEST(Registry, AFormatAddedToItIsOfferedEverywhere)
+{
+    const std::string before = save_filters().text;
+    const AddedFormat reader(std::make_unique<ToyReader>());
+    const AddedFormat writer(std::make_unique<ToyWriter>());
+    EXPECT_EQ(open_filters().text,
+              "All *.*|*.*|Sea and Sun *.TOB|*.TOB|Toy probe *.toy|*.toy|All casts|*.TOB *.toy|");
+    EXPECT_EQ(save_filters().text, before + "Toy sounder *.tsv|*.tsv|");
+    EXPECT_NE(cli::formats_help().find("  Toy probe *.toy         toy probes\n"), std::string::npos);
+    EXPECT_NE(
+        cli::formats_table().find("| Toy sounder *.tsv | `*.tsv` | toy sounders | - | depth and sound |"),
+        std::string::npos);
+
+    // The load's dialog offers it, and a cast of it loads whatever its name.
+    TempDir dir;
+    testing::FakeControls controls;
+    ProfileState state;
+    controls.texts[TextBox::tx_ss_file] =
+        dir.write("cast.txt", "TOY\nPress,Temp,SALIN,Cond,SOUND\n1,10,35,42,1490\n2,10,35,42,1491\n");
+    load_data_file(controls, state);
+    EXPECT_EQ(controls.dialog_filters, std::vector<std::string>{"Sea and Sun *.TOB"});
+    EXPECT_EQ(controls.list, (std::vector<std::string>{"Press", "Temp", "SALIN", "Cond", "SOUND"}));
+    EXPECT_EQ(state.g_table.last_row(), 2);
+    EXPECT_EQ(controls.captions.at(Label::Label4), "Number of rows: 2");
+
+    // The batch tool writes it by its extension.
+    std::ostringstream out;
+    std::ostringstream err;
+    const std::atomic<bool> stop{false};
+    const cli::Console console{out, err, stop};
+    EXPECT_EQ(cli::convert_casts({OptionButton::op_fresh, ""}, {dir.file("cast.txt")}, dir.file("out.tsv"),
+                                 false, console),
+              cli::RunResult::all_done);
+    EXPECT_EQ(read_file(dir.file("out.tsv")), "toy\n1 1490\n2 1491\n");
+    EXPECT_EQ(err.str(), "");
+}
+
+TEST(Registry, TheReadmeListsEveryFormat)
+{
+    const std::string readme = read_file(std::string(QUILLONDE_SOURCE_DIR) + "/README.md");
+    const std::string table = cli::formats_table();
+    EXPECT_NE(readme.find(table), std::string::npos)
+        << "README.md's table of formats is not the registry's; it reads:\n"
+        << table;
+}
+
+} // namespace
+} // namespace quillonde
