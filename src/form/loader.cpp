@@ -52,6 +52,8 @@ public:
     void row_appended(std::span<const std::string_view> fields) override;
 
 private:
+    /// Stores the first fields of a data line in `row`; fails when it has fewer than the columns.
+    void store_row(std::int32_t row, std::string_view joined, std::size_t fields);
     /// Stores the depth of `row`, whose depth source is the cell `source()` gives.
     template <typename Source> void store_depth(std::int32_t row, Source&& source);
     /// Notes in the load record that the load stopped with `error`, when the table is this load's.
@@ -196,7 +198,7 @@ template <typename Source> void Load::store_depth(std::int32_t row, Source&& sou
     }
 }
 
-void Load::row_read(std::int32_t row, std::string_view joined, std::size_t fields)
+void Load::store_row(std::int32_t row, std::string_view joined, std::size_t fields)
 {
     // Fields 0 to ccolumns go into the table; more are left out.
     const auto wanted = static_cast<std::size_t>(state_.ccolumns) + 1;
@@ -208,6 +210,11 @@ void Load::row_read(std::int32_t row, std::string_view joined, std::size_t field
                                                            " fields, but the header names " +
                                                            std::to_string(wanted) + " columns");
     }
+}
+
+void Load::row_read(std::int32_t row, std::string_view joined, std::size_t fields)
+{
+    store_row(row, joined, fields);
     // The depth source is the text just stored, as the table holds it.
     store_depth(row, [&](std::int32_t column) {
         return Cell::text(field_of(joined, static_cast<std::size_t>(column)));
@@ -233,16 +240,7 @@ void Load::row_appended(std::span<const std::string_view> fields)
         joined_.append(k == 0 ? "" : " ").append(fields[k]);
     }
     const std::int32_t row = state_.g_table.add_row();
-    const auto wanted = static_cast<std::size_t>(state_.ccolumns) + 1;
-    const std::size_t count = std::min(fields.size(), wanted);
-    state_.g_table.store_texts(
-        row, count == fields.size() ? std::string_view(joined_) : first_fields(joined_, count),
-        static_cast<std::int32_t>(count));
-    if (count < wanted) {
-        throw Error(ErrorKind::subscript_out_of_range, "the line has " + std::to_string(count) +
-                                                           " values, but the header names " +
-                                                           std::to_string(wanted) + " columns");
-    }
+    store_row(row, joined_, fields.size());
     // A value the file marks as missing (an empty field) gives the row no depth.
     const std::string_view source =
         fields[static_cast<std::size_t>(depth_.pressure >= 0 ? depth_.pressure : depth_.depth)];
