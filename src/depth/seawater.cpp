@@ -3,10 +3,14 @@
 #include "runtime/convert.h"
 #include "runtime/error.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace quillonde {
 
@@ -65,9 +69,27 @@ constexpr Coefficients<3> pss_d_t = {1.0, 3.426e-2, 4.464e-4};                  
 constexpr Coefficients<2> pss_d_r = {4.215e-1, -3.107e-3}; // in T, times R
 constexpr double pss_reference_salinity = 35.0;
 
+// Hill, Dauphinee and Woods (1986), below salinity 2: PSS-78 less a0 / (1 + 1.5 X + X^2) and
+// b0 f(T) / (1 + Y^1/2 + Y + Y^3/2), X = 400 Rt, Y = 100 Rt, f(T) PSS-78's (T - 15) / (1 + k (T - 15)),
+// so that zero conductivity has salinity 0. TEOS-10 scales this by 2 over its value where PSS-78 is
+// 2, so that the two meet there.
+constexpr double hill_below_salinity = 2.0;
+constexpr double hill_x_per_rt = 400.0;
+constexpr double hill_sqrt_y_per_root = 10.0; // Y^1/2 = 10 sqrt(Rt)
+// Just above zero conductivity (sqrt(Rt) below about 0.005) the extension dips below 0, by at most
+// 0.0003; such a conductivity has salinity 0, and salinity 0 the conductivity where the dip ends.
+
 // The inverse: the paper stops at 1E-4; here the steps go on far below the written digits.
 constexpr double inverse_tolerance = 1e-10;
 constexpr int inverse_max_steps = 50;
+// How closely the salinity of the inverse's conductivity must give back the salinity asked for.
+constexpr double inverse_check_tolerance = 1e-8;
+constexpr int shown_decimals = 6; // of a computed value in a message
+
+constexpr std::string_view sound_speed_formula = "Chen and Millero's sound speed";
+constexpr std::string_view salinity_formula = "PSS-78";
+
+constexpr double not_found = std::numeric_limits<double>::quiet_NaN();
 
 std::string conditions(double temperature_c, double pressure_dbar)
 {
@@ -79,23 +101,156 @@ Error beyond_range(const std::string& what)
     return {ErrorKind::overflow, what + " lies beyond the range of the formula"};
 }
 
+Error far_outside(const std::string& what, std::string_view formula, double min, double max,
+                  std::string_view unit)
+{
+    return {ErrorKind::overflow, what + " lies far outside the range of " + std::string(formula) + " (" +
+                                     double_to_str(min) + " to " + double_to_str(max) + std::string(unit) +
+                                     ")"};
+}
+
+bool accepts_salinity(double salinity)
+{
+    return salinity >= accepted_range.salinity_min && salinity <= accepted_range.salinity_max;
+}
+
+/// Refuses an input salinity outside `accepted_range`.
+void check_salinity(double salinity, std::string_view formula, const SeawaterRange& holds)
+{
+    if (!accepts_salinity(salinity)) {
+        throw far_outside("salinity " + double_to_str(salinity), formula, holds.salinity_min,
+                          holds.salinity_max, "");
+    }
+}
+
+/// Refuses a temperature or pressure outside `accepted_range`.
+void check_conditions(double temperature_c, double pressure_dbar, std::string_view formula,
+                      const SeawaterRange& holds)
+{
+    if (!(temperature_c >= accepted_range.temperature_min_c &&
+          temperature_c <= accepted_range.temperature_max_c)) {
+        throw far_outside("temperature " + double_to_str(temperature_c) + " degC", formula,
+                          holds.temperature_min_c, holds.temperature_max_c, " degC");
+    }
+    if (!(pressure_dbar >= accepted_range.pressure_min_dbar &&
+          pressure_dbar <= accepted_range.pressure_max_dbar)) {
+        throw far_outside("pressure " + double_to_str(pressure_dbar) + " dbar", formula,
+                          holds.pressure_min_dbar, holds.pressure_max_dbar, " dbar");
+    }
+}
+
+double temperature_factor(double temperature_c)
+{
+    const double dt = temperature_c - pss_reference_c;
+    return dt / (1.0 + pss_k * dt);
+}
+
 /// PSS-78 salinity of sqrt(Rt) at a temperature [degC].
 double salinity_of_root(double root, double temperature_c)
 {
-    const double dt = temperature_c - pss_reference_c;
-    return polynomial(pss_a, root) + dt / (1.0 + pss_k * dt) * polynomial(pss_b, root);
+    return polynomial(pss_a, root) + temperature_factor(temperature_c) * polynomial(pss_b, root);
 }
 
 double salinity_slope(double root, double temperature_c)
 {
-    const double dt = temperature_c - pss_reference_c;
-    return derivative(pss_a, root) + dt / (1.0 + pss_k * dt) * derivative(pss_b, root);
+    return derivative(pss_a, root) + temperature_factor(temperature_c) * derivative(pss_b, root);
+}
+
+/// Hill's extension of sqrt(Rt) at a temperature, before TEOS-10's scaling.
+double hill_salinity_of_root(double root, double temperature_c)
+{
+    const double x = hill_x_per_rt * root * root;
+    const double sqrt_y = hill_sqrt_y_per_root * root;
+    return salinity_of_root(root, temperature_c) - pss_a[0] / (1.0 + x * (1.5 + x)) -
+           pss_b[0] * temperature_factor(temperature_c) / (1.0 + sqrt_y * (1.0 + sqrt_y * (1.0 + sqrt_y)));
+}
+
+double hill_salinity_slope(double root, double temperature_c)
+{
+    const double x = hill_x_per_rt * root * root;
+    const double sqrt_y = hill_sqrt_y_per_root * root;
+    const double a_part = 1.0 + x * (1.5 + x);
+    const double b_part = 1.0 + sqrt_y * (1.0 + sqrt_y * (1.0 + sqrt_y));
+    return salinity_slope(root, temperature_c) +
+           pss_a[0] * (1.5 + 2.0 * x) * 2.0 * hill_x_per_rt * root / (a_part * a_part) +
+           pss_b[0] * temperature_factor(temperature_c) * (1.0 + sqrt_y * (2.0 + 3.0 * sqrt_y)) *
+               hill_sqrt_y_per_root / (b_part * b_part);
+}
+
+/// sqrt(Rt) of a PSS-78 salinity at a temperature, by the paper's Newton steps; NaN if they do not settle.
+double pss_root(double salinity, double temperature_c)
+{
+    const double t = temperature_c;
+    double root = std::sqrt(salinity / pss_reference_salinity);
+    double reached = salinity_of_root(root, t);
+    for (int step = 0; step < inverse_max_steps && !(std::abs(reached - salinity) < inverse_tolerance);
+         ++step) {
+        root += (salinity - reached) / salinity_slope(root, t);
+        reached = salinity_of_root(root, t);
+    }
+    return std::abs(reached - salinity) < inverse_tolerance ? root : not_found;
+}
+
+/// TEOS-10's factor on Hill's extension at a temperature, with the sqrt(Rt) where PSS-78 gives 2.
+std::pair<double, double> hill_scale(double temperature_c)
+{
+    const double top = pss_root(hill_below_salinity, temperature_c);
+    return {hill_below_salinity / hill_salinity_of_root(top, temperature_c), top};
+}
+
+/// sqrt(Rt) of a salinity below 2 by Hill's extension: Newton steps down from where PSS-78 gives 2.
+/// From its rising zero up the scaled extension is convex (-5 to 45 degC), so the steps come down to
+/// the root from above and never past it, into the dip below 0; NaN if they do not settle.
+double hill_root(double salinity, double temperature_c)
+{
+    const auto [scale, top] = hill_scale(temperature_c);
+    double root = top;
+    double off = hill_below_salinity - salinity;
+    for (int step = 0; step < inverse_max_steps && !(std::abs(off) < inverse_tolerance); ++step) {
+        root -= off / (scale * hill_salinity_slope(root, temperature_c));
+        off = scale * hill_salinity_of_root(root, temperature_c) - salinity;
+    }
+    return std::abs(off) < inverse_tolerance ? root : not_found;
+}
+
+/// Practical salinity of a conductivity without the checks of its inputs; NaN for a negative ratio.
+double salinity_of_conductivity(double conductivity_ms_cm, double temperature_c, double pressure_dbar)
+{
+    const double r = conductivity_ms_cm / standard_conductivity_ms_cm;
+    const double t = temperature_c;
+    const double rp =
+        1.0 + polynomial(pss_e, pressure_dbar) / (polynomial(pss_d_t, t) + polynomial(pss_d_r, t) * r);
+    const double ratio = r / (rp * polynomial(pss_rt, t));
+    const double root = std::sqrt(ratio);
+    double salinity = salinity_of_root(root, t);
+    if (salinity < hill_below_salinity) {
+        salinity = hill_scale(t).first * hill_salinity_of_root(root, t);
+        if (salinity < 0.0) {
+            salinity = 0.0;
+        }
+    }
+    return salinity;
+}
+
+/// Conductivity [mS/cm] of sqrt(Rt) at a temperature and pressure.
+double conductivity_of_root(double root, double temperature_c, double pressure_dbar)
+{
+    // R from rt Rt = R / Rp: Rp's R in its denominator makes this a quadratic in R.
+    const double t = temperature_c;
+    const double rt_ratio = polynomial(pss_rt, t) * root * root;
+    const double at = polynomial(pss_d_r, t);
+    const double bt = polynomial(pss_d_t, t) - rt_ratio * at;
+    const double ct = rt_ratio * (polynomial(pss_e, pressure_dbar) + polynomial(pss_d_t, t));
+    const double r = 0.5 * (std::sqrt(std::abs(bt * bt + 4.0 * at * ct)) - bt) / at;
+    return r * standard_conductivity_ms_cm;
 }
 
 } // namespace
 
 double sound_speed(double salinity, double temperature_c, double pressure_dbar)
 {
+    check_salinity(salinity, sound_speed_formula, sound_speed_range);
+    check_conditions(temperature_c, pressure_dbar, sound_speed_formula, sound_speed_range);
     const double p = pressure_dbar / dbar_per_bar;
     const double t = temperature_c;
     double cw = 0.0;
@@ -106,51 +261,51 @@ double sound_speed(double salinity, double temperature_c, double pressure_dbar)
     }
     const double b = polynomial(sound_b[0], t) + polynomial(sound_b[1], t) * p;
     const double d = polynomial(sound_d, p);
-    const double speed = cw + a * salinity + b * salinity * std::sqrt(salinity) + d * salinity * salinity;
-    if (!std::isfinite(speed)) {
-        throw beyond_range("the sound speed of salinity " + double_to_str(salinity) +
-                           conditions(temperature_c, pressure_dbar));
-    }
-    return speed;
+    return cw + a * salinity + b * salinity * std::sqrt(salinity) + d * salinity * salinity;
 }
 
 double practical_salinity(double conductivity_ms_cm, double temperature_c, double pressure_dbar)
 {
-    const double r = conductivity_ms_cm / standard_conductivity_ms_cm;
-    const double t = temperature_c;
-    const double rp =
-        1.0 + polynomial(pss_e, pressure_dbar) / (polynomial(pss_d_t, t) + polynomial(pss_d_r, t) * r);
-    const double ratio = r / (rp * polynomial(pss_rt, t));
-    const double salinity = salinity_of_root(std::sqrt(ratio), t);
-    if (!std::isfinite(salinity)) {
-        throw beyond_range("the salinity of " + double_to_str(conductivity_ms_cm) + " mS/cm" +
-                           conditions(temperature_c, pressure_dbar));
+    check_conditions(temperature_c, pressure_dbar, salinity_formula, practical_salinity_range);
+    if (is_conductivity_noise(conductivity_ms_cm)) {
+        return 0.0;
+    }
+    const double salinity = salinity_of_conductivity(conductivity_ms_cm, temperature_c, pressure_dbar);
+    if (!accepts_salinity(salinity)) {
+        const std::string of =
+            " of " + double_to_str(conductivity_ms_cm) + " mS/cm" + conditions(temperature_c, pressure_dbar);
+        if (!std::isfinite(salinity)) {
+            throw beyond_range("the salinity" + of);
+        }
+        throw far_outside("the salinity " + double_to_str(round_to(salinity, shown_decimals)) + of,
+                          salinity_formula, practical_salinity_range.salinity_min,
+                          practical_salinity_range.salinity_max, "");
     }
     return salinity;
 }
 
 double conductivity(double salinity, double temperature_c, double pressure_dbar)
 {
-    const double t = temperature_c;
-    double root = std::sqrt(salinity / pss_reference_salinity);
-    double reached = salinity_of_root(root, t);
-    for (int step = 0; step < inverse_max_steps && !(std::abs(reached - salinity) < inverse_tolerance);
-         ++step) {
-        root += (salinity - reached) / salinity_slope(root, t);
-        reached = salinity_of_root(root, t);
+    check_salinity(salinity, salinity_formula, practical_salinity_range);
+    check_conditions(temperature_c, pressure_dbar, salinity_formula, practical_salinity_range);
+    const double root = salinity < hill_below_salinity ? hill_root(salinity, temperature_c)
+                                                       : pss_root(salinity, temperature_c);
+    const double result = conductivity_of_root(root, temperature_c, pressure_dbar);
+    // Whatever the steps did, only a conductivity that gives the salinity back is its conductivity.
+    const double reached = salinity_of_conductivity(result, temperature_c, pressure_dbar);
+    if (std::abs(reached - salinity) <= inverse_check_tolerance) {
+        return result;
     }
-    // R from rt Rt = R / Rp: Rp's R in its denominator makes this a quadratic in R.
-    const double rt_ratio = polynomial(pss_rt, t) * root * root;
-    const double at = polynomial(pss_d_r, t);
-    const double bt = polynomial(pss_d_t, t) - rt_ratio * at;
-    const double ct = rt_ratio * (polynomial(pss_e, pressure_dbar) + polynomial(pss_d_t, t));
-    const double r = 0.5 * (std::sqrt(std::abs(bt * bt + 4.0 * at * ct)) - bt) / at;
-    const double result = r * standard_conductivity_ms_cm;
-    if (!(std::abs(reached - salinity) < inverse_tolerance) || !std::isfinite(result)) {
-        throw beyond_range("the conductivity of salinity " + double_to_str(salinity) +
-                           conditions(temperature_c, pressure_dbar));
+    const std::string what =
+        "the conductivity of salinity " + double_to_str(salinity) + conditions(temperature_c, pressure_dbar);
+    if (!std::isfinite(result)) {
+        throw beyond_range(what);
     }
-    return result;
+    throw Error(ErrorKind::overflow,
+                what + " was not found: the inverse ended at " +
+                    double_to_str(round_to(result, shown_decimals)) + " mS/cm, of salinity " +
+                    (std::isfinite(reached) ? double_to_str(round_to(reached, shown_decimals))
+                                            : std::string("none")));
 }
 
 } // namespace quillonde
