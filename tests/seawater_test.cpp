@@ -253,5 +253,27 @@ TEST_F(Derived, AsksOnlyWhatCanBeComputedAndNamesABadInput)
     }
 }
 
+// Slightly outside a formula's range is computed and counted; far outside fails naming the row.
+TEST_F(Derived, RowsNearAFormulasRangeAreCountedAndRowsFarOutsideFail)
+{
+    controls.answer = [](const Question&) { return true; };
+    controls.texts[TextBox::tx_ss_file] =
+        dir.write("polar.TOB", "Lines : 3\n; Datasets Press Temp Cond\n1 1 -1.9 30\n2 2 10 -0.05\n3 3 10 30\n");
+    load_data_file(controls, state);
+    EXPECT_EQ(export_lines("polar.sva").size(), 3U);
+    ASSERT_EQ(controls.questions.size(), 3U);
+    EXPECT_EQ(controls.questions.back(),
+              "1 row of SOUND was computed from values slightly outside the range of Chen and Millero's "
+              "formula. 1 row of Cond between -0.1 and 0 mS/cm, a fresh-water sensor's noise, was read as "
+              "SALIN 0.");
+
+    controls.texts[TextBox::tx_ss_file] =
+        dir.write("hot.TOB", "Lines : 2\n; Datasets Press Temp Cond\n1 1 10 30\n2 2 999.99 30\n");
+    load_data_file(controls, state);
+    EXPECT_STREQ(error_of([&] { export_lines("hot.sva"); }).what(),
+                 "Overflow at table row 2: temperature 999.99 degC lies far outside the range of PSS-78 (-2 to "
+                 "35 degC)");
+}
+
 } // namespace
 } // namespace quillonde

@@ -63,6 +63,9 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
             report(console, current_input, "warning: " + reasons_text(question.doubts));
             return true;
         case QuestionKind::compute_column: derived.push_back(question.derived); return derive;
+        case QuestionKind::computed_notes:
+            report(console, current_input, "warning: " + notes_text(question.notes));
+            return true;
         }
         return false;
     });

@@ -164,6 +164,10 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
     ExportOutcome outcome{true, 0};
     try {
         const Profile profile = thinned_profile(state.g_table, state.ccolumns + 1, columns);
+        if (profile.notes.any() && !controls.ask(Question::computed_notes(profile.notes))) {
+            controls.set_caption(Label::Label6, status_idle);
+            return {};
+        }
         writer.write(profile, state.cast, file);
         outcome.profile_lines = static_cast<std::int32_t>(profile.rows.size());
         // A stop asked for meanwhile keeps the target as it was: the file is dropped unnamed.

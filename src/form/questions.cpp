@@ -65,9 +65,36 @@ std::string water_text(const DepthBasis& basis)
                             : "fresh water";
 }
 
+std::string count_text(std::int64_t count, std::string_view noun)
+{
+    return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
+std::string notes_text(const DerivedNotes& notes)
+{
+    std::string text;
+    const auto add = [&](std::string sentence) {
+        text += text.empty() ? "" : ". ";
+        text += sentence;
+    };
+    for (std::size_t field = 0; field < profile_fields.size(); ++field) {
+        if (const std::int32_t rows = notes.near_range[field]; rows > 0) {
+            add(count_text(rows, "row") + " of " + std::string(profile_fields[field].name) +
+                (rows == 1 ? " was" : " were") + " computed from values slightly outside the range of " +
+                (field == sound_field ? "Chen and Millero's formula" : "PSS-78"));
+        }
+    }
+    if (notes.conductivity_noise > 0) {
+        add(count_text(notes.conductivity_noise, "row") + " of Cond between -0.1 and 0 mS/cm, a fresh-water " +
+            "sensor's noise, " + (notes.conductivity_noise == 1 ? "was" : "were") + " read as SALIN 0");
+    }
+    return text;
+}
+
 std::string question_text(const Question& question)
 {
     switch (question.kind) {
+    case QuestionKind::computed_notes: return notes_text(question.notes) + ".";
     case QuestionKind::replace_file:
         return "Replace " + quoted_path(question.target) + " with the profile of " +
                quoted_path(question.cast) + "?";

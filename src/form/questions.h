@@ -1,6 +1,7 @@
 #pragma once
 
 #include "depth/formulas.h"
+#include "profile/profile_rows.h"
 
 #include <array>
 #include <cstddef>
@@ -54,6 +55,7 @@ enum class QuestionKind {
     replace_file,   ///< a file is about to be replaced that nobody chose in a dialog
     export_anyway,  ///< the table may not hold what the user expects to export
     compute_column, ///< a column the profile needs is to be computed from others
+    computed_notes, ///< computed values met inputs the user should hear of; the window tells, asks not
 };
 
 /// A yes-or-no question of a handler. No leaves everything as it was.
@@ -63,6 +65,7 @@ struct Question {
     std::size_t derived = 0;   ///< compute_column: the column, in derived_columns
     std::string target;        ///< replace_file: the file to replace
     std::string cast;          ///< replace_file: the cast whose profile replaces it
+    DerivedNotes notes;        ///< computed_notes: what the computed values met
 
     static Question export_anyway(std::vector<Doubt> doubts)
     {
@@ -75,6 +78,13 @@ struct Question {
         Question question;
         question.kind = QuestionKind::compute_column;
         question.derived = derived;
+        return question;
+    }
+    static Question computed_notes(const DerivedNotes& notes)
+    {
+        Question question;
+        question.kind = QuestionKind::computed_notes;
+        question.notes = notes;
         return question;
     }
     static Question replace_file(std::string target, std::string cast)
@@ -98,6 +108,14 @@ std::string question_text(const Question& question);
 /// The doubts of an export_anyway question as the reasons of a warning, without the closing
 /// question: "the cast declares 250 rows; 122 were read".
 std::string reasons_text(const std::vector<Doubt>& doubts);
+
+/// What computed values met, in a sentence for each kind of row, without a full stop at the end:
+/// "2 rows of SOUND were computed from values slightly outside the range of Chen and Millero's
+/// formula".
+std::string notes_text(const DerivedNotes& notes);
+
+/// "1 row", "2 rows": a count and its noun.
+std::string count_text(std::int64_t count, std::string_view noun);
 
 /// A water type and latitude in words: "salt water at 54 degrees", "fresh water".
 std::string water_text(const DepthBasis& basis);

@@ -17,21 +17,34 @@ bool is_derived(const ProfileColumns& columns, std::size_t field)
     return columns.fields[field] == derived_field;
 }
 
-/// Fills in the derived fields of `values`, the row's other fields read already.
+/// Fills in the derived fields of `values`, the row's other fields read already, and counts in
+/// `notes` what their inputs were.
 void derive_fields(const ProfileTable& table, const ProfileColumns& columns, std::int32_t row,
-                   std::array<double, profile_fields.size()>& values)
+                   std::array<double, profile_fields.size()>& values, DerivedNotes& notes)
 {
     const double pressure_dbar =
         with_subject(pressure_name, [&] { return cell_to_double(table.cell(columns.pressure, row)); });
     const double temperature_c = values[temperature_field];
+    const auto count_near = [&](std::size_t field, const SeawaterRange& range) {
+        if (!range.contains(values[salinity_field], temperature_c, pressure_dbar)) {
+            ++notes.near_range[field];
+        }
+    };
     if (is_derived(columns, salinity_field)) {
         values[salinity_field] = practical_salinity(values[conductivity_field], temperature_c, pressure_dbar);
+        if (is_conductivity_noise(values[conductivity_field])) {
+            ++notes.conductivity_noise;
+        } else {
+            count_near(salinity_field, practical_salinity_range);
+        }
     }
     if (is_derived(columns, conductivity_field)) {
         values[conductivity_field] = conductivity(values[salinity_field], temperature_c, pressure_dbar);
+        count_near(conductivity_field, practical_salinity_range);
     }
     if (is_derived(columns, sound_field)) {
         values[sound_field] = sound_speed(values[salinity_field], temperature_c, pressure_dbar);
+        count_near(sound_field, sound_speed_range);
     }
 }
 
@@ -62,7 +75,7 @@ Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, co
                 }
             }
             if (derives) {
-                derive_fields(table, columns, row, line.values);
+                derive_fields(table, columns, row, line.values, profile.notes);
             }
             profile.rows.push_back(line);
         } catch (const Error& error) {

@@ -86,9 +86,23 @@ struct ProfileRow {
     std::array<double, profile_fields.size()> values{}; ///< in the order of profile_fields
 };
 
+/// What the derived fields of a profile met on the way: rows whose inputs lie slightly outside a
+/// formula's stated range (computed all the same), by field, and rows whose conductivity was a
+/// fresh-water sensor's noise (read as salinity 0).
+struct DerivedNotes {
+    std::array<std::int32_t, profile_fields.size()> near_range{};
+    std::int32_t conductivity_noise = 0;
+
+    bool any() const noexcept
+    {
+        return conductivity_noise > 0 || near_range != decltype(near_range){};
+    }
+};
+
 /// The lines a profile file holds, whatever its format.
 struct Profile {
     std::vector<ProfileRow> rows;
+    DerivedNotes notes;
 };
 
 /// The profile of `table`: a line for each row of for_each_profile_row with the values of `columns`,

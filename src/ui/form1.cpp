@@ -262,6 +262,9 @@ void Form1::set_question_presenter(std::function<bool(const QString&)> presenter
 
 bool Form1::ask(const Question& question)
 {
+    if (question.kind == QuestionKind::computed_notes) {
+        return true; // told after the export, not asked
+    }
     // Questions quote paths and messages, as errors do.
     return ask_question_(from_message(question_text(question)));
 }
