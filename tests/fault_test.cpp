@@ -1,24 +1,38 @@
 // What the file system can do to a load or an export: folders that vanish, read-only targets,
-// symbolic links, hand-typed paths, casts that change while they are read, a disk that fills up.
+// symbolic links, hand-typed paths, casts that change while they are read, a disk that fills up,
+// and each system call of a load and an export failing, cut short or interrupted in turn.
 // CI runs these as root, so none relies on a permission that root would override.
 
 #include "profile/output_file.h"
+#include "profile/system_calls.h"
+#include "profile/text_file.h"
 
 #include "error_matchers.h"
 #include "handler_fixture.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillonde {
 namespace {
@@ -298,6 +312,377 @@ TEST_F(Fault, ADiskThatFillsUpMidExportLeavesTheOldProfile)
 
     // With room again, the same export goes through.
     EXPECT_EQ(export_profile(controls, state).profile_lines, 10000);
+}
+
+/// What a faulty call gives instead of its work; `nothing` is a write that takes no bytes.
+enum class Injected { eio, enospc, short_count, eintr, nothing };
+constexpr std::array<Injected, 4> every_fault = {Injected::eio, Injected::enospc, Injected::short_count,
+                                                 Injected::eintr};
+constexpr std::array<const char*, 4> fault_names = {"EIO", "ENOSPC", "short count", "EINTR"};
+
+/// The system calls, each noted with what it acts on; the call numbered `faulty` (from 0), and
+/// every call whose note starts with `always` when that is given, fails with `fault`, or, for a
+/// short count, reads or writes half of what it was asked. Where `unnamed_files` is false, the
+/// unnamed file is refused as FAT or NFS refuses it.
+class FaultyCalls : public SystemCalls {
+public:
+    FaultyCalls(std::size_t faulty_call = SIZE_MAX, Injected injected = Injected::eio)
+        : faulty(faulty_call), fault(injected)
+    {
+    }
+
+    std::vector<std::string> made;
+    std::size_t faulty;
+    Injected fault;
+    bool unnamed_files = true;
+    std::string always;
+
+    /// How many calls were noted with a note that starts with `call`.
+    std::ptrdiff_t count(std::string_view call) const
+    {
+        return std::ranges::count_if(made, [&](const std::string& note) { return note.starts_with(call); });
+    }
+
+    int open(int folder, const char* path, int flags, mode_t mode) override
+    {
+        if ((flags & O_TMPFILE) == O_TMPFILE && !unnamed_files) {
+            errno = EOPNOTSUPP;
+            return -1;
+        }
+        const std::string what = (flags & O_TMPFILE) == O_TMPFILE  ? "unnamed temporary file"
+                                 : (flags & O_CREAT) != 0          ? "named temporary file"
+                                 : (flags & O_DIRECTORY) != 0      ? "folder"
+                                 : (flags & O_ACCMODE) == O_RDONLY ? "cast"
+                                                                   : "target (may it be written?)";
+        const int descriptor = fails("open " + what) ? -1 : SystemCalls::open(folder, path, flags, mode);
+        if (descriptor >= 0) {
+            opened_as[descriptor] = what.ends_with("temporary file") ? "temporary file" : what;
+        }
+        return descriptor;
+    }
+    ssize_t read(int descriptor, void* bytes, std::size_t count) override
+    {
+        return fails("read", &count) ? -1 : SystemCalls::read(descriptor, bytes, count);
+    }
+    ssize_t write(int descriptor, const void* bytes, std::size_t count) override
+    {
+        if (fails("write", &count)) {
+            return fault == Injected::nothing ? 0 : -1;
+        }
+        return SystemCalls::write(descriptor, bytes, count);
+    }
+    int fsync(int descriptor) override
+    {
+        return fails("fsync " + opened_as[descriptor]) ? -1 : SystemCalls::fsync(descriptor);
+    }
+    int linkat(int from_folder, const char* from, int to_folder, const char* to, int flags) override
+    {
+        return fails("linkat") ? -1 : SystemCalls::linkat(from_folder, from, to_folder, to, flags);
+    }
+    int renameat(int from_folder, const char* from, int to_folder, const char* to) override
+    {
+        return fails("renameat") ? -1 : SystemCalls::renameat(from_folder, from, to_folder, to);
+    }
+    int unlinkat(int folder, const char* name, int flags) override
+    {
+        return fails("unlinkat") ? -1 : SystemCalls::unlinkat(folder, name, flags);
+    }
+    int close(int descriptor) override
+    {
+        // The descriptor is gone also when close fails, as on Linux.
+        const bool failing = fails("close " + opened_as[descriptor]);
+        const int reason = errno;
+        const int result = SystemCalls::close(descriptor);
+        errno = reason;
+        return failing ? -1 : result;
+    }
+
+private:
+    std::map<int, std::string> opened_as; // what each descriptor was opened as
+
+    /// Notes the call; true when it is to fail, errno set. A short count halves `count` instead.
+    bool fails(std::string call, std::size_t* count = nullptr)
+    {
+        made.push_back(std::move(call));
+        if (made.size() - 1 != faulty && (always.empty() || !made.back().starts_with(always))) {
+            return false;
+        }
+        switch (fault) {
+        case Injected::short_count:
+            if (count != nullptr && *count > 1) {
+                *count /= 2;
+            }
+            return false;
+        case Injected::eio: errno = EIO; return true;
+        case Injected::enospc: errno = ENOSPC; return true;
+        case Injected::eintr: errno = EINTR; return true;
+        case Injected::nothing: return true;
+        }
+        return false;
+    }
+};
+
+/// One row of the table of calls and outcomes: a call and what each fault of it gave.
+struct CallOutcomes {
+    std::string call;
+    std::array<std::string, every_fault.size()> outcomes;
+};
+
+void print_table(std::string_view title, const std::vector<CallOutcomes>& rows)
+{
+    std::cout << "\n" << title << "\n\n| call |";
+    for (const char* fault : fault_names) {
+        std::cout << ' ' << fault << " |";
+    }
+    std::cout << "\n|---|---|---|---|---|\n";
+    for (const CallOutcomes& row : rows) {
+        std::cout << "| " << row.call << " |";
+        for (const std::string& outcome : row.outcomes) {
+            std::cout << ' ' << outcome << " |";
+        }
+        std::cout << '\n';
+    }
+}
+
+/// The calls in order, each named once more with its number where it comes again ("write 2").
+std::vector<std::string> numbered(const std::vector<std::string>& calls)
+{
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const auto same = std::count(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(i), calls[i]);
+        names.push_back(same == 0 ? calls[i] : calls[i] + " " + std::to_string(same + 1));
+    }
+    return names;
+}
+
+const std::string written = "written";
+const std::string old_kept = "fails, old target kept";
+const std::string in_place = "fails, says the new one is in place";
+const std::string loaded = "loaded";
+const std::string load_fails = "fails";
+const std::string not_applicable = "-";
+
+/// What a fault of `call` must give: a short count or an EINTR is carried on, a failure before the
+/// rename keeps the old target, one after it says so; a read-only descriptor's close is no failure.
+std::string expected_outcome(const std::string& call, Injected fault, bool export_side)
+{
+    const bool counts = call.starts_with("read") || call.starts_with("write");
+    if (fault == Injected::short_count && !counts) {
+        return not_applicable;
+    }
+    if (fault == Injected::short_count || fault == Injected::eintr || call.starts_with("close folder") ||
+        call.starts_with("close target") || call.starts_with("close cast")) {
+        return export_side ? written : loaded;
+    }
+    if (!export_side) {
+        return load_fails;
+    }
+    return call.starts_with("fsync folder") ? in_place : old_kept;
+}
+
+TEST_F(Fault, EverySystemCallOfAnExportFailsCleanlyOrIsCarriedOn)
+{
+    const std::string cast = dir.write("cast.TOB", make_cast(3));
+    load_from(cast);
+    const std::string target = dir.file("profile.sva");
+    for (const bool unnamed_files : {true, false}) {
+        SCOPED_TRACE(unnamed_files ? "unnamed temporary file" : "named temporary file");
+        dir.write("profile.sva", "the old profile");
+        FaultyCalls clean;
+        clean.unnamed_files = unnamed_files;
+        {
+            const SystemCallsOverride in_place_of_real(clean);
+            export_path(target);
+        }
+        ASSERT_EQ(read_file(target), small_profile);
+        const std::vector<std::string> calls = numbered(clean.made);
+        ASSERT_EQ(calls.size(), unnamed_files ? 11U : 10U) << ::testing::PrintToString(calls);
+
+        std::vector<CallOutcomes> table;
+        for (std::size_t call = 0; call < calls.size(); ++call) {
+            CallOutcomes& row = table.emplace_back(CallOutcomes{calls[call], {}});
+            for (std::size_t f = 0; f < every_fault.size(); ++f) {
+                const std::string expected = expected_outcome(calls[call], every_fault[f], true);
+                if (expected == not_applicable) {
+                    row.outcomes[f] = not_applicable;
+                    continue;
+                }
+                dir.write("profile.sva", "the old profile");
+                FaultyCalls faulty(call, every_fault[f]);
+                faulty.unnamed_files = unnamed_files;
+                std::optional<Error> error;
+                {
+                    const SystemCallsOverride in_place_of_real(faulty);
+                    try {
+                        export_path(target);
+                    } catch (const Error& failure) {
+                        error = failure;
+                    }
+                }
+                const std::string now = read_file(target);
+                const bool clean_folder = folder_entries(dir.path()) == Names{"cast.TOB", "profile.sva"};
+                const std::string reason = std::strerror(every_fault[f] == Injected::eio ? EIO : ENOSPC);
+                const auto names = [&](std::string_view text) {
+                    return error && std::string_view(error->what()).find(text) != std::string_view::npos;
+                };
+                std::string& outcome = row.outcomes[f];
+                outcome = !clean_folder                               ? "leaves a file behind"
+                          : !error && now == small_profile            ? written
+                          : names(reason) && now == "the old profile" ? old_kept
+                          : names(reason) && now == small_profile &&
+                                  names("the new profile is in place but may not be on the disk yet")
+                              ? in_place
+                              : "wrong: " + std::string(error ? error->what() : "no error");
+                EXPECT_EQ(outcome, expected) << calls[call] << ", " << fault_names[f];
+            }
+        }
+        print_table(unnamed_files ? "Export, unnamed temporary file (ext4, XFS, Btrfs, tmpfs)"
+                                  : "Export, named temporary file (FAT, exFAT, NFS, SMB)",
+                    table);
+    }
+}
+
+TEST_F(Fault, EverySystemCallOfALoadFailsNamingItsReasonOrIsCarriedOn)
+{
+    const std::string cast = dir.write("cast.TOB", make_cast(3));
+    FaultyCalls clean;
+    {
+        const SystemCallsOverride in_place_of_real(clean);
+        load_from(cast);
+    }
+    const std::vector<std::string> calls = numbered(clean.made);
+    ASSERT_EQ(calls, (Names{"open cast", "read", "read 2", "close cast"}));
+
+    std::vector<CallOutcomes> table;
+    for (std::size_t call = 0; call < calls.size(); ++call) {
+        CallOutcomes& row = table.emplace_back(CallOutcomes{calls[call], {}});
+        for (std::size_t f = 0; f < every_fault.size(); ++f) {
+            const std::string expected = expected_outcome(calls[call], every_fault[f], false);
+            if (expected == not_applicable) {
+                row.outcomes[f] = not_applicable;
+                continue;
+            }
+            state = ProfileState();
+            FaultyCalls faulty(call, every_fault[f]);
+            std::optional<Error> error;
+            LoadOutcome outcome = LoadOutcome::nothing_chosen;
+            {
+                const SystemCallsOverride in_place_of_real(faulty);
+                try {
+                    outcome = load_from(cast);
+                } catch (const Error& failure) {
+                    error = failure;
+                }
+            }
+            const std::string reason = std::strerror(every_fault[f] == Injected::eio ? EIO : ENOSPC);
+            const bool whole = outcome == LoadOutcome::loaded && row_is_whole(1) && row_is_whole(3);
+            std::string& got = row.outcomes[f];
+            got = whole ? loaded
+                  : error && error->kind() == ErrorKind::io_error &&
+                          std::string_view(error->what()).find("cannot read \"" + cast + "\": " + reason) !=
+                              std::string_view::npos
+                      ? load_fails
+                      : "wrong: " + std::string(error ? error->what() : "no error");
+            EXPECT_EQ(got, expected) << calls[call] << ", " << fault_names[f];
+        }
+    }
+    EXPECT_EQ(read_file(cast), make_cast(3));
+    EXPECT_EQ(folder_entries(dir.path()), Names{"cast.TOB"});
+    print_table("Load", table);
+}
+
+TEST_F(Fault, ACallThatNeverGetsThroughEndsInAnErrorOrAtAStop)
+{
+    load_from(dir.write("cast.TOB", make_cast(3)));
+    const std::string target = dir.write("profile.sva", "the old profile");
+    const Names untouched = {"cast.TOB", "profile.sva"};
+
+    // A write that takes no bytes, time after time, is an error after a bounded number of tries.
+    FaultyCalls takes_nothing(SIZE_MAX, Injected::nothing);
+    takes_nothing.always = "write";
+    {
+        const SystemCallsOverride in_place_of_real(takes_nothing);
+        EXPECT_EQ(error_of([&] { export_path(target); }).what(),
+                  "Input/output error at table row 3: cannot write \"" + target + "\": it takes no bytes");
+    }
+    EXPECT_EQ(takes_nothing.count("write"), 100);
+    EXPECT_EQ(read_file(target), "the old profile");
+    EXPECT_EQ(folder_entries(dir.path()), untouched);
+
+    // A call interrupted time after time is made again until a stop is asked for; the stop keeps
+    // the old target.
+    controls.on_process_events = [](FakeControls& window) { return window.process_events_calls < 50; };
+    for (const bool unnamed_files : {true, false}) {
+        for (const char* call : {"open folder", "open unnamed", "open named", "write", "fsync temporary file",
+                                 "linkat", "renameat"}) {
+            if (std::string_view(call).starts_with(unnamed_files ? "open named" : "open unnamed") ||
+                (!unnamed_files && std::string_view(call) == "linkat")) {
+                continue;
+            }
+            SCOPED_TRACE(call);
+            FaultyCalls interrupted(SIZE_MAX, Injected::eintr);
+            interrupted.always = call;
+            interrupted.unnamed_files = unnamed_files;
+            controls.process_events_calls = 0;
+            {
+                const SystemCallsOverride in_place_of_real(interrupted);
+                EXPECT_TRUE(export_path(target).stopped);
+            }
+            EXPECT_GE(interrupted.count(call), 40);
+            EXPECT_EQ(read_file(target), "the old profile");
+            EXPECT_EQ(folder_entries(dir.path()), untouched);
+        }
+    }
+    // Also a read.
+    FaultyCalls interrupted(SIZE_MAX, Injected::eintr);
+    interrupted.always = "read";
+    {
+        const SystemCallsOverride in_place_of_real(interrupted);
+        EXPECT_EQ(load_from(dir.file("cast.TOB")), LoadOutcome::stopped);
+    }
+    EXPECT_GE(interrupted.count("read"), 40);
+    controls.on_process_events = nullptr;
+    load_from(dir.file("cast.TOB"));
+
+    // After the rename a stop changes nothing: the folder's flush is tried a bounded number of
+    // times, then the message says what happened.
+    FaultyCalls late(SIZE_MAX, Injected::eintr);
+    late.always = "fsync folder";
+    {
+        const SystemCallsOverride in_place_of_real(late);
+        EXPECT_EQ(
+            error_of([&] { export_path(target); }).what(),
+            "Input/output error: \"" + target +
+                "\": the new profile is in place but may not be on the disk yet (Interrupted system call)");
+    }
+    EXPECT_EQ(late.count("fsync folder"), 100);
+    EXPECT_EQ(read_file(target), small_profile);
+    EXPECT_EQ(folder_entries(dir.path()), untouched);
+}
+
+// Where the file system refuses unnamed files, a killed export leaves its temporary file; the
+// next export to the same target removes those that no export can still be writing.
+TEST_F(Fault, AnExportRemovesTheLeftoversOfKilledOnesOnceAMinuteOld)
+{
+    load_from(dir.write("cast.TOB", make_cast(3)));
+    const auto leftover = [&](const std::string& name, std::chrono::seconds age) {
+        dir.write(name, "half a profile");
+        fs::last_write_time(dir.path() / name, fs::file_time_type::clock::now() - age);
+    };
+    using std::chrono::seconds;
+    leftover(".profile.sva.k3x9q2ab.tmp", seconds(120));
+    leftover(".profile.sva.0000zzzz.tmp", seconds(62));
+    leftover(".profile.sva.7hd02kd1.tmp", seconds(30));  // another export may be writing it
+    leftover(".profile.sva.K3X9Q2AB.tmp", seconds(120)); // no name an export gives
+    leftover(".profile.sva.k3x9q2a.tmp", seconds(120));
+    leftover(".other.sva.k3x9q2ab.tmp", seconds(120)); // another target's
+    fs::create_directory(dir.path() / ".profile.sva.d1r2e3c4.tmp");
+    fs::last_write_time(dir.path() / ".profile.sva.d1r2e3c4.tmp",
+                        fs::file_time_type::clock::now() - seconds(120));
+    export_to(dir.file("profile.sva"));
+    EXPECT_EQ(folder_entries(dir.path()),
+              (Names{".other.sva.k3x9q2ab.tmp", ".profile.sva.7hd02kd1.tmp", ".profile.sva.K3X9Q2AB.tmp",
+                     ".profile.sva.d1r2e3c4.tmp", ".profile.sva.k3x9q2a.tmp", "cast.TOB", "profile.sva"}));
 }
 
 } // namespace

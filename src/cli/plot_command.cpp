@@ -93,12 +93,15 @@ RunResult plot_casts(const Water& water, const std::vector<std::string>& columns
                 continue;
             }
             const QByteArray bytes = render_plot(plot, plot_format_for(target));
-            OutputFile file(target);
+            OutputFile file(target, [&controls] { return controls.process_events(); });
             file.write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
             file.commit();
             guard.written(input, target);
             console.out << input << " -> " << target << ": " << state.g_table.filled_rows() << " rows, "
                         << plot.profile_lines() << " profile lines" << std::endl;
+        } catch (const WriteStopped&) { // a signal while the plot waited on a pipe
+            report(console, input, interrupted_message);
+            return RunResult::interrupted;
         } catch (const std::exception& error) {
             report(console, input, error.what());
             failed = true;

@@ -191,10 +191,11 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
         return {};
     }
 
-    OutputFile file(path);
-    controls.set_caption(Label::Label6, status_working);
     ExportOutcome outcome{true, 0};
     try {
+        // A write that waits (a pipe nobody reads) asks too, and a stop ends it at once.
+        OutputFile file(path, [&controls] { return controls.process_events(); });
+        controls.set_caption(Label::Label6, status_working);
         outcome.profile_lines = write_sva(state.g_table, state.ccolumns + 1, columns, file);
         // A stop asked for meanwhile keeps the target as it was: the file is dropped unnamed.
         if (!controls.process_events()) {
@@ -202,6 +203,8 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
         } else {
             file.commit();
         }
+    } catch (const WriteStopped&) {
+        outcome = {false, 0, true};
     } catch (...) {
         controls.set_caption(Label::Label6, status_idle);
         throw;

@@ -52,7 +52,7 @@ public:
     {
     }
 
-    LoadOutcome run(std::FILE* file);
+    LoadOutcome run(int file);
 
 private:
     void handle_line(std::string_view raw);
@@ -74,7 +74,7 @@ private:
     std::uint64_t line_number_ = 0;
 };
 
-LoadOutcome Load::run(std::FILE* file)
+LoadOutcome Load::run(int file)
 {
     // The window's event rounds also come within a long line and while a pipe keeps silent.
     LineReader reader(file, path_, [this] { return controls_.process_events(); });
@@ -294,7 +294,7 @@ LoadOutcome load_data_file(Controls& controls, ProfileState& state)
     if (path.empty()) {
         return LoadOutcome::nothing_chosen;
     }
-    const FilePointer file = open_for_reading(path);
+    const Descriptor file = open_for_reading(path);
     controls.list_clear();
     controls.set_caption(Label::Label6, status_working);
     try {

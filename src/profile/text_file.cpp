@@ -69,7 +69,7 @@ Error missing_folder_error(const std::filesystem::path& path, std::string_view s
             path_text(shown) + ": the folder " + path_text(folder.string()) + " does not exist"};
 }
 
-FilePointer open_for_reading(const std::string& path)
+Descriptor open_for_reading(const std::string& path)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -90,38 +90,30 @@ FilePointer open_for_reading(const std::string& path)
     }
     // Without blocking: a pipe with no writer yet must not hold the open; the reader waits on it in
     // steps that can be abandoned.
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) {
+    Descriptor opened(retry_interrupted(
+        [&] { return system_calls().open(AT_FDCWD, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0); },
+        [] { return true; }));
+    if (!opened) {
         throw file_error(errno, "read", path);
     }
     struct stat facts = {};
-    if (::fstat(descriptor, &facts) != 0) {
-        const int reason = errno;
-        ::close(descriptor);
-        throw file_error(reason, "read", path);
+    if (::fstat(opened.get(), &facts) != 0) {
+        throw file_error(errno, "read", path);
     }
     if (S_ISDIR(facts.st_mode)) {
-        ::close(descriptor);
         throw Error(ErrorKind::file_not_found, "no file at " + path_text(path) + ", which is a folder");
     }
     if (!S_ISREG(facts.st_mode) && !S_ISFIFO(facts.st_mode)) {
-        ::close(descriptor);
         throw device;
     }
     if (!S_ISFIFO(facts.st_mode)) {
-        ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
-    }
-    FilePointer opened(::fdopen(descriptor, "rb"));
-    if (!opened) {
-        const int reason = errno;
-        ::close(descriptor);
-        throw file_error(reason, "read", path);
+        ::fcntl(opened.get(), F_SETFL, ::fcntl(opened.get(), F_GETFL) & ~O_NONBLOCK);
     }
     return opened;
 }
 
-LineReader::LineReader(std::FILE* file, std::string path, KeepGoing keep_going)
-    : descriptor_(::fileno(file)), path_(std::move(path)), keep_going_(std::move(keep_going)),
+LineReader::LineReader(int descriptor, std::string path, KeepGoing keep_going)
+    : descriptor_(descriptor), path_(std::move(path)), keep_going_(std::move(keep_going)),
       buffer_(static_cast<char*>(std::malloc(read_block_size))), capacity_(read_block_size)
 {
     if (!buffer_) {
@@ -175,7 +167,7 @@ void LineReader::fill()
         if (waits_ && !wait_for_data()) {
             return;
         }
-        const ssize_t got = ::read(descriptor_, data + end_, room);
+        const ssize_t got = system_calls().read(descriptor_, data + end_, room);
         if (got > 0) {
             end_ += static_cast<std::size_t>(got);
             return;

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "profile/system_calls.h"
 #include "runtime/error.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -13,12 +13,6 @@
 
 namespace quillonde {
 
-/// Closes a C stream without looking at the result; for files that were only read.
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
-
 /// Asked while a read waits or a long line arrives: false stops the reading.
 using KeepGoing = std::function<bool()>;
 
@@ -28,7 +22,7 @@ Error missing_folder_error(const std::filesystem::path& path, std::string_view s
 
 /// Opens a file for reading. A missing file, a missing folder, a folder or a device in place of the
 /// file and a refused permission each fail with an error of their own kind that names the path.
-FilePointer open_for_reading(const std::string& path);
+Descriptor open_for_reading(const std::string& path);
 
 /// The error for a failed call on a file, from the errno value it left: `action` says what was
 /// attempted ("read", "write", "create").
@@ -42,7 +36,8 @@ Error file_error(int errno_value, std::string_view action, std::string_view path
 /// once it says false, the reader stops: at_end() and stopped() are true.
 class LineReader {
 public:
-    LineReader(std::FILE* file, std::string path, KeepGoing keep_going = {});
+    /// Reads from `descriptor`, which stays open: the caller closes it.
+    LineReader(int descriptor, std::string path, KeepGoing keep_going = {});
 
     /// Whether every line has been read, or the reading stopped.
     bool at_end();
