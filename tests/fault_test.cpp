@@ -685,5 +685,29 @@ TEST_F(Fault, AnExportRemovesTheLeftoversOfKilledOnesOnceAMinuteOld)
                      ".profile.sva.d1r2e3c4.tmp", ".profile.sva.k3x9q2a.tmp", "cast.TOB", "profile.sva"}));
 }
 
+TEST_F(Fault, TheLineReaderTellsWhetherALineEndedOrWasCut)
+{
+    using Lines = std::vector<std::pair<std::string, bool>>;
+    const auto read_lines = [&](std::string_view text, KeepGoing keep_going = {}) {
+        const std::string path = dir.write("cast.TOB", text);
+        const Descriptor file = open_for_reading(path);
+        LineReader reader(file.get(), path, std::move(keep_going));
+        Lines lines;
+        while (!reader.at_end()) {
+            const std::string line(reader.read_line());
+            lines.emplace_back(line.size() > 80 ? line.substr(0, 4) + "..." : line, reader.line_ended());
+        }
+        return lines;
+    };
+    EXPECT_EQ(read_lines("a\r\nb\n\nc\r"), (Lines{{"a", true}, {"b", true}, {"", true}, {"c\r", false}}));
+    EXPECT_EQ(read_lines("1 4.0 10.5\n2 4.0 1"), (Lines{{"1 4.0 10.5", true}, {"2 4.0 1", false}}));
+    EXPECT_EQ(read_lines("a\nb\n"), (Lines{{"a", true}, {"b", true}}));
+    // Lines longer than a block of the reader: the end is found, or missed, after a refill.
+    const std::string long_line(1'500'000, 'x');
+    EXPECT_EQ(read_lines(long_line + "\n" + long_line), (Lines{{"xxxx...", true}, {"xxxx...", false}}));
+    // A line cut by a stop did not end either.
+    EXPECT_EQ(read_lines(long_line + "\n", [] { return false; }), (Lines{{"xxxx...", false}}));
+}
+
 } // namespace
 } // namespace quillonde

@@ -30,10 +30,11 @@ Error file_error(int errno_value, std::string_view action, std::string_view path
 
 /// Reads a text file line by line, as bytes, nothing decoded. A line ends at LF; the CR of a CR LF
 /// ending belongs to the ending, any other CR stays in the line; the last line needs no
-/// terminator. The file is read in large blocks and never held whole in memory; a line may be
-/// as long as a quarter of the memory the machine can give, a longer one is an out-of-memory error.
-/// `keep_going` is asked between the blocks of a long line and while a pipe has nothing to give;
-/// once it says false, the reader stops: at_end() and stopped() are true.
+/// terminator (line_ended() tells whether it had one). The file is read in large blocks and never
+/// held whole in memory; a line may be as long as a quarter of the memory the machine can give, a
+/// longer one is an out-of-memory error. `keep_going` is asked between the blocks of a long line
+/// and while a pipe has nothing to give; once it says false, the reader stops: at_end() and
+/// stopped() are true.
 class LineReader {
 public:
     /// Reads from `descriptor`, which stays open: the caller closes it.
@@ -48,6 +49,11 @@ public:
 
     /// Whether keep_going said false.
     bool stopped() const noexcept { return stopped_; }
+
+    /// Whether the line read_line() gave last ended with a line end. False for the last bytes of
+    /// a file that ends without one (a file cut inside its last line, or one edited by hand) and
+    /// for a line cut short by a stop.
+    bool line_ended() const noexcept { return line_ended_; }
 
 private:
     struct Free {
@@ -69,6 +75,7 @@ private:
     std::size_t end_ = 0;
     bool end_of_file_ = false;
     bool stopped_ = false;
+    bool line_ended_ = false;
 };
 
 } // namespace quillonde
