@@ -95,6 +95,19 @@ void wait_for_stop_handlers(pid_t pid)
     ADD_FAILURE() << "quillonde-cli never set its signal handlers";
 }
 
+/// Sends `signal` to the tool once it has its handlers and has had a moment to settle into what it
+/// waits on, and expects it to end within a second.
+Outcome stopped_by(Tool& tool, int signal)
+{
+    wait_for_stop_handlers(tool.pid());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto sent = Clock::now();
+    kill(tool.pid(), signal);
+    Outcome outcome = tool.wait(std::chrono::seconds(5));
+    EXPECT_LT(Clock::now() - sent, std::chrono::seconds(1));
+    return outcome;
+}
+
 class Hostile : public ::testing::Test {
 protected:
     void SetUp() override
@@ -148,12 +161,7 @@ TEST_F(Hostile, ASignalEndsAWaitOnAPipeWithinASecond)
             }
             const std::string start = "Lines : 9\n; Datasets Press Temp Cond SALIN SOUND\n1 1.0";
             EXPECT_EQ(writer ? write(fifo, start.data(), start.size()) : 0, writer ? std::ssize(start) : 0);
-            wait_for_stop_handlers(tool.pid());
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            const auto sent = Clock::now();
-            kill(tool.pid(), signal);
-            const Outcome outcome = tool.wait(std::chrono::seconds(5));
-            EXPECT_LT(Clock::now() - sent, std::chrono::seconds(1));
+            const Outcome outcome = stopped_by(tool, signal);
             EXPECT_EQ(outcome.status, status);
             EXPECT_EQ(outcome.err, "quillonde-cli: live.TOB" + interrupted);
             if (fifo >= 0) {
@@ -184,18 +192,13 @@ TEST_F(Hostile, ASignalEndsAWriteToAStalledReaderWithinASecond)
                 {"convert", "--fresh", "-o", target == Target::standard_output ? "-" : "fifo.sva", "big.TOB"},
                 dir.path(), out.ends[1]);
             // Until the pipe is full and the tool waits on it, or waits for a reader.
-            wait_for_stop_handlers(tool.pid());
             int queued = 0;
             for (int attempt = 0; reader >= 0 && attempt < 2000 && queued < 60'000; ++attempt) {
                 ioctl(reader, FIONREAD, &queued);
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
             }
             EXPECT_TRUE(reader < 0 || queued >= 60'000) << queued;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            const auto sent = Clock::now();
-            kill(tool.pid(), signal);
-            const Outcome outcome = tool.wait(std::chrono::seconds(5));
-            EXPECT_LT(Clock::now() - sent, std::chrono::seconds(1));
+            const Outcome outcome = stopped_by(tool, signal);
             EXPECT_EQ(outcome.status, status);
             EXPECT_TRUE(outcome.err.ends_with("quillonde-cli: big.TOB" + interrupted)) << outcome.err;
             if (target == Target::fifo) {
