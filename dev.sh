@@ -63,6 +63,12 @@ validate_metainfo() {
     fi
 }
 
+# Unpacks `git archive HEAD` into the folder $1 and builds the Debian package there, in $1/build.
+tarball_package() {
+    git archive --format=tar HEAD | tar -x -C "$1"
+    (cd "$1" && build build -DBUILD_TESTING=OFF && cd build && cpack -G DEB)
+}
+
 # Builds the Debian package, checks it, installs it with apt, uses the installed programs as a
 # user would and removes the package again. CI runs it; it changes the machine's installed
 # packages, so a developer's test run leaves it out unless CI=true.
@@ -76,13 +82,15 @@ package_check() {
     lintian --pedantic --fail-on error,warning,pedantic "$package"
     desktop-file-validate data/quillonde.desktop
     validate_metainfo build/*.metainfo.xml
-    # Reproducible: the same commit built in another folder gives the same package, byte for byte.
-    local again
-    again=$(mktemp -d)
-    build "$again" -DBUILD_TESTING=OFF
-    (cd "$again" && cpack -G DEB)
-    cmp "$package" "$again/$(basename "$package")"
-    rm -rf "$again"
+    # Reproducible: a distribution builds from the release tarball, without git. The same commit's
+    # tarball, unpacked and built in two folders, gives the same package byte for byte.
+    local first second
+    first=$(mktemp -d)
+    second=$(mktemp -d)
+    tarball_package "$first"
+    tarball_package "$second"
+    cmp "$first/build/$(basename "$package")" "$second/build/$(basename "$package")"
+    rm -rf "$first" "$second"
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$package"
     local out
     out=$(mktemp -d)

@@ -1,24 +1,34 @@
 // What the file system can do to a load or an export: folders that vanish, read-only targets,
-// symbolic links, hand-typed paths, casts that change while they are read, a disk that fills up.
+// symbolic links, hand-typed paths, casts that change while they are read, a disk that fills up,
+// and each system call of a load and an export failing, cut short or interrupted in turn.
 // CI runs these as root, so none relies on a permission that root would override.
 
 #include "profile/output_file.h"
+#include "profile/system_calls.h"
+#include "profile/text_file.h"
 
 #include "error_matchers.h"
 #include "handler_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#include <sys/resource.h>
+#include <fcntl.h>
 
 namespace quillonde {
 namespace {
@@ -177,7 +187,7 @@ TEST_F(Fault, ALinkThatLeadsNowhereWritableIsRefused)
     fs::create_symlink("folder", dir.path() / "folder.sva");
     error = export_error(dir.file("folder.sva"));
     EXPECT_EQ(error.kind(), ErrorKind::permission_denied);
-    EXPECT_EQ(error.what(), "Permission denied: \"" + dir.file("folder.sva") + "\" is a folder, not a file");
+    EXPECT_EQ(error.what(), "Not a file: \"" + dir.file("folder.sva") + "\" is a folder, not a profile");
 
     const std::string locked = dir.write("locked.sva", "the old profile");
     fs::permissions(locked, fs::perms::owner_read);
@@ -214,9 +224,9 @@ TEST_F(Fault, HandTypedPathsAreTakenByteForByte)
     const std::string cast = dir.write("cast.TOB", make_cast(3));
     EXPECT_ERROR_KIND(load_from(cast + "/"), path_not_found);
     EXPECT_ERROR_KIND(load_from(cast + "/x.TOB"), path_not_found);
-    EXPECT_ERROR_KIND(load_from(folder.string() + "/"), file_not_found);
+    EXPECT_ERROR_KIND(load_from(folder.string() + "/"), not_a_file);
     EXPECT_ERROR_KIND(export_to(cast + "/x.sva"), path_not_found);
-    EXPECT_ERROR_KIND(export_to(folder.string() + "/"), permission_denied);
+    EXPECT_ERROR_KIND(export_to(folder.string() + "/"), not_a_file);
     EXPECT_EQ(read_file(cast), make_cast(3));
 }
 
@@ -253,51 +263,379 @@ TEST_F(Fault, AReadErrorNamesTheLineBeingRead)
     EXPECT_EQ(controls.captions.at(Label::Label6), "-");
 }
 
-/// Lets files grow to `bytes` at most while it lives, as a disk with that much room would.
-class FileSizeLimit {
+/// What a faulty call gives instead of its work; `nothing` is a write that takes no bytes.
+enum class Injected { eio, enospc, short_count, eintr, nothing };
+constexpr std::array<Injected, 4> every_fault = {Injected::eio, Injected::enospc, Injected::short_count,
+                                                 Injected::eintr};
+constexpr std::array<const char*, 4> fault_names = {"EIO", "ENOSPC", "short count", "EINTR"};
+
+/// The system calls, each noted with what it acts on; the call numbered `faulty` (from 0), and
+/// every call whose note starts with `always` when that is given, fails with `fault`, or, for a
+/// short count, reads or writes half of what it was asked. Where `unnamed_files` is false, the
+/// unnamed file is refused as FAT or NFS refuses it.
+class FaultyCalls : public SystemCalls {
 public:
-    explicit FileSizeLimit(rlim_t bytes)
+    FaultyCalls(std::size_t faulty_call = SIZE_MAX, Injected injected = Injected::eio)
+        : faulty(faulty_call), fault(injected)
     {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-        saved_handler_ = std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead
     }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-    ~FileSizeLimit()
+
+    std::vector<std::string> made;
+    std::size_t faulty;
+    Injected fault;
+    bool unnamed_files = true;
+    std::string always;
+
+    /// How many calls were noted with a note that starts with `call`.
+    std::ptrdiff_t count(std::string_view call) const
     {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, saved_handler_);
+        return std::ranges::count_if(made, [&](const std::string& note) { return note.starts_with(call); });
+    }
+
+    int open(int folder, const char* path, int flags, mode_t mode) override
+    {
+        if ((flags & O_TMPFILE) == O_TMPFILE && !unnamed_files) {
+            errno = EOPNOTSUPP;
+            return -1;
+        }
+        const std::string what = (flags & O_TMPFILE) == O_TMPFILE  ? "unnamed temporary file"
+                                 : (flags & O_CREAT) != 0          ? "named temporary file"
+                                 : (flags & O_DIRECTORY) != 0      ? "folder"
+                                 : (flags & O_ACCMODE) == O_RDONLY ? "cast"
+                                                                   : "target (may it be written?)";
+        const int descriptor = fails("open " + what) ? -1 : SystemCalls::open(folder, path, flags, mode);
+        if (descriptor >= 0) {
+            opened_as[descriptor] = what.ends_with("temporary file") ? "temporary file" : what;
+        }
+        return descriptor;
+    }
+    ssize_t read(int descriptor, void* bytes, std::size_t count) override
+    {
+        return fails("read", &count) ? -1 : SystemCalls::read(descriptor, bytes, count);
+    }
+    ssize_t write(int descriptor, const void* bytes, std::size_t count) override
+    {
+        if (fails("write", &count)) {
+            return fault == Injected::nothing ? 0 : -1;
+        }
+        return SystemCalls::write(descriptor, bytes, count);
+    }
+    int fsync(int descriptor) override
+    {
+        return fails("fsync " + opened_as[descriptor]) ? -1 : SystemCalls::fsync(descriptor);
+    }
+    int linkat(int from_folder, const char* from, int to_folder, const char* to, int flags) override
+    {
+        return fails("linkat") ? -1 : SystemCalls::linkat(from_folder, from, to_folder, to, flags);
+    }
+    int renameat(int from_folder, const char* from, int to_folder, const char* to) override
+    {
+        return fails("renameat") ? -1 : SystemCalls::renameat(from_folder, from, to_folder, to);
+    }
+    int unlinkat(int folder, const char* name, int flags) override
+    {
+        return fails("unlinkat") ? -1 : SystemCalls::unlinkat(folder, name, flags);
+    }
+    int close(int descriptor) override
+    {
+        // The descriptor is gone also when close fails, as on Linux.
+        const bool failing = fails("close " + opened_as[descriptor]);
+        const int reason = errno;
+        const int result = SystemCalls::close(descriptor);
+        errno = reason;
+        return failing ? -1 : result;
     }
 
 private:
-    rlimit saved_{};
-    void (*saved_handler_)(int) = nullptr;
+    std::map<int, std::string> opened_as; // what each descriptor was opened as
+
+    /// Notes the call; true when it is to fail, errno set. A short count halves `count` instead.
+    bool fails(std::string call, std::size_t* count = nullptr)
+    {
+        made.push_back(std::move(call));
+        if (made.size() - 1 != faulty && (always.empty() || !made.back().starts_with(always))) {
+            return false;
+        }
+        switch (fault) {
+        case Injected::short_count:
+            if (count != nullptr && *count > 1) {
+                *count /= 2;
+            }
+            return false;
+        case Injected::eio: errno = EIO; return true;
+        case Injected::enospc: errno = ENOSPC; return true;
+        case Injected::eintr: errno = EINTR; return true;
+        case Injected::nothing: return true;
+        }
+        return false;
+    }
 };
 
-TEST_F(Fault, ADiskThatFillsUpMidExportLeavesTheOldProfile)
-{
-    load_from(dir.write("cast.TOB", make_cast(10000)));
-    const std::string target = dir.write("profile.sva", "the old profile");
-    controls.texts[TextBox::tx_out] = target;
-    std::optional<Error> error;
-    {
-        const FileSizeLimit limit(100000); // the export writes 64 KiB blocks: the second one fails
-        error = error_of([&] { export_profile(controls, state); });
-    }
-    EXPECT_EQ(error->kind(), ErrorKind::io_error);
-    EXPECT_EQ(error->where().rfind("table row ", 0), 0U) << error->what();
-    EXPECT_NE(std::string(error->what()).find("cannot write \"" + target + "\": File too large"),
-              std::string::npos)
-        << error->what();
-    EXPECT_EQ(read_file(target), "the old profile");
-    EXPECT_EQ(folder_entries(dir.path()), (Names{"cast.TOB", "profile.sva"}));
-    EXPECT_EQ(controls.captions.at(Label::Label6), "-");
+/// One row of the table of calls and outcomes: a call and what each fault of it gave.
+struct CallOutcomes {
+    std::string call;
+    std::array<std::string, every_fault.size()> outcomes;
+};
 
-    // With room again, the same export goes through.
-    EXPECT_EQ(export_profile(controls, state).profile_lines, 10000);
+void print_table(std::string_view title, const std::vector<CallOutcomes>& rows)
+{
+    std::cout << "\n"
+              << title << "\n\n| call | EIO | ENOSPC | short count | EINTR |\n|---|---|---|---|---|\n";
+    for (const CallOutcomes& row : rows) {
+        std::cout << "| " << row.call << " | " << row.outcomes[0] << " | " << row.outcomes[1] << " | "
+                  << row.outcomes[2] << " | " << row.outcomes[3] << " |\n";
+    }
+}
+
+/// The calls in order, each named once more with its number where it comes again ("write 2").
+std::vector<std::string> numbered(const std::vector<std::string>& calls)
+{
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const auto same = std::count(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(i), calls[i]);
+        names.push_back(same == 0 ? calls[i] : calls[i] + " " + std::to_string(same + 1));
+    }
+    return names;
+}
+
+const std::string written = "written";
+const std::string old_kept = "fails, old target kept";
+const std::string in_place = "fails, says the new one is in place";
+const std::string loaded = "loaded";
+const std::string load_fails = "fails";
+const std::string not_applicable = "-";
+
+/// What a fault of `call` must give: a short count or an EINTR is carried on, a failure before the
+/// rename keeps the old target, one after it says so; a read-only descriptor's close is no failure.
+std::string expected_outcome(const std::string& call, Injected fault, bool export_side)
+{
+    const bool counts = call.starts_with("read") || call.starts_with("write");
+    if (fault == Injected::short_count && !counts) {
+        return not_applicable;
+    }
+    if (fault == Injected::short_count || fault == Injected::eintr || call.starts_with("close folder") ||
+        call.starts_with("close target") || call.starts_with("close cast")) {
+        return export_side ? written : loaded;
+    }
+    if (!export_side) {
+        return load_fails;
+    }
+    return call.starts_with("fsync folder") ? in_place : old_kept;
+}
+
+/// Runs `action` once as it is, then once for each call it made and each fault, that call given
+/// that fault; `outcome` says what a run gave from the error it raised and the reason of the fault.
+/// Each outcome must be what expected_outcome() says. Returns the table of calls and outcomes.
+template <typename Action, typename Outcome>
+std::vector<CallOutcomes> sweep(bool unnamed_files, bool export_side, Action action, Outcome outcome)
+{
+    FaultyCalls clean;
+    clean.unnamed_files = unnamed_files;
+    {
+        const SystemCallsOverride in_place_of_real(clean);
+        action();
+    }
+    const std::vector<std::string> calls = numbered(clean.made);
+    std::vector<CallOutcomes> table;
+    for (std::size_t call = 0; call < calls.size(); ++call) {
+        CallOutcomes row;
+        row.call = calls[call];
+        for (std::size_t f = 0; f < every_fault.size(); ++f) {
+            const std::string expected = expected_outcome(calls[call], every_fault[f], export_side);
+            row.outcomes[f] = not_applicable;
+            if (expected == not_applicable) {
+                continue;
+            }
+            FaultyCalls faulty(call, every_fault[f]);
+            faulty.unnamed_files = unnamed_files;
+            std::optional<Error> error;
+            {
+                const SystemCallsOverride in_place_of_real(faulty);
+                try {
+                    action();
+                } catch (const Error& failure) {
+                    error = failure;
+                }
+            }
+            const auto names = [&](const std::string& text) {
+                return error && std::string_view(error->what()).find(text) != std::string_view::npos;
+            };
+            row.outcomes[f] =
+                outcome(error, names, std::strerror(every_fault[f] == Injected::eio ? EIO : ENOSPC));
+            EXPECT_EQ(row.outcomes[f], expected) << calls[call] << ", " << fault_names[f];
+        }
+        table.push_back(std::move(row));
+    }
+    return table;
+}
+
+TEST_F(Fault, EverySystemCallOfAnExportFailsCleanlyOrIsCarriedOn)
+{
+    load_from(dir.write("cast.TOB", make_cast(3)));
+    const std::string target = dir.file("profile.sva");
+    for (const bool unnamed_files : {true, false}) {
+        const std::vector<CallOutcomes> table = sweep(
+            unnamed_files, true,
+            [&] {
+                dir.write("profile.sva", "the old profile");
+                export_path(target);
+            },
+            [&](const std::optional<Error>& error, const auto& names,
+                const std::string& reason) -> std::string {
+                const std::string now = read_file(target);
+                return folder_entries(dir.path()) != Names{"cast.TOB", "profile.sva"} ? "leaves a file behind"
+                       : !error && now == small_profile                               ? written
+                       : names(reason) && now == "the old profile"                    ? old_kept
+                       : names(reason) && now == small_profile &&
+                               names("the new profile is in place but may not be on the disk yet")
+                           ? in_place
+                           : "wrong: " + std::string(error ? error->what() : "no error");
+            });
+        EXPECT_EQ(table.size(), unnamed_files ? 11U : 10U);
+        print_table(unnamed_files ? "Export, unnamed temporary file (ext4, XFS, Btrfs, tmpfs)"
+                                  : "Export, named temporary file (FAT, exFAT, NFS, SMB)",
+                    table);
+    }
+}
+
+TEST_F(Fault, EverySystemCallOfALoadFailsNamingItsReasonOrIsCarriedOn)
+{
+    const std::string cast = dir.write("cast.TOB", make_cast(3));
+    LoadOutcome outcome = LoadOutcome::nothing_chosen;
+    const std::vector<CallOutcomes> table = sweep(
+        true, false,
+        [&] {
+            state = ProfileState();
+            outcome = LoadOutcome::nothing_chosen;
+            outcome = load_from(cast);
+        },
+        [&](const std::optional<Error>& error, const auto& names, const std::string& reason) -> std::string {
+            return outcome == LoadOutcome::loaded && row_is_whole(1) && row_is_whole(3) ? loaded
+                   : error && error->kind() == ErrorKind::io_error &&
+                           names("cannot read \"" + cast + "\": " + reason)
+                       ? load_fails
+                       : "wrong: " + std::string(error ? error->what() : "no error");
+        });
+    // open, the reads of the first bytes (the one that meets the end too), the read that meets the
+    // end again once the lines are read, close
+    EXPECT_EQ(table.size(), 5U);
+    EXPECT_EQ(read_file(cast), make_cast(3));
+    EXPECT_EQ(folder_entries(dir.path()), Names{"cast.TOB"});
+    print_table("Load", table);
+}
+
+TEST_F(Fault, ACallThatNeverGetsThroughEndsInAnErrorOrAtAStop)
+{
+    load_from(dir.write("cast.TOB", make_cast(3)));
+    const std::string target = dir.write("profile.sva", "the old profile");
+    const Names untouched = {"cast.TOB", "profile.sva"};
+
+    // A write that takes no bytes, time after time, is an error after a bounded number of tries.
+    FaultyCalls takes_nothing(SIZE_MAX, Injected::nothing);
+    takes_nothing.always = "write";
+    {
+        const SystemCallsOverride in_place_of_real(takes_nothing);
+        EXPECT_EQ(error_of([&] { export_path(target); }).what(),
+                  "Input/output error at table row 3: cannot write \"" + target + "\": it takes no bytes");
+    }
+    EXPECT_EQ(takes_nothing.count("write"), 100);
+    EXPECT_EQ(read_file(target), "the old profile");
+    EXPECT_EQ(folder_entries(dir.path()), untouched);
+
+    // A call interrupted time after time is made again until a stop is asked for; the stop keeps
+    // the old target.
+    controls.on_process_events = [](FakeControls& window) { return window.process_events_calls < 50; };
+    const std::pair<bool, const char*> calls[] = {
+        {true, "open folder"}, {true, "open unnamed"}, {true, "write"},       {true, "fsync temporary file"},
+        {true, "linkat"},      {true, "renameat"},     {false, "open named"}, {false, "renameat"}};
+    for (const auto& [unnamed_files, call] : calls) {
+        SCOPED_TRACE(call);
+        FaultyCalls interrupted(SIZE_MAX, Injected::eintr);
+        interrupted.always = call;
+        interrupted.unnamed_files = unnamed_files;
+        controls.process_events_calls = 0;
+        {
+            const SystemCallsOverride in_place_of_real(interrupted);
+            EXPECT_TRUE(export_path(target).stopped);
+        }
+        EXPECT_GE(interrupted.count(call), 40);
+        EXPECT_EQ(read_file(target), "the old profile");
+        EXPECT_EQ(folder_entries(dir.path()), untouched);
+    }
+    // Also a read.
+    FaultyCalls interrupted(SIZE_MAX, Injected::eintr);
+    interrupted.always = "read";
+    {
+        const SystemCallsOverride in_place_of_real(interrupted);
+        EXPECT_EQ(load_from(dir.file("cast.TOB")), LoadOutcome::stopped);
+    }
+    EXPECT_GE(interrupted.count("read"), 40);
+    controls.on_process_events = nullptr;
+    load_from(dir.file("cast.TOB"));
+
+    // After the rename a stop changes nothing: the folder's flush is tried a bounded number of
+    // times, then the message says what happened.
+    FaultyCalls late(SIZE_MAX, Injected::eintr);
+    late.always = "fsync folder";
+    {
+        const SystemCallsOverride in_place_of_real(late);
+        EXPECT_EQ(
+            error_of([&] { export_path(target); }).what(),
+            "Input/output error: \"" + target +
+                "\": the new profile is in place but may not be on the disk yet (Interrupted system call)");
+    }
+    EXPECT_EQ(late.count("fsync folder"), 100);
+    EXPECT_EQ(read_file(target), small_profile);
+    EXPECT_EQ(folder_entries(dir.path()), untouched);
+}
+
+// Where the file system refuses unnamed files, a killed export leaves its temporary file; the
+// next export to the same target removes those that no export can still be writing.
+TEST_F(Fault, AnExportRemovesTheLeftoversOfKilledOnesOnceAMinuteOld)
+{
+    load_from(dir.write("cast.TOB", make_cast(3)));
+    const auto leftover = [&](const std::string& name, std::chrono::seconds age) {
+        dir.write(name, "half a profile");
+        fs::last_write_time(dir.path() / name, fs::file_time_type::clock::now() - age);
+    };
+    using std::chrono::seconds;
+    leftover(".profile.sva.k3x9q2ab.tmp", seconds(120));
+    leftover(".profile.sva.0000zzzz.tmp", seconds(62));
+    leftover(".profile.sva.7hd02kd1.tmp", seconds(30));  // another export may be writing it
+    leftover(".profile.sva.K3X9Q2AB.tmp", seconds(120)); // no name an export gives
+    leftover(".profile.sva.k3x9q2a.tmp", seconds(120));
+    leftover(".other.sva.k3x9q2ab.tmp", seconds(120)); // another target's
+    fs::create_directory(dir.path() / ".profile.sva.d1r2e3c4.tmp");
+    fs::last_write_time(dir.path() / ".profile.sva.d1r2e3c4.tmp",
+                        fs::file_time_type::clock::now() - seconds(120));
+    export_to(dir.file("profile.sva"));
+    EXPECT_EQ(folder_entries(dir.path()),
+              (Names{".other.sva.k3x9q2ab.tmp", ".profile.sva.7hd02kd1.tmp", ".profile.sva.K3X9Q2AB.tmp",
+                     ".profile.sva.d1r2e3c4.tmp", ".profile.sva.k3x9q2a.tmp", "cast.TOB", "profile.sva"}));
+}
+
+TEST_F(Fault, TheLineReaderTellsWhetherALineEndedOrWasCut)
+{
+    using Lines = std::vector<std::pair<std::string, bool>>;
+    const auto read_lines = [&](std::string_view text, KeepGoing keep_going = {}) {
+        const std::string path = dir.write("cast.TOB", text);
+        const Descriptor file = open_for_reading(path);
+        LineReader reader(file.get(), path, std::move(keep_going));
+        Lines lines;
+        while (!reader.at_end()) {
+            const std::string line(reader.read_line());
+            lines.emplace_back(line.size() > 80 ? line.substr(0, 4) + "..." : line, reader.line_ended());
+        }
+        return lines;
+    };
+    EXPECT_EQ(read_lines("a\r\nb\n\nc\r"), (Lines{{"a", true}, {"b", true}, {"", true}, {"c\r", false}}));
+    EXPECT_EQ(read_lines("1 4.0 10.5\n2 4.0 1"), (Lines{{"1 4.0 10.5", true}, {"2 4.0 1", false}}));
+    EXPECT_EQ(read_lines("a\nb\n"), (Lines{{"a", true}, {"b", true}}));
+    // Lines longer than a block of the reader: the end is found, or missed, after a refill.
+    const std::string long_line(1'500'000, 'x');
+    EXPECT_EQ(read_lines(long_line + "\n" + long_line), (Lines{{"xxxx...", true}, {"xxxx...", false}}));
+    // A line cut by a stop did not end either.
+    EXPECT_EQ(read_lines(long_line + "\n", [] { return false; }), (Lines{{"xxxx...", false}}));
 }
 
 } // namespace

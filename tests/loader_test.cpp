@@ -356,7 +356,7 @@ TEST_F(Load, AnImpossibleTableFailsAtOnceAndTheNextLoadWorks)
 TEST_F(Load, FilesThatAreNoCasts)
 {
     controls.texts[TextBox::tx_ss_file] = dir.path().string();
-    EXPECT_ERROR_KIND(load_data_file(controls, state), file_not_found);
+    EXPECT_ERROR_KIND(load_data_file(controls, state), not_a_file);
     controls.texts[TextBox::tx_ss_file] = "/dev/zero"; // a device would never end
     EXPECT_ERROR_KIND(load_data_file(controls, state), bad_data_file);
     EXPECT_ERROR_KIND(load(""), bad_data_file);

@@ -169,6 +169,9 @@ RunResult run_batch(const BatchJob& job, const std::vector<std::string>& inputs,
             }
             guard.written(input, target);
             progress << input << " -> " << target << ": " << *made << std::endl; // a pipeline sees progress
+        } catch (const WriteStopped&) { // a signal while the output waited on a pipe
+            report(console, input, interrupted);
+            return RunResult::interrupted;
         } catch (const std::exception& error) {
             if (console.stop.load()) { // a wait on a pipe that the signal cut short
                 report(console, input, interrupted);

@@ -108,13 +108,16 @@ Errors:
   A PRESSURE or INPUT that fails prints "quillonde-cli: PRESSURE: MESSAGE" or
   "quillonde-cli: INPUT: MESSAGE" on standard error and nothing on standard output; the next one
   follows. The message is the window's, with the line number for a load error. An INPUT that
-  fails writes no file and leaves an existing OUTPUT as it was. An OUTPUT that is one of the
-  INPUTs, or that the same command has already written, is refused for that INPUT.
+  fails writes no file and leaves an existing OUTPUT as it was. Only when the file system fails
+  after the new file has taken OUTPUT's name (as it flushes the folder) does the message say
+  instead "the new profile is in place but may not be on the disk yet". An OUTPUT that is one of
+  the INPUTs, or that the same command has already written, is refused for that INPUT.
 
 Ctrl+C, SIGTERM, SIGHUP:
-  Stop the load in progress (also one that waits on a pipe), the export before its file takes
-  the place of OUTPUT, or the batch before the next INPUT. A file is written whole or not at all,
-  and reaches the disk before it replaces OUTPUT: no OUTPUT is ever left half written.
+  Stop, within a second, the load in progress (also one that waits on a pipe), the export before
+  its file takes the place of OUTPUT (also a write that waits on a pipe or FIFO that nobody
+  reads), or the batch before the next INPUT. A file is written whole or not at all: it reaches
+  the disk and is closed before it replaces OUTPUT, so no OUTPUT is ever left half written.
 
 Exit status:
   0    every PRESSURE or INPUT was converted

@@ -69,7 +69,7 @@ RunResult plot_casts(const Water& water, const std::vector<std::string>& columns
             throw Error(ErrorKind::missing_column, std::string(nothing_to_plot));
         }
         const QByteArray bytes = render_plot(plot, plot_format_for(target));
-        OutputFile file(target);
+        OutputFile file(target, [&controls] { return controls.process_events(); });
         file.write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
         file.commit();
         return std::to_string(state.g_table.filled_rows()) + " rows, " +

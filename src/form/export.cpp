@@ -159,11 +159,13 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
     }
 
     const ProfileWriter& writer = writer_for(path);
-    OutputFile file(path);
-    controls.set_caption(Label::Label6, status_working);
     ExportOutcome outcome{true, 0};
     try {
-        const Profile profile = thinned_profile(state.g_table, state.ccolumns + 1, columns);
+        // A write that waits (a pipe nobody reads) asks too, and a stop ends it at once.
+        OutputFile file(path, [&controls] { return controls.process_events(); });
+        controls.set_caption(Label::Label6, status_working);
+        const Profile profile = thinned_profile(state.g_table, state.ccolumns + 1, columns,
+                                                [&controls] { return controls.process_events(); });
         if (profile.notes.any() && !controls.ask(Question::computed_notes(profile.notes))) {
             controls.set_caption(Label::Label6, status_idle);
             return {};
@@ -176,6 +178,8 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
         } else {
             file.commit();
         }
+    } catch (const WriteStopped&) {
+        outcome = {false, 0, true};
     } catch (const std::bad_alloc&) {
         controls.set_caption(Label::Label6, status_idle);
         throw Error(ErrorKind::out_of_memory, "no memory left to write the profile of " + quoted_path(cast));

@@ -42,7 +42,7 @@ public:
     {
     }
 
-    LoadOutcome run(std::FILE* file);
+    LoadOutcome run(int file);
 
     CastInfo& info() override { return owns_table_ ? state_.cast : pending_; }
     void row_count_stated(std::string_view count) override;
@@ -73,7 +73,7 @@ private:
     std::uint64_t line_number_ = 0;
 };
 
-LoadOutcome Load::run(std::FILE* file)
+LoadOutcome Load::run(int file)
 {
     // The window's event rounds also come within a long line and while a pipe keeps silent.
     LineReader reader(file, path_, [this] { return controls_.process_events(); });
@@ -264,7 +264,7 @@ LoadOutcome load_data_file(Controls& controls, ProfileState& state)
     if (path.empty()) {
         return LoadOutcome::nothing_chosen;
     }
-    const FilePointer file = open_for_reading(path);
+    const Descriptor file = open_for_reading(path);
     controls.list_clear();
     controls.set_caption(Label::Label6, status_working);
     try {

@@ -60,7 +60,8 @@ std::string row_place(std::int32_t row)
     return row == 0 ? "the header" : "table row " + std::to_string(row);
 }
 
-Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns)
+Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns,
+                        const std::function<bool()>& keep_going)
 {
     Profile profile;
     const bool derives = std::ranges::find(columns.fields, derived_field) != columns.fields.end();
@@ -83,7 +84,7 @@ Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, co
         } catch (const std::bad_alloc&) {
             throw Error(ErrorKind::out_of_memory, "no memory left for the profile", row_place(row));
         }
-    });
+    }, keep_going);
     return profile;
 }
 

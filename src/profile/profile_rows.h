@@ -1,10 +1,12 @@
 #pragma once
 
+#include "profile/output_file.h"
 #include "profile/table.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -51,6 +53,9 @@ struct ProfileColumns {
     std::int32_t pressure = -1;
 };
 
+/// How many rows a walk over the table passes between two questions whether to go on.
+inline constexpr std::int32_t rows_between_stop_checks = 4096;
+
 /// A value as a profile writes it: rounded to `decimals`, at most 15 digits, no trailing zeros.
 std::string value_text(double value, int decimals);
 
@@ -58,13 +63,19 @@ std::string value_text(double value, int decimals);
 /// below the row taken last (the unrounded depth; the first one below thinning_step_m) and its
 /// depth, as written, reads deeper than that row's, which only fails from 1E+15 m on. So an
 /// upcast, and rows no data line filled, write nothing. Calls `visit(row, depth_m, depth_text)`.
+/// `keep_going`, when given, is asked every few thousand rows; once it says false, the walk ends
+/// with WriteStopped.
 template <typename Visit>
-void for_each_profile_row(const ProfileTable& table, std::int32_t depth_column, Visit&& visit)
+void for_each_profile_row(const ProfileTable& table, std::int32_t depth_column, Visit&& visit,
+                          const std::function<bool()>& keep_going = {})
 {
     const std::int32_t last_row = table.last_row();
     double last_depth_m = 0.0; // unrounded, as the depth cell holds it
     std::string last_depth_text;
     for (std::int32_t row = 1; row <= last_row; ++row) {
+        if (row % rows_between_stop_checks == 0 && keep_going && !keep_going()) {
+            throw WriteStopped();
+        }
         const double depth_m = cell_to_double(table.cell(depth_column, row));
         if (!(last_depth_m + thinning_step_m < depth_m)) {
             continue;
@@ -107,8 +118,10 @@ struct Profile {
 
 /// The profile of `table`: a line for each row of for_each_profile_row with the values of `columns`,
 /// the derived ones computed. A value that is not a number fails naming its table row and column,
-/// as does a derived value the formula cannot give.
-Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns);
+/// as does a derived value the formula cannot give. `keep_going` is asked every few thousand rows;
+/// once it says false, the walk ends with WriteStopped.
+Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns,
+                        const std::function<bool()>& keep_going = {});
 
 /// The place of a table row in a message: "table row 12"; row 0 is "the header" of a file.
 std::string row_place(std::int32_t row);

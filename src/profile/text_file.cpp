@@ -25,23 +25,18 @@ constexpr std::size_t read_block_size = std::size_t{1} << 20;
 // How long a read waits on a silent pipe before it asks whether to go on [ms].
 constexpr int wait_step_ms = 10;
 
-std::string path_text(std::string_view path)
-{
-    return quoted(path, std::string_view::npos);
-}
-
 } // namespace
 
 Error file_error(int errno_value, std::string_view action, std::string_view path)
 {
-    const std::string cannot = "cannot " + std::string(action) + " " + path_text(path);
+    const std::string cannot = "cannot " + std::string(action) + " " + quoted_path(path);
     switch (errno_value) {
-    case ENOENT: return {ErrorKind::file_not_found, path_text(path)};
-    case ENOTDIR: return {ErrorKind::path_not_found, path_text(path)};
+    case ENOENT: return {ErrorKind::file_not_found, quoted_path(path)};
+    case ENOTDIR: return {ErrorKind::path_not_found, quoted_path(path)};
     case EACCES:
     case EPERM:
     case EROFS: return {ErrorKind::permission_denied, cannot + ": " + std::strerror(errno_value)};
-    case EISDIR: return {ErrorKind::permission_denied, cannot + ": it is a folder"};
+    case EISDIR: return {ErrorKind::not_a_file, cannot + ": it is a folder"};
     case ENOMEM: return {ErrorKind::out_of_memory, cannot};
     default: return {ErrorKind::io_error, cannot + ": " + std::strerror(errno_value)};
     }
@@ -59,17 +54,17 @@ Error missing_folder_error(const std::filesystem::path& path, std::string_view s
         }
         if (type != fs::file_type::not_found && type != fs::file_type::none) {
             return {ErrorKind::path_not_found,
-                    path_text(shown) + ": " + path_text(up.string()) + " is a file, not a folder"};
+                    quoted_path(shown) + ": " + quoted_path(up.string()) + " is a file, not a folder"};
         }
         if (up == up.parent_path()) {
             break;
         }
     }
     return {ErrorKind::path_not_found,
-            path_text(shown) + ": the folder " + path_text(folder.string()) + " does not exist"};
+            quoted_path(shown) + ": the folder " + quoted_path(folder.string()) + " does not exist"};
 }
 
-FilePointer open_for_reading(const std::string& path)
+Descriptor open_for_reading(const std::string& path)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -80,48 +75,40 @@ FilePointer open_for_reading(const std::string& path)
         if (!folder.empty() && !fs::is_directory(folder, ec)) {
             throw missing_folder_error(file, path);
         }
-        throw Error(ErrorKind::file_not_found, path_text(path));
+        throw Error(ErrorKind::file_not_found, quoted_path(path));
     }
     // A device gives no end (/dev/zero) or waits for a person (a terminal); a pipe may be read.
     // Refused before it is opened: opening some devices acts on them.
-    const Error device(ErrorKind::bad_data_file, path_text(path) + " is a device, not a file");
+    const Error device(ErrorKind::bad_data_file, quoted_path(path) + " is a device, not a file");
     if (type == fs::file_type::character || type == fs::file_type::block || type == fs::file_type::socket) {
         throw device;
     }
     // Without blocking: a pipe with no writer yet must not hold the open; the reader waits on it in
     // steps that can be abandoned.
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) {
+    Descriptor opened(retry_interrupted(
+        [&] { return system_calls().open(AT_FDCWD, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0); },
+        [] { return true; }));
+    if (!opened) {
         throw file_error(errno, "read", path);
     }
     struct stat facts = {};
-    if (::fstat(descriptor, &facts) != 0) {
-        const int reason = errno;
-        ::close(descriptor);
-        throw file_error(reason, "read", path);
+    if (::fstat(opened.get(), &facts) != 0) {
+        throw file_error(errno, "read", path);
     }
     if (S_ISDIR(facts.st_mode)) {
-        ::close(descriptor);
-        throw Error(ErrorKind::file_not_found, "no file at " + path_text(path) + ", which is a folder");
+        throw Error(ErrorKind::not_a_file, quoted_path(path) + " is a folder, not a cast");
     }
     if (!S_ISREG(facts.st_mode) && !S_ISFIFO(facts.st_mode)) {
-        ::close(descriptor);
         throw device;
     }
     if (!S_ISFIFO(facts.st_mode)) {
-        ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
-    }
-    FilePointer opened(::fdopen(descriptor, "rb"));
-    if (!opened) {
-        const int reason = errno;
-        ::close(descriptor);
-        throw file_error(reason, "read", path);
+        ::fcntl(opened.get(), F_SETFL, ::fcntl(opened.get(), F_GETFL) & ~O_NONBLOCK);
     }
     return opened;
 }
 
-LineReader::LineReader(std::FILE* file, std::string path, KeepGoing keep_going)
-    : descriptor_(::fileno(file)), path_(std::move(path)), keep_going_(std::move(keep_going)),
+LineReader::LineReader(int descriptor, std::string path, KeepGoing keep_going)
+    : descriptor_(descriptor), path_(std::move(path)), keep_going_(std::move(keep_going)),
       buffer_(static_cast<char*>(std::malloc(read_block_size))), capacity_(read_block_size)
 {
     if (!buffer_) {
@@ -175,7 +162,7 @@ void LineReader::fill()
         if (waits_ && !wait_for_data()) {
             return;
         }
-        const ssize_t got = ::read(descriptor_, data + end_, room);
+        const ssize_t got = system_calls().read(descriptor_, data + end_, room);
         if (got > 0) {
             end_ += static_cast<std::size_t>(got);
             return;
@@ -204,7 +191,7 @@ void LineReader::grow()
     constexpr std::size_t always_allowed = std::size_t{64} << 20;
     const auto too_long = [&] {
         return Error(ErrorKind::out_of_memory, "a line of more than " + std::to_string(capacity_ >> 20U) +
-                                                   " MiB in " + path_text(path_) + " does not fit in memory");
+                                                   " MiB in " + quoted_path(path_) + " does not fit in memory");
     };
     if (larger > always_allowed && larger > available_memory_bytes() / 4) {
         throw too_long();
@@ -251,11 +238,13 @@ std::string_view LineReader::read_line()
             }
             const std::string_view line(data + begin_, line_end - begin_);
             begin_ = newline + 1;
+            line_ended_ = true;
             return line;
         }
         if (end_of_file_ || stopped_) {
             const std::string_view line(data + begin_, end_ - begin_);
             begin_ = end_;
+            line_ended_ = false;
             return line;
         }
         const std::size_t unsearched = end_ - begin_;

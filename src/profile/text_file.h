@@ -1,8 +1,8 @@
 #pragma once
 
+#include "profile/system_calls.h"
 #include "runtime/error.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -13,12 +13,6 @@
 
 namespace quillonde {
 
-/// Closes a C stream without looking at the result; for files that were only read.
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
-
 /// Asked while a read waits or a long line arrives: false stops the reading.
 using KeepGoing = std::function<bool()>;
 
@@ -28,7 +22,7 @@ Error missing_folder_error(const std::filesystem::path& path, std::string_view s
 
 /// Opens a file for reading. A missing file, a missing folder, a folder or a device in place of the
 /// file and a refused permission each fail with an error of their own kind that names the path.
-FilePointer open_for_reading(const std::string& path);
+Descriptor open_for_reading(const std::string& path);
 
 /// The error for a failed call on a file, from the errno value it left: `action` says what was
 /// attempted ("read", "write", "create").
@@ -36,13 +30,15 @@ Error file_error(int errno_value, std::string_view action, std::string_view path
 
 /// Reads a text file line by line, as bytes, nothing decoded. A line ends at LF; the CR of a CR LF
 /// ending belongs to the ending, any other CR stays in the line; the last line needs no
-/// terminator. The file is read in large blocks and never held whole in memory; a line may be
-/// as long as a quarter of the memory the machine can give, a longer one is an out-of-memory error.
-/// `keep_going` is asked between the blocks of a long line and while a pipe has nothing to give;
-/// once it says false, the reader stops: at_end() and stopped() are true.
+/// terminator (line_ended() tells whether it had one). The file is read in large blocks and never
+/// held whole in memory; a line may be as long as a quarter of the memory the machine can give, a
+/// longer one is an out-of-memory error. `keep_going` is asked between the blocks of a long line
+/// and while a pipe has nothing to give; once it says false, the reader stops: at_end() and
+/// stopped() are true.
 class LineReader {
 public:
-    LineReader(std::FILE* file, std::string path, KeepGoing keep_going = {});
+    /// Reads from `descriptor`, which stays open: the caller closes it.
+    LineReader(int descriptor, std::string path, KeepGoing keep_going = {});
 
     /// The first `bytes` bytes of the file, or all of a shorter one, without reading past them: the
     /// lines are still to be read. Call before the first line; when the reading stops meanwhile,
@@ -58,6 +54,11 @@ public:
 
     /// Whether keep_going said false.
     bool stopped() const noexcept { return stopped_; }
+
+    /// Whether the line read_line() gave last ended with a line end. False for the last bytes of
+    /// a file that ends without one (a file cut inside its last line, or one edited by hand) and
+    /// for a line cut short by a stop.
+    bool line_ended() const noexcept { return line_ended_; }
 
 private:
     struct Free {
@@ -79,6 +80,7 @@ private:
     std::size_t end_ = 0;
     bool end_of_file_ = false;
     bool stopped_ = false;
+    bool line_ended_ = false;
 };
 
 } // namespace quillonde

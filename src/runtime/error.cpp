@@ -32,6 +32,7 @@ std::string_view kind_title(ErrorKind kind)
     case ErrorKind::subscript_out_of_range: return "Subscript out of range";
     case ErrorKind::out_of_memory: return "Out of memory";
     case ErrorKind::file_not_found: return "File not found";
+    case ErrorKind::not_a_file: return "Not a file";
     case ErrorKind::path_not_found: return "Path not found";
     case ErrorKind::permission_denied: return "Permission denied";
     case ErrorKind::io_error: return "Input/output error";

@@ -13,7 +13,8 @@ enum class ErrorKind {
     overflow,               ///< a number outside the range it must fit
     subscript_out_of_range, ///< an index outside the profile table or a line with too few fields
     out_of_memory,          ///< more memory than the machine can give
-    file_not_found,         ///< no file at the path (or a folder where a file is expected)
+    file_not_found,         ///< nothing at the path
+    not_a_file,             ///< a folder where a file is expected
     path_not_found,         ///< the folder of the path does not exist
     permission_denied,      ///< the file system refuses access
     io_error,               ///< reading or writing failed on the way

@@ -249,7 +249,7 @@ TEST_F(Convert, AFailedInputIsReportedAndTheNextOneConverted)
               "quillonde-cli: partial.TOB: The data file has no column named \"SOUND\" "
               "(--derive computes it from Temp, SALIN and Press)\n"
               "quillonde-cli: broken.TOB: Type mismatch at line 4: row number \"x2\" is not a number\n"
-              "quillonde-cli: folder.TOB: File not found: no file at \"folder.TOB\", which is a folder\n"
+              "quillonde-cli: folder.TOB: Not a file: \"folder.TOB\" is a folder, not a cast\n"
               "quillonde-cli: : no file name given\n");
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(read_file(dir.file("broken.sva")), "the profile of yesterday");

@@ -10,11 +10,13 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,6 +77,37 @@ std::string sparse_cast(std::int32_t declared, std::int32_t step, bool sound = f
     return text;
 }
 
+/// Waits until the process `pid` has its own handlers for SIGINT, SIGTERM and SIGHUP: a signal
+/// sent before would end it the default way.
+void wait_for_stop_handlers(pid_t pid)
+{
+    constexpr unsigned long long wanted =
+        (1ULL << (SIGINT - 1)) | (1ULL << (SIGTERM - 1)) | (1ULL << (SIGHUP - 1));
+    for (int attempt = 0; attempt < 5000; ++attempt) {
+        const std::string status = read_file("/proc/" + std::to_string(pid) + "/status");
+        const std::size_t caught = status.find("SigCgt:\t");
+        if (caught != std::string::npos &&
+            (std::stoull(status.substr(caught + 8, 16), nullptr, 16) & wanted) == wanted) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ADD_FAILURE() << "quillonde-cli never set its signal handlers";
+}
+
+/// Sends `signal` to the tool once it has its handlers and has had a moment to settle into what it
+/// waits on, and expects it to end within a second.
+Outcome stopped_by(Tool& tool, int signal)
+{
+    wait_for_stop_handlers(tool.pid());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto sent = Clock::now();
+    kill(tool.pid(), signal);
+    Outcome outcome = tool.wait(std::chrono::seconds(5));
+    EXPECT_LT(Clock::now() - sent, std::chrono::seconds(1));
+    return outcome;
+}
+
 class Hostile : public ::testing::Test {
 protected:
     void SetUp() override
@@ -128,11 +161,7 @@ TEST_F(Hostile, ASignalEndsAWaitOnAPipeWithinASecond)
             }
             const std::string start = "Lines : 9\n; Datasets Press Temp Cond SALIN SOUND\n1 1.0";
             EXPECT_EQ(writer ? write(fifo, start.data(), start.size()) : 0, writer ? std::ssize(start) : 0);
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            const auto sent = Clock::now();
-            kill(tool.pid(), signal);
-            const Outcome outcome = tool.wait(std::chrono::seconds(5));
-            EXPECT_LT(Clock::now() - sent, std::chrono::seconds(1));
+            const Outcome outcome = stopped_by(tool, signal);
             EXPECT_EQ(outcome.status, status);
             EXPECT_EQ(outcome.err, "quillonde-cli: live.TOB" + interrupted);
             if (fifo >= 0) {
@@ -142,6 +171,78 @@ TEST_F(Hostile, ASignalEndsAWaitOnAPipeWithinASecond)
     }
     EXPECT_EQ(folder_entries(dir.path()), (Names{"c.TOB", "c.sva", "live.TOB"}));
     EXPECT_EQ(read_file(dir.file("c.sva")), "the old profile");
+}
+
+TEST_F(Hostile, ASignalEndsAWriteToAStalledReaderWithinASecond)
+{
+    dir.write("big.TOB", sparse_cast(5000, 1, true)); // a profile of 150 kB, more than a pipe holds
+    ASSERT_EQ(mkfifo(dir.file("fifo.sva").c_str(), 0600), 0);
+    enum class Target { standard_output, fifo, fifo_without_reader };
+    for (const Target target : {Target::standard_output, Target::fifo, Target::fifo_without_reader}) {
+        for (const auto& [signal, status] : {std::pair{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}}) {
+            SCOPED_TRACE("target " + std::to_string(static_cast<int>(target)) + ", signal " +
+                         std::to_string(signal));
+            Pipe out;
+            // The reader that never reads: the test's end of the pipe, or of the FIFO.
+            int reader = target == Target::standard_output ? out.ends[0] : -1;
+            if (target == Target::fifo) {
+                reader = open(dir.file("fifo.sva").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            }
+            Tool tool(
+                {"convert", "--fresh", "-o", target == Target::standard_output ? "-" : "fifo.sva", "big.TOB"},
+                dir.path(), out.ends[1]);
+            // Until the pipe is full and the tool waits on it, or waits for a reader.
+            int queued = 0;
+            for (int attempt = 0; reader >= 0 && attempt < 2000 && queued < 60'000; ++attempt) {
+                ioctl(reader, FIONREAD, &queued);
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            EXPECT_TRUE(reader < 0 || queued >= 60'000) << queued;
+            const Outcome outcome = stopped_by(tool, signal);
+            EXPECT_EQ(outcome.status, status);
+            EXPECT_TRUE(outcome.err.ends_with("quillonde-cli: big.TOB" + interrupted)) << outcome.err;
+            if (target == Target::fifo) {
+                close(reader);
+            }
+        }
+    }
+    EXPECT_EQ(folder_entries(dir.path()), (Names{"big.TOB", "c.TOB", "c.sva", "fifo.sva"}));
+    EXPECT_TRUE(fs::is_fifo(dir.path() / "fifo.sva"));
+    EXPECT_EQ(read_file(dir.file("c.sva")), "the old profile");
+}
+
+// Two exports that create one target at once: the last one's file stands, whole, and neither fails.
+TEST_F(Hostile, TwoExportsCreatingOneTargetBothSucceed)
+{
+    dir.write("d.TOB", sparse_cast(300, 1, true));
+    ASSERT_EQ(Tool({"convert", "--fresh", "c.TOB", "d.TOB"}, dir.path(), null_out).wait().status, 0);
+    const std::string profiles[] = {read_file(dir.file("c.sva")), read_file(dir.file("d.sva"))};
+    // A hundred rounds, ten at a time, each round two exports to a target of its own.
+    int failures = 0;
+    for (int batch = 0; batch < 10; ++batch) {
+        std::vector<std::unique_ptr<Tool>> tools;
+        for (int round = 0; round < 10; ++round) {
+            const std::string target = "new" + std::to_string(round) + ".sva";
+            fs::remove(dir.file(target));
+            for (const char* cast : {"c.TOB", "d.TOB"}) {
+                tools.push_back(
+                    std::make_unique<Tool>(std::vector<std::string>{"convert", "--fresh", "-o", target, cast},
+                                           dir.path(), null_out));
+            }
+        }
+        for (const auto& tool : tools) {
+            const Outcome outcome = tool->wait();
+            failures += outcome.status == 0 ? 0 : 1;
+            EXPECT_EQ(outcome.err, "");
+        }
+        for (int round = 0; round < 10; ++round) {
+            const std::string result = read_file(dir.file("new" + std::to_string(round) + ".sva"));
+            EXPECT_TRUE(result == profiles[0] || result == profiles[1])
+                << "batch " << batch << ", round " << round;
+        }
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(folder_entries(dir.path()).size(), 14U); // the casts, their profiles and the ten targets
 }
 
 TEST_F(Hostile, AnExportStoppedOrKilledLeavesTheTargetAndNothingElse)

@@ -1,0 +1,94 @@
+#include "profile/system_calls.h"
+
+#include <utility>
+
+#include <fcntl.h>
+#include <stdio.h> // renameat
+#include <unistd.h>
+
+namespace quillonde {
+
+namespace {
+
+SystemCalls real_calls;
+SystemCalls* calls_in_use = &real_calls;
+
+} // namespace
+
+int SystemCalls::open(int folder, const char* path, int flags, mode_t mode)
+{
+    return ::openat(folder, path, flags, mode);
+}
+
+ssize_t SystemCalls::read(int descriptor, void* bytes, std::size_t count)
+{
+    return ::read(descriptor, bytes, count);
+}
+
+ssize_t SystemCalls::write(int descriptor, const void* bytes, std::size_t count)
+{
+    return ::write(descriptor, bytes, count);
+}
+
+int SystemCalls::fsync(int descriptor)
+{
+    return ::fsync(descriptor);
+}
+
+int SystemCalls::linkat(int from_folder, const char* from, int to_folder, const char* to, int flags)
+{
+    return ::linkat(from_folder, from, to_folder, to, flags);
+}
+
+int SystemCalls::renameat(int from_folder, const char* from, int to_folder, const char* to)
+{
+    return ::renameat(from_folder, from, to_folder, to);
+}
+
+int SystemCalls::unlinkat(int folder, const char* name, int flags)
+{
+    return ::unlinkat(folder, name, flags);
+}
+
+int SystemCalls::close(int descriptor)
+{
+    return ::close(descriptor);
+}
+
+SystemCalls& system_calls() noexcept
+{
+    return *calls_in_use;
+}
+
+SystemCallsOverride::SystemCallsOverride(SystemCalls& calls) noexcept
+    : previous_(std::exchange(calls_in_use, &calls))
+{
+}
+
+SystemCallsOverride::~SystemCallsOverride()
+{
+    calls_in_use = previous_;
+}
+
+Descriptor& Descriptor::operator=(Descriptor&& other) noexcept
+{
+    if (this != &other) {
+        reset();
+        descriptor_ = other.release();
+    }
+    return *this;
+}
+
+int Descriptor::release() noexcept
+{
+    return std::exchange(descriptor_, -1);
+}
+
+void Descriptor::reset() noexcept
+{
+    if (descriptor_ >= 0) {
+        system_calls().close(release());
+    }
+}
+
+} // namespace quillonde

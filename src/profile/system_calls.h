@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cerrno>
+#include <cstddef>
+
+#include <sys/types.h>
+
+namespace quillonde {
+
+/// The system calls through which a cast is read and a profile written, each as POSIX defines it
+/// (a result below 0 with errno set on failure). The functions of this class make the real calls;
+/// a test derives from it to make any of them fail and puts its own in place with
+/// SystemCallsOverride.
+class SystemCalls {
+public:
+    SystemCalls() = default;
+    SystemCalls(const SystemCalls&) = delete;
+    SystemCalls& operator=(const SystemCalls&) = delete;
+    virtual ~SystemCalls() = default;
+
+    /// openat(2); `folder` is AT_FDCWD for a path from the working folder.
+    virtual int open(int folder, const char* path, int flags, mode_t mode);
+    virtual ssize_t read(int descriptor, void* bytes, std::size_t count);
+    virtual ssize_t write(int descriptor, const void* bytes, std::size_t count);
+    virtual int fsync(int descriptor);
+    virtual int linkat(int from_folder, const char* from, int to_folder, const char* to, int flags);
+    virtual int renameat(int from_folder, const char* from, int to_folder, const char* to);
+    virtual int unlinkat(int folder, const char* name, int flags);
+    virtual int close(int descriptor);
+};
+
+/// The calls in use: the real ones, or those a SystemCallsOverride has put in place.
+SystemCalls& system_calls() noexcept;
+
+/// Puts `calls` in place of the calls in use for as long as it lives.
+class SystemCallsOverride {
+public:
+    explicit SystemCallsOverride(SystemCalls& calls) noexcept;
+    SystemCallsOverride(const SystemCallsOverride&) = delete;
+    SystemCallsOverride& operator=(const SystemCallsOverride&) = delete;
+    ~SystemCallsOverride();
+
+private:
+    SystemCalls* previous_;
+};
+
+/// Makes `call` again while a signal interrupts it (EINTR) and `go_on()` says yes to another try;
+/// returns its last result, with errno as that call left it.
+template <typename Call, typename GoOn> auto retry_interrupted(Call call, GoOn go_on) -> decltype(call())
+{
+    for (;;) {
+        const auto result = call();
+        if (result >= 0 || errno != EINTR) {
+            return result;
+        }
+        if (!go_on()) {
+            errno = EINTR;
+            return result;
+        }
+    }
+}
+
+/// An open descriptor, closed through system_calls() when it goes. The result of that close is not
+/// looked at: it is for descriptors that were only read.
+class Descriptor {
+public:
+    explicit Descriptor(int descriptor = -1) noexcept : descriptor_(descriptor) {}
+    Descriptor(Descriptor&& other) noexcept : descriptor_(other.release()) {}
+    Descriptor& operator=(Descriptor&& other) noexcept;
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() { reset(); }
+
+    int get() const noexcept { return descriptor_; }
+    explicit operator bool() const noexcept { return descriptor_ >= 0; }
+    /// Hands the descriptor over, unclosed.
+    int release() noexcept;
+    void reset() noexcept;
+
+private:
+    int descriptor_;
+};
+
+} // namespace quillonde
