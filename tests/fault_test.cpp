@@ -186,7 +186,7 @@ TEST_F(Fault, ALinkThatLeadsNowhereWritableIsRefused)
     fs::create_directory(dir.path() / "folder");
     fs::create_symlink("folder", dir.path() / "folder.sva");
     error = export_error(dir.file("folder.sva"));
-    EXPECT_EQ(error.kind(), ErrorKind::permission_denied);
+    EXPECT_EQ(error.kind(), ErrorKind::not_a_file);
     EXPECT_EQ(error.what(), "Not a file: \"" + dir.file("folder.sva") + "\" is a folder, not a profile");
 
     const std::string locked = dir.write("locked.sva", "the old profile");
