@@ -1,26 +1,28 @@
 // Renders the window after a cast has been loaded into it, and the Profile window opened from it
 // with SOUND, Temp and SALIN side by side, for the README's pictures; optionally over a reference
 // cast and at a given size ("min" for the smallest the window allows).
-//   render_window CAST OUTPUT.png [PROFILE.png [REFERENCE [WIDTHxHEIGHT|min]]]
+//   render_window CAST OUTPUT.png [PROFILE.png [REFERENCE|- [WIDTHxHEIGHT|min]]]
 #include "ui/file_dialog.h"
 #include "ui/form1.h"
 #include "ui/profile_window.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
+#include <string_view>
 
 int main(int argc, char** argv)
 {
     // The picture shows the Profile window at its first size, whatever the user's settings say.
-    qputenv("XDG_CONFIG_HOME", QDir::tempPath().toUtf8() + "/quillonde-render-window");
+    const QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
     QApplication app(argc, argv);
     if (argc < 3 || argc > 6) {
         std::fprintf(stderr, "usage: render_window CAST OUTPUT.png [PROFILE.png [REFERENCE [WIDTHxHEIGHT|min]]]\n");
@@ -48,7 +50,7 @@ int main(int argc, char** argv)
         auto* chooser = profile->findChild<QComboBox*>(QStringLiteral("chooser"));
         chooser->setCurrentIndex(0);
         emit chooser->activated(0);
-        if (argc >= 5 && !profile->load_reference(argv[4])) {
+        if (argc >= 5 && std::string_view(argv[4]) != "-" && !profile->load_reference(argv[4])) {
             return 1;
         }
         if (argc == 6) {

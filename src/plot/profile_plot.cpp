@@ -81,16 +81,23 @@ struct Ticks {
     std::vector<double> values;
     int decimals = 0;
     long long label_every = 1;
+    bool staggered = false; ///< the labels alternate between two rows
     double step = 0.0;
 
     bool labelled(double value) const { return std::llround(value / step) % label_every == 0; }
+    /// The row of a labelled tick's label: 0, or 1 for every second one when staggered.
+    int label_row(double value) const
+    {
+        return staggered && std::llabs(std::llround(value / step) / label_every) % 2 == 1 ? 1 : 0;
+    }
 };
 
 /// The ticks from `low` to `high` on an axis of `px_per_unit`: never fewer than four, finer while
 /// they stay `preferred_px` apart and their labels (`label_size` pixels along the axis, plus `gap`)
-/// fit; when the labels of even the fewest do not fit, only every second, fifth or tenth is labelled.
+/// fit; when the labels of even the fewest do not fit, only every second, fifth or tenth is labelled,
+/// or (where `may_stagger`) the labels alternate between two rows.
 Ticks choose_ticks(double low, double high, double px_per_unit, double preferred_px,
-                   const std::function<double(const QString&)>& label_size, double gap)
+                   const std::function<double(const QString&)>& label_size, double gap, bool may_stagger)
 {
     Ticks ticks;
     const double range = high - low;
@@ -128,7 +135,9 @@ Ticks choose_ticks(double low, double high, double px_per_unit, double preferred
                 widest = std::max(widest, label_size(tick_text(value, candidate.decimals)));
             }
         }
-        return candidate.step * static_cast<double>(candidate.label_every) * px_per_unit >= widest + gap;
+        return candidate.step * static_cast<double>(candidate.label_every) * (candidate.staggered ? 2.0 : 1.0) *
+                   px_per_unit >=
+               widest + gap;
     };
     while (count(step_of()) < fewest_ticks) {
         finer();
@@ -145,11 +154,18 @@ Ticks choose_ticks(double low, double high, double px_per_unit, double preferred
         }
         ticks = std::move(candidate);
     }
-    for (const long long every : {2LL, 5LL, 10LL}) {
+    // Fewer labels as a last resort: a panel with one label cannot be read.
+    const std::pair<long long, bool> choices[] = {{2, false}, {1, true}, {2, true}, {5, false},
+                                                  {5, true},  {10, false}, {10, true}};
+    for (const auto& [every, staggered] : choices) {
         if (fits(ticks)) {
             break;
         }
+        if (staggered && !may_stagger) {
+            continue;
+        }
         ticks.label_every = every;
+        ticks.staggered = staggered;
     }
     return ticks;
 }
@@ -698,6 +714,7 @@ struct ProfilePlot::Layout {
     double top = 0.0;
     double bottom = 0.0;
     bool fits = false; ///< the panels have room
+    double label_rows = 1; ///< of the value labels
     Ticks depth_ticks;
     std::vector<Ticks> value_ticks; ///< by panel
     std::vector<QString> titles;    ///< by panel, as they fit
@@ -755,39 +772,54 @@ ProfilePlot::Layout ProfilePlot::lay_out(const QFontMetricsF& metrics, const QRe
     }
     layout.legend_top = layout.summary_top - pad * 0.5 - line * static_cast<double>(layout.legend.size());
 
-    // The panels: titles and value labels above, the depth labels left.
-    layout.top = area.top() + pad + 2 * line + layout.tick_length;
-    layout.bottom = layout.legend_top - pad;
-    const double height = layout.bottom - layout.top;
-    if (panels_.empty() || height < line) {
+    // The panels: titles and value labels above (in two rows where they alternate), the depth
+    // labels left.
+    if (panels_.empty()) {
         return layout;
     }
-    layout.depth_ticks = choose_ticks(
-        top_m_, bottom_m_, height / (bottom_m_ - top_m_), line * 2.5, [line](const QString&) { return line; },
-        line * 0.4);
-    double widest_depth = metrics.horizontalAdvance(QStringLiteral("0"));
-    for (const double depth : layout.depth_ticks.values) {
-        widest_depth = std::max(widest_depth, metrics.horizontalAdvance(tick_text(depth, layout.depth_ticks.decimals)));
-    }
-    layout.left = area.left() + pad + line + pad * 0.5 + widest_depth + layout.tick_length;
     const double value_label = metrics.horizontalAdvance(QStringLiteral("00000.00"));
-    const double right = area.right() - pad - value_label / 2;
-    const double gap = value_label;
-    layout.gap = gap;
+    layout.gap = value_label;
     const auto count = static_cast<double>(panels_.size());
-    const double width = (right - layout.left - gap * (count - 1)) / count;
-    if (width < line) {
-        return layout;
-    }
-    layout.fits = true;
-    for (std::size_t p = 0; p < panels_.size(); ++p) {
-        Panel& panel = panels_[p];
-        panel.frame = QRectF(layout.left + static_cast<double>(p) * (width + gap), layout.top, width, height);
-        layout.value_ticks.push_back(
-            panel.has_values
-                ? choose_ticks(panel.low, panel.high, width / (panel.high - panel.low), line * 3.0,
-                               [&metrics](const QString& text) { return metrics.horizontalAdvance(text); }, line * 0.8)
-                : Ticks{});
+    for (double label_rows = 1; label_rows <= 2; ++label_rows) {
+        layout.top = area.top() + pad + (1 + label_rows) * line + layout.tick_length;
+        layout.bottom = layout.legend_top - pad;
+        const double height = layout.bottom - layout.top;
+        if (height < line) {
+            return layout;
+        }
+        layout.depth_ticks = choose_ticks(
+            top_m_, bottom_m_, height / (bottom_m_ - top_m_), line * 2.5, [line](const QString&) { return line; },
+            line * 0.4, false);
+        double widest_depth = metrics.horizontalAdvance(QStringLiteral("0"));
+        for (const double depth : layout.depth_ticks.values) {
+            widest_depth =
+                std::max(widest_depth, metrics.horizontalAdvance(tick_text(depth, layout.depth_ticks.decimals)));
+        }
+        layout.left = area.left() + pad + line + pad * 0.5 + widest_depth + layout.tick_length;
+        const double right = area.right() - pad - value_label / 2;
+        const double width = (right - layout.left - layout.gap * (count - 1)) / count;
+        if (width < line) {
+            return layout;
+        }
+        layout.value_ticks.clear();
+        bool staggered = false;
+        for (std::size_t p = 0; p < panels_.size(); ++p) {
+            Panel& panel = panels_[p];
+            panel.frame =
+                QRectF(layout.left + static_cast<double>(p) * (width + layout.gap), layout.top, width, height);
+            layout.value_ticks.push_back(
+                panel.has_values ? choose_ticks(
+                                       panel.low, panel.high, width / (panel.high - panel.low), line * 3.0,
+                                       [&metrics](const QString& text) { return metrics.horizontalAdvance(text); },
+                                       line * 0.8, true)
+                                 : Ticks{});
+            staggered = staggered || layout.value_ticks.back().staggered;
+        }
+        layout.fits = true;
+        layout.label_rows = label_rows;
+        if (!staggered) {
+            break;
+        }
     }
     return layout;
 }
@@ -837,7 +869,9 @@ void ProfilePlot::paint_value_axis(QPainter& painter, const Layout& layout, cons
         if (ticks.labelled(value)) {
             const QString label = tick_text(value, ticks.decimals);
             const double half = metrics.horizontalAdvance(label) / 2 + 1;
-            painter.drawText(QRectF(x - half, frame.top() - layout.tick_length - layout.line, 2 * half, layout.line),
+            const double row = ticks.label_row(value);
+            painter.drawText(QRectF(x - half, frame.top() - layout.tick_length - layout.line * (1 + row), 2 * half,
+                                    layout.line),
                              Qt::AlignCenter, label);
         }
     }

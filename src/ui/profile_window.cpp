@@ -114,7 +114,10 @@ void ProfileWindow::build()
     chooser_->setFocusPolicy(Qt::TabFocus);
     readout_ = new QLabel(this);
     readout_->setObjectName(QStringLiteral("readout"));
-    readout_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // a long readout never widens the window
+    // A long readout wraps, in room for two lines kept at all times: the plot does not jump.
+    readout_->setWordWrap(true);
+    readout_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    readout_->setFixedHeight(2 * readout_->fontMetrics().lineSpacing());
     view_ = new PlotView(plot_, *readout_, this);
     view_->setMinimumSize(smallest_plot);
     picture_dialog_ = new FileDialog(this, QString::fromUtf8(picture_filters));
