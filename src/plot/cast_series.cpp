@@ -42,18 +42,11 @@ struct CastReader::Part {
 
 CastReader::CastReader(const ProfileTable& table, std::vector<std::int32_t> columns, std::int32_t depth_column)
     : table_(table), columns_(std::move(columns)), depth_column_(depth_column),
-      shape_{table.has_shape() ? table.last_column() : -1, table.has_shape() ? table.last_row() : 0,
-             table.filled_rows()}
+      last_row_(table.has_shape() ? table.last_row() : 0)
 {
 }
 
 CastReader::~CastReader() = default;
-
-bool CastReader::table_unchanged() const
-{
-    return table_.has_shape() && table_.last_column() == shape_[0] && table_.last_row() == shape_[1] &&
-           table_.filled_rows() == shape_[2];
-}
 
 void CastReader::read_part(Part& part) const
 {
@@ -100,21 +93,21 @@ void CastReader::read_part(Part& part) const
 
 bool CastReader::read_more(std::int32_t rows)
 {
-    if (next_row_ > shape_[1]) {
+    if (next_row_ > last_row_) {
         return false;
     }
     Part& part = parts_.emplace_back();
     part.first_row = next_row_;
-    part.last_row = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{next_row_} + rows - 1, shape_[1]));
+    part.last_row = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{next_row_} + rows - 1, last_row_));
     next_row_ = part.last_row + 1;
     read_part(part);
-    return next_row_ <= shape_[1];
+    return next_row_ <= last_row_;
 }
 
 void CastReader::read_rest()
 {
     // A million rows take a tenth of a second a column on one core: the rest goes to threads.
-    const std::int32_t rest = shape_[1] - next_row_ + 1;
+    const std::int32_t rest = last_row_ - next_row_ + 1;
     if (rest <= 0) {
         return;
     }
@@ -126,7 +119,7 @@ void CastReader::read_rest()
         part.first_row = next_row_ + static_cast<std::int32_t>(std::int64_t{rest} * k / count);
         part.last_row = next_row_ + static_cast<std::int32_t>(std::int64_t{rest} * (k + 1) / count) - 1;
     }
-    next_row_ = shape_[1] + 1;
+    next_row_ = last_row_ + 1;
     const auto run = [this](Part& part) {
         try {
             read_part(part);

@@ -115,7 +115,7 @@ private:
 /// Reads columns of a table into CastSeries: a part of the rows at a time, so that the reading can
 /// go on between the events of a window, or the rest at once over the processor's cores. A stored
 /// row without a depth or a number is left out of a column and counted, and the column's point
-/// after it starts a new run.
+/// after it starts a new run. The table must not change until the reading is finished.
 class CastReader {
 public:
     CastReader(const ProfileTable& table, std::vector<std::int32_t> columns, std::int32_t depth_column);
@@ -124,14 +124,11 @@ public:
     CastReader& operator=(const CastReader&) = delete;
 
     const std::vector<std::int32_t>& columns() const { return columns_; }
-    /// Whether the table still has the shape and the stored rows it had when the reading began;
-    /// once it has not, what was read is of no use.
-    bool table_unchanged() const;
     /// Reads about `rows` more rows; false once every row is read.
     bool read_more(std::int32_t rows);
     /// Reads the rows not read yet.
     void read_rest();
-    std::int32_t rows_unread() const { return shape_[1] - next_row_ + 1; }
+    std::int32_t rows_unread() const { return last_row_ - next_row_ + 1; }
     /// The series of the columns, in their order; after every row is read.
     std::vector<CastSeries> finish();
 
@@ -142,7 +139,7 @@ private:
     const ProfileTable& table_;
     std::vector<std::int32_t> columns_;
     std::int32_t depth_column_;
-    std::int32_t shape_[3]; ///< last column, last row and stored rows when the reading began
+    std::int32_t last_row_;
     std::int32_t next_row_ = 1;
     std::vector<Part> parts_;
 };

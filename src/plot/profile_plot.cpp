@@ -51,11 +51,11 @@ QString text_of(const char* text)
 /// A count with its thousands grouped ("1,000,000"), whatever the user's locale.
 QString grouped(std::int64_t count)
 {
-    QString digits = QString::number(count < 0 ? -count : count);
+    QString digits = QString::number(count);
     for (qsizetype at = digits.size() - 3; at > 0; at -= 3) {
         digits.insert(at, QLatin1Char(','));
     }
-    return count < 0 ? QLatin1Char('-') + digits : digits;
+    return digits;
 }
 
 /// "1 row", "2 rows": `count` grouped before the noun.
@@ -277,9 +277,6 @@ ProfilePlot::Source::read_columns(const std::vector<std::string>& wanted)
 void ProfilePlot::Source::take_ahead()
 {
     const std::unique_ptr<CastReader> reader = std::move(ahead);
-    if (!reader->table_unchanged()) {
-        return;
-    }
     reader->read_rest();
     std::vector<CastSeries> read = reader->finish();
     if (series.size() + read.size() > most_cached_columns) {
@@ -336,20 +333,14 @@ ProfilePlot::~ProfilePlot() = default;
 
 void ProfilePlot::set_columns(std::vector<std::string> names, std::vector<std::string> shown)
 {
-    if (names != main_.names) {
-        main_.names = std::move(names);
-        read_ = false; // the SOUND of the profile may be another column now
-    }
+    take_names(std::move(names));
     requested_ = std::move(shown);
     read_table();
 }
 
 void ProfilePlot::prepare(std::vector<std::string> names, const std::vector<std::string>& wanted)
 {
-    if (names != main_.names) {
-        main_.names = std::move(names);
-        read_ = false;
-    }
+    take_names(std::move(names));
     read_depths();
     std::vector<std::int32_t> unread;
     for (const std::string& name : wanted) {
@@ -373,7 +364,7 @@ bool ProfilePlot::prepare_more(std::int32_t rows)
     if (!main_.ahead) {
         return false;
     }
-    if (!main_.ahead->table_unchanged() || table_reshaped()) {
+    if (table_replaced()) {
         main_.ahead.reset();
         return false;
     }
@@ -382,6 +373,14 @@ bool ProfilePlot::prepare_more(std::int32_t rows)
         return false;
     }
     return true;
+}
+
+void ProfilePlot::take_names(std::vector<std::string> names)
+{
+    if (names != main_.names) {
+        main_.names = std::move(names);
+        read_ = false; // the profile's SOUND may be another column now
+    }
 }
 
 void ProfilePlot::refresh()
@@ -409,22 +408,30 @@ void ProfilePlot::set_reference(const ProfileState* reference, std::vector<std::
     read_table();
 }
 
-bool ProfilePlot::table_reshaped() const
+ProfilePlot::ReadKey ProfilePlot::key_of(const ProfileState& state)
 {
-    const ProfileTable& table = main_.state->g_table;
-    return table.has_shape() ? table.last_column() != read_columns_ || table.last_row() != read_rows_ ||
-                                   table.filled_rows() != read_filled_
-                             : read_columns_ >= 0;
+    const ProfileTable& table = state.g_table;
+    const LoadRecord& load = state.last_load;
+    return {table.has_shape() ? table.last_column() : -1,
+            table.has_shape() ? table.last_row() : 0,
+            table.filled_rows(),
+            load.cast_path,
+            load.depth_basis,
+            load.mixed_basis,
+            load.failed_line,
+            load.stopped};
+}
+
+bool ProfilePlot::table_replaced() const
+{
+    return !(key_of(*main_.state) == read_key_);
 }
 
 void ProfilePlot::read_depths()
 {
-    if (!read_ || table_reshaped()) {
+    if (!read_ || table_replaced()) {
         main_.read();
-        const ProfileTable& table = main_.state->g_table;
-        read_columns_ = table.has_shape() ? table.last_column() : -1;
-        read_rows_ = table.has_shape() ? table.last_row() : 0;
-        read_filled_ = table.filled_rows();
+        read_key_ = key_of(*main_.state);
         read_ = true;
     }
 }
@@ -1015,7 +1022,7 @@ void ProfilePlot::paint_legend(QPainter& painter, const Layout& layout) const
 
 void ProfilePlot::paint(QPainter& painter, const QRectF& area)
 {
-    if (!read_ || table_reshaped()) {
+    if (!read_ || table_replaced()) {
         refresh();
     }
     painter.save();

@@ -147,18 +147,34 @@ private:
         std::optional<std::int32_t> column_of(const std::string& name) const;
         /// The columns named `wanted` (those it has), each read once.
         std::map<std::string, std::shared_ptr<const CastSeries>> read_columns(const std::vector<std::string>& wanted);
-        /// Takes what was read ahead into `series`, reading its rest now; drops it if the table changed.
+        /// Takes what was read ahead into `series`, reading its rest now.
         void take_ahead();
     };
     struct Layout;
 
+    void take_names(std::vector<std::string> names);
     /// Reads depths and profile rows, unless they are read.
     void read_depths();
     /// Reads depths, profile rows and the shown columns, as far as not read yet.
     void read_table();
     /// Sets the depth axis and each panel's value range for the shown depths.
     void fit();
-    bool table_reshaped() const;
+    /// What tells one load's table from another's: its shape, its stored rows and the load record.
+    struct ReadKey {
+        std::int32_t columns = -1;
+        std::int32_t rows = 0;
+        std::int32_t filled = 0;
+        std::string cast_path;
+        std::optional<DepthBasis> basis;
+        bool mixed_basis = false;
+        std::uint64_t failed_line = 0;
+        bool stopped = false;
+
+        friend bool operator==(const ReadKey&, const ReadKey&) = default;
+    };
+    static ReadKey key_of(const ProfileState& state);
+    /// Whether the table is another than the one read: another load, or one in progress.
+    bool table_replaced() const;
     double map_x(const Panel& panel, double value) const;
     double map_y(double depth_m) const;
 
@@ -182,10 +198,7 @@ private:
     double top_m_ = 0.0; ///< the depth axis
     double bottom_m_ = 1.0;
     bool read_ = false; ///< the depths and profile rows are read
-    /// The table's shape and stored rows when it was read.
-    std::int32_t read_columns_ = -1;
-    std::int32_t read_rows_ = 0;
-    std::int32_t read_filled_ = 0;
+    ReadKey read_key_; ///< of the table read
 };
 
 } // namespace quillonde

@@ -247,15 +247,13 @@ void ProfileWindow::show_column(const std::string& name)
     }
     raise();
     activateWindow();
-    view_->setFocus(Qt::ActiveWindowFocusReason);
     read_ahead_columns(); // what the showing did not need, if it dropped what was read ahead
 }
 
 void ProfileWindow::table_changed()
 {
-    if (reference_ && !(reference_->basis == depth_basis())) {
-        // The reference's depths follow those of the plotted cast.
-        load_reference(std::string(reference_->path));
+    if (reference_ && !(reference_->basis == depth_basis()) && !load_reference(std::string(reference_->path))) {
+        remove_reference(); // its depths would no longer match those of the cast
     }
     plot_.forget_table();
     if (isVisible()) {

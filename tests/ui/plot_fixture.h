@@ -28,7 +28,7 @@ constexpr std::string_view small_cast = "Lines :        6\n"
                                         "          4     3.00    15.00    33.00  1487.00    43.00\n"
                                         "          5     4.00    14.00    34.00  1486.00    44.00\n";
 
-// Down to row 5 and up again; SOUND 0.5 m/s above that of the reference below at every row.
+// Down to row 5 and up again between the pressures of the way down.
 constexpr std::string_view up_and_down = "Lines :        8\n"
                                          "; Datasets    Press     Temp    SOUND\n"
                                          ";            [ dbar]  [ degC]  [  m/s]\n"
@@ -38,17 +38,17 @@ constexpr std::string_view up_and_down = "Lines :        8\n"
                                          "          3     2.00    16.25  1488.00\n"
                                          "          4     3.00    15.25  1487.00\n"
                                          "          5     4.00    14.25  1486.00\n"
-                                         "          6     3.00    12.25  1485.00\n"
-                                         "          7     2.00    11.25  1484.00\n"
-                                         "          8     1.00    10.25  1483.00\n";
+                                         "          6     3.50    12.25  1485.00\n"
+                                         "          7     2.50    11.25  1484.00\n"
+                                         "          8     1.50    10.25  1483.00\n";
 constexpr std::string_view up_and_down_reference = "Lines :        5\n"
                                                    "; Datasets    Press    SOUND\n"
                                                    ";\n"
                                                    "          1     0.20  1490.50\n"
                                                    "          2     1.00  1489.50\n"
                                                    "          3     2.00  1488.50\n"
-                                                   "          4     3.00  1487.50\n"
-                                                   "          5     4.00  1486.50\n";
+                                                   "          4     3.00  1488.50\n"
+                                                   "          5     4.00  1485.50\n";
 
 struct Loaded {
     HeadlessControls controls;

@@ -53,6 +53,40 @@ TEST(ProfilePlot, ATextCellIsLeftOutAndCounted)
     EXPECT_EQ(cast.plot.profile_lines(), 4);
     EXPECT_EQ(centres.size(), 3U + 4U); // SOUND without row 3, Cond with it
     EXPECT_TRUE(cast.plot.summary().contains(QStringLiteral("SOUND: 1 row without a number")));
+
+    // No line bridges row 3.
+    QImage image(800, 600, QImage::Format_RGB32);
+    QPainter painter(&image);
+    cast.plot.paint(painter, image.rect());
+    painter.end();
+    const QPointF bridge = (cast.plot.position(0, cast.depth(2), 1489) + cast.plot.position(0, cast.depth(4), 1487)) / 2;
+    EXPECT_EQ(image.pixelColor(bridge.toPoint()).saturation(), 0); // white, or a grey grid line
+}
+
+TEST(ProfilePlot, ReadingAheadStopsWhereTheTableIsReplaced)
+{
+    TempDir dir;
+    Loaded cast(deneb, "Temp");
+    cast.plot.prepare(cast.names(), {"SOUND"});
+    EXPECT_TRUE(cast.plot.prepare_more(100));
+    cast.controls.set_text(TextBox::tx_ss_file, dir.write("small.TOB", small_cast));
+    load_data_file(cast.controls, cast.state);
+    EXPECT_FALSE(cast.plot.prepare_more(100));
+    cast.plot.set_columns(cast.names(), {"SOUND"});
+    EXPECT_EQ(cast.plot.rows_without_number(0), 1);
+}
+
+TEST(ProfilePlot, ALoadOfTheSameShapeIsReadAnew)
+{
+    // As the batch tool plots one cast after another: the same file again, now for salt water.
+    TempDir dir;
+    const std::string path = dir.write("small.TOB", small_cast);
+    Loaded cast(path, "Temp");
+    cast.controls.set_water(OptionButton::op_salt);
+    cast.controls.set_text(TextBox::tx_lat, "54");
+    load_data_file(cast.controls, cast.state);
+    cast.plot.set_columns(cast.names(), {"Temp"});
+    EXPECT_EQ(cast.plot.summary(), Loaded(path, "Temp", true).plot.summary());
 }
 
 QByteArray contents(const std::string& path)
@@ -100,13 +134,13 @@ TEST(ProfilePlot, TheMarkersOfDenebAreTheRowsTheExportWrites)
     EXPECT_TRUE(contents(dir.file("deneb.pdf")).startsWith("%PDF"));
 }
 
-TEST(ProfilePlot, AOneRowSpikeAmongThousandsStillShows)
+TEST(ProfilePlot, AOneRowSpikeAmongThousandsStillShowsAndARowLeftOutBreaksTheLine)
 {
     TempDir dir;
     std::string cast = "Lines : 5000\n; Datasets Press Temp\n";
     for (int row = 1; row <= 5000; ++row) {
         cast += std::to_string(row) + " " + std::to_string(row / 100) + "." + std::to_string(row % 100 / 10) +
-                (row == 2500 ? " 30\n" : " 10\n");
+                (row == 2500 ? " 30\n" : row == 4000 ? " n/a\n" : row > 4000 ? " 20\n" : " 10\n");
     }
     Loaded spiky(dir.write("spike.TOB", cast), "Temp");
     QImage image(400, 300, QImage::Format_RGB32);
@@ -116,6 +150,10 @@ TEST(ProfilePlot, AOneRowSpikeAmongThousandsStillShows)
     // Near its tip, 20 degrees right of all the other rows, within a few pixels of its depth.
     const QPoint tip = (spiky.plot.position(0, spiky.depth(2500), 30.0) - QPointF(2, 0)).toPoint();
     EXPECT_NE(image.pixelColor(tip), QColor(Qt::white));
+    for (int dy = -2; dy <= 2; ++dy) {
+        const QPoint gap = spiky.plot.position(0, spiky.depth(4000), 15.0).toPoint() + QPoint(0, dy);
+        EXPECT_EQ(image.pixelColor(gap).saturation(), 0) << "no line from 10 to 20 degrees at row 4000";
+    }
     EXPECT_TRUE(spiky.plot.summary().contains(QStringLiteral("5,000 of 5,000 rows stored")));
 }
 
@@ -162,9 +200,9 @@ TEST(ProfilePlot, TheUpcastIsTheRowsAfterTheDeepestDrawnLighterAndNamed)
     const auto point_at = [&](std::int32_t row, double value) {
         return cast.plot.nearest(cast.plot.position(0, cast.depth(row), value), 2).value();
     };
-    const auto [upcast, panel] = point_at(7, 11.25);
-    EXPECT_EQ(upcast.row, 7);
-    EXPECT_EQ(cast.plot.readout(upcast, panel), QStringLiteral("Temp 11.25 \u00b0C, upcast, row 7, depth 2.04 m"));
+    const auto [upcast, panel] = point_at(6, 12.25);
+    EXPECT_EQ(upcast.row, 6);
+    EXPECT_EQ(cast.plot.readout(upcast, panel), QStringLiteral("Temp 12.25 \u00b0C, upcast, row 6, depth 3.57 m"));
     EXPECT_EQ(cast.plot.readout(point_at(5, 14.25).first, 0),
               QStringLiteral("Temp 14.25 \u00b0C, downcast, row 5, depth 4.08 m"));
 
@@ -177,8 +215,8 @@ TEST(ProfilePlot, TheUpcastIsTheRowsAfterTheDeepestDrawnLighterAndNamed)
 TEST(ProfilePlot, AReferenceIsDrawnInGreyAndComparedAtTheHoveredDepth)
 {
     TempDir dir;
-    Loaded cast(dir.write("up.TOB", testing::up_and_down), "SOUND", true);
-    Loaded reference(dir.write("yesterday.TOB", testing::up_and_down_reference), "SOUND", true);
+    Loaded cast(dir.write("up.TOB", testing::up_and_down), "SOUND");
+    Loaded reference(dir.write("yesterday.TOB", testing::up_and_down_reference), "SOUND");
     cast.plot.set_reference(&reference.state, reference.names());
     const QByteArray svg = render_plot(cast.plot, PlotFormat::svg);
     EXPECT_TRUE(svg.contains("reference yesterday.TOB"));
@@ -187,54 +225,76 @@ TEST(ProfilePlot, AReferenceIsDrawnInGreyAndComparedAtTheHoveredDepth)
         const auto point = cast.plot.nearest(cast.plot.position(0, cast.depth(row), sound), 2).value();
         return cast.plot.readout(point.first, point.second);
     };
-    // At the depths of the profile lines: the upcast's row 8 lies where row 2 of the downcast does.
+    // Both profiles as the export writes them, between their lines at the depth of upcast row 7.
     EXPECT_TRUE(readout(3, 1488).endsWith(QStringLiteral(" \u00b7 SOUND -0.50 m/s against the reference")));
-    EXPECT_TRUE(readout(8, 1483).endsWith(QStringLiteral(" \u00b7 SOUND -0.50 m/s against the reference")));
+    EXPECT_TRUE(readout(5, 1486).endsWith(QStringLiteral(" \u00b7 SOUND +0.50 m/s against the reference")));
+    EXPECT_TRUE(readout(7, 1484).endsWith(QStringLiteral(" \u00b7 SOUND -1.00 m/s against the reference")));
     EXPECT_TRUE(readout(1, 1490).endsWith(QStringLiteral(" \u00b7 the profile does not reach this depth")));
+    EXPECT_TRUE(cast.plot.panel_frame(0).contains(cast.plot.position(0, cast.depth(1), 1490.5)))
+        << "the reference's values are within the panel";
 }
 
-TEST(CastSeries, ReadsInPartsAsInOneAndWalksAsEveryPointWould)
+TEST(CastSeries, ReadsInPartsAsInOneAndItsBlocksHoldWhatTheirPointsDo)
 {
-    // Rows that no line carried do not break the line, a row without a number does, also where
-    // it ends one part of the reading; the cast turns at row 100,000.
+    // A row without a number breaks the line, also across a part of the reading (rows 50,001 to
+    // 100,000 below) that no line carried; such rows alone do not. The cast turns at row 120,000.
     constexpr std::int32_t rows = 150'000;
-    ProfileTable table;
-    table.resize(2, rows, std::uint64_t{1} << 30);
     const auto depth_m = [](std::int32_t row) {
-        return (row <= 100'000 ? row : 200'000 - row) * 0.001 + std::sin(row) * 0.05;
+        return (row <= 120'000 ? row : 240'000 - row) * 0.001 + std::sin(row) * 0.0005;
     };
     const auto value = [](std::int32_t row) { return std::round(std::sin(row * 0.37) * 10000.0) / 1000.0; };
+    const auto stored = [](std::int32_t row) { return row != 10 && (row <= 50'000 || row > 100'000); };
+    const auto has_number = [&](std::int32_t row) { return stored(row) && row != 40'000 && row != 50'000; };
+    ProfileTable table;
+    table.resize(2, rows, std::uint64_t{1} << 30);
     char line[64];
     for (std::int32_t row = 1; row <= rows; ++row) {
-        if (row == 10) {
-            continue;
+        if (stored(row)) {
+            std::snprintf(line, sizeof line, has_number(row) ? "%d %.3f" : "%d x", row, value(row));
+            table.store_texts(row, line, 2);
+            table.store_depth(row, depth_m(row));
         }
-        std::snprintf(line, sizeof line, "%d %.3f", row, value(row));
-        table.store_texts(row, row == rows / 2 ? std::string(std::to_string(row) + " x") : std::string(line), 2);
-        table.store_depth(row, depth_m(row));
     }
-    CastSeries series = CastSeries::read(table, {1}, 2).front();
-    ASSERT_EQ(series.size(), static_cast<std::size_t>(rows - 2));
-    EXPECT_EQ(series.rows_without_number(), 1);
-    EXPECT_FALSE(series.starts_run(*series.point_of_row(11)));
-    EXPECT_TRUE(series.starts_run(*series.point_of_row(rows / 2 + 1)));
-    std::int32_t deepest = 1;
-    for (std::int32_t row = 2; row <= rows; ++row) {
-        deepest = depth_m(row) > depth_m(deepest) ? row : deepest;
+    CastReader reader(table, {1}, 2);
+    while (reader.read_more(50'000)) {
     }
-    EXPECT_EQ(series.row(series.downcast_end() - 1), deepest);
+    for (const CastSeries& series : {reader.finish().front(), CastSeries::read(table, {1}, 2).front()}) {
+        ASSERT_EQ(series.size(), static_cast<std::size_t>(rows - 1 - 50'000 - 2));
+        EXPECT_EQ(series.rows_without_number(), 2);
+        EXPECT_FALSE(series.starts_run(*series.point_of_row(11)));
+        EXPECT_TRUE(series.starts_run(*series.point_of_row(40'001)));
+        EXPECT_TRUE(series.starts_run(*series.point_of_row(100'001)));
+        EXPECT_EQ(series.row(series.downcast_end() - 1), 120'000);
 
-    for (const auto& [top, bottom] : {std::pair(0.0, 200.0), std::pair(10.004, 10.006), std::pair(33.3, 77.7),
-                                       std::pair(99.9, 150.0), std::pair(-5.0, -1.0)}) {
-        std::optional<std::pair<double, double>> expected;
-        for (std::int32_t row = 1; row <= rows; ++row) {
-            if (row != 10 && row != rows / 2 && depth_m(row) >= top && depth_m(row) <= bottom) {
-                expected = expected ? std::pair(std::min(expected->first, value(row)),
-                                                std::max(expected->second, value(row)))
-                                    : std::pair(value(row), value(row));
+        series.walk(
+            0, series.size(),
+            [&](const SeriesExtent& extent, std::size_t first, std::size_t last) {
+                SeriesExtent points{series.depth_m(first), series.depth_m(first), series.value(first),
+                                    series.value(first), true};
+                for (std::size_t i = first + 1; i < last; ++i) {
+                    points = {std::min(points.depth_low, series.depth_m(i)),
+                              std::max(points.depth_high, series.depth_m(i)), std::min(points.value_low, series.value(i)),
+                              std::max(points.value_high, series.value(i)), points.joined && !series.starts_run(i)};
+                }
+                EXPECT_TRUE(extent.depth_low == points.depth_low && extent.depth_high == points.depth_high &&
+                            extent.value_low == points.value_low && extent.value_high == points.value_high &&
+                            extent.joined == points.joined)
+                    << "points " << first << " to " << last;
+                return WalkStep::split;
+            },
+            [](std::size_t) {});
+        for (const auto& [top, bottom] :
+             {std::pair(0.0, 200.0), std::pair(10.0101, 10.0249), std::pair(33.3, 77.7), std::pair(-5.0, -1.0)}) {
+            std::optional<std::pair<double, double>> expected;
+            for (std::int32_t row = 1; row <= rows; ++row) {
+                if (has_number(row) && depth_m(row) >= top && depth_m(row) <= bottom) {
+                    expected = expected ? std::pair(std::min(expected->first, value(row)),
+                                                    std::max(expected->second, value(row)))
+                                        : std::pair(value(row), value(row));
+                }
             }
+            EXPECT_EQ(series.value_range(top, bottom), expected) << top << " to " << bottom;
         }
-        EXPECT_EQ(series.value_range(top, bottom), expected) << top << " to " << bottom;
     }
 }
 

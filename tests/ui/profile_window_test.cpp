@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QWheelEvent>
 
+#include <filesystem>
+
 namespace quillonde {
 namespace {
 
@@ -185,9 +187,29 @@ TEST_F(ProfileWindowTest, ComparesWithAReferenceInTheWaterOfThePlottedCast)
     QTest::mouseClick(profile()->findChild<QPushButton*>(QStringLiteral("reference")), Qt::LeftButton);
     EXPECT_EQ(profile_errors.size(), 1U);
     EXPECT_TRUE(point_at_row_3().endsWith(compared)) << point_at_row_3().toStdString();
-    profile()->remove_reference();
+    // One that cannot follow the cast into other water any more is taken away.
+    std::filesystem::remove(dir.file("yesterday.TOB"));
+    control<QRadioButton>("op_salt")->setChecked(true);
+    load(cast);
     QTest::qWait(50);
+    EXPECT_EQ(profile_errors.size(), 2U);
     EXPECT_FALSE(point_at_row_3().contains(QStringLiteral("reference")));
+}
+
+TEST_F(ProfileWindowTest, ReadsTheSameFileAnewWhenItChanged)
+{
+    // The cast file rewritten between two loads, its shape as before: row 3 now has its SOUND.
+    const std::string cast = dir.write("small.TOB", testing::small_cast);
+    load(cast);
+    ASSERT_NO_FATAL_FAILURE(open_by_double_click("SOUND"));
+    EXPECT_EQ(profile()->plot().rows_without_number(0), 1);
+    profile()->close();
+    std::string mended(testing::small_cast);
+    mended.replace(mended.find("    n/a"), 7, "1488.00");
+    dir.write("small.TOB", mended);
+    load(cast);
+    ASSERT_NO_FATAL_FAILURE(open_by_double_click("SOUND"));
+    EXPECT_EQ(profile()->plot().rows_without_number(0), 0);
 }
 
 TEST_F(ProfileWindowTest, FollowsEveryLoadAlsoAFailedOne)
