@@ -7,9 +7,7 @@
 // defaults: 1000000 rows, 5 runs.
 #include "median.h"
 
-#include "cast_generator.h"
-#include "ui/file_dialog.h"
-#include "ui/form1.h"
+#include "loaded_window.h"
 #include "ui/profile_window.h"
 
 #include <QApplication>
@@ -17,8 +15,6 @@
 #include <QElapsedTimer>
 #include <QListWidget>
 #include <QMouseEvent>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <chrono>
@@ -83,23 +79,12 @@ int main(int argc, char** argv)
     counter = &paints;
     app.installEventFilter(&paints);
 
-    QTemporaryDir folder;
-    const QString cast = folder.filePath(QStringLiteral("big.TOB"));
-    quillonde::bench::CastShape shape;
-    shape.rows = rows;
-    quillonde::bench::write_cast(cast.toStdString(), shape);
-    quillonde::Form1 window;
-    window.show();
-    window.file_dialog().set_runner([&](const quillonde::FileDialog::Request&) { return cast; });
-    window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
-    auto* list = window.findChild<QListWidget*>(QStringLiteral("List1"));
-    QTest::qWait(100);
-
+    quillonde::bench::LoadedWindow loaded(rows);
+    quillonde::Form1& window = loaded.window;
+    QListWidget* list = loaded.list;
     std::map<std::string, std::vector<double>> figures;
-    const QPoint sound =
-        list->visualItemRect(list->findItems(QStringLiteral("SOUND"), Qt::MatchExactly).value(0)).center();
-    const QPoint temp =
-        list->visualItemRect(list->findItems(QStringLiteral("Temp"), Qt::MatchExactly).value(0)).center();
+    const QPoint sound = loaded.entry("SOUND");
+    const QPoint temp = loaded.entry("Temp");
     auto* profile = window.findChild<quillonde::ProfileWindow*>();
     const auto double_click = [&](QPoint at) {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
