@@ -33,7 +33,8 @@ struct LoadedWindow {
     /// Where the list shows the column `name`.
     QPoint entry(const char* name) const
     {
-        return list->visualItemRect(list->findItems(QString::fromLatin1(name), Qt::MatchExactly).value(0)).center();
+        return list->visualItemRect(list->findItems(QString::fromLatin1(name), Qt::MatchExactly).value(0))
+            .center();
     }
 };
 

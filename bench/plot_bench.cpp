@@ -82,9 +82,8 @@ int main(int argc, char** argv)
         }
         cli_s.push_back(seconds_since(start));
     }
-    std::printf(
-        "%d rows, median of %d: double-click to painted %.3f s (goal 0.15 s), three side by side "
-        "%.3f s; quillonde-cli plot of deneb, start-up included %.3f s\n",
-        rows, runs, median(open_s), median(three_s), median(cli_s));
+    std::printf("%d rows, median of %d: double-click to painted %.3f s (goal 0.15 s), three side by side "
+                "%.3f s; quillonde-cli plot of deneb, start-up included %.3f s\n",
+                rows, runs, median(open_s), median(three_s), median(cli_s));
     return 0;
 }

@@ -1,9 +1,10 @@
 // Times the Profile window in a real window on a generated cast, from each user action until the
 // plot is painted and on the X server: the double-click on a List1 entry, a zoom key, a pan key, a
 // drag-zoom and a pointer move, for one column and for SOUND, Temp and SALIN side by side, and the
-// side-by-side plot redrawn after a load; a first paint "cold" finds nothing read ahead. Run it under Xvfb (the offscreen platform paints into an
-// image only):
-//   xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" env QT_QPA_PLATFORM=xcb profile_window_bench [ROWS [RUNS]]
+// side-by-side plot redrawn after a load; a first paint "cold" finds nothing read ahead. Run it under Xvfb
+// (the offscreen platform paints into an image only):
+//   xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" env QT_QPA_PLATFORM=xcb profile_window_bench [ROWS
+//   [RUNS]]
 // defaults: 1000000 rows, 5 runs.
 #include "median.h"
 
@@ -71,8 +72,9 @@ int main(int argc, char** argv)
     const int rows = argc > 1 ? std::atoi(argv[1]) : 1'000'000;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
     if (QGuiApplication::platformName() != QStringLiteral("xcb")) {
-        std::fprintf(stderr, "profile_window_bench: on %s, not a real window; run it under xvfb-run with "
-                             "QT_QPA_PLATFORM=xcb\n",
+        std::fprintf(stderr,
+                     "profile_window_bench: on %s, not a real window; run it under xvfb-run with "
+                     "QT_QPA_PLATFORM=xcb\n",
                      qPrintable(QGuiApplication::platformName()));
     }
     PaintCounter paints;
@@ -101,13 +103,18 @@ int main(int argc, char** argv)
         figures["one column: first paint"].push_back(double_click(sound));
         QWidget* view = profile->findChild<QWidget*>(QStringLiteral("plot"));
         auto* chooser = profile->findChild<QComboBox*>(QStringLiteral("chooser"));
-        QTest::qWaitForWindowExposed(profile);
+        if (!QTest::qWaitForWindowExposed(profile)) {
+            std::fprintf(stderr, "profile_window_bench: the Profile window never showed\n");
+            return 1;
+        }
 
         const auto interactions = [&](const std::string& which) {
             QWidget* focused = QApplication::focusWidget();
             QWidget* keys = focused != nullptr ? focused : view;
-            figures[which + ": zoom key (+)"].push_back(time_to_painted([&] { QTest::keyClick(keys, Qt::Key_Plus); }));
-            figures[which + ": pan key (Down)"].push_back(time_to_painted([&] { QTest::keyClick(keys, Qt::Key_Down); }));
+            figures[which + ": zoom key (+)"].push_back(
+                time_to_painted([&] { QTest::keyClick(keys, Qt::Key_Plus); }));
+            figures[which + ": pan key (Down)"].push_back(
+                time_to_painted([&] { QTest::keyClick(keys, Qt::Key_Down); }));
             const QRect area = view->rect();
             const QPoint from(area.width() / 3, area.height() / 4);
             const QPoint to(area.width() / 3, area.height() / 2);
@@ -122,7 +129,8 @@ int main(int argc, char** argv)
                                  Qt::NoButton, Qt::NoModifier);
                 QApplication::sendEvent(view, &move);
             }));
-            figures[which + ": show all (Home)"].push_back(time_to_painted([&] { QTest::keyClick(keys, Qt::Key_Home); }));
+            figures[which + ": show all (Home)"].push_back(
+                time_to_painted([&] { QTest::keyClick(keys, Qt::Key_Home); }));
         };
         interactions("one column");
         figures["side by side: chosen, first paint"].push_back(time_to_painted([&] {

@@ -25,7 +25,8 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
     QApplication app(argc, argv);
     if (argc < 3 || argc > 6) {
-        std::fprintf(stderr, "usage: render_window CAST OUTPUT.png [PROFILE.png [REFERENCE [WIDTHxHEIGHT|min]]]\n");
+        std::fprintf(stderr,
+                     "usage: render_window CAST OUTPUT.png [PROFILE.png [REFERENCE [WIDTHxHEIGHT|min]]]\n");
         return 2;
     }
     const QString cast = QString::fromLocal8Bit(argv[1]);
@@ -55,12 +56,14 @@ int main(int argc, char** argv)
         }
         if (argc == 6) {
             const QStringList size = QString::fromLocal8Bit(argv[5]).split(QLatin1Char('x'));
-            profile->resize(size.size() == 2 ? QSize(size[0].toInt(), size[1].toInt()) : profile->minimumSizeHint());
+            profile->resize(size.size() == 2 ? QSize(size[0].toInt(), size[1].toInt())
+                                             : profile->minimumSizeHint());
         }
         QTest::qWait(300);
         std::printf("render_window: the Profile window is %dx%d at %d,%d on a free screen area of %dx%d\n",
-                    profile->frameGeometry().width(), profile->frameGeometry().height(), profile->frameGeometry().x(),
-                    profile->frameGeometry().y(), profile->screen()->availableGeometry().width(),
+                    profile->frameGeometry().width(), profile->frameGeometry().height(),
+                    profile->frameGeometry().x(), profile->frameGeometry().y(),
+                    profile->screen()->availableGeometry().width(),
                     profile->screen()->availableGeometry().height());
         if (!profile->grab().save(QString::fromLocal8Bit(argv[3]))) {
             std::fprintf(stderr, "render_window: cannot write %s\n", argv[3]);

@@ -23,8 +23,9 @@ SeriesExtent merged(const SeriesExtent& a, const SeriesExtent& b, bool b_starts_
 std::optional<double> number_in(const Cell& cell)
 {
     double value = cell.as_number();
-    const bool number = cell.kind() == Cell::Kind::number ||
-                        (cell.kind() == Cell::Kind::text && parse_number(cell.as_text(), value) == NumberStatus::ok);
+    const bool number =
+        cell.kind() == Cell::Kind::number ||
+        (cell.kind() == Cell::Kind::text && parse_number(cell.as_text(), value) == NumberStatus::ok);
     return number && std::isfinite(value) ? std::optional(value) : std::nullopt;
 }
 
@@ -40,7 +41,8 @@ struct CastReader::Part {
     std::exception_ptr failure;
 };
 
-CastReader::CastReader(const ProfileTable& table, std::vector<std::int32_t> columns, std::int32_t depth_column)
+CastReader::CastReader(const ProfileTable& table, std::vector<std::int32_t> columns,
+                       std::int32_t depth_column)
     : table_(table), columns_(std::move(columns)), depth_column_(depth_column),
       last_row_(table.has_shape() ? table.last_row() : 0)
 {
@@ -98,7 +100,8 @@ bool CastReader::read_more(std::int32_t rows)
     }
     Part& part = parts_.emplace_back();
     part.first_row = next_row_;
-    part.last_row = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{next_row_} + rows - 1, last_row_));
+    part.last_row =
+        static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{next_row_} + rows - 1, last_row_));
     next_row_ = part.last_row + 1;
     read_part(part);
     return next_row_ <= last_row_;

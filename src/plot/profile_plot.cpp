@@ -68,7 +68,8 @@ QString counted(std::int64_t count, const char* one, const char* many)
 QString display_unit(std::string_view unit)
 {
     const QString text = bytes_text(unit).trimmed();
-    return text == QStringLiteral("degC") || text == QStringLiteral("deg C") ? QStringLiteral("\u00b0C") : text;
+    return text == QStringLiteral("degC") || text == QStringLiteral("deg C") ? QStringLiteral("\u00b0C")
+                                                                             : text;
 }
 
 QString tick_text(double value, int decimals)
@@ -135,8 +136,8 @@ Ticks choose_ticks(double low, double high, double px_per_unit, double preferred
                 widest = std::max(widest, label_size(tick_text(value, candidate.decimals)));
             }
         }
-        return candidate.step * static_cast<double>(candidate.label_every) * (candidate.staggered ? 2.0 : 1.0) *
-                   px_per_unit >=
+        return candidate.step * static_cast<double>(candidate.label_every) *
+                   (candidate.staggered ? 2.0 : 1.0) * px_per_unit >=
                widest + gap;
     };
     while (count(step_of()) < fewest_ticks) {
@@ -155,7 +156,7 @@ Ticks choose_ticks(double low, double high, double px_per_unit, double preferred
         ticks = std::move(candidate);
     }
     // Fewer labels as a last resort: a panel with one label cannot be read.
-    const std::pair<long long, bool> choices[] = {{2, false}, {1, true}, {2, true}, {5, false},
+    const std::pair<long long, bool> choices[] = {{2, false}, {1, true},   {2, true}, {5, false},
                                                   {5, true},  {10, false}, {10, true}};
     for (const auto& [every, staggered] : choices) {
         if (fits(ticks)) {
@@ -202,7 +203,8 @@ std::optional<double> interpolate(const std::vector<std::pair<double, double>>& 
         return std::nullopt;
     }
     const auto below = above - 1;
-    return below->second + (above->second - below->second) * (depth_m - below->first) / (above->first - below->first);
+    return below->second +
+           (above->second - below->second) * (depth_m - below->first) / (above->first - below->first);
 }
 
 QColor upcast_colour(QColor colour)
@@ -355,7 +357,8 @@ void ProfilePlot::prepare(std::vector<std::string> names, const std::vector<std:
     }
     main_.ahead.reset();
     if (!unread.empty()) {
-        main_.ahead = std::make_unique<CastReader>(main_.state->g_table, std::move(unread), main_.state->ccolumns + 1);
+        main_.ahead =
+            std::make_unique<CastReader>(main_.state->g_table, std::move(unread), main_.state->ccolumns + 1);
     }
 }
 
@@ -448,8 +451,8 @@ void ProfilePlot::read_table()
     }
     const auto& units = main_.state->last_load.units;
     const auto columns = main_.read_columns(requested_);
-    const auto references =
-        reference_ ? reference_->read_columns(requested_) : std::map<std::string, std::shared_ptr<const CastSeries>>();
+    const auto references = reference_ ? reference_->read_columns(requested_)
+                                       : std::map<std::string, std::shared_ptr<const CastSeries>>();
     for (const std::string& name : requested_) {
         const std::optional<std::int32_t> column = main_.column_of(name);
         if (!column) {
@@ -515,7 +518,8 @@ void ProfilePlot::fit()
         std::optional<std::pair<double, double>> range = panel.series->value_range(top_m_, bottom_m_);
         if (panel.reference) {
             if (const auto other = panel.reference->value_range(top_m_, bottom_m_)) {
-                range = range ? std::pair(std::min(range->first, other->first), std::max(range->second, other->second))
+                range = range ? std::pair(std::min(range->first, other->first),
+                                          std::max(range->second, other->second))
                               : other;
             }
         }
@@ -561,8 +565,8 @@ QStringList ProfilePlot::summary_parts() const
     const LoadRecord& load = main_.state->last_load;
     QStringList parts;
     parts << QFileInfo(bytes_text(load.cast_path)).fileName();
-    parts << QStringLiteral("%1 of %2 stored").arg(grouped(table.filled_rows()),
-                                                    counted(table.last_row(), "row", "rows"));
+    parts << QStringLiteral("%1 of %2 stored")
+                 .arg(grouped(table.filled_rows()), counted(table.last_row(), "row", "rows"));
     parts << (main_.has_depths ? QStringLiteral("depth %1 to %2 m")
                                      .arg(QString::number(main_.shallowest_m, 'f', 2),
                                           QString::number(main_.deepest_m, 'f', 2))
@@ -578,8 +582,8 @@ QStringList ProfilePlot::summary_parts() const
     parts << counted(profile_lines(), "profile line", "profile lines");
     for (const Panel& panel : panels_) {
         parts << QStringLiteral("%1: %2").arg(
-                     bytes_text(panel.name),
-                     counted(panel.series->rows_without_number(), "row without a number", "rows without a number"));
+            bytes_text(panel.name),
+            counted(panel.series->rows_without_number(), "row without a number", "rows without a number"));
     }
     for (const std::string& name : missing_) {
         parts << QStringLiteral("no column %1").arg(bytes_text(name));
@@ -607,10 +611,11 @@ QString ProfilePlot::readout(const PlotPoint& point, std::size_t panel) const
     if (!shown.unit.isEmpty()) {
         value += QLatin1Char(' ') + shown.unit;
     }
-    QString text = text_of(readout_point)
-                       .arg(shown.short_title, value, text_of(point.upcast ? readout_upcast : readout_downcast))
-                       .arg(point.row)
-                       .arg(QString::number(point.depth_m, 'f', 2));
+    QString text =
+        text_of(readout_point)
+            .arg(shown.short_title, value, text_of(point.upcast ? readout_upcast : readout_downcast))
+            .arg(point.row)
+            .arg(QString::number(point.depth_m, 'f', 2));
     if (!reference_) {
         return text;
     }
@@ -681,8 +686,8 @@ std::optional<std::pair<PlotPoint, std::size_t>> ProfilePlot::nearest(QPointF at
                 if (extent.depth_high < top_m_ || extent.depth_low > bottom_m_) {
                     return WalkStep::skip;
                 }
-                const double dx = std::max({0.0, map_x(panel, extent.value_low) - at.x(),
-                                            at.x() - map_x(panel, extent.value_high)});
+                const double dx = std::max(
+                    {0.0, map_x(panel, extent.value_low) - at.x(), at.x() - map_x(panel, extent.value_high)});
                 const double dy =
                     std::max({0.0, map_y(extent.depth_low) - at.y(), at.y() - map_y(extent.depth_high)});
                 return dx * dx + dy * dy > best_distance ? WalkStep::skip : WalkStep::split;
@@ -720,7 +725,7 @@ struct ProfilePlot::Layout {
     double gap = 0.0;  ///< between panels
     double top = 0.0;
     double bottom = 0.0;
-    bool fits = false; ///< the panels have room
+    bool fits = false;     ///< the panels have room
     double label_rows = 1; ///< of the value labels
     Ticks depth_ticks;
     std::vector<Ticks> value_ticks; ///< by panel
@@ -763,9 +768,10 @@ ProfilePlot::Layout ProfilePlot::lay_out(const QFontMetricsF& metrics, const QRe
     }
     entries.emplace_back(Sample::marker, text_of(legend_markers));
     if (reference_) {
-        entries.emplace_back(Sample::reference,
-                             text_of(legend_reference)
-                                 .arg(QFileInfo(bytes_text(reference_->state->last_load.cast_path)).fileName()));
+        entries.emplace_back(
+            Sample::reference,
+            text_of(legend_reference)
+                .arg(QFileInfo(bytes_text(reference_->state->last_load.cast_path)).fileName()));
     }
     widths.clear();
     for (const auto& entry : entries) {
@@ -795,12 +801,12 @@ ProfilePlot::Layout ProfilePlot::lay_out(const QFontMetricsF& metrics, const QRe
             return layout;
         }
         layout.depth_ticks = choose_ticks(
-            top_m_, bottom_m_, height / (bottom_m_ - top_m_), line * 2.5, [line](const QString&) { return line; },
-            line * 0.4, false);
+            top_m_, bottom_m_, height / (bottom_m_ - top_m_), line * 2.5,
+            [line](const QString&) { return line; }, line * 0.4, false);
         double widest_depth = metrics.horizontalAdvance(QStringLiteral("0"));
         for (const double depth : layout.depth_ticks.values) {
-            widest_depth =
-                std::max(widest_depth, metrics.horizontalAdvance(tick_text(depth, layout.depth_ticks.decimals)));
+            widest_depth = std::max(widest_depth,
+                                    metrics.horizontalAdvance(tick_text(depth, layout.depth_ticks.decimals)));
         }
         layout.left = area.left() + pad + line + pad * 0.5 + widest_depth + layout.tick_length;
         const double right = area.right() - pad - value_label / 2;
@@ -812,14 +818,15 @@ ProfilePlot::Layout ProfilePlot::lay_out(const QFontMetricsF& metrics, const QRe
         bool staggered = false;
         for (std::size_t p = 0; p < panels_.size(); ++p) {
             Panel& panel = panels_[p];
-            panel.frame =
-                QRectF(layout.left + static_cast<double>(p) * (width + layout.gap), layout.top, width, height);
+            panel.frame = QRectF(layout.left + static_cast<double>(p) * (width + layout.gap), layout.top,
+                                 width, height);
             layout.value_ticks.push_back(
-                panel.has_values ? choose_ticks(
-                                       panel.low, panel.high, width / (panel.high - panel.low), line * 3.0,
-                                       [&metrics](const QString& text) { return metrics.horizontalAdvance(text); },
-                                       line * 0.8, true)
-                                 : Ticks{});
+                panel.has_values
+                    ? choose_ticks(
+                          panel.low, panel.high, width / (panel.high - panel.low), line * 3.0,
+                          [&metrics](const QString& text) { return metrics.horizontalAdvance(text); },
+                          line * 0.8, true)
+                    : Ticks{});
             staggered = staggered || layout.value_ticks.back().staggered;
         }
         layout.fits = true;
@@ -877,8 +884,8 @@ void ProfilePlot::paint_value_axis(QPainter& painter, const Layout& layout, cons
             const QString label = tick_text(value, ticks.decimals);
             const double half = metrics.horizontalAdvance(label) / 2 + 1;
             const double row = ticks.label_row(value);
-            painter.drawText(QRectF(x - half, frame.top() - layout.tick_length - layout.line * (1 + row), 2 * half,
-                                    layout.line),
+            painter.drawText(QRectF(x - half, frame.top() - layout.tick_length - layout.line * (1 + row),
+                                    2 * half, layout.line),
                              Qt::AlignCenter, label);
         }
     }
@@ -907,7 +914,9 @@ std::optional<QPointF> ProfilePlot::trace(const CastSeries& series, const Panel&
     const double span = bottom_m_ - top_m_;
     const double upper = top_m_ - span;
     const double lower = bottom_m_ + span;
-    const auto at = [&](std::size_t i) { return QPointF(map_x(panel, series.value(i)), map_y(series.depth_m(i))); };
+    const auto at = [&](std::size_t i) {
+        return QPointF(map_x(panel, series.value(i)), map_y(series.depth_m(i)));
+    };
     const auto join = [&](std::size_t i) {
         const QPointF point = at(i);
         if (previous && !series.starts_run(i)) {
@@ -1012,8 +1021,8 @@ void ProfilePlot::paint_legend(QPainter& painter, const Layout& layout) const
             }
             painter.restore();
             const double width = QFontMetricsF(painter.font()).horizontalAdvance(text);
-            painter.drawText(QRectF(x + line * 2.0, y - line / 2, width + 1, line), Qt::AlignLeft | Qt::AlignVCenter,
-                             text);
+            painter.drawText(QRectF(x + line * 2.0, y - line / 2, width + 1, line),
+                             Qt::AlignLeft | Qt::AlignVCenter, text);
             x += line * 2.0 + width + line * 1.2;
         }
         y += line;
@@ -1040,7 +1049,8 @@ void ProfilePlot::paint(QPainter& painter, const QRectF& area)
     const Layout layout = lay_out(QFontMetricsF(painter.font()), area);
     painter.setPen(Qt::black);
     for (qsizetype k = 0; k < layout.summary.size(); ++k) {
-        painter.drawText(QRectF(area.left() + layout.pad, layout.summary_top + static_cast<double>(k) * layout.line,
+        painter.drawText(QRectF(area.left() + layout.pad,
+                                layout.summary_top + static_cast<double>(k) * layout.line,
                                 area.width() - 2 * layout.pad, layout.line),
                          Qt::AlignLeft | Qt::AlignVCenter, layout.summary[k]);
     }

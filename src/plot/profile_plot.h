@@ -118,13 +118,13 @@ public:
 private:
     struct Panel {
         std::string name;
-        QString title;      ///< name and unit
+        QString title;       ///< name and unit
         QString short_title; ///< the name alone, where the title does not fit
         QString unit;
         std::shared_ptr<const CastSeries> series;
-        std::shared_ptr<const CastSeries> reference; ///< the reference's column of that name
+        std::shared_ptr<const CastSeries> reference;    ///< the reference's column of that name
         std::vector<std::pair<double, double>> markers; ///< depth and value of the profile rows
-        double low = 0.0; ///< value range, within the shown depths
+        double low = 0.0;                               ///< value range, within the shown depths
         double high = 0.0;
         bool has_values = false;
         QRectF frame; ///< in the last painting
@@ -134,7 +134,7 @@ private:
         const ProfileState* state = nullptr;
         std::vector<std::string> names;
         std::map<std::int32_t, std::shared_ptr<const CastSeries>> series; ///< by table column
-        std::unique_ptr<CastReader> ahead; ///< columns being read ahead
+        std::unique_ptr<CastReader> ahead;                                ///< columns being read ahead
         bool has_depths = false;
         double shallowest_m = 0.0;
         double deepest_m = 0.0;
@@ -146,7 +146,8 @@ private:
         void read();
         std::optional<std::int32_t> column_of(const std::string& name) const;
         /// The columns named `wanted` (those it has), each read once.
-        std::map<std::string, std::shared_ptr<const CastSeries>> read_columns(const std::vector<std::string>& wanted);
+        std::map<std::string, std::shared_ptr<const CastSeries>>
+        read_columns(const std::vector<std::string>& wanted);
         /// Takes what was read ahead into `series`, reading its rest now.
         void take_ahead();
     };
@@ -180,13 +181,15 @@ private:
 
     Layout lay_out(const QFontMetricsF& metrics, const QRectF& area);
     void paint_depth_axis(QPainter& painter, const Layout& layout) const;
-    void paint_value_axis(QPainter& painter, const Layout& layout, const Panel& panel, std::size_t index) const;
+    void paint_value_axis(QPainter& painter, const Layout& layout, const Panel& panel,
+                          std::size_t index) const;
     void paint_data(QPainter& painter, const Panel& panel, std::size_t index) const;
     void paint_legend(QPainter& painter, const Layout& layout) const;
     /// Adds the lines joining points `begin` to `end` of `series` to `lines`, the first joined to
     /// `previous`; returns the last point drawn, if the line goes on there.
     std::optional<QPointF> trace(const CastSeries& series, const Panel& panel, std::size_t begin,
-                                 std::size_t end, std::optional<QPointF> previous, std::vector<QLineF>& lines) const;
+                                 std::size_t end, std::optional<QPointF> previous,
+                                 std::vector<QLineF>& lines) const;
 
     Source main_;
     std::unique_ptr<Source> reference_;
@@ -198,7 +201,7 @@ private:
     double top_m_ = 0.0; ///< the depth axis
     double bottom_m_ = 1.0;
     bool read_ = false; ///< the depths and profile rows are read
-    ReadKey read_key_; ///< of the table read
+    ReadKey read_key_;  ///< of the table read
 };
 
 } // namespace quillonde

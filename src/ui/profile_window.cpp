@@ -45,7 +45,7 @@ constexpr auto svg_mime_type = "image/svg+xml";
 constexpr auto settings_key = "profile/geometry";
 const QSize first_size(900, 680);
 const QSize smallest_plot(440, 300);
-constexpr double most_of_screen = 0.9; // a first size never fills the screen
+constexpr double most_of_screen = 0.9;           // a first size never fills the screen
 constexpr std::int32_t rows_read_ahead = 32'768; // about 10 ms of reading between events
 
 std::vector<std::string> split_names(std::string_view list)
@@ -190,7 +190,8 @@ void ProfileWindow::fit_to_screen()
     // Within the screen's free area, also where the toolkit scales everything up.
     const QRect free = screen->availableGeometry();
     const QSize frame = frameGeometry().size() - size();
-    const QSize room = (free.size() - frame).boundedTo(QSize(free.size() * most_of_screen)).expandedTo(minimumSizeHint());
+    const QSize room =
+        (free.size() - frame).boundedTo(QSize(free.size() * most_of_screen)).expandedTo(minimumSizeHint());
     if (width() > room.width() || height() > room.height()) {
         resize(size().boundedTo(room));
     }
@@ -226,8 +227,8 @@ void ProfileWindow::fill_chooser()
 void ProfileWindow::chosen(int index)
 {
     const QByteArray choice = chooser_->itemData(index).toByteArray();
-    plot_.set_columns(column_names(),
-                      split_names(std::string_view(choice.constData(), static_cast<std::size_t>(choice.size()))));
+    plot_.set_columns(column_names(), split_names(std::string_view(choice.constData(),
+                                                                   static_cast<std::size_t>(choice.size()))));
     view_->invalidate();
     view_->setFocus(Qt::OtherFocusReason); // the keys zoom and move the plot, not the chooser
 }
@@ -252,7 +253,8 @@ void ProfileWindow::show_column(const std::string& name)
 
 void ProfileWindow::table_changed()
 {
-    if (reference_ && !(reference_->basis == depth_basis()) && !load_reference(std::string(reference_->path))) {
+    if (reference_ && !(reference_->basis == depth_basis()) &&
+        !load_reference(std::string(reference_->path))) {
         remove_reference(); // its depths would no longer match those of the cast
     }
     plot_.forget_table();
@@ -342,7 +344,8 @@ void ProfileWindow::save_picture()
         return;
     }
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix != QStringLiteral("png") && suffix != QStringLiteral("svg") && suffix != QStringLiteral("pdf")) {
+    if (suffix != QStringLiteral("png") && suffix != QStringLiteral("svg") &&
+        suffix != QStringLiteral("pdf")) {
         path += QStringLiteral(".png");
     }
     const std::string target = path.toStdString();

@@ -52,7 +52,10 @@ public:
     void copy_picture();
 
     /// Who shows an error; a message box until a test replaces it.
-    void set_error_presenter(std::function<void(const QString&)> presenter) { show_error_ = std::move(presenter); }
+    void set_error_presenter(std::function<void(const QString&)> presenter)
+    {
+        show_error_ = std::move(presenter);
+    }
     /// The dialog that asks where a picture goes.
     FileDialog& picture_dialog()
     {

@@ -59,7 +59,8 @@ TEST(ProfilePlot, ATextCellIsLeftOutAndCounted)
     QPainter painter(&image);
     cast.plot.paint(painter, image.rect());
     painter.end();
-    const QPointF bridge = (cast.plot.position(0, cast.depth(2), 1489) + cast.plot.position(0, cast.depth(4), 1487)) / 2;
+    const QPointF bridge =
+        (cast.plot.position(0, cast.depth(2), 1489) + cast.plot.position(0, cast.depth(4), 1487)) / 2;
     EXPECT_EQ(image.pixelColor(bridge.toPoint()).saturation(), 0); // white, or a grey grid line
 }
 
@@ -113,7 +114,7 @@ TEST(ProfilePlot, TheMarkersOfDenebAreTheRowsTheExportWrites)
     const std::vector<QPointF> centres = markers(contents(dir.file("deneb.svg")), cast.plot);
     EXPECT_TRUE(contents(dir.file("deneb.svg")).contains("SOUND [m/s]")); // the unit of the units line
     EXPECT_TRUE(contents(dir.file("deneb.svg")).contains("rows the export writes")); // the legend
-    const auto lines = contents(dir.file("deneb.sva")).count("\r\n") - 2; // after the header
+    const auto lines = contents(dir.file("deneb.sva")).count("\r\n") - 2;            // after the header
     ASSERT_EQ(static_cast<qsizetype>(centres.size()), lines);
     ASSERT_EQ(cast.plot.profile_lines(), lines);
     std::size_t k = 0;
@@ -140,7 +141,10 @@ TEST(ProfilePlot, AOneRowSpikeAmongThousandsStillShowsAndARowLeftOutBreaksTheLin
     std::string cast = "Lines : 5000\n; Datasets Press Temp\n";
     for (int row = 1; row <= 5000; ++row) {
         cast += std::to_string(row) + " " + std::to_string(row / 100) + "." + std::to_string(row % 100 / 10) +
-                (row == 2500 ? " 30\n" : row == 4000 ? " n/a\n" : row > 4000 ? " 20\n" : " 10\n");
+                (row == 2500   ? " 30\n"
+                 : row == 4000 ? " n/a\n"
+                 : row > 4000  ? " 20\n"
+                               : " 10\n");
     }
     Loaded spiky(dir.write("spike.TOB", cast), "Temp");
     QImage image(400, 300, QImage::Format_RGB32);
@@ -202,12 +206,14 @@ TEST(ProfilePlot, TheUpcastIsTheRowsAfterTheDeepestDrawnLighterAndNamed)
     };
     const auto [upcast, panel] = point_at(6, 12.25);
     EXPECT_EQ(upcast.row, 6);
-    EXPECT_EQ(cast.plot.readout(upcast, panel), QStringLiteral("Temp 12.25 \u00b0C, upcast, row 6, depth 3.57 m"));
+    EXPECT_EQ(cast.plot.readout(upcast, panel),
+              QStringLiteral("Temp 12.25 \u00b0C, upcast, row 6, depth 3.57 m"));
     EXPECT_EQ(cast.plot.readout(point_at(5, 14.25).first, 0),
               QStringLiteral("Temp 14.25 \u00b0C, downcast, row 5, depth 4.08 m"));
 
     const auto between = [&](std::int32_t row, double a, double b) {
-        return (cast.plot.position(0, cast.depth(row), a) + cast.plot.position(0, cast.depth(row + 1), b)) / 2;
+        return (cast.plot.position(0, cast.depth(row), a) + cast.plot.position(0, cast.depth(row + 1), b)) /
+               2;
     };
     EXPECT_GT(darkest(image, between(6, 12.25, 11.25)), darkest(image, between(2, 17.25, 16.25)) + 30);
 }
@@ -273,8 +279,10 @@ TEST(CastSeries, ReadsInPartsAsInOneAndItsBlocksHoldWhatTheirPointsDo)
                                     series.value(first), true};
                 for (std::size_t i = first + 1; i < last; ++i) {
                     points = {std::min(points.depth_low, series.depth_m(i)),
-                              std::max(points.depth_high, series.depth_m(i)), std::min(points.value_low, series.value(i)),
-                              std::max(points.value_high, series.value(i)), points.joined && !series.starts_run(i)};
+                              std::max(points.depth_high, series.depth_m(i)),
+                              std::min(points.value_low, series.value(i)),
+                              std::max(points.value_high, series.value(i)),
+                              points.joined && !series.starts_run(i)};
                 }
                 EXPECT_TRUE(extent.depth_low == points.depth_low && extent.depth_high == points.depth_high &&
                             extent.value_low == points.value_low && extent.value_high == points.value_high &&
@@ -283,8 +291,8 @@ TEST(CastSeries, ReadsInPartsAsInOneAndItsBlocksHoldWhatTheirPointsDo)
                 return WalkStep::split;
             },
             [](std::size_t) {});
-        for (const auto& [top, bottom] :
-             {std::pair(0.0, 200.0), std::pair(10.0101, 10.0249), std::pair(33.3, 77.7), std::pair(-5.0, -1.0)}) {
+        for (const auto& [top, bottom] : {std::pair(0.0, 200.0), std::pair(10.0101, 10.0249),
+                                          std::pair(33.3, 77.7), std::pair(-5.0, -1.0)}) {
             std::optional<std::pair<double, double>> expected;
             for (std::int32_t row = 1; row <= rows; ++row) {
                 if (has_number(row) && depth_m(row) >= top && depth_m(row) <= bottom) {

@@ -127,9 +127,10 @@ TEST_F(ProfileWindowTest, HoverNamesTheNearestRowWithItsUnit)
     ProfilePlot& plot = profile()->plot();
     const auto point = plot.nearest(plot.panel_frame(0).center(), 1e6);
     ASSERT_TRUE(point);
-    EXPECT_TRUE(hover(plot.position(0, point->first.depth_m, point->first.value)).startsWith(QStringLiteral("SOUND %1 m/s, downcast, row %2, depth ")
-                                         .arg(point->first.value)
-                                         .arg(point->first.row)))
+    EXPECT_TRUE(hover(plot.position(0, point->first.depth_m, point->first.value))
+                    .startsWith(QStringLiteral("SOUND %1 m/s, downcast, row %2, depth ")
+                                    .arg(point->first.value)
+                                    .arg(point->first.row)))
         << readout().toStdString();
 }
 
@@ -145,7 +146,8 @@ TEST_F(ProfileWindowTest, SavesAndCopiesThePictureByItsKeys)
     save_as("plot.svg");
     save_as("plot"); // a name without a picture's extension gets ".png"
     save_as("plot.pdf");
-    EXPECT_TRUE(QByteArray::fromStdString(testing::read_file(dir.file("plot.svg"))).contains("rows the export writes"));
+    EXPECT_TRUE(QByteArray::fromStdString(testing::read_file(dir.file("plot.svg")))
+                    .contains("rows the export writes"));
     EXPECT_TRUE(QByteArray::fromStdString(testing::read_file(dir.file("plot.png"))).startsWith("\x89PNG"));
     EXPECT_TRUE(QByteArray::fromStdString(testing::read_file(dir.file("plot.pdf"))).startsWith("%PDF"));
 
