@@ -1,27 +1,32 @@
 // Renders the window after a cast has been loaded into it, and the Profile window opened from it
-// with SOUND, Temp and SALIN side by side, for the README's pictures.
-//   render_window CAST OUTPUT.png [PROFILE.png]
+// with SOUND, Temp and SALIN side by side, for the README's pictures; optionally over a reference
+// cast and at a given size ("min" for the smallest the window allows).
+//   render_window CAST OUTPUT.png [PROFILE.png [REFERENCE|- [WIDTHxHEIGHT|min]]]
 #include "ui/file_dialog.h"
 #include "ui/form1.h"
 #include "ui/profile_window.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
+#include <string_view>
 
 int main(int argc, char** argv)
 {
     // The picture shows the Profile window at its first size, whatever the user's settings say.
-    qputenv("XDG_CONFIG_HOME", QDir::tempPath().toUtf8() + "/quillonde-render-window");
+    const QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
     QApplication app(argc, argv);
-    if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "usage: render_window CAST OUTPUT.png [PROFILE.png]\n");
+    if (argc < 3 || argc > 6) {
+        std::fprintf(stderr,
+                     "usage: render_window CAST OUTPUT.png [PROFILE.png [REFERENCE [WIDTHxHEIGHT|min]]]\n");
         return 2;
     }
     const QString cast = QString::fromLocal8Bit(argv[1]);
@@ -35,7 +40,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "render_window: cannot write %s\n", argv[2]);
         return 1;
     }
-    if (argc == 4) {
+    if (argc >= 4) {
         auto* list = window.findChild<QListWidget*>(QStringLiteral("List1"));
         const QPoint at =
             list->visualItemRect(list->findItems(QStringLiteral("SOUND"), Qt::MatchExactly).value(0))
@@ -46,7 +51,20 @@ int main(int argc, char** argv)
         auto* chooser = profile->findChild<QComboBox*>(QStringLiteral("chooser"));
         chooser->setCurrentIndex(0);
         emit chooser->activated(0);
+        if (argc >= 5 && std::string_view(argv[4]) != "-" && !profile->load_reference(argv[4])) {
+            return 1;
+        }
+        if (argc == 6) {
+            const QStringList size = QString::fromLocal8Bit(argv[5]).split(QLatin1Char('x'));
+            profile->resize(size.size() == 2 ? QSize(size[0].toInt(), size[1].toInt())
+                                             : profile->minimumSizeHint());
+        }
         QTest::qWait(300);
+        std::printf("render_window: the Profile window is %dx%d at %d,%d on a free screen area of %dx%d\n",
+                    profile->frameGeometry().width(), profile->frameGeometry().height(),
+                    profile->frameGeometry().x(), profile->frameGeometry().y(),
+                    profile->screen()->availableGeometry().width(),
+                    profile->screen()->availableGeometry().height());
         if (!profile->grab().save(QString::fromLocal8Bit(argv[3]))) {
             std::fprintf(stderr, "render_window: cannot write %s\n", argv[3]);
             return 1;

@@ -1,19 +1,25 @@
 #pragma once
 
 #include "form/state.h"
+#include "plot/cast_series.h"
 
 #include <QColor>
 #include <QLineF>
 #include <QPointF>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+class QFontMetricsF;
 class QPainter;
 
 namespace quillonde {
@@ -29,31 +35,52 @@ struct PlotPoint {
     std::int32_t row = 0;
     double depth_m = 0.0;
     double value = 0.0;
+    bool upcast = false; ///< after the deepest stored row
 };
 
-/// A cast drawn as columns against depth, read from the table where it stands (never copied):
-/// depth down the vertical axis, each shown column in a panel of its own, every stored row joined
-/// in row order by a thin line, and the rows the export writes as markers, with a summary line
-/// below. Paints onto any QPainter: a widget, an image, an SVG or a PDF.
+/// A cast drawn as columns against depth: depth down the vertical axis, each shown column in a
+/// panel of its own, every stored row joined in row order by a thin line (the upcast lighter), the
+/// rows the export writes as dots, optionally a reference cast in grey, a legend and a summary
+/// line below. Paints onto any QPainter: a widget, an image, an SVG or a PDF.
 ///
-/// The plot keeps a reference to the state: call refresh() after every change of it. A painting
-/// in the middle of a load, which may have reshaped the table, reads it anew first.
+/// Each shown column is read from the table into numbers once (see CastSeries), so that zooming
+/// and painting never read the table. The plot keeps a reference to the state: call refresh()
+/// after every change of it. A painting in the middle of a load, which may have reshaped the
+/// table, reads it anew first.
 class ProfilePlot {
 public:
-    explicit ProfilePlot(const ProfileState& state) : state_(state) {}
+    explicit ProfilePlot(const ProfileState& state);
+    ~ProfilePlot();
 
-    /// The table's column names, entry k naming column k (as List1 holds them: when it holds the
-    /// names of several header lines, the last ones name the table), and the names of the columns
-    /// to show, left to right; names the table lacks are left out (see missing_columns()).
+    /// The table's column names, entry k naming column k (when they hold the names of several
+    /// header lines, the last ones name the table), and the names of the columns to show, left to
+    /// right; names the table lacks are left out (see missing_columns()).
     void set_columns(std::vector<std::string> names, std::vector<std::string> shown);
 
     /// Reads the table anew: after a load, also a failed one.
     void refresh();
+    /// Drops what was read of the table without reading it again: the next set_columns(),
+    /// refresh() or paint() does.
+    void forget_table();
+
+    /// Reads the columns named `wanted` ahead, about `rows` rows at each call of prepare_more(), so
+    /// that showing them later reads nothing: after a load, while the user looks at the window.
+    /// `names` are the table's column names, as for set_columns().
+    void prepare(std::vector<std::string> names, const std::vector<std::string>& wanted);
+    /// Reads on; false once nothing is left to read ahead (or the table changed meanwhile).
+    bool prepare_more(std::int32_t rows);
+
+    /// A second cast drawn in grey behind the first, its column names as for set_columns(), or
+    /// none (nullptr). The plot keeps a reference to `reference`: set it again after it changes.
+    void set_reference(const ProfileState* reference, std::vector<std::string> names);
+    bool has_reference() const { return reference_ != nullptr; }
 
     /// Shows only the depths from `top_m` to `bottom_m` (either order); show_all() undoes it.
     void zoom(double top_m, double bottom_m);
     void show_all();
     bool zoomed() const { return zoom_.has_value(); }
+    /// The depths the depth axis shows, top first.
+    std::pair<double, double> shown_depths() const { return {top_m_, bottom_m_}; }
 
     /// The shown columns the table has, and those it lacks.
     const std::vector<std::string>& shown_columns() const { return shown_; }
@@ -61,21 +88,27 @@ public:
 
     /// How many profile lines the export would write, and the rows that have no number in shown
     /// column `panel` (left out of the plot).
-    std::int32_t profile_lines() const { return static_cast<std::int32_t>(profile_rows_.size()); }
-    std::int32_t rows_without_number(std::size_t panel) const { return panels_.at(panel).no_number; }
+    std::int32_t profile_lines() const { return static_cast<std::int32_t>(main_.profile_rows.size()); }
+    std::int32_t rows_without_number(std::size_t panel) const;
 
-    /// Cast, rows stored and declared, depth range, water, profile lines, rows without a number.
+    /// Cast, rows stored and declared, depth range, water, profile lines, rows without a number;
+    /// summary() joins the parts on one line.
+    QStringList summary_parts() const;
     QString summary() const;
 
-    /// Paints the plot and the summary line into `area`; afterwards position(), depth_at() and
-    /// nearest() answer for this painting.
+    /// What a pointer at `point` of panel `panel` learns: the value with its unit, downcast or
+    /// upcast, the row and its depth, and with a reference the difference of sound speed there.
+    QString readout(const PlotPoint& point, std::size_t panel) const;
+
+    /// Paints the plot, the legend and the summary line into `area`; afterwards position(),
+    /// depth_at() and nearest() answer for this painting.
     void paint(QPainter& painter, const QRectF& area);
 
     /// Where a value at a depth lands in panel `panel`, in the last painting's coordinates.
     QPointF position(std::size_t panel, double depth_m, double value) const;
     /// The depth at height `y` of the last painting, when y lies within the panels.
     std::optional<double> depth_at(double y) const;
-    /// The drawn point nearest to `at` within `reach`, and its panel.
+    /// The shown point nearest to `at` within `reach`, and its panel.
     std::optional<std::pair<PlotPoint, std::size_t>> nearest(QPointF at, double reach) const;
     /// The panels' frames in the last painting.
     QRectF panel_frame(std::size_t panel) const { return panels_.at(panel).frame; }
@@ -85,39 +118,90 @@ public:
 private:
     struct Panel {
         std::string name;
-        QString title; ///< name and unit
-        std::int32_t column = 0;
-        std::int32_t no_number = 0;
-        double low = 0.0; ///< value range, within the zoomed depths
+        QString title;       ///< name and unit
+        QString short_title; ///< the name alone, where the title does not fit
+        QString unit;
+        std::shared_ptr<const CastSeries> series;
+        std::shared_ptr<const CastSeries> reference;    ///< the reference's column of that name
+        std::vector<std::pair<double, double>> markers; ///< depth and value of the profile rows
+        double low = 0.0;                               ///< value range, within the shown depths
         double high = 0.0;
         bool has_values = false;
-        QRectF frame;                  ///< in the last painting
-        std::vector<PlotPoint> points; ///< the drawn vertices, for nearest()
+        QRectF frame; ///< in the last painting
     };
+    /// A cast as the plot reads it: the state and its column names.
+    struct Source {
+        const ProfileState* state = nullptr;
+        std::vector<std::string> names;
+        std::map<std::int32_t, std::shared_ptr<const CastSeries>> series; ///< by table column
+        std::unique_ptr<SeriesReader> ahead;                                ///< columns being read ahead
+        bool has_depths = false;
+        double shallowest_m = 0.0;
+        double deepest_m = 0.0;
+        std::int32_t rows_without_depth = 0;
+        std::vector<std::pair<std::int32_t, double>> profile_rows; ///< row and depth of each
+        std::vector<std::pair<double, double>> sound_profile;      ///< depth and SOUND of the profile rows
 
-    /// Reads extents and counts of the shown columns.
-    void scan();
-    std::int32_t depth_column() const { return state_.ccolumns + 1; }
+        /// Reads the depths, the profile rows and their SOUND; forgets the columns read before.
+        void read();
+        std::optional<std::int32_t> column_of(const std::string& name) const;
+        /// The columns named `wanted` (those it has), each read once.
+        std::map<std::string, std::shared_ptr<const CastSeries>>
+        read_columns(const std::vector<std::string>& wanted);
+        /// Takes what was read ahead into `series`, reading its rest now.
+        void take_ahead();
+    };
+    struct Layout;
+
+    void take_names(std::vector<std::string> names);
+    /// Reads depths and profile rows, unless they are read.
+    void read_depths();
+    /// Reads depths, profile rows and the shown columns, as far as not read yet.
+    void read_table();
+    /// Sets the depth axis and each panel's value range for the shown depths.
+    void fit();
+    /// What tells one load's table from another's: its shape, its stored rows and the load record.
+    struct ReadKey {
+        std::int32_t columns = -1;
+        std::int32_t rows = 0;
+        std::int32_t filled = 0;
+        std::string cast_path;
+        std::optional<DepthBasis> basis;
+        bool mixed_basis = false;
+        std::uint64_t failed_line = 0;
+        bool stopped = false;
+
+        friend bool operator==(const ReadKey&, const ReadKey&) = default;
+    };
+    static ReadKey key_of(const ProfileState& state);
+    /// Whether the table is another than the one read: another load, or one in progress.
+    bool table_replaced() const;
     double map_x(const Panel& panel, double value) const;
     double map_y(double depth_m) const;
-    void paint_panel(QPainter& painter, Panel& panel, std::size_t index);
 
-    const ProfileState& state_;
-    std::vector<std::string> names_;
+    Layout lay_out(const QFontMetricsF& metrics, const QRectF& area);
+    void paint_depth_axis(QPainter& painter, const Layout& layout) const;
+    void paint_value_axis(QPainter& painter, const Layout& layout, const Panel& panel,
+                          std::size_t index) const;
+    void paint_data(QPainter& painter, const Panel& panel, std::size_t index) const;
+    void paint_legend(QPainter& painter, const Layout& layout) const;
+    /// Adds the lines joining points `begin` to `end` of `series` to `lines`, the first joined to
+    /// `previous`; returns the last point drawn, if the line goes on there.
+    std::optional<QPointF> trace(const CastSeries& series, const Panel& panel, std::size_t begin,
+                                 std::size_t end, std::optional<QPointF> previous,
+                                 std::vector<QLineF>& lines) const;
+
+    Source main_;
+    std::unique_ptr<Source> reference_;
     std::vector<std::string> requested_;
     std::vector<std::string> shown_;
     std::vector<std::string> missing_;
     std::vector<Panel> panels_;
-    std::vector<std::int32_t> profile_rows_;
     std::optional<std::pair<double, double>> zoom_;
-    double top_m_ = 0.0; ///< the depth axis, as painted
+    double top_m_ = 0.0; ///< the depth axis
     double bottom_m_ = 1.0;
-    bool has_depths_ = false;
-    double shallowest_m_ = 0.0;
-    double deepest_m_ = 0.0;
-    std::int32_t rows_without_depth_ = 0;
-    std::int32_t scanned_columns_ = -1; ///< the table's shape when it was scanned
-    std::int32_t scanned_rows_ = 0;
+    bool read_ = false; ///< the depths and profile rows are read
+    ReadKey read_key_;  ///< of the table read
 };
 
 } // namespace quillonde

@@ -12,7 +12,7 @@ class QWidget;
 
 namespace quillonde {
 
-/// The user's settings, for every window: $XDG_CONFIG_HOME/quillonde/quillonde.conf (by default
+/// The user's settings, for every window: $XDG_CONFIG_HOME/quillonde/quillonde.ini (by default
 /// in ~/.config).
 std::unique_ptr<QSettings> user_settings();
 

@@ -233,6 +233,9 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     connect(Command2, &QPushButton::clicked, this, &Form1::load_clicked);
     connect(Command3, &QPushButton::clicked, this, &Form1::export_clicked);
     connect(List1, &QListWidget::itemActivated, this, &Form1::open_profile); // double-click, Enter
+    // Made hidden at once, so that it reads a loaded cast ahead before it is first opened.
+    profile_ = new ProfileWindow(*this, state_, this);
+    connect(this, &Form1::table_changed, profile_, &ProfileWindow::table_changed);
 
     show_error_ = [this](const QString& message) {
         QMessageBox box(QMessageBox::Critical, QString::fromUtf8(window_caption), breakable(message),
@@ -330,10 +333,6 @@ void Form1::export_clicked()
 
 void Form1::open_profile(QListWidgetItem* entry)
 {
-    if (profile_ == nullptr) {
-        profile_ = new ProfileWindow(state_, this);
-        connect(this, &Form1::table_changed, profile_, &ProfileWindow::table_changed);
-    }
     const QByteArray name = entry->data(Qt::UserRole).toByteArray();
     profile_->show_column({name.constData(), static_cast<std::size_t>(name.size())});
 }

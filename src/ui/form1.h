@@ -107,7 +107,7 @@ private:
     QLabel* lb_depth;
     QLabel* Label7;
     NumberKeyFilter* key_filter_;
-    ProfileWindow* profile_ = nullptr; // made when first opened
+    ProfileWindow* profile_ = nullptr;
 
     std::function<void(const QString&)> show_error_;
     std::function<bool(const QString&)> ask_question_;

@@ -1,16 +1,30 @@
 #include "ui/profile_window.h"
 
-#include "plot/text_codec.h"
-#include "ui/file_dialog.h"
+#include "formats/registry.h"
 
+#include "form/headless_controls.h"
+#include "form/loader.h"
+#include "plot/plot_file.h"
+#include "plot/text_codec.h"
+#include "profile/output_file.h"
+#include "runtime/convert.h"
+#include "ui/file_dialog.h"
+#include "ui/plot_view.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
-#include <QKeyEvent>
+#include <QImage>
 #include <QLabel>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPixmap>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
 #include <QSettings>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -23,11 +37,18 @@ namespace {
 
 constexpr auto window_title = "Quillonde - Profile";
 constexpr auto side_by_side_caption = "SOUND, Temp, SALIN side by side";
-constexpr auto readout_hint = "Point at the plot for a row; drag to zoom into depths; Escape shows all";
+constexpr auto row_number_column = "Datasets"; // the cast's row numbers: nothing to plot
+constexpr auto reference_caption = "&Reference ...";
+constexpr auto save_caption = "&Save picture ...";
+constexpr auto copy_caption = "&Copy picture";
+constexpr auto remove_reference_caption = "Re&move reference";
+constexpr auto picture_filters = "PNG picture *.png|*.png|SVG picture *.svg|*.svg|PDF document *.pdf|*.pdf|";
+constexpr auto svg_mime_type = "image/svg+xml";
 constexpr auto settings_key = "profile/geometry";
-constexpr int hover_reach_px = 12;
-constexpr double zoom_step = 0.5; // of the shown depths, per key press
-constexpr int smallest_drag_px = 4;
+const QSize first_size(900, 680);
+const QSize smallest_plot(440, 300);
+constexpr double most_of_screen = 0.9;           // a first size never fills the screen
+constexpr std::int32_t rows_read_ahead = 32'768; // about 10 ms of reading between events
 
 std::vector<std::string> split_names(std::string_view list)
 {
@@ -40,201 +61,97 @@ std::vector<std::string> split_names(std::string_view list)
     return names;
 }
 
+QByteArray bytes_of(std::string_view text)
+{
+    return {text.data(), static_cast<qsizetype>(text.size())};
+}
+
 } // namespace
 
-/// The plot area: the plot painted once into a pixmap, the hover mark and the drag band on top.
-class PlotView : public QWidget {
-public:
-    PlotView(ProfilePlot& plot, QLabel& readout, QWidget* parent)
-        : QWidget(parent), plot_(plot), readout_(readout)
-    {
-        setObjectName(QStringLiteral("plot"));
-        setMouseTracking(true);
-        setFocusPolicy(Qt::StrongFocus);
-        setMinimumSize(320, 240);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
-
-    /// The plot changed: paint it anew at the next paint event.
-    void invalidate()
-    {
-        cache_ = QPixmap();
-        hover_.reset();
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        if (cache_.size() != size() * devicePixelRatioF()) {
-            cache_ = QPixmap(size() * devicePixelRatioF());
-            cache_.setDevicePixelRatio(devicePixelRatioF());
-            QPainter painter(&cache_);
-            painter.setFont(font());
-            try {
-                plot_.paint(painter, rect());
-            } catch (const std::exception& error) {
-                // An error must not leave a paint event; the plot says it instead.
-                painter.fillRect(rect(), Qt::white);
-                painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, from_message(error.what()));
-            }
-        }
-        QPainter painter(this);
-        painter.drawPixmap(0, 0, cache_);
-        painter.setRenderHint(QPainter::Antialiasing);
-        if (drag_from_) {
-            const double top = std::min(*drag_from_, drag_to_);
-            const double bottom = std::max(*drag_from_, drag_to_);
-            for (std::size_t p = 0; p < plot_.panel_count(); ++p) {
-                const QRectF frame = plot_.panel_frame(p);
-                painter.fillRect(QRectF(frame.left(), top, frame.width(), bottom - top),
-                                 QColor(30, 80, 160, 50));
-            }
-        }
-        if (hover_) {
-            const QPointF at = plot_.position(hover_->second, hover_->first.depth_m, hover_->first.value);
-            painter.setPen(QPen(Qt::black, 1.5));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawEllipse(at, 6.0, 6.0);
-        }
-    }
-
-    void resizeEvent(QResizeEvent*) override { invalidate(); }
-
-    void mouseMoveEvent(QMouseEvent* event) override
-    {
-        if (drag_from_) {
-            drag_to_ = event->position().y();
-            update();
-            return;
-        }
-        hover_ = plot_.nearest(event->position(), hover_reach_px);
-        show_readout();
-        update();
-    }
-
-    void mousePressEvent(QMouseEvent* event) override
-    {
-        if (event->button() == Qt::LeftButton && plot_.depth_at(event->position().y())) {
-            drag_from_ = drag_to_ = event->position().y();
-        }
-    }
-
-    void mouseReleaseEvent(QMouseEvent* event) override
-    {
-        if (!drag_from_ || event->button() != Qt::LeftButton) {
-            return;
-        }
-        const double from = *drag_from_;
-        drag_from_.reset();
-        const std::optional<double> top = plot_.depth_at(from);
-        const std::optional<double> bottom = plot_.depth_at(
-            std::clamp(event->position().y(), plot_.panel_frame(0).top(), plot_.panel_frame(0).bottom()));
-        if (top && bottom && std::abs(event->position().y() - from) >= smallest_drag_px) {
-            plot_.zoom(*top, *bottom);
-            invalidate();
-        }
-        update();
-    }
-
-    void mouseDoubleClickEvent(QMouseEvent*) override { show_all(); }
-
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        const std::optional<double> top =
-            plot_.depth_at(plot_.panel_count() ? plot_.panel_frame(0).top() : -1);
-        const std::optional<double> bottom =
-            plot_.depth_at(plot_.panel_count() ? plot_.panel_frame(0).bottom() : -1);
-        if (!top || !bottom) {
-            QWidget::keyPressEvent(event);
-            return;
-        }
-        const double span = *bottom - *top;
-        switch (event->key()) {
-        case Qt::Key_Escape:
-        case Qt::Key_Home:
-        case Qt::Key_0: show_all(); return;
-        case Qt::Key_Plus:
-        case Qt::Key_Equal: zoom_to(*top + span * zoom_step / 2, *bottom - span * zoom_step / 2); return;
-        case Qt::Key_Minus: zoom_to(*top - span / 2, *bottom + span / 2); return;
-        case Qt::Key_Up:
-        case Qt::Key_PageUp: zoom_to(*top - span * zoom_step, *bottom - span * zoom_step); return;
-        case Qt::Key_Down:
-        case Qt::Key_PageDown: zoom_to(*top + span * zoom_step, *bottom + span * zoom_step); return;
-        default: QWidget::keyPressEvent(event);
-        }
-    }
-
-    void leaveEvent(QEvent*) override
-    {
-        hover_.reset();
-        show_readout();
-        update();
-    }
-
-private:
-    void show_all()
-    {
-        plot_.show_all();
-        invalidate();
-        show_readout();
-    }
-
-    void zoom_to(double top, double bottom)
-    {
-        plot_.zoom(top, bottom);
-        invalidate();
-    }
-
-    void show_readout()
-    {
-        if (!hover_) {
-            readout_.setText(QString::fromUtf8(readout_hint));
-            return;
-        }
-        const PlotPoint& point = hover_->first;
-        const std::string& name = plot_.shown_columns().at(hover_->second);
-        readout_.setText(QStringLiteral("Row %1: depth %2 m, %3 %4")
-                             .arg(point.row)
-                             .arg(QString::number(point.depth_m, 'f', 2), from_message(name),
-                                  QString::number(point.value, 'g', 10)));
-    }
-
-    ProfilePlot& plot_;
-    QLabel& readout_;
-    QPixmap cache_;
-    std::optional<std::pair<PlotPoint, std::size_t>> hover_;
-    std::optional<double> drag_from_;
-    double drag_to_ = 0.0;
+/// The reference cast: loaded by the load handler, as the batch tool loads, into a state of its own.
+struct ProfileWindow::Reference {
+    std::string path;
+    DepthBasis basis;
+    ProfileState state;
+    std::vector<std::string> names;
 };
 
-ProfileWindow::ProfileWindow(const ProfileState& state, QWidget* parent)
-    : QWidget(parent, Qt::Window), state_(state), plot_(state)
+ProfileWindow::ProfileWindow(Controls& controls, const ProfileState& state, QWidget* parent)
+    : QWidget(parent, Qt::Window), controls_(controls), state_(state), plot_(state)
 {
     setObjectName(QStringLiteral("ProfileWindow"));
     setWindowTitle(QString::fromUtf8(window_title));
     setAttribute(Qt::WA_QuitOnClose, false); // closing the main window ends the program
+    read_ahead_ = new QTimer(this);
+    read_ahead_->setInterval(0);
+    connect(read_ahead_, &QTimer::timeout, this, [this] {
+        if (!plot_.prepare_more(rows_read_ahead)) {
+            read_ahead_->stop();
+        }
+    });
+    show_error_ = [this](const QString& message) {
+        QMessageBox::warning(this, QString::fromUtf8(window_title), message);
+    };
+}
+
+void ProfileWindow::build()
+{
+    if (view_ != nullptr) {
+        return;
+    }
     chooser_ = new QComboBox(this);
     chooser_->setObjectName(QStringLiteral("chooser"));
     chooser_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    readout_ = new QLabel(QString::fromUtf8(readout_hint), this);
+    // Reached with Tab or Alt+C; a click opens it without taking the plot's keys.
+    chooser_->setFocusPolicy(Qt::TabFocus);
+    readout_ = new QLabel(this);
     readout_->setObjectName(QStringLiteral("readout"));
+    // A long readout wraps, in room for two lines kept at all times: the plot does not jump.
+    readout_->setWordWrap(true);
+    readout_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    readout_->setFixedHeight(2 * readout_->fontMetrics().lineSpacing());
     view_ = new PlotView(plot_, *readout_, this);
+    view_->setMinimumSize(smallest_plot);
+    picture_dialog_ = new FileDialog(this);
+    picture_dialog_->set_filter(QString::fromUtf8(picture_filters), 1);
 
+    auto* reference = new QPushButton(QString::fromUtf8(reference_caption), this);
+    reference->setObjectName(QStringLiteral("reference"));
+    reference->setFocusPolicy(Qt::TabFocus);
     auto* top = new QHBoxLayout;
     auto* chooser_label = new QLabel(QStringLiteral("&Column:"), this);
     chooser_label->setBuddy(chooser_);
     top->addWidget(chooser_label);
     top->addWidget(chooser_);
     top->addStretch();
+    top->addWidget(reference);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(view_, 1);
     layout->addWidget(readout_);
     setTabOrder(chooser_, view_);
+    setTabOrder(view_, reference);
+
+    // In the plot's context menu, and their keys wherever the focus is in this window.
+    const auto add_action = [this](const char* caption, QKeySequence keys, void (ProfileWindow::*slot)()) {
+        auto* action = new QAction(QString::fromUtf8(caption), view_);
+        action->setShortcut(keys);
+        connect(action, &QAction::triggered, this, slot);
+        view_->addAction(action);
+        return action;
+    };
+    add_action(save_caption, QKeySequence::Save, &ProfileWindow::save_picture);
+    add_action(copy_caption, QKeySequence::Copy, &ProfileWindow::copy_picture);
+    auto* separator = new QAction(view_);
+    separator->setSeparator(true);
+    view_->addAction(separator);
+    add_action(reference_caption, {}, &ProfileWindow::choose_reference);
+    remove_reference_ = add_action(remove_reference_caption, {}, &ProfileWindow::remove_reference);
+    remove_reference_->setEnabled(false);
+    connect(reference, &QPushButton::clicked, this, &ProfileWindow::choose_reference);
 
     if (!restoreGeometry(user_settings()->value(QString::fromUtf8(settings_key)).toByteArray())) {
-        resize(900, 680);
+        resize(first_size);
     }
     connect(chooser_, &QComboBox::activated, this, &ProfileWindow::chosen);
 }
@@ -257,15 +174,43 @@ void ProfileWindow::save_place() const
     user_settings()->setValue(QString::fromUtf8(settings_key), saveGeometry());
 }
 
+void ProfileWindow::fit_to_screen()
+{
+    const QScreen* screen = this->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    // Within the screen's free area, also where the toolkit scales everything up.
+    const QRect free = screen->availableGeometry();
+    const QSize frame = frameGeometry().size() - size();
+    const QSize room =
+        (free.size() - frame).boundedTo(QSize(free.size() * most_of_screen)).expandedTo(minimumSizeHint());
+    if (width() > room.width() || height() > room.height()) {
+        resize(size().boundedTo(room));
+    }
+    QRect placed = frameGeometry();
+    placed.moveRight(std::min(placed.right(), free.right()));
+    placed.moveBottom(std::min(placed.bottom(), free.bottom()));
+    placed.moveLeft(std::max(placed.left(), free.left()));
+    placed.moveTop(std::max(placed.top(), free.top()));
+    if (placed.topLeft() != frameGeometry().topLeft()) {
+        move(placed.topLeft());
+    }
+}
+
+std::vector<std::string> ProfileWindow::column_names() const
+{
+    return state_.listed_names();
+}
+
 void ProfileWindow::fill_chooser()
 {
     const QVariant current = chooser_->currentData();
     chooser_->clear();
-    chooser_->addItem(QString::fromUtf8(side_by_side_caption),
-                      QByteArray(ctd_columns.data(), static_cast<qsizetype>(ctd_columns.size())));
-    for (const std::string& entry : state_.listed_names()) {
-        const QByteArray bytes(entry.data(), static_cast<qsizetype>(entry.size()));
-        if (chooser_->findData(bytes) < 0) {
+    chooser_->addItem(QString::fromUtf8(side_by_side_caption), bytes_of(ctd_columns));
+    for (const std::string& entry : column_names()) {
+        const QByteArray bytes = bytes_of(entry);
+        if (entry != row_number_column && chooser_->findData(bytes) < 0) {
             chooser_->addItem(from_windows_1252(entry), bytes);
         }
     }
@@ -275,32 +220,148 @@ void ProfileWindow::fill_chooser()
 void ProfileWindow::chosen(int index)
 {
     const QByteArray choice = chooser_->itemData(index).toByteArray();
-    plot_.set_columns(
-        state_.listed_names(),
-        split_names(std::string_view(choice.constData(), static_cast<std::size_t>(choice.size()))));
+    plot_.set_columns(column_names(), split_names(std::string_view(choice.constData(),
+                                                                   static_cast<std::size_t>(choice.size()))));
     view_->invalidate();
+    view_->setFocus(Qt::OtherFocusReason); // the keys zoom and move the plot, not the chooser
 }
 
 void ProfileWindow::show_column(const std::string& name)
 {
+    build();
     fill_chooser();
-    const int index = chooser_->findData(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+    const int index = chooser_->findData(bytes_of(name));
     chooser_->setCurrentIndex(std::max(0, index));
     plot_.show_all();
     chosen(chooser_->currentIndex());
+    const bool first = !isVisible();
     show();
+    if (first) {
+        fit_to_screen();
+    }
     raise();
     activateWindow();
+    read_ahead_columns(); // what the showing did not need, if it dropped what was read ahead
 }
 
 void ProfileWindow::table_changed()
 {
-    if (!isVisible()) {
-        return; // show_column() reads the table when the window opens again
+    if (reference_ && !(reference_->basis == depth_basis()) &&
+        !load_reference(std::string(reference_->path))) {
+        remove_reference(); // its depths would no longer match those of the cast
     }
-    fill_chooser();
-    plot_.show_all();
-    chosen(chooser_->currentIndex());
+    plot_.forget_table();
+    if (isVisible()) {
+        fill_chooser();
+        plot_.show_all();
+        chosen(chooser_->currentIndex());
+    }
+    read_ahead_columns();
+}
+
+void ProfileWindow::read_ahead_columns()
+{
+    plot_.prepare(column_names(), split_names(ctd_columns));
+    read_ahead_->start();
+}
+
+DepthBasis ProfileWindow::depth_basis() const
+{
+    if (state_.last_load.depth_basis) {
+        return *state_.last_load.depth_basis;
+    }
+    DepthBasis basis;
+    basis.salt_water = controls_.selected(OptionButton::op_salt);
+    double latitude = 0.0;
+    if (basis.salt_water && parse_number(controls_.text(TextBox::tx_lat), latitude) == NumberStatus::ok) {
+        basis.latitude_deg = static_cast<std::int32_t>(std::lround(latitude));
+    }
+    return basis;
+}
+
+void ProfileWindow::choose_reference()
+{
+    const FilterList filters = open_filters();
+    controls_.dialog_set_filter(filters.text, filters.selected);
+    controls_.dialog_show(DialogMode::open);
+    const std::string path = controls_.dialog_file_name();
+    if (!path.empty()) {
+        load_reference(path);
+    }
+}
+
+bool ProfileWindow::load_reference(const std::string& path)
+{
+    build();
+    auto loaded = std::make_unique<Reference>();
+    loaded->path = path;
+    loaded->basis = depth_basis();
+    HeadlessControls controls;
+    controls.set_water(loaded->basis.salt_water ? OptionButton::op_salt : OptionButton::op_fresh);
+    controls.set_text(TextBox::tx_lat, std::to_string(loaded->basis.latitude_deg));
+    controls.set_text(TextBox::tx_ss_file, path);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::optional<QString> failure;
+    try {
+        load_data_file(controls, loaded->state);
+    } catch (const std::exception& error) {
+        failure = from_message(error.what());
+    }
+    QApplication::restoreOverrideCursor();
+    if (failure) {
+        show_error_(*failure); // a reference cut short would mislead: the old one stays
+        return false;
+    }
+    loaded->names = loaded->state.listed_names();
+    reference_ = std::move(loaded);
+    plot_.set_reference(&reference_->state, reference_->names);
+    remove_reference_->setEnabled(true);
+    view_->invalidate();
+    return true;
+}
+
+void ProfileWindow::remove_reference()
+{
+    build();
+    plot_.set_reference(nullptr, {});
+    reference_.reset();
+    remove_reference_->setEnabled(false);
+    view_->invalidate();
+}
+
+void ProfileWindow::save_picture()
+{
+    build();
+    picture_dialog_->show(static_cast<int>(DialogMode::save));
+    QString path = picture_dialog_->file_name();
+    if (path.isEmpty()) {
+        return;
+    }
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != QStringLiteral("png") && suffix != QStringLiteral("svg") &&
+        suffix != QStringLiteral("pdf")) {
+        path += QStringLiteral(".png");
+    }
+    const std::string target = path.toStdString();
+    try {
+        const QByteArray bytes = render_plot(plot_, plot_format_for(target), view_->size());
+        OutputFile file(target);
+        file.write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        file.commit();
+    } catch (const std::exception& error) {
+        show_error_(from_message(error.what()));
+    }
+    view_->invalidate(); // the picture laid the plot out with its own font
+}
+
+void ProfileWindow::copy_picture()
+{
+    build();
+    auto* picture = new QMimeData;
+    picture->setImageData(QImage::fromData(render_plot(plot_, PlotFormat::png, view_->size()), "PNG"));
+    picture->setData(QString::fromUtf8(svg_mime_type), render_plot(plot_, PlotFormat::svg, view_->size()));
+    QGuiApplication::clipboard()->setMimeData(picture);
+    view_->invalidate();
 }
 
 } // namespace quillonde

@@ -1,72 +1,26 @@
 #include "cli/tool.h"
-#include "form/headless_controls.h"
-#include "form/loader.h"
+#include "plot/cast_series.h"
 #include "plot/plot_file.h"
-#include "plot/profile_plot.h"
+#include "plot_fixture.h"
 #include "profile/profile_rows.h"
 #include "runtime/convert.h"
-#include "ui/profile_window.h"
-#include "window_fixture.h"
 
-#include <QComboBox>
 #include <QImage>
 #include <QPainter>
-#include <QRegularExpression>
 
-#include <set>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
 
 namespace quillonde {
 namespace {
 
+using testing::deneb;
+using testing::Loaded;
+using testing::markers;
+using testing::small_cast;
 using testing::TempDir;
-
-const std::string deneb = QUILLONDE_TEST_DATA "/casts/rev205_deneb.TOB";
-
-// Row 1 lies above the export's first step; row 3 holds a text where SOUND should be; row 6 is
-// declared and never stored.
-constexpr std::string_view small_cast = "Lines :        6\n"
-                                        "; Datasets    Press     Temp    SALIN    SOUND     Cond\n"
-                                        ";            [ dbar]  [ degC]  [  ppt]  [  m/s]  [mS/cm]\n"
-                                        ";\n"
-                                        "          1     0.20    18.00    30.00  1490.00    40.00\n"
-                                        "          2     1.00    17.00    31.00  1489.00    41.00\n"
-                                        "          3     2.00    16.00    32.00      n/a    42.00\n"
-                                        "          4     3.00    15.00    33.00  1487.00    43.00\n"
-                                        "          5     4.00    14.00    34.00  1486.00    44.00\n";
-
-struct Loaded {
-    HeadlessControls controls;
-    ProfileState state;
-    ProfilePlot plot{state};
-
-    Loaded(const std::string& path, const std::string& columns, bool salt = false)
-    {
-        if (salt) {
-            controls.set_water(OptionButton::op_salt);
-            controls.set_text(TextBox::tx_lat, "54");
-        }
-        controls.set_text(TextBox::tx_ss_file, path);
-        load_data_file(controls, state);
-        std::vector<std::string> shown;
-        for (const QString& name : QString::fromStdString(columns).split(QLatin1Char(','))) {
-            shown.push_back(name.toStdString());
-        }
-        plot.set_columns(state.listed_names(), shown);
-    }
-    double depth(std::int32_t row) const { return state.g_table.cell(state.ccolumns + 1, row).as_number(); }
-};
-
-/// The centres of the markers of an SVG.
-std::vector<QPointF> markers(const QByteArray& svg)
-{
-    std::vector<QPointF> centres;
-    const QRegularExpression circle(QStringLiteral("<circle cx=\"([-0-9.e]+)\" cy=\"([-0-9.e]+)\""));
-    for (auto match = circle.globalMatch(QString::fromUtf8(svg)); match.hasNext();) {
-        const auto found = match.next();
-        centres.emplace_back(found.captured(1).toDouble(), found.captured(2).toDouble());
-    }
-    return centres;
-}
 
 TEST(ProfilePlot, AMarkerLandsWhereItsDepthAndValueMap)
 {
@@ -93,12 +47,47 @@ TEST(ProfilePlot, ATextCellIsLeftOutAndCounted)
 {
     TempDir dir;
     Loaded cast(dir.write("small.TOB", small_cast), "SOUND,Cond");
-    const std::vector<QPointF> centres = markers(render_plot(cast.plot, PlotFormat::svg));
+    const std::vector<QPointF> centres = markers(render_plot(cast.plot, PlotFormat::svg), cast.plot);
     EXPECT_EQ(cast.plot.rows_without_number(0), 1);
     EXPECT_EQ(cast.plot.rows_without_number(1), 0);
     EXPECT_EQ(cast.plot.profile_lines(), 4);
     EXPECT_EQ(centres.size(), 3U + 4U); // SOUND without row 3, Cond with it
-    EXPECT_TRUE(cast.plot.summary().contains(QStringLiteral("SOUND: 1 rows without a number")));
+    EXPECT_TRUE(cast.plot.summary().contains(QStringLiteral("SOUND: 1 row without a number")));
+
+    // No line bridges row 3.
+    QImage image(800, 600, QImage::Format_RGB32);
+    QPainter painter(&image);
+    cast.plot.paint(painter, image.rect());
+    painter.end();
+    const QPointF bridge =
+        (cast.plot.position(0, cast.depth(2), 1489) + cast.plot.position(0, cast.depth(4), 1487)) / 2;
+    EXPECT_EQ(image.pixelColor(bridge.toPoint()).saturation(), 0); // white, or a grey grid line
+}
+
+TEST(ProfilePlot, ReadingAheadStopsWhereTheTableIsReplaced)
+{
+    TempDir dir;
+    Loaded cast(deneb, "Temp");
+    cast.plot.prepare(cast.names(), {"SOUND"});
+    EXPECT_TRUE(cast.plot.prepare_more(100));
+    cast.controls.set_text(TextBox::tx_ss_file, dir.write("small.TOB", small_cast));
+    load_data_file(cast.controls, cast.state);
+    EXPECT_FALSE(cast.plot.prepare_more(100));
+    cast.plot.set_columns(cast.names(), {"SOUND"});
+    EXPECT_EQ(cast.plot.rows_without_number(0), 1);
+}
+
+TEST(ProfilePlot, ALoadOfTheSameShapeIsReadAnew)
+{
+    // As the batch tool plots one cast after another: the same file again, now for salt water.
+    TempDir dir;
+    const std::string path = dir.write("small.TOB", small_cast);
+    Loaded cast(path, "Temp");
+    cast.controls.set_water(OptionButton::op_salt);
+    cast.controls.set_text(TextBox::tx_lat, "54");
+    load_data_file(cast.controls, cast.state);
+    cast.plot.set_columns(cast.names(), {"Temp"});
+    EXPECT_EQ(cast.plot.summary(), Loaded(path, "Temp", true).plot.summary());
 }
 
 QByteArray contents(const std::string& path)
@@ -120,12 +109,12 @@ TEST(ProfilePlot, TheMarkersOfDenebAreTheRowsTheExportWrites)
     std::vector<std::string> plot = command("plot", dir.file("deneb.svg"));
     plot.insert(plot.begin() + 1, {"--columns", "SOUND"});
     ASSERT_EQ(testing::run(plot).status, 0);
-    const std::vector<QPointF> centres = markers(contents(dir.file("deneb.svg")));
-    EXPECT_TRUE(contents(dir.file("deneb.svg")).contains("SOUND [m/s]")); // the unit of the units line
-    const auto lines = contents(dir.file("deneb.sva")).count("\r\n") - 2; // after the header
-
     Loaded cast(deneb, "SOUND", true);
     render_plot(cast.plot, PlotFormat::svg); // lays the plot out as the tool did
+    const std::vector<QPointF> centres = markers(contents(dir.file("deneb.svg")), cast.plot);
+    EXPECT_TRUE(contents(dir.file("deneb.svg")).contains("SOUND [m/s]")); // the unit of the units line
+    EXPECT_TRUE(contents(dir.file("deneb.svg")).contains("rows the export writes")); // the legend
+    const auto lines = contents(dir.file("deneb.sva")).count("\r\n") - 2;            // after the header
     ASSERT_EQ(static_cast<qsizetype>(centres.size()), lines);
     ASSERT_EQ(cast.plot.profile_lines(), lines);
     std::size_t k = 0;
@@ -146,13 +135,16 @@ TEST(ProfilePlot, TheMarkersOfDenebAreTheRowsTheExportWrites)
     EXPECT_TRUE(contents(dir.file("deneb.pdf")).startsWith("%PDF"));
 }
 
-TEST(ProfilePlot, AOneRowSpikeAmongThousandsStillShows)
+TEST(ProfilePlot, AOneRowSpikeAmongThousandsStillShowsAndARowLeftOutBreaksTheLine)
 {
     TempDir dir;
     std::string cast = "Lines : 5000\n; Datasets Press Temp\n";
     for (int row = 1; row <= 5000; ++row) {
         cast += std::to_string(row) + " " + std::to_string(row / 100) + "." + std::to_string(row % 100 / 10) +
-                (row == 2500 ? " 30\n" : " 10\n");
+                (row == 2500   ? " 30\n"
+                 : row == 4000 ? " n/a\n"
+                 : row > 4000  ? " 20\n"
+                               : " 10\n");
     }
     Loaded spiky(dir.write("spike.TOB", cast), "Temp");
     QImage image(400, 300, QImage::Format_RGB32);
@@ -162,6 +154,11 @@ TEST(ProfilePlot, AOneRowSpikeAmongThousandsStillShows)
     // Near its tip, 20 degrees right of all the other rows, within a few pixels of its depth.
     const QPoint tip = (spiky.plot.position(0, spiky.depth(2500), 30.0) - QPointF(2, 0)).toPoint();
     EXPECT_NE(image.pixelColor(tip), QColor(Qt::white));
+    for (int dy = -2; dy <= 2; ++dy) {
+        const QPoint gap = spiky.plot.position(0, spiky.depth(4000), 15.0).toPoint() + QPoint(0, dy);
+        EXPECT_EQ(image.pixelColor(gap).saturation(), 0) << "no line from 10 to 20 degrees at row 4000";
+    }
+    EXPECT_TRUE(spiky.plot.summary().contains(QStringLiteral("5,000 of 5,000 rows stored")));
 }
 
 TEST(ProfilePlot, APaintingInTheMiddleOfALoadReadsTheNewTable)
@@ -184,103 +181,129 @@ TEST(ProfilePlot, SaysWhenNoCastIsLoaded)
     EXPECT_EQ(plot.summary(), QStringLiteral("No cast loaded"));
 }
 
-class ProfileWindowTest : public testing::WindowTest {
-protected:
-    void SetUp() override
-    {
-        WindowTest::SetUp();
-        load(deneb);
-    }
-
-    QListWidgetItem* entry(const char* name)
-    {
-        return list()->findItems(QString::fromLatin1(name), Qt::MatchExactly).value(0);
-    }
-    ProfileWindow* profile() { return window.findChild<ProfileWindow*>(); }
-    QWidget* view() { return profile()->findChild<QWidget*>(QStringLiteral("plot")); }
-
-    void open_by_double_click(const char* name)
-    {
-        const QPoint at = list()->visualItemRect(entry(name)).center();
-        // As the toolkit sees a double-click: a click, then a press that makes it double.
-        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, at);
-        ASSERT_NE(profile(), nullptr);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(profile()));
-    }
-};
-
-TEST_F(ProfileWindowTest, OpensByDoubleClickAndByEnterOnTheEntry)
+/// The lightness of the darkest pixel near `at`.
+int darkest(const QImage& image, QPointF at)
 {
-    ASSERT_NO_FATAL_FAILURE(open_by_double_click("Temp"));
-    EXPECT_EQ(profile()->plot().shown_columns(), std::vector<std::string>{"Temp"});
-    profile()->close();
-    list()->setCurrentItem(entry("SALIN"));
-    QTest::keyClick(list(), Qt::Key_Return);
-    EXPECT_TRUE(profile()->isVisible());
-    EXPECT_EQ(profile()->plot().shown_columns(), std::vector<std::string>{"SALIN"});
-    EXPECT_EQ(window.findChildren<ProfileWindow*>().size(), 1);
+    int darkest = 255;
+    for (int dx = -3; dx <= 3; ++dx) {
+        for (int dy = -1; dy <= 1; ++dy) {
+            darkest = std::min(darkest, image.pixelColor(at.toPoint() + QPoint(dx, dy)).lightness());
+        }
+    }
+    return darkest;
 }
 
-TEST_F(ProfileWindowTest, SwitchesColumnsZoomsAndShowsAllAgain)
+TEST(ProfilePlot, TheUpcastIsTheRowsAfterTheDeepestDrawnLighterAndNamed)
 {
-    ASSERT_NO_FATAL_FAILURE(open_by_double_click("SOUND"));
-    auto* chooser = profile()->findChild<QComboBox*>(QStringLiteral("chooser"));
-    chooser->setCurrentIndex(0); // the three side by side
-    emit chooser->activated(0);
-    EXPECT_EQ(profile()->plot().panel_count(), 3U);
+    TempDir dir;
+    Loaded cast(dir.write("up.TOB", testing::up_and_down), "Temp");
+    QImage image(800, 600, QImage::Format_RGB32);
+    QPainter painter(&image);
+    cast.plot.paint(painter, image.rect());
+    painter.end();
+    const auto point_at = [&](std::int32_t row, double value) {
+        return cast.plot.nearest(cast.plot.position(0, cast.depth(row), value), 2).value();
+    };
+    const auto [upcast, panel] = point_at(6, 12.25);
+    EXPECT_EQ(upcast.row, 6);
+    EXPECT_EQ(cast.plot.readout(upcast, panel),
+              QStringLiteral("Temp 12.25 \u00b0C, upcast, row 6, depth 3.57 m"));
+    EXPECT_EQ(cast.plot.readout(point_at(5, 14.25).first, 0),
+              QStringLiteral("Temp 14.25 \u00b0C, downcast, row 5, depth 4.08 m"));
 
-    ProfilePlot& plot = profile()->plot();
-    QTest::qWait(50); // painted: the frames are known
-    const QRectF frame = plot.panel_frame(1);
-    const double from_y = frame.top() + frame.height() * 0.25;
-    const double to_y = frame.top() + frame.height() * 0.5;
-    const double from_m = *plot.depth_at(from_y);
-    const double to_m = *plot.depth_at(to_y);
-    QTest::mousePress(view(), Qt::LeftButton, {}, QPointF(frame.center().x(), from_y).toPoint());
-    QTest::mouseMove(view(), QPointF(frame.center().x(), to_y).toPoint());
-    QTest::mouseRelease(view(), Qt::LeftButton, {}, QPointF(frame.center().x(), to_y).toPoint());
-    QTest::qWait(50);
-    ASSERT_TRUE(plot.zoomed());
-    EXPECT_NEAR(*plot.depth_at(plot.panel_frame(0).top()), from_m, (to_m - from_m) * 0.02);
-    EXPECT_NEAR(*plot.depth_at(plot.panel_frame(0).bottom()), to_m, (to_m - from_m) * 0.02);
-
-    QTest::mouseDClick(view(), Qt::LeftButton, {}, frame.center().toPoint());
-    EXPECT_FALSE(plot.zoomed());
-    view()->setFocus();
-    QTest::keyClick(view(), Qt::Key_Plus);
-    EXPECT_TRUE(plot.zoomed());
-    QTest::keyClick(view(), Qt::Key_Escape);
-    EXPECT_FALSE(plot.zoomed());
+    const auto between = [&](std::int32_t row, double a, double b) {
+        return (cast.plot.position(0, cast.depth(row), a) + cast.plot.position(0, cast.depth(row + 1), b)) /
+               2;
+    };
+    EXPECT_GT(darkest(image, between(6, 12.25, 11.25)), darkest(image, between(2, 17.25, 16.25)) + 30);
 }
 
-TEST_F(ProfileWindowTest, HoverNamesTheNearestRow)
+TEST(ProfilePlot, AReferenceIsDrawnInGreyAndComparedAtTheHoveredDepth)
 {
-    ASSERT_NO_FATAL_FAILURE(open_by_double_click("SOUND"));
-    QTest::qWait(50);
-    ProfilePlot& plot = profile()->plot();
-    const auto point = plot.nearest(plot.panel_frame(0).center(), 1e6);
-    ASSERT_TRUE(point);
-    QTest::mouseMove(view(), plot.position(0, point->first.depth_m, point->first.value).toPoint());
-    EXPECT_TRUE(profile()
-                    ->findChild<QLabel*>(QStringLiteral("readout"))
-                    ->text()
-                    .startsWith(QStringLiteral("Row %1: depth ").arg(point->first.row)));
+    TempDir dir;
+    Loaded cast(dir.write("up.TOB", testing::up_and_down), "SOUND");
+    Loaded reference(dir.write("yesterday.TOB", testing::up_and_down_reference), "SOUND");
+    cast.plot.set_reference(&reference.state, reference.names());
+    const QByteArray svg = render_plot(cast.plot, PlotFormat::svg);
+    EXPECT_TRUE(svg.contains("reference yesterday.TOB"));
+    EXPECT_TRUE(svg.contains("stroke=\"#808080\""));
+    const auto readout = [&](std::int32_t row, double sound) {
+        const auto point = cast.plot.nearest(cast.plot.position(0, cast.depth(row), sound), 2).value();
+        return cast.plot.readout(point.first, point.second);
+    };
+    // Both profiles as the export writes them, between their lines at the depth of upcast row 7.
+    EXPECT_TRUE(readout(3, 1488).endsWith(QStringLiteral(" \u00b7 SOUND -0.50 m/s against the reference")));
+    EXPECT_TRUE(readout(5, 1486).endsWith(QStringLiteral(" \u00b7 SOUND +0.50 m/s against the reference")));
+    EXPECT_TRUE(readout(7, 1484).endsWith(QStringLiteral(" \u00b7 SOUND -1.00 m/s against the reference")));
+    EXPECT_TRUE(readout(1, 1490).endsWith(QStringLiteral(" \u00b7 the profile does not reach this depth")));
+    EXPECT_TRUE(cast.plot.panel_frame(0).contains(cast.plot.position(0, cast.depth(1), 1490.5)))
+        << "the reference's values are within the panel";
 }
 
-TEST_F(ProfileWindowTest, FollowsEveryLoadAlsoAFailedOne)
+TEST(CastSeries, ReadsInPartsAsInOneAndItsBlocksHoldWhatTheirPointsDo)
 {
-    ASSERT_NO_FATAL_FAILURE(open_by_double_click("SOUND"));
-    std::string broken(small_cast);
-    broken += "          x     5.00    13.00    35.00  1485.00    45.00\n";
-    load(dir.write("broken.TOB", broken));
-    ASSERT_EQ(errors.size(), 1U);
-    const QString summary = profile()->plot().summary();
-    EXPECT_TRUE(summary.startsWith(
-        QStringLiteral("broken.TOB \u00b7 5 of 6 rows stored \u00b7 depth 0.20 to 4.08 m")))
-        << summary.toStdString();
-    EXPECT_EQ(profile()->plot().profile_lines(), 4);
-    EXPECT_TRUE(summary.endsWith(QStringLiteral("the load stopped at line 10"))) << summary.toStdString();
+    // A row without a number breaks the line, also across a part of the reading (rows 50,001 to
+    // 100,000 below) that no line carried; such rows alone do not. The cast turns at row 120,000.
+    constexpr std::int32_t rows = 150'000;
+    const auto depth_m = [](std::int32_t row) {
+        return (row <= 120'000 ? row : 240'000 - row) * 0.001 + std::sin(row) * 0.0005;
+    };
+    const auto value = [](std::int32_t row) { return std::round(std::sin(row * 0.37) * 10000.0) / 1000.0; };
+    const auto stored = [](std::int32_t row) { return row != 10 && (row <= 50'000 || row > 100'000); };
+    const auto has_number = [&](std::int32_t row) { return stored(row) && row != 40'000 && row != 50'000; };
+    ProfileTable table;
+    table.resize(2, rows, std::uint64_t{1} << 30);
+    char line[64];
+    for (std::int32_t row = 1; row <= rows; ++row) {
+        if (stored(row)) {
+            std::snprintf(line, sizeof line, has_number(row) ? "%d %.3f" : "%d x", row, value(row));
+            table.store_texts(row, line, 2);
+            table.store_depth(row, depth_m(row));
+        }
+    }
+    SeriesReader reader(table, {1}, 2);
+    while (reader.read_more(50'000)) {
+    }
+    for (const CastSeries& series : {reader.finish().front(), CastSeries::read(table, {1}, 2).front()}) {
+        ASSERT_EQ(series.size(), static_cast<std::size_t>(rows - 1 - 50'000 - 2));
+        EXPECT_EQ(series.rows_without_number(), 2);
+        EXPECT_FALSE(series.starts_run(*series.point_of_row(11)));
+        EXPECT_TRUE(series.starts_run(*series.point_of_row(40'001)));
+        EXPECT_TRUE(series.starts_run(*series.point_of_row(100'001)));
+        EXPECT_EQ(series.row(series.downcast_end() - 1), 120'000);
+
+        series.walk(
+            0, series.size(),
+            [&](const SeriesExtent& extent, std::size_t first, std::size_t last) {
+                SeriesExtent points{series.depth_m(first), series.depth_m(first), series.value(first),
+                                    series.value(first), true};
+                for (std::size_t i = first + 1; i < last; ++i) {
+                    points = {std::min(points.depth_low, series.depth_m(i)),
+                              std::max(points.depth_high, series.depth_m(i)),
+                              std::min(points.value_low, series.value(i)),
+                              std::max(points.value_high, series.value(i)),
+                              points.joined && !series.starts_run(i)};
+                }
+                EXPECT_TRUE(extent.depth_low == points.depth_low && extent.depth_high == points.depth_high &&
+                            extent.value_low == points.value_low && extent.value_high == points.value_high &&
+                            extent.joined == points.joined)
+                    << "points " << first << " to " << last;
+                return WalkStep::split;
+            },
+            [](std::size_t) {});
+        for (const auto& [top, bottom] : {std::pair(0.0, 200.0), std::pair(10.0101, 10.0249),
+                                          std::pair(33.3, 77.7), std::pair(-5.0, -1.0)}) {
+            std::optional<std::pair<double, double>> expected;
+            for (std::int32_t row = 1; row <= rows; ++row) {
+                if (has_number(row) && depth_m(row) >= top && depth_m(row) <= bottom) {
+                    expected = expected ? std::pair(std::min(expected->first, value(row)),
+                                                    std::max(expected->second, value(row)))
+                                        : std::pair(value(row), value(row));
+                }
+            }
+            EXPECT_EQ(series.value_range(top, bottom), expected) << top << " to " << bottom;
+        }
+    }
 }
 
 } // namespace
