@@ -1,5 +1,6 @@
 #include "plot/profile_plot.h"
 
+#include "form/export.h"
 #include "plot/text_codec.h"
 #include "profile/profile_rows.h"
 #include "runtime/cell.h"
@@ -149,9 +150,10 @@ void ProfilePlot::scan()
         shown_.push_back(name);
     }
 
-    for_each_profile_row(table, depth_column(), [this](std::int32_t row, double, const std::string&) {
-        profile_rows_.push_back(row);
-    });
+    // The rows the export takes, in its order: an upcast's from its deepest row up.
+    for_each_profile_row(
+        table, depth_column(), export_row_order(state_),
+        [this](std::int32_t row, double, const std::string&) { profile_rows_.push_back(row); });
 
     const std::int32_t last_row = table.last_row();
     for (std::int32_t row = 1; row <= last_row; ++row) {
