@@ -114,7 +114,11 @@ LoadOutcome Load::run(std::FILE* file)
                 Error(ErrorKind::out_of_memory, "no memory left to read the file", line_place(line_number_)));
         }
     }
-    parser->finish();
+    try {
+        parser->finish(); // a file cut short may say so only here, after the rows it kept
+    } catch (const Error& error) {
+        throw failed(error);
+    }
     if (owns_table_ && !state_.g_table.has_shape()) {
         state_.g_table.start_rows(state_.ccolumns + 1); // a header without rows
     }
