@@ -102,7 +102,6 @@ private:
     void name_titled(std::string_view title);
     void name_untitled(const std::vector<std::string_view>& first_row);
     std::vector<Value> sensor_values() const;
-    void plan(const std::vector<ColumnDescription>& described, std::string_view where);
 
     CastSink& sink_;
     std::string path_;
@@ -119,8 +118,7 @@ private:
     std::optional<int> real_positions_;
     bool data_seen_ = false;
     std::string title_;
-    std::vector<CastColumn> columns_;
-    std::optional<RowValues> rows_;
+    CastRows rows_{sink_};
 };
 
 void AmlParser::text_line(std::string_view text)
@@ -226,7 +224,7 @@ void AmlParser::key_line(std::string_view key, std::string_view value)
 
 void AmlParser::data_line(std::string_view line)
 {
-    if (!rows_) {
+    if (!rows_.named()) {
         const char first = line.front();
         if ((first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z')) {
             title_ = line;
@@ -238,7 +236,7 @@ void AmlParser::data_line(std::string_view line)
     if (line == title_) {
         return; // the title row repeated among the rows
     }
-    sink_.row_appended(rows_->convert(split_row(line), columns_));
+    rows_.add(split_row(line));
 }
 
 void AmlParser::name_titled(std::string_view title)
@@ -258,7 +256,7 @@ void AmlParser::name_titled(std::string_view title)
         column.quantity = quantity_named(name);
         described.push_back(std::move(column));
     }
-    plan(described, "the title row");
+    rows_.name(described, "the title row");
 }
 
 std::vector<Value> AmlParser::sensor_values() const
@@ -367,15 +365,7 @@ void AmlParser::name_untitled(const std::vector<std::string_view>& first_row)
         }
         described.push_back(std::move(column));
     }
-    plan(described, "the header's slots");
-}
-
-void AmlParser::plan(const std::vector<ColumnDescription>& described, std::string_view where)
-{
-    ColumnPlan plan = plan_columns(described, where);
-    columns_ = plan.columns;
-    rows_.emplace(std::move(plan.rules));
-    sink_.columns_named(std::move(plan.columns), plan.depth);
+    rows_.name(described, "the header's slots");
 }
 
 void AmlParser::finish()
@@ -384,8 +374,9 @@ void AmlParser::finish()
         throw Error(ErrorKind::bad_data_file,
                     quoted_path(path_) + " has no [data] section, so it holds no cast");
     }
-    if (!rows_) {
-        throw Error(ErrorKind::bad_data_file, quoted_path(path_) + " has no rows in its [data] section");
+    if (rows_.count() == 0) {
+        throw Error(ErrorKind::bad_data_file,
+                    quoted_path(path_) + " has no rows in its [data] section, so it holds no cast");
     }
 }
 

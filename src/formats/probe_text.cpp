@@ -341,7 +341,11 @@ std::string_view converted_value(std::string_view text, const ValueRule& rule, s
         return out;
     }
     if (!rule.number) {
-        return text;
+        if (text.find_first_of(" \t") == std::string_view::npos) {
+            return text;
+        }
+        out = own_name(text); // a value of the table holds no blank
+        return out;
     }
     const double value = with_subject(column_place(index, source), [&] { return str_to_double(text); });
     if (rule.factor == 1.0 && rule.offset == 0.0) {
@@ -424,9 +428,11 @@ std::optional<double> number_of(std::string_view text)
     return value;
 }
 
-ColumnPlan plan_columns(const std::vector<ColumnDescription>& described, std::string_view where)
+void CastRows::name(const std::vector<ColumnDescription>& described, std::string_view where)
 {
-    ColumnPlan plan;
+    std::vector<CastColumn> columns;
+    DepthSource depth;
+    rules_.clear();
     for (std::size_t k = 0; k < described.size(); ++k) {
         const ColumnDescription& column = described[k];
         std::string source = column.source.empty() ? "column " + std::to_string(k + 1) : column.source;
@@ -447,15 +453,15 @@ ColumnPlan plan_columns(const std::vector<ColumnDescription>& described, std::st
             rule.number = true;
             rule.factor = known->factor;
             const bool first = std::ranges::none_of(
-                plan.columns, [&](const CastColumn& taken) { return taken.name == known->name; });
+                columns, [&](const CastColumn& taken) { return taken.name == known->name; });
             const auto index = static_cast<std::int32_t>(k);
             if (first) {
                 cast.name = known->name;
                 cast.unit = known->unit;
                 if (known->name == pressure_name) {
-                    plan.depth.pressure = index;
+                    depth.pressure = index;
                 } else if (known->name == depth_name) {
-                    plan.depth.depth = index;
+                    depth.depth = index;
                 }
             }
             std::string conversion = known->conversion;
@@ -468,19 +474,24 @@ ColumnPlan plan_columns(const std::vector<ColumnDescription>& described, std::st
             }
             cast.conversion = std::move(conversion);
         }
-        plan.columns.push_back(std::move(cast));
-        plan.rules.push_back(rule);
+        columns.push_back(std::move(cast));
+        rules_.push_back(rule);
     }
-    if (plan.depth.pressure < 0 && plan.depth.depth < 0) {
+    if (depth.pressure < 0 && depth.depth < 0) {
         throw Error(ErrorKind::bad_data_file,
                     std::string(where) +
                         " names neither a pressure nor a depth column, so the cast gives no depths");
     }
-    return plan;
+    sources_.clear();
+    for (const CastColumn& column : columns) {
+        sources_.push_back(column.source);
+    }
+    texts_.assign(rules_.size(), {});
+    named_ = true;
+    sink_.columns_named(std::move(columns), depth);
 }
 
-const std::vector<std::string_view>& RowValues::convert(const std::vector<std::string_view>& fields,
-                                                        const std::vector<CastColumn>& columns)
+void CastRows::add(const std::vector<std::string_view>& fields)
 {
     if (fields.size() > rules_.size()) {
         throw Error(ErrorKind::subscript_out_of_range, "the line has " + std::to_string(fields.size()) +
@@ -489,9 +500,10 @@ const std::vector<std::string_view>& RowValues::convert(const std::vector<std::s
     }
     values_.clear();
     for (std::size_t k = 0; k < fields.size(); ++k) {
-        values_.push_back(converted_value(fields[k], rules_[k], k, columns[k].source, texts_[k]));
+        values_.push_back(converted_value(fields[k], rules_[k], k, sources_[k], texts_[k]));
     }
-    return values_;
+    sink_.row_appended(values_);
+    ++count_;
 }
 
 } // namespace quillonde

@@ -97,8 +97,9 @@ struct ValueRule {
 std::string column_place(std::size_t index, std::string_view source);
 
 /// A value of the column at `index` (counted from 0) named `source`, converted by `rule`: the
-/// file's own text where nothing changes, else the new text, which `out` then holds. An empty value
-/// stays empty (the file marks it missing). Fails naming the column when a number is not one.
+/// file's own text where nothing changes, else the new text, which `out` then holds; blanks in a
+/// text become "_". An empty value stays empty (the file marks it missing). Fails naming the column
+/// when a number is not one.
 std::string_view converted_value(std::string_view text, const ValueRule& rule, std::size_t index,
                                  std::string_view source, std::string& out);
 
@@ -127,33 +128,32 @@ struct ColumnDescription {
     std::string offset_note;
 };
 
-/// The columns a cast's header describes, as the table takes them.
-struct ColumnPlan {
-    std::vector<CastColumn> columns;
-    std::vector<ValueRule> rules;
-    DepthSource depth;
-};
-
-/// The table's columns for `described`: the first column of each of the program's quantities under
-/// the program's name and unit, converted; a later one (a second sensor) and every other column
-/// under its own name. Fails naming the column whose unit the program does not know for its
-/// quantity, and when no column gives depths (`where` names the header).
-ColumnPlan plan_columns(const std::vector<ColumnDescription>& described, std::string_view where);
-
-/// The values of one row of a cast planned by plan_columns, converted, for the sink.
-class RowValues {
+/// The rows of a cast, as they reach the sink under the columns its header describes.
+class CastRows {
 public:
-    explicit RowValues(std::vector<ValueRule> rules) : rules_(std::move(rules)), texts_(rules_.size()) {}
+    explicit CastRows(CastSink& sink) : sink_(sink) {}
 
-    /// `fields` converted by the rules of their columns; valid until the next call. Fails naming the
+    /// Names the table's columns for `described`: the first column of each of the program's
+    /// quantities under the program's name and unit, converted; a later one (a second sensor) and
+    /// every other column under its own name. Fails naming the column whose unit the program does
+    /// not know for its quantity, and when no column gives depths (`where` names the header).
+    void name(const std::vector<ColumnDescription>& described, std::string_view where);
+    bool named() const noexcept { return named_; }
+
+    /// Appends `fields`, converted by the rules of their columns, as the next row. Fails naming the
     /// column of a value that is not a number, and when there are more fields than columns.
-    const std::vector<std::string_view>& convert(const std::vector<std::string_view>& fields,
-                                                 const std::vector<CastColumn>& columns);
+    void add(const std::vector<std::string_view>& fields);
+    /// The rows appended.
+    std::int64_t count() const noexcept { return count_; }
 
 private:
+    CastSink& sink_;
+    bool named_ = false;
+    std::vector<std::string> sources_;
     std::vector<ValueRule> rules_;
     std::vector<std::string> texts_;
     std::vector<std::string_view> values_;
+    std::int64_t count_ = 0;
 };
 
 } // namespace quillonde

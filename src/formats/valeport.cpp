@@ -70,34 +70,6 @@ std::vector<std::string_view> row_fields(std::string_view line)
     return fields;
 }
 
-/// The rows under the columns of a plan, for the sink.
-class PlannedRows {
-public:
-    bool planned() const noexcept { return rows_.has_value(); }
-    std::size_t column_count() const noexcept { return columns_.size(); }
-
-    void plan(CastSink& sink, const std::vector<ColumnDescription>& described, std::string_view where)
-    {
-        ColumnPlan plan = plan_columns(described, where);
-        columns_ = plan.columns;
-        rows_.emplace(std::move(plan.rules));
-        sink.columns_named(std::move(plan.columns), plan.depth);
-    }
-
-    void add(CastSink& sink, const std::vector<std::string_view>& fields)
-    {
-        sink.row_appended(rows_->convert(fields, columns_));
-        ++count_;
-    }
-
-    std::int64_t count() const noexcept { return count_; }
-
-private:
-    std::vector<CastColumn> columns_;
-    std::optional<RowValues> rows_;
-    std::int64_t count_ = 0;
-};
-
 // --- *.vp2 -----------------------------------------------------------------------------------
 
 class Vp2Parser : public TextCastParser {
@@ -132,7 +104,7 @@ private:
     std::string title_line_;
     std::string units_line_;
     bool units_expected_ = false;
-    PlannedRows rows_;
+    CastRows rows_{sink_};
 };
 
 void Vp2Parser::text_line(std::string_view text)
@@ -227,7 +199,7 @@ void Vp2Parser::data_line(std::string_view text)
         }
         name_columns({});
     }
-    rows_.add(sink_, fields);
+    rows_.add(fields);
 }
 
 void Vp2Parser::name_columns(const std::vector<std::string_view>& units)
@@ -262,7 +234,7 @@ void Vp2Parser::name_columns(const std::vector<std::string_view>& units)
         }
         described.push_back(std::move(column));
     }
-    rows_.plan(sink_, described, "the [DATA] title row");
+    rows_.name(described, "the [DATA] title row");
 }
 
 void Vp2Parser::finish()
@@ -271,8 +243,12 @@ void Vp2Parser::finish()
         throw Error(ErrorKind::bad_data_file, quoted_path(path_) + " has no [DATA] section with a title row, "
                                                                    "so it holds no cast");
     }
-    if (!rows_.planned()) {
+    if (!rows_.named()) {
         name_columns({});
+    }
+    if (rows_.count() == 0) {
+        throw Error(ErrorKind::bad_data_file, quoted_path(path_) + " has no rows under its [DATA] title row, "
+                                                                   "so it holds no cast");
     }
     if (row_count_ && rows_.count() < *row_count_) {
         throw Error(ErrorKind::bad_data_file,
@@ -325,7 +301,7 @@ private:
     std::optional<double> tare_dbar_;
     std::string first_unit_; // of the Mini series' first column
     std::string midas_title_;
-    PlannedRows rows_;
+    CastRows rows_{sink_};
 };
 
 void ValeportTextParser::text_line(std::string_view text)
@@ -336,20 +312,20 @@ void ValeportTextParser::text_line(std::string_view text)
     }
     if (!midas_title_.empty()) {
         if (line != midas_title_) { // a title row repeated among the rows is skipped
-            rows_.add(sink_, fields_of_line(text, '\t'));
+            rows_.add(fields_of_line(text, '\t'));
         }
         return;
     }
     // A data row begins with the pressure or depth; a header line with its key.
     const std::vector<std::string_view> fields = row_fields(line);
     if (number_of(fields.front())) {
-        if (!rows_.planned()) {
+        if (!rows_.named()) {
             name_mini_columns(fields.size());
         }
-        rows_.add(sink_, fields);
+        rows_.add(fields);
         return;
     }
-    if (rows_.planned()) {
+    if (rows_.named()) {
         throw Error(ErrorKind::bad_data_file,
                     "the line " + quoted(line) + " is not a row of numbers, as the rows before it are");
     }
@@ -438,7 +414,7 @@ void ValeportTextParser::name_mini_columns(std::size_t fields)
                                                         : ms_cm_unit;
         described.push_back(std::move(column));
     }
-    rows_.plan(sink_, described, "the header");
+    rows_.name(described, "the header");
 }
 
 void ValeportTextParser::name_midas_columns(std::string_view title)
@@ -468,12 +444,12 @@ void ValeportTextParser::name_midas_columns(std::string_view title)
             column.quantity = Quantity::other;
         }
     }
-    rows_.plan(sink_, described, "the title row");
+    rows_.name(described, "the title row");
 }
 
 void ValeportTextParser::finish()
 {
-    if (!rows_.planned()) {
+    if (rows_.count() == 0) {
         throw Error(ErrorKind::bad_data_file,
                     quoted_path(path_) + " has no rows after its header, so it holds no cast");
     }

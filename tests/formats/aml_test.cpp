@@ -135,6 +135,10 @@ TEST_F(Aml, BrokenFilesFailNamingTheLineAndTheField)
          1},
         {"two.csv", with_header("", row) + "[data]\n" + row,
          "Not a data file at line 13: a second [data] section: the file holds more than one cast", 1},
+        {"norows.csv", with_header("", "Date,Time,SV (m/s),Pressure (dBar)\n"),
+         "Not a data file: \"" + dir.file("norows.csv") +
+             "\" has no rows in its [data] section, so it holds no cast",
+         0},
         {"nodata.csv", "[cast header]\n[Instrument]\nType=Base.X2\n",
          "Not a data file: \"" + dir.file("nodata.csv") + "\" has no [data] section, so it holds no cast", 0},
     };

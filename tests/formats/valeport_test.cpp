@@ -232,6 +232,10 @@ TEST_F(Valeport, BrokenFilesFailNamingTheLineAndTheField)
          "rows "
          "before it are",
          1},
+        {"title.vp2", "[HEADER]\n[DATA]\nPressure\tSound Velocity\ndBar\tMs-1\n",
+         "Not a data file: \"" + dir.file("title.vp2") +
+             "\" has no rows under its [DATA] title row, so it holds no cast",
+         0},
         {"empty.vp2", "[HEADER]\nInstrument=SWIFT SVP\n",
          "Not a data file: \"" + dir.file("empty.vp2") +
              "\" has no [DATA] section with a title row, so it holds no "
