@@ -118,6 +118,10 @@ void Vp2Parser::text_line(std::string_view text)
                    : same_text(line, columns_section) ? Section::columns
                    : same_text(line, data_section)    ? Section::data
                                                       : Section::other;
+        if (!title_.empty() && section_ != Section::other) {
+            throw Error(ErrorKind::bad_data_file,
+                        "a second " + quoted(line) + " section after the rows: the file holds more than one cast");
+        }
         return;
     }
     switch (section_) {

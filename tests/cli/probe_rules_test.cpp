@@ -53,16 +53,8 @@ private:
     std::array<bool, 4>& given_;
 };
 
-/// Salt water at 54 degrees.
 class ProbeRules : public testing::CastTest {
 protected:
-    void SetUp() override
-    {
-        controls.water = OptionButton::op_salt;
-        controls.texts[TextBox::tx_lat] = "54";
-        controls.answer = [](const Question&) { return true; };
-    }
-
     /// Runs the batch tool's convert on `inputs` for salt water at 54 degrees.
     cli::RunResult convert(const std::vector<std::string>& inputs)
     {

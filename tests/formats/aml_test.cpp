@@ -1,8 +1,6 @@
 // AML Oceanographic casts as SeaCast exports them, with and without a title row.
 #include "formats/probe_casts.h"
 
-#include "error_matchers.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,21 +11,12 @@ namespace {
 
 using testing::described_cast;
 using testing::described_columns;
-using testing::error_of;
 using testing::first_lines;
 using testing::row_text;
 using Lines = std::vector<std::string>;
 
-/// Salt water at 54 degrees, every question answered Yes.
 class Aml : public testing::CastTest {
 protected:
-    void SetUp() override
-    {
-        controls.water = OptionButton::op_salt;
-        controls.texts[TextBox::tx_lat] = "54";
-        controls.answer = [](const Question&) { return true; };
-    }
-
     /// A Base.X2 header with an SV.X in slot 1 and a P.X in slot 3, then `data`.
     std::string with_header(const std::string& data_x, const std::string& data)
     {
@@ -100,13 +89,7 @@ TEST_F(Aml, WithoutTitleRowTheDisplayOptionsFollowTheSensors)
 TEST_F(Aml, BrokenFilesFailNamingTheLineAndTheField)
 {
     const std::string row = "2019-04-11,18:25:05.04,1457.401,0001.09,007.60\n";
-    struct Case {
-        std::string name;
-        std::string text;
-        std::string message;
-        std::int32_t rows;
-    };
-    const Case cases[] = {
+    const std::vector<Broken> cases = {
         {"position.csv", with_header("C position =1\nSV position =0\n", row),
          "Not a data file at line 14: the header's \"C position =1\" does not match its slots, which give "
          "Sound "
@@ -142,13 +125,7 @@ TEST_F(Aml, BrokenFilesFailNamingTheLineAndTheField)
         {"nodata.csv", "[cast header]\n[Instrument]\nType=Base.X2\n",
          "Not a data file: \"" + dir.file("nodata.csv") + "\" has no [data] section, so it holds no cast", 0},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        state = ProfileState{};
-        controls.texts[TextBox::tx_ss_file] = dir.write(c.name, c.text);
-        EXPECT_EQ(error_of([&] { load_data_file(controls, state); }).what(), c.message);
-        EXPECT_EQ(state.g_table.has_shape() ? state.g_table.filled_rows() : 0, c.rows);
-    }
+    expect_failures(cases);
 }
 
 } // namespace

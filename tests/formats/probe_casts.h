@@ -8,6 +8,7 @@
 #include "runtime/cell.h"
 #include "runtime/convert.h"
 
+#include "error_matchers.h"
 #include "handler_fixture.h"
 
 #include <cstdint>
@@ -64,10 +65,38 @@ inline std::string described_cast(const CastInfo& cast)
            angle(cast.longitude_deg);
 }
 
-/// A window and a profile state that load the probe casts of tests/data/formats.
+/// A window and a profile state that load the probe casts of tests/data/formats: salt water at
+/// 54 degrees, every question answered Yes.
 class CastTest : public GoingOnTest {
 protected:
+    void SetUp() override
+    {
+        controls.water = OptionButton::op_salt;
+        controls.texts[TextBox::tx_lat] = "54";
+        controls.answer = [](const Question&) { return true; };
+    }
+
     LoadOutcome load(const std::string& name) { return load_path(formats_data + name); }
+
+    /// A broken file, the message its load fails with, and the rows the table keeps.
+    struct Broken {
+        std::string name;
+        std::string text;
+        std::string message;
+        std::int32_t rows;
+    };
+
+    /// Loads each file of `cases`, written into the test's folder, into a fresh state.
+    void expect_failures(const std::vector<Broken>& cases)
+    {
+        for (const Broken& broken : cases) {
+            SCOPED_TRACE(broken.name);
+            state = ProfileState{};
+            controls.texts[TextBox::tx_ss_file] = dir.write(broken.name, broken.text);
+            EXPECT_EQ(error_of([&] { load_data_file(controls, state); }).what(), broken.message);
+            EXPECT_EQ(state.g_table.has_shape() ? state.g_table.filled_rows() : 0, broken.rows);
+        }
+    }
 
     /// Exports the loaded cast to `name` in the test's folder and returns the file.
     std::string exported(const std::string& name = "profile.sva")

@@ -2,7 +2,6 @@
 #include "formats/probe_casts.h"
 
 #include "depth/seawater.h"
-#include "error_matchers.h"
 
 #include <gtest/gtest.h>
 
@@ -14,21 +13,11 @@ namespace {
 
 using testing::described_cast;
 using testing::described_columns;
-using testing::error_of;
 using testing::first_lines;
 using testing::row_text;
 using Lines = std::vector<std::string>;
 
-/// Salt water at 54 degrees, every question answered Yes.
-class Valeport : public testing::CastTest {
-protected:
-    void SetUp() override
-    {
-        controls.water = OptionButton::op_salt;
-        controls.texts[TextBox::tx_lat] = "54";
-        controls.answer = [](const Question&) { return true; };
-    }
-};
+using Valeport = testing::CastTest;
 
 TEST_F(Valeport, SwiftSvpSampleGivesItsColumnsHeaderAndProfile)
 {
@@ -188,13 +177,7 @@ TEST_F(Valeport, BrokenFilesFailNamingTheLineAndTheField)
         "[HEADER]\nRowCount=3\n[DATA]\nDepth\tPressure\tTemperature\tSound Velocity\n"
         "m\tdBar\tDegC\tMs-1\n";
     const std::string mini_header = "Now: 28/05/2015 23:49:31\nMiniSVP: S/N 34826\nPressure units: dBar\n";
-    struct Case {
-        std::string name;
-        std::string text;
-        std::string message;
-        std::int32_t rows;
-    };
-    const Case cases[] = {
+    const std::vector<Broken> cases = {
         {"cut.vp2", vp2_header + "1.0\t1.0\t10.0\t1490.0\n2.0\t2.0\t10.0\t1490.5\n",
          "Not a data file: \"" + dir.file("cut.vp2") +
              "\" ends after 2 of the 3 rows its header states (RowCount): it is cut short",
@@ -232,6 +215,11 @@ TEST_F(Valeport, BrokenFilesFailNamingTheLineAndTheField)
          "rows "
          "before it are",
          1},
+        {"two.vp2", vp2_header + "1.0\t1.0\t10.0\t1490.0\n[HEADER]\n",
+         "Not a data file at line 7: a second \"[HEADER]\" section after the rows: the file holds more than "
+         "one "
+         "cast",
+         1},
         {"title.vp2", "[HEADER]\n[DATA]\nPressure\tSound Velocity\ndBar\tMs-1\n",
          "Not a data file: \"" + dir.file("title.vp2") +
              "\" has no rows under its [DATA] title row, so it holds no cast",
@@ -242,13 +230,7 @@ TEST_F(Valeport, BrokenFilesFailNamingTheLineAndTheField)
              "cast",
          0},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        state = ProfileState{};
-        controls.texts[TextBox::tx_ss_file] = dir.write(c.name, c.text);
-        EXPECT_EQ(error_of([&] { load_data_file(controls, state); }).what(), c.message);
-        EXPECT_EQ(state.g_table.has_shape() ? state.g_table.filled_rows() : 0, c.rows);
-    }
+    expect_failures(cases);
     // The rows before a cut are the cast's, and the export asks before it writes them.
     controls.texts[TextBox::tx_ss_file] = dir.write("cut.vp2", cases[0].text);
     EXPECT_ANY_THROW(load_data_file(controls, state));
