@@ -194,13 +194,21 @@ TEST(Upcast, RowsAreTakenFromTheDeepestUpAndWrittenShallowestFirst)
         }
         return table;
     };
-    const ProfileTable up = table_of({6.9, 7.1, 6.8, 6.5, 6.55, 6.0, 5.9, std::nullopt, 0.7, 0.4});
+    const ProfileTable up = table_of({6.9, 7.1, 6.8, 7.1, 6.5, 6.55, 6.0, 5.9, std::nullopt, 0.7, 0.4});
     EXPECT_TRUE(recorded_upward(up, 1));
     std::string visited;
     for_each_upcast_row(up, 1, [&](std::int32_t row, double, const std::string& text) {
         visited += std::to_string(row) + ":" + text + " ";
     });
-    EXPECT_EQ(visited, "9:0.7 7:5.9 4:6.5 2:7.1 ");
+    EXPECT_EQ(visited, "10:0.7 8:5.9 5:6.5 2:7.1 "); // the first of two deepest rows
+
+    // Beyond 1E+15 m two depths 0.75 m apart read alike: the second would not read shallower.
+    visited.clear();
+    for_each_upcast_row(table_of({2e15, 2e15 - 0.75}), 1,
+                        [&](std::int32_t row, double, const std::string& text) {
+                            visited += std::to_string(row) + ":" + text + " ";
+                        });
+    EXPECT_EQ(visited, "1:2E+15 ");
 
     EXPECT_FALSE(recorded_upward(table_of({1.0, 2.0, 1.0}), 1)); // down, then up
     EXPECT_FALSE(recorded_upward(table_of({5.0, 5.6, 1.0}), 1)); // more than 0.5 m down first

@@ -56,6 +56,19 @@ TEST_F(Aml, TitleRowNamesTheColumnsAndItsUnits)
     EXPECT_EQ(row_text(state, 6), "2021-07-25|18:22:32.71|26.390|02.801|0003.05|007.92 @3.02");
     EXPECT_EQ(first_lines(exported(), 3), ".profile  1\r\n\r\n"
                                           "0.7\t1461.56\t5.016\t27.733\t27.113\t\r\n");
+
+    // Units converted as they are read, and said; a text keeps no blank.
+    controls.texts[TextBox::tx_ss_file] = dir.write(
+        "units.csv", "[cast header]\n[data]\n"
+                     "Date,Time,Station,Depth (ft),SV (m/s),Conductivity (S/m),Temperature (\u00b0C)\n"
+                     "2020-01-01,10:00:00,North Pier,3.28,1490.5,4.2,10.5\n");
+    load_data_file(controls, state);
+    EXPECT_EQ(
+        described_columns(state.cast),
+        (Lines{"Date [] <- Date", "Time [] <- Time", "Station [] <- Station",
+               "Depth [m] <- Depth (ft): ft x 0.3048", "SOUND [m/s] <- SV (m/s)",
+               "Cond [mS/cm] <- Conductivity (S/m): S/m x 10", "Temp [\u00b0C] <- Temperature (\u00b0C)"}));
+    EXPECT_EQ(row_text(state, 1), "2020-01-01|10:00:00|North_Pier|0.999744|1490.5|42|10.5 @0.999744");
 }
 
 // CR line ends alone, a comma after each row, the salinity and sound velocity the instrument shows
@@ -75,6 +88,18 @@ TEST_F(Aml, WithoutTitleRowTheDisplayOptionsFollowTheSensors)
     EXPECT_EQ(first_lines(exported(), 3), ".profile  1\r\n\r\n"
                                           "0.9\t1482.88\t8.101\t31.131\t31.47\t\r\n");
     EXPECT_EQ(controls.questions, Lines{});
+
+    // A sound velocity sensor's own values: the instrument computes none after the salinity.
+    controls.texts[TextBox::tx_ss_file] = dir.write(
+        "svctd.csv", "[cast header]\n[Instrument]\nDisplaySalinity=yes\nDisplaySoundVelocity=yes\n[Slot 1]\n"
+                     "SensorName=SV-C-CT.Xchange SV.X SN 1\n[Slot 2]\nSensorName=SV-C-CT.Xchange CT.X SN 2\n"
+                     "[Slot 3]\nSensorName=P-T-TU-DO-UV.Xchange P.X SN 3\n[data]\n"
+                     "2022-05-03,11:04:51.02,1482.9,31.455,08.120,0000.95,31.104\n");
+    load_data_file(controls, state);
+    EXPECT_EQ(described_columns(state.cast),
+              (Lines{"Date [] <- Date", "Time [] <- Time", "SOUND [m/s] <- Sound Velocity",
+                     "Cond [mS/cm] <- Conductivity", "Temp [\u00b0C] <- Temperature",
+                     "Press [dbar] <- Pressure", "SALIN [PSU] <- Salinity: calculated by the instrument"}));
 
     // A P.X set to depth in metres gives depths as they stand.
     controls.texts[TextBox::tx_ss_file] = dir.write(

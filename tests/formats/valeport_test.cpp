@@ -200,6 +200,8 @@ TEST_F(Valeport, BrokenFilesFailNamingTheLineAndTheField)
          "Subscript out of range at line 5: the line has 4 values, but the header names 3 columns", 1},
         {"short.TXT", mini_header + "01.000\t10.5\n",
          "Subscript out of range at line 4: the line has 2 values, but a MiniSVP writes 3", 0},
+        {"svt.TXT", "RapidSVT: S/N 53615\nPressure units: dBar\n01.000\t1490.1\n",
+         "Subscript out of range at line 3: the line has 2 values, but a RapidSVT writes 3", 0},
         {"probe.TXT", "Now: 28/05/2015 23:49:31\nMiniFOO: S/N 1\nPressure units: dBar\n1\t2\t3\n",
          "Not a data file at line 4: the header names the probe \"MiniFOO\", whose columns the program does "
          "not "
