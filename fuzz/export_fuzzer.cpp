@@ -38,8 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const std::string target = fuzz::scratch_file("profile.sva");
     fuzz::write_file(target, previous_profile);
     window.set_text(TextBox::tx_out, target);
+    bool upcast = false; // written from a cast recorded on the way up: the status says so
     try {
         const ExportOutcome outcome = export_profile(window, state);
+        upcast = outcome.written && outcome.from_upcast;
+        fuzz::require(!outcome.written || outcome.from_upcast == (export_row_order(state) == RowOrder::upcast),
+                      "the outcome and the row order disagree on the upcast");
         if (outcome.stopped) { // the window closed before the file took the target's place
             fuzz::require(fuzz::read_file(target) == previous_profile, "a stopped export changed the target");
         } else {
@@ -50,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::require(!error.detail().empty(), "an error without a message");
         fuzz::require(fuzz::read_file(target) == previous_profile, "a failed export changed the target");
     }
-    fuzz::require(window.caption(Label::Label6) == status_idle, "the status caption was left busy");
+    fuzz::require(window.caption(Label::Label6) == (upcast ? status_upcast : status_idle),
+                  "the status caption was left busy");
     // The cast and the target, and no temporary file left behind.
     fuzz::require(scratch_entries(target) == 2, "the export left a stray file");
     return 0;

@@ -24,6 +24,7 @@ constexpr std::string_view interrupted_message = "interrupted; neither this nor 
 constexpr std::string_view derived_note = " computed from ";
 constexpr std::string_view derived_source = " (UNESCO 1983)";
 constexpr std::string_view derive_hint = " (--derive computes it from ";
+constexpr std::string_view upcast_note = " from the upcast";
 
 } // namespace
 
@@ -93,7 +94,8 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
                        std::string(derived_source));
         }
         return std::to_string(state.g_table.filled_rows()) + " rows, " +
-               std::to_string(exported.profile_lines) + " profile lines";
+               std::to_string(exported.profile_lines) + " profile lines" +
+               std::string(exported.from_upcast ? upcast_note : "");
     };
     // Without --derive, a question on computing a column was answered No: the refusal says how.
     job.failure = [&](const std::exception& error) {

@@ -3,6 +3,7 @@
 #include "form/loader.h"
 #include "form/water.h"
 #include "formats/registry.h"
+#include "formats/tob.h"
 #include "profile/output_file.h"
 #include "profile/profile_rows.h"
 #include "runtime/error.h"
@@ -53,9 +54,11 @@ std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& s
     return doubts;
 }
 
-/// The columns of the profile: the first column of the cast with a field's name, or, where the cast
-/// lacks SOUND, SALIN or Cond and the user agrees, a field computed from the others. Acquisition
-/// software appends raw-count channels under the same names; the first is the value.
+/// The columns of the profile: the first column of the cast with a field's name; where the cast
+/// lacks SOUND, SALIN or Cond but has the columns to compute it from and the user agrees, the field
+/// computed; else, where the cast gives sound velocities, the field absent (written as 0, see
+/// absent_fields). Acquisition software appends raw-count channels under the same names; the first
+/// is the value.
 ProfileColumns find_columns(Controls& controls, const ProfileState& state)
 {
     // A load that failed before its header has emptied the list, and the table it left is no
@@ -80,9 +83,16 @@ ProfileColumns find_columns(Controls& controls, const ProfileState& state)
                                                                     : "The data file has no columns named ") +
                                                     missing);
     };
-    const bool derivable = state.last_load.press_col >= 0 && found[temperature_field] >= 0 &&
-                           (found[salinity_field] >= 0 || found[conductivity_field] >= 0);
-    if (missing_count > 0 && !derivable) {
+    // What each field is computed from (UNESCO 1983): Temp and Press, with SALIN or Cond.
+    const auto has = [&](std::size_t field) { return found[field] >= 0; };
+    const bool base = state.last_load.press_col >= 0 && has(temperature_field);
+    const auto computable = [&](std::size_t field) {
+        return base && (field == salinity_field       ? has(conductivity_field)
+                        : field == conductivity_field ? has(salinity_field)
+                                                      : has(salinity_field) || has(conductivity_field));
+    };
+    // Every profile format holds the sound velocity.
+    if (missing_count > 0 && !has(sound_field) && !computable(sound_field)) {
         throw refusal();
     }
     // A file with several header lines has listed the names of all of them, and the list no
@@ -93,18 +103,35 @@ ProfileColumns find_columns(Controls& controls, const ProfileState& state)
                         " names for a table of " + std::to_string(state.ccolumns + 1) +
                         " columns; the data file has more than one header line");
     }
-    for (std::size_t d = 0; d < derived_columns.size(); ++d) {
-        if (found[derived_columns[d].field] < 0 && !controls.ask(Question::compute_column(d))) {
-            throw refusal();
-        }
-    }
-
     ProfileColumns columns;
     for (std::size_t f = 0; f < profile_fields.size(); ++f) {
-        columns.fields[f] = found[f] >= 0 ? found[f] : derived_field;
+        columns.fields[f] = has(f) ? found[f] : absent_field;
+    }
+    for (std::size_t d = 0; d < derived_columns.size(); ++d) {
+        const std::size_t field = derived_columns[d].field;
+        if (has(field) || !computable(field)) {
+            continue;
+        }
+        if (!controls.ask(Question::compute_column(d))) {
+            throw refusal();
+        }
+        columns.fields[field] = derived_field;
     }
     columns.pressure = state.last_load.press_col;
     return columns;
+}
+
+/// The fields the cast cannot give that `writer`'s files hold: each line holds 0 for them.
+std::vector<std::string> absent_fields(const ProfileColumns& columns, const ProfileWriter& writer)
+{
+    std::vector<std::string> names;
+    const auto written = writer.fields_written();
+    for (std::size_t f = 0; f < profile_fields.size(); ++f) {
+        if (columns.fields[f] == absent_field && written[f]) {
+            names.emplace_back(profile_fields[f].name);
+        }
+    }
+    return names;
 }
 
 /// The writer of a target path: the format its extension names, or the first one.
@@ -150,6 +177,13 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
                                                           "; an export never replaces a cast");
         }
     }
+    const ProfileWriter& writer = writer_for(path);
+    // Asked once the format is known: a format of depth and sound velocity only has no such field.
+    if (std::vector<std::string> zeros = absent_fields(columns, writer); !zeros.empty()) {
+        if (!controls.ask(Question::export_anyway({FieldsAbsent{std::move(zeros)}}))) {
+            return {};
+        }
+    }
     // tx_out keeps the path of the previous export: a cancelled dialog must not silently replace it.
     // Pipes and devices are written where they stand and replace nothing.
     std::error_code ec;
@@ -158,13 +192,14 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
         return {};
     }
 
-    const ProfileWriter& writer = writer_for(path);
+    const RowOrder order = export_row_order(state);
     ExportOutcome outcome{true, 0};
+    outcome.from_upcast = order == RowOrder::upcast;
     try {
         // A write that waits (a pipe nobody reads) asks too, and a stop ends it at once.
         OutputFile file(path, [&controls] { return controls.process_events(); });
         controls.set_caption(Label::Label6, status_working);
-        const Profile profile = thinned_profile(state.g_table, state.ccolumns + 1, columns,
+        const Profile profile = thinned_profile(state.g_table, state.ccolumns + 1, columns, order,
                                                 [&controls] { return controls.process_events(); });
         if (profile.notes.any() && !controls.ask(Question::computed_notes(profile.notes))) {
             controls.set_caption(Label::Label6, status_idle);
@@ -174,12 +209,12 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
         outcome.profile_lines = static_cast<std::int32_t>(profile.rows.size());
         // A stop asked for meanwhile keeps the target as it was: the file is dropped unnamed.
         if (!controls.process_events()) {
-            outcome = {false, 0, true};
+            outcome = {false, 0, true, false};
         } else {
             file.commit();
         }
     } catch (const WriteStopped&) {
-        outcome = {false, 0, true};
+        outcome = {false, 0, true, false};
     } catch (const std::bad_alloc&) {
         controls.set_caption(Label::Label6, status_idle);
         throw Error(ErrorKind::out_of_memory, "no memory left to write the profile of " + quoted_path(cast));
@@ -187,8 +222,17 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
         controls.set_caption(Label::Label6, status_idle);
         throw;
     }
-    controls.set_caption(Label::Label6, status_idle);
+    controls.set_caption(Label::Label6, outcome.from_upcast && outcome.written ? status_upcast : status_idle);
     return outcome;
+}
+
+RowOrder export_row_order(const ProfileState& state)
+{
+    // The Sea & Sun casts keep the rule of their rows' order.
+    return state.cast.format != tob_format_id && state.g_table.has_shape() &&
+                   recorded_upward(state.g_table, state.ccolumns + 1)
+               ? RowOrder::upcast
+               : RowOrder::recorded;
 }
 
 } // namespace quillonde

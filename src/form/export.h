@@ -2,8 +2,10 @@
 
 #include "form/controls.h"
 #include "form/state.h"
+#include "profile/profile_rows.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace quillonde {
 
@@ -12,21 +14,34 @@ struct ExportOutcome {
     bool written = false;           ///< false when no path was chosen
     std::int32_t profile_lines = 0; ///< data lines in the file
     bool stopped = false;           ///< a stop came before the file took the target's place
+    bool from_upcast = false;       ///< the rows came from a cast recorded on the way up
 };
+
+/// Label6 after the export of a cast recorded on the way up.
+inline constexpr std::string_view status_upcast = "Written from the upcast";
+
+/// The order in which the export takes the rows of the loaded cast: RowOrder::upcast for a cast of
+/// any format but Sea & Sun's *.TOB recorded on the way up only (recorded_upward), so that its rows
+/// are taken from the deepest one up; else as recorded.
+RowOrder export_row_order(const ProfileState& state);
 
 /// Click on "Browse ..." of the export: asks for a profile file with the file dialog, or takes the
 /// path in tx_out, and writes the loaded cast's profile there in the format its extension names
 /// (an ELAC sound velocity file, *.sva, for any other), thinned by depth as for_each_profile_row
-/// thins it. Fails before any dialog when no cast is loaded or the cast lacks one of the columns
-/// SOUND, Temp, SALIN and Cond; but where SOUND, SALIN or Cond is missing and a load named Press,
-/// Temp, and SALIN or Cond are there, asks first (QuestionKind::compute_column, once for each) and,
-/// on Yes, computes it for each row written. Fails naming the table row when a value is not a
-/// number or the file cannot be written. Refuses the loaded cast as target. Asks
-/// (QuestionKind::export_anyway) before the dialog when the last load failed part way, read fewer
-/// rows than the cast declares or computed its depths for other water than the window shows; asks
-/// (QuestionKind::replace_file) before it replaces an existing file that the dialog did not choose.
-/// A No ends the export without a change. The file is written whole or not at all: on a failure,
-/// or when the controls ask to stop before the file is in place, the path keeps what it held.
+/// thins it, in export_row_order. Fails before any dialog when no cast is loaded, or when the cast
+/// has no SOUND column and lacks Press, Temp, or both SALIN and Cond, to compute it from. Where
+/// SOUND, SALIN or Cond is missing and Press, Temp, and SALIN or Cond are there, asks first
+/// (QuestionKind::compute_column, once for each) and, on Yes, computes it for each row written.
+/// Where Temp, SALIN or Cond is missing and cannot be computed, asks once the target's format is
+/// known and holds such a field (QuestionKind::export_anyway with FieldsAbsent), and writes 0 for
+/// it. Fails naming the table row when a value is not a number or the file cannot be written.
+/// Refuses the loaded cast as target. Asks (QuestionKind::export_anyway) before the dialog when
+/// the last load failed part way, read fewer rows than the cast declares or computed its depths for
+/// other water than the window shows; asks (QuestionKind::replace_file) before it replaces an
+/// existing file that the dialog did not choose. A No ends the export without a change. The file is
+/// written whole or not at all: on a failure, or when the controls ask to stop before the file is in
+/// place, the path keeps what it held. Label6 ends as status_upcast after a profile taken from an
+/// upcast.
 ExportOutcome export_profile(Controls& controls, const ProfileState& state);
 
 } // namespace quillonde

@@ -53,7 +53,8 @@ public:
 
 private:
     /// Stores the first fields of a data line in `row`; fails when it has fewer than the columns.
-    void store_row(std::int32_t row, std::string_view joined, std::size_t fields);
+    /// `noun` names what the line holds: "fields" of a line split at blanks, "values" of a format's row.
+    void store_row(std::int32_t row, std::string_view joined, std::size_t fields, std::string_view noun);
     /// Stores the depth of `row`, whose depth source is the cell `source()` gives.
     template <typename Source> void store_depth(std::int32_t row, Source&& source);
     /// Notes in the load record that the load stopped with `error`, when the table is this load's.
@@ -116,7 +117,11 @@ LoadOutcome Load::run(int file)
                 Error(ErrorKind::out_of_memory, "no memory left to read the file", line_place(line_number_)));
         }
     }
-    parser->finish();
+    try {
+        parser->finish(); // a file cut short may say so only here, after the rows it kept
+    } catch (const Error& error) {
+        throw failed(error);
+    }
     if (owns_table_ && !state_.g_table.has_shape()) {
         state_.g_table.start_rows(state_.ccolumns + 1); // a header without rows
     }
@@ -198,7 +203,7 @@ template <typename Source> void Load::store_depth(std::int32_t row, Source&& sou
     }
 }
 
-void Load::store_row(std::int32_t row, std::string_view joined, std::size_t fields)
+void Load::store_row(std::int32_t row, std::string_view joined, std::size_t fields, std::string_view noun)
 {
     // Fields 0 to ccolumns go into the table; more are left out.
     const auto wanted = static_cast<std::size_t>(state_.ccolumns) + 1;
@@ -206,15 +211,15 @@ void Load::store_row(std::int32_t row, std::string_view joined, std::size_t fiel
     state_.g_table.store_texts(row, count == fields ? joined : first_fields(joined, count),
                                static_cast<std::int32_t>(count));
     if (count < wanted) {
-        throw Error(ErrorKind::subscript_out_of_range, "the line has " + std::to_string(count) +
-                                                           " fields, but the header names " +
+        throw Error(ErrorKind::subscript_out_of_range, "the line has " + std::to_string(count) + " " +
+                                                           std::string(noun) + ", but the header names " +
                                                            std::to_string(wanted) + " columns");
     }
 }
 
 void Load::row_read(std::int32_t row, std::string_view joined, std::size_t fields)
 {
-    store_row(row, joined, fields);
+    store_row(row, joined, fields, "fields");
     // The depth source is the text just stored, as the table holds it.
     store_depth(row, [&](std::int32_t column) {
         return Cell::text(field_of(joined, static_cast<std::size_t>(column)));
@@ -240,7 +245,7 @@ void Load::row_appended(std::span<const std::string_view> fields)
         joined_.append(k == 0 ? "" : " ").append(fields[k]);
     }
     const std::int32_t row = state_.g_table.add_row();
-    store_row(row, joined_, fields.size());
+    store_row(row, joined_, fields.size(), "values");
     // A value the file marks as missing (an empty field) gives the row no depth.
     const std::string_view source =
         fields[static_cast<std::size_t>(depth_.pressure >= 0 ? depth_.pressure : depth_.depth)];

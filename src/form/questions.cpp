@@ -12,6 +12,7 @@ namespace {
 template <typename... Cases> struct Overloaded : Cases... {
     using Cases::operator()...;
 };
+template <typename... Cases> Overloaded(Cases...) -> Overloaded<Cases...>;
 
 /// One doubt in a sentence or two, each ending in a full stop.
 std::string doubt_text(const Doubt& doubt)
@@ -30,6 +31,16 @@ std::string doubt_text(const Doubt& doubt)
                               return "The depths were computed for " + water_text(water.loaded) +
                                      (water.mixed ? " at first, then for other settings" : "") +
                                      "; the window shows " + water.shown + ".";
+                          },
+                          [](const FieldsAbsent& absent) {
+                              std::string names;
+                              for (std::size_t k = 0; k < absent.fields.size(); ++k) {
+                                  names += k == 0 ? "" : k + 1 == absent.fields.size() ? " and " : ", ";
+                                  names += absent.fields[k];
+                              }
+                              return "The cast gives no values for " + names +
+                                     ", and the export cannot compute them: each line of the profile holds 0 "
+                                     "for them.";
                           },
                       },
                       doubt);
@@ -104,8 +115,12 @@ std::string question_text(const Question& question)
     const bool depths_differ = std::ranges::any_of(question.doubts, [](const Doubt& doubt) {
         return std::holds_alternative<DepthsForOtherWater>(doubt);
     });
+    const bool only_zeros = std::ranges::all_of(
+        question.doubts, [](const Doubt& doubt) { return std::holds_alternative<FieldsAbsent>(doubt); });
     return doubts_text(question.doubts) + " " +
-           std::string(depths_differ ? export_as_loaded_question : export_them_question);
+           std::string(depths_differ ? export_as_loaded_question
+                       : only_zeros  ? write_zeros_question
+                                     : export_them_question);
 }
 
 std::string reasons_text(const std::vector<Doubt>& doubts)

@@ -37,8 +37,14 @@ struct DepthsForOtherWater {
     std::string shown;  ///< the water the window shows, in words
 };
 
+/// The cast gives no values for these profile fields, and none can be computed: the profile holds 0
+/// for them, as echo-sounder software writes for a sound-velocity probe.
+struct FieldsAbsent {
+    std::vector<std::string> fields; ///< their names, in the order of profile_fields
+};
+
 /// Why the table may not hold what the user expects to export.
-using Doubt = std::variant<LoadFailed, CastShort, DepthsForOtherWater>;
+using Doubt = std::variant<LoadFailed, CastShort, DepthsForOtherWater, FieldsAbsent>;
 
 /// A column the export computes when the cast lacks it: its place in profile_fields, the columns it
 /// is computed from, and the words of the question the export asks before.
@@ -101,6 +107,7 @@ struct Question {
 inline constexpr std::string_view export_them_question = "Export them?";
 inline constexpr std::string_view export_as_loaded_question =
     "Export the depths as loaded? (Load the cast again to use the window's settings.)";
+inline constexpr std::string_view write_zeros_question = "Write the profile?";
 
 /// The words of a question, as the window asks it.
 std::string question_text(const Question& question);

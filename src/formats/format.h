@@ -3,6 +3,7 @@
 #include "formats/cast.h"
 #include "profile/profile_rows.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -96,6 +97,13 @@ public:
     /// Writes `profile`, described by `cast`, into `file`, which is committed by the caller. A file
     /// that fails to take the bytes fails naming the table row of the last line written.
     virtual void write(const Profile& profile, const CastInfo& cast, OutputFile& file) const = 0;
+    /// Which of profile_fields this format's files hold, SOUND included: all four unless the format
+    /// says less. The export asks before it writes 0 for a field the cast cannot give, and only
+    /// where the format holds that field (Profile::given tells the writer which ones it got).
+    virtual std::array<bool, profile_fields.size()> fields_written() const
+    {
+        return {true, true, true, true};
+    }
 };
 
 } // namespace quillonde

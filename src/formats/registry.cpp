@@ -1,7 +1,9 @@
 #include "formats/registry.h"
 
+#include "formats/aml.h"
 #include "formats/sva.h"
 #include "formats/tob.h"
+#include "formats/valeport.h"
 
 #include <algorithm>
 
@@ -15,7 +17,10 @@ constexpr std::string_view all_casts_description = "All casts";
 std::vector<const CastReader*>& readers()
 {
     static const TobReader tob;
-    static std::vector<const CastReader*> list{&tob};
+    static const Vp2Reader vp2;
+    static const ValeportTextReader valeport;
+    static const AmlReader aml;
+    static std::vector<const CastReader*> list{&tob, &vp2, &valeport, &aml};
     return list;
 }
 

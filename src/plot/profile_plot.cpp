@@ -1,5 +1,6 @@
 #include "plot/profile_plot.h"
 
+#include "form/export.h"
 #include "plot/text_codec.h"
 #include "profile/profile_rows.h"
 #include "runtime/cell.h"
@@ -314,9 +315,11 @@ void ProfilePlot::Source::read()
         deepest_m = has_depths ? std::max(deepest_m, depth_m) : depth_m;
         has_depths = true;
     }
-    for_each_profile_row(table, depth_column, [this](std::int32_t row, double depth_m, const std::string&) {
-        profile_rows.emplace_back(row, depth_m);
-    });
+    // The rows the export takes, in its order: an upcast's from its deepest row up.
+    for_each_profile_row(table, depth_column, export_row_order(*state),
+                         [this](std::int32_t row, double depth_m, const std::string&) {
+                             profile_rows.emplace_back(row, depth_m);
+                         });
     if (const std::optional<std::int32_t> sound = column_of(sound_name)) {
         for (const auto& [row, depth_m] : profile_rows) {
             if (const std::optional<double> value = number_in(table.cell(*sound, row))) {

@@ -60,16 +60,42 @@ std::string row_place(std::int32_t row)
     return row == 0 ? "the header" : "table row " + std::to_string(row);
 }
 
+bool recorded_upward(const ProfileTable& table, std::int32_t depth_column)
+{
+    bool started = false;
+    double first_m = 0.0;
+    bool rises = false;
+    const std::int32_t last_row = table.last_row();
+    for (std::int32_t row = 1; row <= last_row; ++row) {
+        const Cell cell = table.cell(depth_column, row);
+        if (cell.is_empty()) {
+            continue;
+        }
+        const double depth_m = cell_to_double(cell);
+        if (!started) {
+            started = true;
+            first_m = depth_m;
+        } else if (depth_m > first_m + thinning_step_m) {
+            return false; // a downcast
+        }
+        rises = rises || depth_m < first_m - thinning_step_m;
+    }
+    return rises;
+}
+
 Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns,
-                        const std::function<bool()>& keep_going)
+                        RowOrder order, const std::function<bool()>& keep_going)
 {
     Profile profile;
+    for (std::size_t f = 0; f < profile_fields.size(); ++f) {
+        profile.given[f] = columns.fields[f] != absent_field;
+    }
     const bool derives = std::ranges::find(columns.fields, derived_field) != columns.fields.end();
-    for_each_profile_row(table, depth_column, [&](std::int32_t row, double depth_m, const std::string&) {
+    for_each_profile_row(table, depth_column, order, [&](std::int32_t row, double depth_m, const auto&) {
         try {
             ProfileRow line{row, depth_m, {}};
             for (std::size_t f = 0; f < profile_fields.size(); ++f) {
-                if (!is_derived(columns, f)) {
+                if (!is_derived(columns, f) && profile.given[f]) {
                     line.values[f] = with_subject(profile_fields[f].name, [&] {
                         return cell_to_double(table.cell(columns.fields[f], row));
                     });

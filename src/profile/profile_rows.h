@@ -45,9 +45,13 @@ inline constexpr std::string_view depth_name = "Depth";
 /// Temp and Press (PSS-78), Cond from SALIN, Temp and Press (PSS-78, inverted).
 inline constexpr std::int32_t derived_field = -1;
 
+/// In ProfileColumns, a field the cast cannot give: every line holds 0 for it, as echo-sounder
+/// software writes for a probe that does not measure it.
+inline constexpr std::int32_t absent_field = -2;
+
 /// Where the values of a profile come from: the table column of each of profile_fields, or
-/// derived_field, and the pressure column the derived fields need. Temp is always a column, and
-/// SALIN or Cond is.
+/// derived_field or absent_field, and the pressure column the derived fields need. A derived field's
+/// inputs are columns or derived fields.
 struct ProfileColumns {
     std::array<std::int32_t, profile_fields.size()> fields{};
     std::int32_t pressure = -1;
@@ -90,6 +94,72 @@ void for_each_profile_row(const ProfileTable& table, std::int32_t depth_column, 
     }
 }
 
+/// Whether a cast was recorded on the way up only: no row lies more than thinning_step_m below the
+/// first row with a depth, and a later row lies more than thinning_step_m above it.
+bool recorded_upward(const ProfileTable& table, std::int32_t depth_column);
+
+/// The rows a profile writes of a cast recorded on the way up, shallowest first: taken from the
+/// deepest row on, in row order, each row that lies more than thinning_step_m above the row taken
+/// last and deeper than thinning_step_m, whose depth, as written, reads shallower than that row's.
+/// Calls `visit(row, depth_m, depth_text)` and asks `keep_going` as for_each_profile_row does.
+template <typename Visit>
+void for_each_upcast_row(const ProfileTable& table, std::int32_t depth_column, Visit&& visit,
+                         const std::function<bool()>& keep_going = {})
+{
+    const std::int32_t last_row = table.last_row();
+    std::int32_t deepest_row = 0;
+    double deepest_m = 0.0;
+    for (std::int32_t row = 1; row <= last_row; ++row) {
+        if (row % rows_between_stop_checks == 0 && keep_going && !keep_going()) {
+            throw WriteStopped();
+        }
+        const Cell cell = table.cell(depth_column, row);
+        if (!cell.is_empty() && (deepest_row == 0 || cell_to_double(cell) > deepest_m)) {
+            deepest_row = row;
+            deepest_m = cell_to_double(cell);
+        }
+    }
+    struct Taken {
+        std::int32_t row;
+        double depth_m;
+        std::string depth_text;
+    };
+    std::vector<Taken> taken;
+    for (std::int32_t row = deepest_row; row >= 1 && row <= last_row; ++row) {
+        const double depth_m = cell_to_double(table.cell(depth_column, row));
+        if (!(depth_m > thinning_step_m) ||
+            (!taken.empty() && !(depth_m < taken.back().depth_m - thinning_step_m))) {
+            continue;
+        }
+        std::string depth_text = value_text(depth_m, depth_decimals);
+        if (!taken.empty() && depth_text == taken.back().depth_text) {
+            continue;
+        }
+        taken.push_back({row, depth_m, std::move(depth_text)});
+    }
+    for (auto line = taken.rbegin(); line != taken.rend(); ++line) {
+        visit(line->row, line->depth_m, static_cast<const std::string&>(line->depth_text));
+    }
+}
+
+/// The order in which a profile takes the rows of a cast.
+enum class RowOrder {
+    recorded, ///< for_each_profile_row: the rows as recorded, from the first on
+    upcast,   ///< for_each_upcast_row: a cast recorded on the way up, from its deepest row on
+};
+
+/// The rows a profile writes, in `order`.
+template <typename Visit>
+void for_each_profile_row(const ProfileTable& table, std::int32_t depth_column, RowOrder order, Visit&& visit,
+                          const std::function<bool()>& keep_going = {})
+{
+    if (order == RowOrder::upcast) {
+        for_each_upcast_row(table, depth_column, std::forward<Visit>(visit), keep_going);
+    } else {
+        for_each_profile_row(table, depth_column, std::forward<Visit>(visit), keep_going);
+    }
+}
+
 /// One line of a profile: a table row the thinning took, its depth and its values.
 struct ProfileRow {
     std::int32_t table_row = 0;
@@ -114,14 +184,18 @@ struct DerivedNotes {
 struct Profile {
     std::vector<ProfileRow> rows;
     DerivedNotes notes;
+    /// Whether each of profile_fields holds the cast's values, read or computed; false for a field
+    /// the cast cannot give, which every line holds as 0. A format that writes such a field may
+    /// mark it so; one that writes only depth and sound needs nothing of it.
+    std::array<bool, profile_fields.size()> given{true, true, true, true};
 };
 
-/// The profile of `table`: a line for each row of for_each_profile_row with the values of `columns`,
-/// the derived ones computed. A value that is not a number fails naming its table row and column,
-/// as does a derived value the formula cannot give. `keep_going` is asked every few thousand rows;
-/// once it says false, the walk ends with WriteStopped.
+/// The profile of `table`: a line for each row of for_each_profile_row in `order` with the values of
+/// `columns`, the derived ones computed, the absent ones 0. A value that is not a number fails
+/// naming its table row and column, as does a derived value the formula cannot give. `keep_going`
+/// is asked every few thousand rows; once it says false, the walk ends with WriteStopped.
 Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns,
-                        const std::function<bool()>& keep_going = {});
+                        RowOrder order = RowOrder::recorded, const std::function<bool()>& keep_going = {});
 
 /// The place of a table row in a message: "table row 12"; row 0 is "the header" of a file.
 std::string row_place(std::int32_t row);
