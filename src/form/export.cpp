@@ -7,6 +7,8 @@
 #include "profile/profile_rows.h"
 #include "runtime/error.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <new>
 #include <optional>
@@ -31,9 +33,20 @@ std::string window_water_text(const Controls& controls, std::optional<DepthBasis
     }
 }
 
+/// Gravity, and so a sea-water depth, depends on how far from the equator: north or south alike.
+std::optional<LatitudeFarFromCast> latitude_far_from_cast(const LoadRecord& load, const CastInfo& cast)
+{
+    constexpr double tolerance_deg = 1.0;
+    if (!load.depth_basis || !load.depth_basis->salt_water || !cast.latitude_deg ||
+        !(std::fabs(std::fabs(*cast.latitude_deg) - std::abs(load.depth_basis->latitude_deg)) > tolerance_deg)) {
+        return std::nullopt;
+    }
+    return LatitudeFarFromCast{*cast.latitude_deg, load.depth_basis->latitude_deg};
+}
+
 /// What the user should know before the table is exported: a load that failed part way, fewer rows
-/// than the cast declares, depths for other water than the window shows. Empty when the table is
-/// the whole cast as the window would load it now.
+/// than the cast declares, depths for other water than the window shows or for a latitude far from
+/// the cast's. Empty when the table is the whole cast as the window would load it now.
 std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& state)
 {
     const LoadRecord& load = state.last_load;
@@ -49,6 +62,9 @@ std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& s
     const std::string shown_text = window_water_text(controls, shown);
     if (load.depth_basis && (load.mixed_basis || shown != load.depth_basis)) {
         doubts.emplace_back(DepthsForOtherWater{*load.depth_basis, load.mixed_basis, shown_text});
+    }
+    if (const auto far = latitude_far_from_cast(load, state.cast)) {
+        doubts.emplace_back(*far);
     }
     return doubts;
 }

@@ -1,6 +1,7 @@
 #include "form/questions.h"
 
 #include "profile/profile_rows.h"
+#include "runtime/convert.h"
 #include "runtime/error.h"
 
 #include <algorithm>
@@ -30,6 +31,11 @@ std::string doubt_text(const Doubt& doubt)
                               return "The depths were computed for " + water_text(water.loaded) +
                                      (water.mixed ? " at first, then for other settings" : "") +
                                      "; the window shows " + water.shown + ".";
+                          },
+                          [](const LatitudeFarFromCast& latitude) {
+                              return "The cast states latitude " + double_to_str(round_to(latitude.cast_deg, 2)) +
+                                     ", but its depths were computed for salt water at " +
+                                     std::to_string(latitude.computed_deg) + " degrees.";
                           },
                       },
                       doubt);

@@ -36,8 +36,14 @@ struct DepthsForOtherWater {
     std::string shown;  ///< the water the window shows, in words
 };
 
+/// The sea-water depths were computed for a latitude more than a degree away from the cast's own.
+struct LatitudeFarFromCast {
+    double cast_deg = 0.0;         ///< the latitude the cast states
+    std::int32_t computed_deg = 0; ///< the latitude its depths were computed for
+};
+
 /// Why the table may not hold what the user expects to export.
-using Doubt = std::variant<LoadFailed, CastShort, DepthsForOtherWater>;
+using Doubt = std::variant<LoadFailed, CastShort, DepthsForOtherWater, LatitudeFarFromCast>;
 
 /// A column the export computes when the cast lacks it: its place in profile_fields, the columns it
 /// is computed from, and the words of the question the export asks before.

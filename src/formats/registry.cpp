@@ -1,7 +1,11 @@
 #include "formats/registry.h"
 
+#include "formats/castaway.h"
+#include "formats/rbr.h"
+#include "formats/seabird.h"
 #include "formats/sva.h"
 #include "formats/tob.h"
+#include "formats/unrecognised.h"
 
 #include <algorithm>
 
@@ -15,7 +19,10 @@ constexpr std::string_view all_casts_description = "All casts";
 std::vector<const CastReader*>& readers()
 {
     static const TobReader tob;
-    static std::vector<const CastReader*> list{&tob};
+    static const SeabirdReader seabird;
+    static const RbrReader rbr;
+    static const CastawayReader castaway;
+    static std::vector<const CastReader*> list{&tob, &seabird, &rbr, &castaway};
     return list;
 }
 
@@ -64,7 +71,7 @@ const CastReader& reader_for(std::string_view head)
             return *reader;
         }
     }
-    return *readers().front();
+    return unrecognised_reader(head, readers());
 }
 
 const ProfileWriter* writer_for_path(std::string_view path)
