@@ -31,7 +31,9 @@ void pad_to(std::string& line, std::size_t width, const char* text)
 /// temperature, conductivity [mS/cm], salinity, sigma-t and sound speed, with a little noise.
 class Probe {
 public:
-    explicit Probe(const CastShape& shape) : shape_(shape), random_(shape.seed), down_rows_(0.7 * shape.rows) {}
+    explicit Probe(const CastShape& shape) : shape_(shape), random_(shape.seed), down_rows_(0.7 * shape.rows)
+    {
+    }
 
     std::array<double, 6> values(std::int32_t row)
     {
@@ -41,7 +43,11 @@ public:
         const double temperature = 4.0 + 14.0 * std::exp(-pressure / 80.0) + noise_(random_);
         const double salinity = 35.0 - 3.0 * std::exp(-pressure / 50.0) + noise_(random_);
         const double conductivity = 30.0 + 0.9 * temperature + noise_(random_);
-        return {pressure, temperature, conductivity, salinity, 27.0 - temperature / 4.0,
+        return {pressure,
+                temperature,
+                conductivity,
+                salinity,
+                27.0 - temperature / 4.0,
                 1450.0 + 4.2 * temperature + 0.016 * pressure};
     }
 
@@ -111,9 +117,12 @@ void write_cnv(const std::string& path, const CastShape& shape)
     std::unique_ptr<std::FILE, FileCloser> file(open_for_writing(path));
     const std::string eol = shape.crlf ? "\r\n" : "\n";
     // The same columns as write_cast's, under Sea-Bird's names, conductivity in S/m, and the flag.
-    std::vector<std::string> names = {"prDM: Pressure, Digiquartz [db]", "t090C: Temperature [ITS-90, deg C]",
-                                      "c0S/m: Conductivity [S/m]",       "sal00: Salinity, Practical [PSU]",
-                                      "sigma-t00: Density [sigma-t, kg/m^3]", "svCM: Sound Velocity [Chen-Millero, m/s]"};
+    std::vector<std::string> names = {"prDM: Pressure, Digiquartz [db]",
+                                      "t090C: Temperature [ITS-90, deg C]",
+                                      "c0S/m: Conductivity [S/m]",
+                                      "sal00: Salinity, Practical [PSU]",
+                                      "sigma-t00: Density [sigma-t, kg/m^3]",
+                                      "svCM: Sound Velocity [Chen-Millero, m/s]"};
     for (int extra = 1; static_cast<int>(names.size()) + 1 < shape.columns; ++extra) {
         names.push_back("user" + std::to_string(extra) + ": User Polynomial, " + std::to_string(extra));
     }

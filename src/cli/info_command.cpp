@@ -33,9 +33,11 @@ bool is_utf8(std::string_view bytes)
 {
     for (std::size_t k = 0; k < bytes.size();) {
         const auto lead = static_cast<unsigned char>(bytes[k]);
-        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5U) == 0x6 ? 2 : (lead >> 4U) == 0xE ? 3
-                                                 : (lead >> 3U) == 0x1E ? 4
-                                                                        : 0;
+        const std::size_t length = lead < 0x80            ? 1
+                                   : (lead >> 5U) == 0x6  ? 2
+                                   : (lead >> 4U) == 0xE  ? 3
+                                   : (lead >> 3U) == 0x1E ? 4
+                                                          : 0;
         if (length == 0 || lead == 0xC0 || lead == 0xC1 || k + length > bytes.size()) {
             return false;
         }
@@ -88,7 +90,8 @@ std::string shown(const std::optional<double>& value)
 std::string_view format_filter(std::string_view id)
 {
     const auto& readers = cast_readers();
-    const auto found = std::ranges::find(readers, id, [](const CastReader* reader) { return reader->facts().id; });
+    const auto found =
+        std::ranges::find(readers, id, [](const CastReader* reader) { return reader->facts().id; });
     return found == readers.end() ? id : (*found)->facts().filter;
 }
 
@@ -131,8 +134,8 @@ std::string text_info(const std::string& input, const ProfileState& state)
     text += "  columns (name, source, unit, conversion):\n";
     // Widths in characters, so that "°C" takes one place.
     const auto characters = [](const std::string& cell) {
-        return static_cast<std::size_t>(
-            std::ranges::count_if(cell, [](char c) { return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U; }));
+        return static_cast<std::size_t>(std::ranges::count_if(
+            cell, [](char c) { return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U; }));
     };
     std::array<std::size_t, 3> widths{};
     for (const CastColumn& column : cast.columns) {

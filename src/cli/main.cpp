@@ -304,7 +304,7 @@ int run(int argc, char** argv)
     }
     if (arguments.items.empty()) {
         return usage_error(convert->parsed() || plot->parsed() || info->parsed() ? "INPUT is required"
-                                                               : "PRESSURE is required");
+                                                                                 : "PRESSURE is required");
     }
     const std::size_t outputs = output->count() + plot_output->count();
     if (outputs > 0 && arguments.output.empty()) {

@@ -38,7 +38,8 @@ std::optional<LatitudeFarFromCast> latitude_far_from_cast(const LoadRecord& load
 {
     constexpr double tolerance_deg = 1.0;
     if (!load.depth_basis || !load.depth_basis->salt_water || !cast.latitude_deg ||
-        !(std::fabs(std::fabs(*cast.latitude_deg) - std::abs(load.depth_basis->latitude_deg)) > tolerance_deg)) {
+        !(std::fabs(std::fabs(*cast.latitude_deg) - std::abs(load.depth_basis->latitude_deg)) >
+          tolerance_deg)) {
         return std::nullopt;
     }
     return LatitudeFarFromCast{*cast.latitude_deg, load.depth_basis->latitude_deg};

@@ -13,6 +13,8 @@ namespace {
 template <typename... Cases> struct Overloaded : Cases... {
     using Cases::operator()...;
 };
+// Clang 14, which builds the fuzzers, deduces an aggregate's arguments only with a guide.
+template <typename... Cases> Overloaded(Cases...) -> Overloaded<Cases...>;
 
 /// One doubt in a sentence or two, each ending in a full stop.
 std::string doubt_text(const Doubt& doubt)
@@ -33,7 +35,8 @@ std::string doubt_text(const Doubt& doubt)
                                      "; the window shows " + water.shown + ".";
                           },
                           [](const LatitudeFarFromCast& latitude) {
-                              return "The cast states latitude " + double_to_str(round_to(latitude.cast_deg, 2)) +
+                              return "The cast states latitude " +
+                                     double_to_str(round_to(latitude.cast_deg, 2)) +
                                      ", but its depths were computed for salt water at " +
                                      std::to_string(latitude.computed_deg) + " degrees.";
                           },

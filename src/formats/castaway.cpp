@@ -57,7 +57,8 @@ public:
 
 protected:
     bool header_line(std::string_view line) override;
-    std::vector<ColumnReading> columns_of(const std::vector<std::string_view>& titles, DepthSource& depth) override;
+    std::vector<ColumnReading> columns_of(const std::vector<std::string_view>& titles,
+                                          DepthSource& depth) override;
 
 private:
     std::optional<CastTime> local_time_;
@@ -115,8 +116,9 @@ std::vector<ColumnReading> CastawayParser::columns_of(const std::vector<std::str
         const std::string_view title = titles[k];
         const std::size_t open = title.find(" (");
         const std::string_view name = title.substr(0, open);
-        const std::string_view words =
-            open == std::string_view::npos || !title.ends_with(')') ? "" : title.substr(open + 2, title.size() - open - 3);
+        const std::string_view words = open == std::string_view::npos || !title.ends_with(')')
+                                           ? ""
+                                           : title.substr(open + 2, title.size() - open - 3);
         const std::string_view unit = unit_symbol(words);
         ColumnFinding column = ColumnFinding::of(title, without_blanks(name), unit);
         const auto expect = [&](Quantity quantity, std::string_view wanted) {
@@ -162,8 +164,9 @@ const FormatFacts& CastawayReader::facts() const
 
 bool CastawayReader::recognises(std::string_view head) const
 {
-    return head.starts_with("% ") && (head.starts_with("% Device,") || head.find("\n% Device,") != std::string_view::npos ||
-                                      head.find("\r% Device,") != std::string_view::npos);
+    return head.starts_with("% ") &&
+           (head.starts_with("% Device,") || head.find("\n% Device,") != std::string_view::npos ||
+            head.find("\r% Device,") != std::string_view::npos);
 }
 
 std::unique_ptr<CastParser> CastawayReader::parser(CastSink& sink, std::string_view path) const

@@ -102,7 +102,8 @@ public:
 
 protected:
     bool header_line(std::string_view line) override;
-    std::vector<ColumnReading> columns_of(const std::vector<std::string_view>& titles, DepthSource& depth) override;
+    std::vector<ColumnReading> columns_of(const std::vector<std::string_view>& titles,
+                                          DepthSource& depth) override;
     void first_row(std::span<const std::string_view> fields) override;
 
 private:
@@ -139,14 +140,18 @@ bool RbrParser::header_line(std::string_view line)
     return true;
 }
 
-std::vector<ColumnReading> RbrParser::columns_of(const std::vector<std::string_view>& titles, DepthSource& depth)
+std::vector<ColumnReading> RbrParser::columns_of(const std::vector<std::string_view>& titles,
+                                                 DepthSource& depth)
 {
     std::vector<ColumnFinding> found;
     std::int32_t absolute = -1;
     bool sea_pressure = false;
     for (std::size_t k = 0; k < titles.size(); ++k) {
-        const auto [name, unit] = title_of(titles[k]);
-        ColumnFinding column = ColumnFinding::of(titles[k], without_blanks(name), unit.empty() ? unit_of(name) : unit);
+        const Title title = title_of(titles[k]);
+        const std::string_view name = title.name;
+        const std::string_view unit = title.unit;
+        ColumnFinding column =
+            ColumnFinding::of(titles[k], without_blanks(name), unit.empty() ? unit_of(name) : unit);
         const auto refuse = [&] { return unknown_unit(k, titles[k], unit); };
         if (name == time_title && k == 0) {
             column.scale = Scale::date_time;
@@ -165,7 +170,8 @@ std::vector<ColumnReading> RbrParser::columns_of(const std::vector<std::string_v
                 throw refuse();
             }
         } else if (name == "Temperature") {
-            column.quantity = Quantity::temperature; // a second one is another sensor's: the first is the CTD's
+            column.quantity =
+                Quantity::temperature; // a second one is another sensor's: the first is the CTD's
             column.conversion = "ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)";
             if (!unit_is(unit, {"\u00B0C", "degC", "C", "deg C"})) {
                 throw refuse();

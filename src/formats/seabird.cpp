@@ -14,8 +14,8 @@
 #include <bit>
 #include <map>
 #include <optional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillonde {
@@ -59,7 +59,8 @@ NameLine name_line(std::string_view text)
     line.long_name = trim_space(rest.substr(0, open));
     if (open != std::string_view::npos) {
         const std::size_t close = rest.find(']', open);
-        line.bracket = trim_space(rest.substr(open + 1, close == std::string_view::npos ? close : close - open - 1));
+        line.bracket =
+            trim_space(rest.substr(open + 1, close == std::string_view::npos ? close : close - open - 1));
         if (close != std::string_view::npos) {
             line.after = rest.substr(close + 1);
         }
@@ -107,9 +108,10 @@ void fill_from_short_name(NameLine& line)
         line.long_name = std::string("Salinity") + second(3);
     } else if (s.starts_with("sv")) {
         line.long_name = "Sound Velocity";
-        line.bracket = s.starts_with("svCM") ? "Chen-Millero, m/s" : s.starts_with("svDM") ? "Delgrosso, m/s"
-                       : s.starts_with("svWM")                     ? "Wilson, m/s"
-                                                                   : "m/s";
+        line.bracket = s.starts_with("svCM")   ? "Chen-Millero, m/s"
+                       : s.starts_with("svDM") ? "Delgrosso, m/s"
+                       : s.starts_with("svWM") ? "Wilson, m/s"
+                                               : "m/s";
     } else if (s.starts_with("dep")) {
         line.long_name = "Depth";
         line.bracket = "m";
@@ -192,7 +194,7 @@ ColumnFinding finding_of(std::size_t index, NameLine line)
         }
     } else if (s.starts_with("dep") && starts_with_ignoring_case(name, "Depth")) {
         found.quantity = Quantity::depth;
-        found.conversion = contains_ignoring_case(line.bracket, "fresh") ? "fresh water"
+        found.conversion = contains_ignoring_case(line.bracket, "fresh")  ? "fresh water"
                            : contains_ignoring_case(line.bracket, "salt") ? "salt water"
                                                                           : "";
         if (!is_one_of(unit, {"m"})) {
@@ -327,7 +329,8 @@ void SeabirdParser::instrument_line(std::string_view text)
         }
     }
     // The instrument's status as it was uploaded: "* SBE 19plus V 2.5.2  SERIAL NO. 01906855 ...".
-    for (const std::string_view marker : {std::string_view("SERIAL NO."), std::string_view("SerialNumber='")}) {
+    for (const std::string_view marker :
+         {std::string_view("SERIAL NO."), std::string_view("SerialNumber='")}) {
         const std::size_t at = text.find(marker);
         if (at != std::string_view::npos && info.serial.empty()) {
             const std::string_view rest = trim_space(text.substr(at + marker.size()));
@@ -364,9 +367,11 @@ void SeabirdParser::processing_line(std::string_view text)
         if (equals == std::string_view::npos) {
             return;
         }
-        const std::int32_t index = whole_number("the column number", trim_space(trimmed.substr(5, equals - 5)));
+        const std::int32_t index =
+            whole_number("the column number", trim_space(trimmed.substr(5, equals - 5)));
         if (index < 0 || names_.contains(index)) {
-            throw Error(ErrorKind::bad_data_file, "\"# name " + std::to_string(index) + "\" names no new column");
+            throw Error(ErrorKind::bad_data_file,
+                        "\"# name " + std::to_string(index) + "\" names no new column");
         }
         names_[index] = name_line(trimmed.substr(equals + 1));
     } else if (const auto columns = value_of(trimmed, column_count_key)) {
@@ -457,7 +462,8 @@ bool SeabirdParser::split_by_width(std::string_view row)
         constexpr std::size_t block = 16;
         if (width <= block && k * width + block <= row.size()) {
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
-            const auto blanks = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '))));
+            const auto blanks =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '))));
             begin += std::min<std::size_t>(static_cast<std::size_t>(std::countr_one(blanks)), width);
         }
 #endif
@@ -527,8 +533,9 @@ void SeabirdParser::data_line(std::string_view line)
         if (fields_.size() != columns) {
             throw Error(ErrorKind::subscript_out_of_range,
                         "the line has " + std::to_string(shown) + " values, but the header names " +
-                            std::to_string(columns) + " columns, and its fields are not of one width; is "
-                                                      "the file cut short?");
+                            std::to_string(columns) +
+                            " columns, and its fields are not of one width; is "
+                            "the file cut short?");
         }
     } else if (fields_.size() > columns) {
         throw Error(ErrorKind::subscript_out_of_range, "the line has " + std::to_string(fields_.size()) +
@@ -545,10 +552,11 @@ void SeabirdParser::finish()
                                                   "\" line after its header, so it holds no rows");
     }
     if (stated_rows_ && rows_ && rows_->rows() < *stated_rows_) {
-        throw Error(ErrorKind::bad_data_file,
-                    quoted_path(path_) + " ends after " + std::to_string(rows_->rows()) + " of the " +
-                        std::to_string(*stated_rows_) + " rows its header states (\"# nvalues\"): the file is "
-                                                        "cut short; the rows before the cut are loaded");
+        throw Error(ErrorKind::bad_data_file, quoted_path(path_) + " ends after " +
+                                                  std::to_string(rows_->rows()) + " of the " +
+                                                  std::to_string(*stated_rows_) +
+                                                  " rows its header states (\"# nvalues\"): the file is "
+                                                  "cut short; the rows before the cut are loaded");
     }
 }
 

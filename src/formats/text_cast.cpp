@@ -36,7 +36,6 @@ bool is_digit(char c) noexcept
     return c >= '0' && c <= '9';
 }
 
-/// A field that holds no value: empty, or "NaN" as some exports write it.
 /// The sign and the first significant digit of a number's text: "-9" of "-9.990e-29".
 std::pair<bool, char> sign_and_first_digit(std::string_view text) noexcept
 {
@@ -52,6 +51,7 @@ std::pair<bool, char> sign_and_first_digit(std::string_view text) noexcept
     return {negative, '0'};
 }
 
+/// A field that holds no value: empty, or "NaN" as some exports write it.
 bool is_missing(std::string_view text) noexcept
 {
     return text.empty() || (text.size() == 3 && equal_ignoring_case(text, "nan"));
@@ -88,7 +88,7 @@ bool shift_point(std::string_view text, Scale scale, std::string& out)
         text.remove_prefix(1);
     }
     // The digits without the point, and how many of them stand before it.
-    std::array<char, longest> digits; // NOLINT: written before it is read
+    std::array<char, longest> digits; // written before it is read
     std::size_t count = 0;
     std::size_t whole = text.size();
     for (std::size_t k = 0; k < text.size(); ++k) {
@@ -104,7 +104,7 @@ bool shift_point(std::string_view text, Scale scale, std::string& out)
         return false;
     }
     // Written after a place for the sign, which goes before the first digit kept.
-    std::array<char, 2 * longest + 8> written; // NOLINT: written before it is read
+    std::array<char, 2 * longest + 8> written; // written before it is read
     std::size_t end = 1;
     auto point = static_cast<std::ptrdiff_t>(whole) + places; // where the point stands now
     if (point <= 0) {
@@ -159,7 +159,8 @@ void TextLineParser::line(std::string_view raw)
         const std::size_t end = raw.find('\r', begin);
         ++number_;
         try {
-            text_line(raw.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin));
+            text_line(
+                raw.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin));
         } catch (const Error& error) {
             throw error.at("line " + std::to_string(number_));
         }
@@ -194,8 +195,8 @@ std::vector<ColumnReading> readings_of(const std::vector<ColumnFinding>& found, 
         const auto q = static_cast<std::size_t>(column.quantity);
         if (q != 0 && taken[q] == static_cast<std::int32_t>(k)) {
             const bool profile_value = q != pressure && q != depth_column;
-            readings.push_back({{std::string(canonical[q].name), column.source, std::string(canonical[q].unit),
-                                 column.conversion},
+            readings.push_back({{std::string(canonical[q].name), column.source,
+                                 std::string(canonical[q].unit), column.conversion},
                                 column.scale,
                                 column.offset,
                                 profile_value || column.vital});
@@ -214,7 +215,8 @@ std::vector<ColumnReading> readings_of(const std::vector<ColumnFinding>& found, 
 RowConverter::RowConverter(CastSink& sink, std::vector<ColumnReading> columns, DepthSource depth,
                            std::optional<double> bad_value)
     : sink_(sink), readings_(std::move(columns)),
-      depth_source_(static_cast<std::size_t>(std::max(depth.pressure >= 0 ? depth.pressure : depth.depth, 0))),
+      depth_source_(
+          static_cast<std::size_t>(std::max(depth.pressure >= 0 ? depth.pressure : depth.depth, 0))),
       bad_value_(bad_value), converted_(readings_.size()), out_(readings_.size())
 {
     if (bad_value_) {
@@ -258,7 +260,9 @@ void RowConverter::append(std::span<const std::string_view> fields)
         } else {
             value = value_of(k, value, depthless);
         }
-        std::memcpy(at, value.data(), value.size());
+        if (!value.empty()) { // a missing value has no text to copy from
+            std::memcpy(at, value.data(), value.size());
+        }
         out_[k] = std::string_view(at, value.size());
         at += value.size();
         *at++ = ' ';
@@ -272,7 +276,8 @@ void RowConverter::append(std::span<const std::string_view> fields)
 
 Error RowConverter::not_a_number(std::size_t k, std::string_view text) const
 {
-    return {ErrorKind::type_mismatch, column_place(k, readings_[k].column.source) + ": " + quoted(text) + " is not a number"};
+    return {ErrorKind::type_mismatch,
+            column_place(k, readings_[k].column.source) + ": " + quoted(text) + " is not a number"};
 }
 
 std::string_view RowConverter::value_of(std::size_t k, std::string_view text, bool& depthless)
@@ -316,7 +321,8 @@ bool RowConverter::read_value(std::size_t k, std::string_view text, std::string_
     if (status != NumberStatus::ok) {
         throw Error(status == NumberStatus::out_of_range ? ErrorKind::overflow : ErrorKind::type_mismatch,
                     column_place(k, reading.column.source) + ": " + quoted(text) +
-                        (status == NumberStatus::out_of_range ? " lies beyond the number range" : " is not a number"));
+                        (status == NumberStatus::out_of_range ? " lies beyond the number range"
+                                                              : " is not a number"));
     }
     if (bad_value_ && std::fabs(number - *bad_value_) <= bad_value_tolerance * std::fabs(*bad_value_)) {
         return true;
@@ -328,7 +334,8 @@ bool RowConverter::read_value(std::size_t k, std::string_view text, std::string_
     return false;
 }
 
-CommaSeparatedParser::CommaSeparatedParser(CastSink& sink, std::string_view path, std::string_view title_example)
+CommaSeparatedParser::CommaSeparatedParser(CastSink& sink, std::string_view path,
+                                           std::string_view title_example)
     : sink_(sink), path_(path), title_example_(title_example)
 {
 }
@@ -357,7 +364,8 @@ void CommaSeparatedParser::text_line(std::string_view line)
         rows_.emplace(sink_, std::move(readings), depth);
         return;
     }
-    if (trimmed.starts_with(title_) && trimmed.find_first_not_of(", \t", title_.size()) == std::string_view::npos) {
+    if (trimmed.starts_with(title_) &&
+        trimmed.find_first_not_of(", \t", title_.size()) == std::string_view::npos) {
         return; // the title row once more
     }
     comma_fields(trimmed, fields_);
@@ -397,9 +405,6 @@ void comma_fields(std::string_view line, std::vector<std::string_view>& fields)
         begin = end + 1;
     }
 }
-
-
-
 
 bool RowConverter::starts_as_bad_value(std::string_view text) const noexcept
 {

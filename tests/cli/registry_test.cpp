@@ -84,9 +84,10 @@ TEST(Registry, AFormatAddedToItIsOfferedEverywhere)
     const std::string before = save_filters().text;
     const AddedFormat reader(std::make_unique<ToyReader>());
     const AddedFormat writer(std::make_unique<ToyWriter>());
-    EXPECT_EQ(open_filters().text,
-              "All *.*|*.*|Sea and Sun *.TOB|*.TOB|Sea-Bird *.cnv|*.cnv|RBR Ruskin *.txt|*.txt|SonTek CastAway "
-              "*.csv|*.csv|Toy probe *.toy|*.toy|All casts|*.TOB *.cnv *.txt *.csv *.toy|");
+    EXPECT_EQ(
+        open_filters().text,
+        "All *.*|*.*|Sea and Sun *.TOB|*.TOB|Sea-Bird *.cnv|*.cnv|RBR Ruskin *.txt|*.txt|SonTek CastAway "
+        "*.csv|*.csv|Toy probe *.toy|*.toy|All casts|*.TOB *.cnv *.txt *.csv *.toy|");
     EXPECT_EQ(save_filters().text, before + "Toy sounder *.tsv|*.tsv|");
     EXPECT_NE(cli::formats_help().find("  Toy probe *.toy         toy probes\n"), std::string::npos);
     EXPECT_NE(

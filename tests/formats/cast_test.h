@@ -27,7 +27,9 @@ protected:
     void SetUp() override
     {
         // Every question but computing a column answered Yes; their words are kept.
-        controls.answer = [](const Question& question) { return question.kind != QuestionKind::compute_column; };
+        controls.answer = [](const Question& question) {
+            return question.kind != QuestionKind::compute_column;
+        };
     }
 
     /// Loads the cast `name` of the formats folder.
@@ -74,9 +76,9 @@ protected:
         const auto angle = [](const std::optional<double>& value) {
             return value ? double_to_str(round_to(*value, 6)) : std::string("?");
         };
-        return (cast.instrument.empty() ? "?" : cast.instrument) + "|" + (cast.serial.empty() ? "?" : cast.serial) +
-               "|" + (cast.time ? iso_time(*cast.time) : "?") + "|" + angle(cast.latitude_deg) + "|" +
-               angle(cast.longitude_deg);
+        return (cast.instrument.empty() ? "?" : cast.instrument) + "|" +
+               (cast.serial.empty() ? "?" : cast.serial) + "|" + (cast.time ? iso_time(*cast.time) : "?") +
+               "|" + angle(cast.latitude_deg) + "|" + angle(cast.longitude_deg);
     }
 
     /// The first `count` lines of the profile the export writes, each with its ending.

@@ -13,13 +13,14 @@ using testing::read_file;
 
 class Castaway : public CastTest {};
 
-constexpr std::string_view small_cast = "% Device,CC1531002\n"
-                                        "% Cast time (local),2019-03-04 11:15:00\n"
-                                        "% Start latitude,54.1\n"
-                                        "Pressure (Decibar),Temperature (Celsius),Conductivity (MicroSiemens per "
-                                        "Centimeter),Salinity (Practical Salinity Scale)\n"
-                                        "0.85,8.120,36048.9,33.105\n"
-                                        "1.55,8.101,36031.2,33.109\n";
+constexpr std::string_view small_cast =
+    "% Device,CC1531002\n"
+    "% Cast time (local),2019-03-04 11:15:00\n"
+    "% Start latitude,54.1\n"
+    "Pressure (Decibar),Temperature (Celsius),Conductivity (MicroSiemens per "
+    "Centimeter),Salinity (Practical Salinity Scale)\n"
+    "0.85,8.120,36048.9,33.105\n"
+    "1.55,8.101,36031.2,33.109\n";
 
 std::string replaced(std::string_view text, std::string_view what, std::string_view with)
 {
@@ -32,18 +33,19 @@ TEST_F(Castaway, ARealCastWithItsPosition)
     load_cast("castaway/castaway_data.csv");
     EXPECT_EQ(state.cast.format, "castaway");
     EXPECT_EQ(described(), "CastAway-CTD|CC1449004|2017-08-22T02:39:11Z|-36.219917|150.230106");
-    EXPECT_EQ(columns(), (Texts{"Press|Pressure (Decibar)|dbar|", "Depth|Depth (Meter)|m|",
-                                "Temp|Temperature (Celsius)|\u00B0C|ITS-90, used as given (UNESCO 1983 formulas "
-                                "assume IPTS-68)",
-                                "Cond|Conductivity (MicroSiemens per Centimeter)|mS/cm|uS/cm / 1000",
-                                "Specific_conductance|Specific conductance (MicroSiemens per Centimeter)|\u00B5S/cm|",
-                                "SALIN|Salinity (Practical Salinity Scale)|PSU|",
-                                "SOUND|Sound velocity (Meters per Second)|m/s|",
-                                "Density|Density (Kilograms per Cubic Meter)|kg/m\u00B3|"}));
+    EXPECT_EQ(columns(),
+              (Texts{"Press|Pressure (Decibar)|dbar|", "Depth|Depth (Meter)|m|",
+                     "Temp|Temperature (Celsius)|\u00B0C|ITS-90, used as given (UNESCO 1983 formulas "
+                     "assume IPTS-68)",
+                     "Cond|Conductivity (MicroSiemens per Centimeter)|mS/cm|uS/cm / 1000",
+                     "Specific_conductance|Specific conductance (MicroSiemens per Centimeter)|\u00B5S/cm|",
+                     "SALIN|Salinity (Practical Salinity Scale)|PSU|",
+                     "SOUND|Sound velocity (Meters per Second)|m/s|",
+                     "Density|Density (Kilograms per Cubic Meter)|kg/m\u00B3|"}));
     EXPECT_EQ(state.g_table.filled_rows(), 141);
-    EXPECT_EQ(row_of(1), (Texts{"0.15", "0.14918969207604846", "16.44616462140171", "45.033875",
-                                "54328.157275071106", "35.607839890028522", "1511.8595379477067",
-                                "1026.1134459830698", "0.15"}));
+    EXPECT_EQ(row_of(1),
+              (Texts{"0.15", "0.14918969207604846", "16.44616462140171", "45.033875", "54328.157275071106",
+                     "35.607839890028522", "1511.8595379477067", "1026.1134459830698", "0.15"}));
     EXPECT_EQ(row_of(141), (Texts{"42.133501106668788", "41.8996421229912", "16.180421275171469",
                                   "44.816995840319119", "54415.416905096376", "35.636314358944084",
                                   "1511.7792774224181", "1026.3825110580399", "42.96"}));
@@ -58,17 +60,20 @@ TEST_F(Castaway, ARealCastWithItsPosition)
     controls.texts[TextBox::tx_lat] = "38";
     load_cast("castaway/castaway_data.csv");
     profile_head(0);
-    EXPECT_EQ(controls.questions, Texts{"The cast states latitude -36.22, but its depths were computed for salt "
-                                       "water at 38 degrees. Export them?"});
+    EXPECT_EQ(controls.questions,
+              Texts{"The cast states latitude -36.22, but its depths were computed for salt "
+                    "water at 38 degrees. Export them?"});
 }
 
 TEST_F(Castaway, ACastWithoutAPosition)
 {
     load_cast("castaway/castaway_no_position.csv");
     EXPECT_EQ(described(), "CastAway-CTD|CC1531002|2019-03-04T10:15:00Z|?|?");
-    EXPECT_EQ(row_of(4), (Texts{"2.25", "2.234", "8.050", "35.9907", "51616.9", "33.118", "1480.84", "1025.98", "2.29"}));
-    EXPECT_EQ(profile_head(5), ".profile  1\r\n\r\n0.9\t1481.02\t8.12\t33.105\t36.049\t\r\n"
-                               "1.6\t1480.98\t8.101\t33.109\t36.031\t\r\n2.3\t1480.84\t8.05\t33.118\t35.991\t\r\n");
+    EXPECT_EQ(row_of(4), (Texts{"2.25", "2.234", "8.050", "35.9907", "51616.9", "33.118", "1480.84",
+                                "1025.98", "2.29"}));
+    EXPECT_EQ(profile_head(5),
+              ".profile  1\r\n\r\n0.9\t1481.02\t8.12\t33.105\t36.049\t\r\n"
+              "1.6\t1480.98\t8.101\t33.109\t36.031\t\r\n2.3\t1480.84\t8.05\t33.118\t35.991\t\r\n");
     controls.water = OptionButton::op_salt;
     load_cast("castaway/castaway_no_position.csv");
     profile_head(0);
@@ -86,19 +91,23 @@ TEST_F(Castaway, BrokenCastsNameTheLineAndTheField)
     };
     const Case cases[] = {
         {std::string(small_cast.substr(0, small_cast.size() - 8)),
-         "Subscript out of range at line 6: the line has 3 values, but the title row names 4 columns; is the file "
+         "Subscript out of range at line 6: the line has 3 values, but the title row names 4 columns; is the "
+         "file "
          "cut short?"},
         {replaced(small_cast, "(Celsius)", "(Fahrenheit)"),
-         "Not a data file at line 4: column 2 (\"Temperature (Fahrenheit)\"): the unit \"Fahrenheit\" is not one "
+         "Not a data file at line 4: column 2 (\"Temperature (Fahrenheit)\"): the unit \"Fahrenheit\" is not "
+         "one "
          "this program knows"},
         {replaced(small_cast, "8.101", "8.1\xE9"),
          "Type mismatch at line 6: column 2 (\"Temperature (Celsius)\"): \"8.1\xE9\" is not a number"},
         {replaced(small_cast, "Pressure (Decibar),", "Time (Seconds),"),
-         "Not a data file at line 4: the title row names no pressure and no depth column, so the cast gives no "
+         "Not a data file at line 4: the title row names no pressure and no depth column, so the cast gives "
+         "no "
          "depths"},
         {std::string(small_cast.substr(0, small_cast.find("Pressure"))),
          "Not a data file: \"" + dir.file("broken.csv") +
-             "\" has no title row (\"Pressure (Decibar),Depth (Meter),Temperature (Celsius),...\"), so it holds "
+             "\" has no title row (\"Pressure (Decibar),Depth (Meter),Temperature (Celsius),...\"), so it "
+             "holds "
              "no cast"},
     };
     for (const Case& c : cases) {
@@ -115,12 +124,16 @@ TEST_F(Castaway, AFileOfNoFormatSaysWhichFormatsWereTried)
     EXPECT_EQ(tried, "Sea and Sun *.TOB, Sea-Bird *.cnv, RBR Ruskin *.txt, SonTek CastAway *.csv");
     const std::string text = dir.write("notes.txt", "Station 7, calm sea\nno cast today\n");
     EXPECT_EQ(error_of([&] { load_path(text); }).what(),
-              "Not a data file: \"" + text + "\" has no header line (\"; Datasets ...\"), so it holds no cast; the "
-                                             "formats tried: " + tried);
+              "Not a data file: \"" + text +
+                  "\" has no header line (\"; Datasets ...\"), so it holds no cast; the "
+                  "formats tried: " +
+                  tried);
     const std::string image = dir.write("photo.png", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
     EXPECT_EQ(error_of([&] { load_path(image); }).what(),
-              "Not a data file at line 1: \"" + image + "\" is not a text file, so it holds no cast; the formats "
-                                                        "tried: " + tried);
+              "Not a data file at line 1: \"" + image +
+                  "\" is not a text file, so it holds no cast; the formats "
+                  "tried: " +
+                  tried);
     // A cast each reader knows, whatever its name.
     for (const auto& [name, format] : {std::pair{"seabird/SK287_CTD05.cnv", "cnv"},
                                        std::pair{"rbr/OXR20201007_RBR_1106_027_data_head300.txt", "rbr"},

@@ -29,18 +29,19 @@ TEST_F(Rbr, ARealExportWithCrCrLfLineEnds)
     EXPECT_EQ(described(), "?|?|2020-11-06T11:07:32|?|?"); // the logger's clock, its zone unsaid
     // Sea pressure gives the depths; the absolute pressure and the depth Ruskin computed keep their
     // names; the second temperature is another sensor's.
-    EXPECT_EQ(controls.list, (Texts{"Time", "Cond", "Temp", "Pressure", "Chlorophyll", "Backscatter", "Temperature",
-                                    "Dissolved_O2_concentration", "PAR", "Transmittance", "Press", "Depth", "SALIN",
-                                    "SOUND", "Specific_conductivity", "Dissolved_O2_saturation", "Density_anomaly"}));
+    EXPECT_EQ(controls.list,
+              (Texts{"Time", "Cond", "Temp", "Pressure", "Chlorophyll", "Backscatter", "Temperature",
+                     "Dissolved_O2_concentration", "PAR", "Transmittance", "Press", "Depth", "SALIN", "SOUND",
+                     "Specific_conductivity", "Dissolved_O2_saturation", "Density_anomaly"}));
     EXPECT_EQ(columns()[0], "Time|Time||the blank between date and time made a \"T\"");
     EXPECT_EQ(columns()[3], "Pressure|Pressure|dbar|absolute: sea pressure and the air's");
     EXPECT_EQ(columns()[10], "Press|Sea pressure|dbar|");
     EXPECT_EQ(columns()[13], "SOUND|Speed of sound|m/s|Chen-Millero (UNESCO), as the logger derives it");
     EXPECT_EQ(state.g_table.filled_rows(), 299);
-    EXPECT_EQ(row_of(1), (Texts{"2020-11-06T11:07:32.000", "64.4920801", "28.8269775", "11.7174966", "51.0000000",
-                                "53.0000000", "28.5110000", "220.4810211", "5.0786251", "45.2408983", "1.5849966",
-                                "1.5720715", "40.1622547", "1548.5931006", "60091.7189728", "114.4066351",
-                                "26.0116833", "1.62"}));
+    EXPECT_EQ(row_of(1), (Texts{"2020-11-06T11:07:32.000", "64.4920801", "28.8269775", "11.7174966",
+                                "51.0000000", "53.0000000", "28.5110000", "220.4810211", "5.0786251",
+                                "45.2408983", "1.5849966", "1.5720715", "40.1622547", "1548.5931006",
+                                "60091.7189728", "114.4066351", "26.0116833", "1.62"}));
     EXPECT_EQ(row_of(299)[0], "2020-11-06T11:10:01.000");
     EXPECT_EQ(row_of(299).back(), "34.95"); // 34.2773585 dbar of sea pressure, fresh water
     // Speed of sound is written as the logger gives it.
@@ -52,13 +53,14 @@ TEST_F(Rbr, AnAbsolutePressureLessTheAtmosphereTheFileStates)
 {
     load_cast("rbr/ruskin_absolute_pressure.txt");
     EXPECT_EQ(described(), "RBRconcerto|060130|2021-06-03T14:20:01Z|?|?");
-    EXPECT_EQ(columns(), (Texts{"Time|Time (UTC)|UTC|the blank between date and time made a \"T\"",
-                                "Cond|Conductivity (mS/cm)|mS/cm|",
-                                "Temp|Temperature (\u00B0C)|\u00B0C|ITS-90, used as given (UNESCO 1983 formulas "
-                                "assume IPTS-68)",
-                                "Press|Pressure (dbar)|dbar|absolute pressure - 10.1325 dbar", "Depth|Depth (m)|m|",
-                                "SALIN|Salinity (PSU)|PSU|",
-                                "SOUND|Speed of sound (m/s)|m/s|Chen-Millero (UNESCO), as the logger derives it"}));
+    EXPECT_EQ(columns(),
+              (Texts{"Time|Time (UTC)|UTC|the blank between date and time made a \"T\"",
+                     "Cond|Conductivity (mS/cm)|mS/cm|",
+                     "Temp|Temperature (\u00B0C)|\u00B0C|ITS-90, used as given (UNESCO 1983 formulas "
+                     "assume IPTS-68)",
+                     "Press|Pressure (dbar)|dbar|absolute pressure - 10.1325 dbar", "Depth|Depth (m)|m|",
+                     "SALIN|Salinity (PSU)|PSU|",
+                     "SOUND|Speed of sound (m/s)|m/s|Chen-Millero (UNESCO), as the logger derives it"}));
     // A title row once more, a blank line and separators after the last value pass; a row without
     // its conductivity gets no depth.
     EXPECT_EQ(state.g_table.filled_rows(), 5);
@@ -66,8 +68,9 @@ TEST_F(Rbr, AnAbsolutePressureLessTheAtmosphereTheFileStates)
                                 "1505.9012", "0.51"}));
     EXPECT_EQ(row_of(4),
               (Texts{"2021-06-03T14:20:02.500", "", "14.5001", "", "2.7770", "35.0399", "1505.2042", "<>"}));
-    EXPECT_EQ(profile_head(5), ".profile  1\r\n\r\n0.5\t1505.9\t14.802\t35.002\t48.21\t\r\n"
-                               "1.3\t1505.87\t14.781\t35.01\t48.199\t\r\n2\t1505.56\t14.652\t35.031\t48.152\t\r\n");
+    EXPECT_EQ(profile_head(5),
+              ".profile  1\r\n\r\n0.5\t1505.9\t14.802\t35.002\t48.21\t\r\n"
+              "1.3\t1505.87\t14.781\t35.01\t48.199\t\r\n2\t1505.56\t14.652\t35.031\t48.152\t\r\n");
 }
 
 TEST_F(Rbr, BrokenExportsNameTheLineAndTheField)
@@ -79,19 +82,26 @@ TEST_F(Rbr, BrokenExportsNameTheLineAndTheField)
     const Case cases[] = {
         // An absolute pressure alone is no sea pressure, and the air's is not guessed.
         {replaced(small_cast, "Pressure,Sea pressure", "Pressure,Depth"),
-         "Not a data file at line 1: the title row names the absolute \"Pressure\" but no \"Sea pressure\", and "
-         "the file states no atmospheric pressure (\"atmosphere=10.1325\"), so the cast gives no depths; export it "
+         "Not a data file at line 1: the title row names the absolute \"Pressure\" but no \"Sea pressure\", "
+         "and "
+         "the file states no atmospheric pressure (\"atmosphere=10.1325\"), so the cast gives no depths; "
+         "export it "
          "from Ruskin with \"Sea pressure\""},
         {"atmosphere=ten\n" + std::string(small_cast),
          "Type mismatch at line 1: the atmospheric pressure \"ten\" is not a number"},
         {std::string(small_cast.substr(0, small_cast.size() - 20)),
-         "Subscript out of range at line 3: the line has 4 values, but the title row names 6 columns; is the file "
+         "Subscript out of range at line 3: the line has 4 values, but the title row names 6 columns; is the "
+         "file "
          "cut short?"},
         {replaced(small_cast, "Conductivity,", "Conductivity (furlongs),"),
-         "Not a data file at line 1: column 2 (\"Conductivity (furlongs)\"): the unit \"furlongs\" is not one this "
+         "Not a data file at line 1: column 2 (\"Conductivity (furlongs)\"): the unit \"furlongs\" is not "
+         "one this "
          "program knows"},
-        {replaced(small_cast, "14.7810", "14.7\xB0" "10"),
-         "Type mismatch at line 3: column 3 (\"Temperature\"): \"14.7\xB0" "10\" is not a number"},
+        {replaced(small_cast, "14.7810",
+                  "14.7\xB0"
+                  "10"),
+         "Type mismatch at line 3: column 3 (\"Temperature\"): \"14.7\xB0"
+         "10\" is not a number"},
         {replaced(small_cast, "12.6325", "12.6325,7"),
          "Subscript out of range at line 3: the line has 7 values, but the title row names 6 columns"},
         {replaced(small_cast, "2021-06-03 14:20:01.500", "2021-06-03  14:20:01.500"),
@@ -101,10 +111,10 @@ TEST_F(Rbr, BrokenExportsNameTheLineAndTheField)
         EXPECT_EQ(load_error("broken.txt", c.contents).what(), c.message);
     }
     // Sea pressure in another unit, the conductivity in S/m.
-    load_text("units.txt", replaced(replaced(small_cast, "Conductivity,", "Conductivity (S/m),"), "Sea pressure,",
-                                    "Sea pressure (dBar),"));
-    EXPECT_EQ(row_of(2), (Texts{"2021-06-03T14:20:01.500", "481.988", "14.7810", "12.6325", "2.5000", "35.0102",
-                                "2.55"}));
+    load_text("units.txt", replaced(replaced(small_cast, "Conductivity,", "Conductivity (S/m),"),
+                                    "Sea pressure,", "Sea pressure (dBar),"));
+    EXPECT_EQ(row_of(2), (Texts{"2021-06-03T14:20:01.500", "481.988", "14.7810", "12.6325", "2.5000",
+                                "35.0102", "2.55"}));
 }
 
 } // namespace
