@@ -558,6 +558,9 @@ void SeabirdParser::finish()
                                                   " rows its header states (\"# nvalues\"): the file is "
                                                   "cut short; the rows before the cut are loaded");
     }
+    if (rows_ && rows_->rows() == 0) {
+        throw Error(ErrorKind::bad_data_file, quoted_path(path_) + " has no rows after its header");
+    }
 }
 
 } // namespace

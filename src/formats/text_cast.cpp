@@ -391,6 +391,9 @@ void CommaSeparatedParser::finish()
         throw Error(ErrorKind::bad_data_file, quoted_path(path_) + " has no title row (\"" +
                                                   std::string(title_example_) + "\"), so it holds no cast");
     }
+    if (rows_->rows() == 0) {
+        throw Error(ErrorKind::bad_data_file, quoted_path(path_) + " has no rows after its title row");
+    }
 }
 
 void comma_fields(std::string_view line, std::vector<std::string_view>& fields)

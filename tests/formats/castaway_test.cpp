@@ -85,6 +85,8 @@ TEST_F(Castaway, BrokenCastsNameTheLineAndTheField)
     load_text("small.csv", small_cast);
     EXPECT_EQ(described(), "CastAway-CTD|CC1531002|2019-03-04T11:15:00|54.1|?"); // a local time only
     EXPECT_EQ(row_of(2), (Texts{"1.55", "8.101", "36.0312", "33.109", "1.58"}));
+    load_text("fresh.csv", replaced(small_cast, "36031.2", "150.5")); // a river's
+    EXPECT_EQ(row_of(2)[2], "0.1505");
     struct Case {
         std::string contents;
         std::string message;
@@ -104,6 +106,8 @@ TEST_F(Castaway, BrokenCastsNameTheLineAndTheField)
          "Not a data file at line 4: the title row names no pressure and no depth column, so the cast gives "
          "no "
          "depths"},
+        {std::string(small_cast.substr(0, small_cast.find("0.85"))),
+         "Not a data file: \"" + dir.file("broken.csv") + "\" has no rows after its title row"},
         {std::string(small_cast.substr(0, small_cast.find("Pressure"))),
          "Not a data file: \"" + dir.file("broken.csv") +
              "\" has no title row (\"Pressure (Decibar),Depth (Meter),Temperature (Celsius),...\"), so it "

@@ -110,6 +110,13 @@ TEST_F(Rbr, BrokenExportsNameTheLineAndTheField)
     for (const Case& c : cases) {
         EXPECT_EQ(load_error("broken.txt", c.contents).what(), c.message);
     }
+    // A CR CR LF ends one line.
+    std::string doubled = replaced(small_cast, "14.7810", "14.78x0");
+    for (std::size_t at = 0; (at = doubled.find('\n', at)) != std::string::npos; at += 3) {
+        doubled.replace(at, 1, "\r\r\n");
+    }
+    EXPECT_EQ(load_error("doubled.txt", doubled).what(),
+              std::string("Type mismatch at line 3: column 3 (\"Temperature\"): \"14.78x0\" is not a number"));
     // Sea pressure in another unit, the conductivity in S/m.
     load_text("units.txt", replaced(replaced(small_cast, "Conductivity,", "Conductivity (S/m),"),
                                     "Sea pressure,", "Sea pressure (dBar),"));

@@ -200,27 +200,30 @@ TEST_F(Seabird, BrokenCastsNameTheLineAndTheField)
         "Not a data file: \"" + dir.file("endless.cnv") +
             "\" has no \"*END*\" line after its header, so it holds no rows");
     // The header on its own, without "* Sea-Bird": the column count tells the format.
-    load_text("plain.cnv", cast.substr(cast.find('\n') + 1));
+    // Widths that differ from column to column, and a conductivity below 1 S/m.
+    load_text("plain.cnv", replaced(cast.substr(cast.find('\n') + 1), "      1.000    10.0000   3.500000",
+                                    "       1.000   10.0000   0.500000"));
     EXPECT_EQ(state.cast.format, "cnv");
+    EXPECT_EQ(row_of(1), (Texts{"1.000", "10.0000", "5.00000", "1.02"}));
     EXPECT_EQ(row_of(2), (Texts{"2.000", "9.5000", "34.00000", "2.04"})); // S/m x 10, every digit kept
 }
 
 TEST_F(Seabird, ACastCutShortKeepsTheRowsBeforeTheCutAndTheExportAsks)
 {
-    // The real cast's first rows only: its header states ten.
+    // The real cast without its last row: its header states ten.
     const std::string cast = read_file(format_casts + "seabird/SK287_CTD05.cnv");
-    const std::string path = dir.write("cut.cnv", cast.substr(0, cast.find("      4.079      4.102   5.293595")));
-    EXPECT_EQ(error_of([&] { load_path(path); }).what(),
-              "Not a data file: \"" + path +
-                  "\" ends after 1 of the 10 rows its header states (\"# nvalues\"): the file is cut short; the "
-                  "rows before the cut are loaded");
-    EXPECT_EQ(state.g_table.filled_rows(), 1);
+    const std::string path = dir.write("cut.cnv", cast.substr(0, cast.find("      0.811      0.816")));
+    const std::string cut = "Not a data file: \"" + path +
+                            "\" ends after 9 of the 10 rows its header states (\"# nvalues\"): the file is cut "
+                            "short; the rows before the cut are loaded";
+    EXPECT_EQ(error_of([&] { load_path(path); }).what(), cut);
+    EXPECT_EQ(state.g_table.filled_rows(), 9);
     EXPECT_EQ(profile_head(3), ".profile  1\r\n\r\n4.1\t1540.41\t28.968\t32.046\t52.941\t\r\n");
-    EXPECT_EQ(controls.questions,
-              Texts{"The last load stopped at line 51 (Not a data file: \"" + path +
-                    "\" ends after 1 of the 10 rows its header states (\"# nvalues\"): the file is cut short; the "
-                    "rows before the cut are loaded). The table holds only the 1 rows read before that line. "
-                    "Export them?"});
+    EXPECT_EQ(controls.questions, Texts{"The last load stopped at line 59 (" + cut +
+                                        "). The table holds only the 9 rows read before that line. Export them?"});
+    // A header without rows is no cast.
+    EXPECT_EQ(load_error("empty.cnv", replaced(small_header, "# nvalues = 2\n", "")).what(),
+              "Not a data file: \"" + dir.file("empty.cnv") + "\" has no rows after its header");
 }
 
 TEST(TextCast, AnglesAsProbesWriteThem)
