@@ -19,6 +19,19 @@ namespace quillonde::testing {
 /// the vendors' descriptions.
 inline const std::string format_casts = std::string(QUILLONDE_TEST_DATA) + "/formats/";
 
+/// `text` with its first `what` replaced by `with`.
+inline std::string replaced(std::string_view text, std::string_view what, std::string_view with)
+{
+    std::string result(text);
+    return result.replace(result.find(what), what.size(), with);
+}
+
+/// A broken cast and the message its load fails with.
+struct Broken {
+    std::string contents;
+    std::string message;
+};
+
 /// A window that loads casts of the probe formats, and what it holds then.
 class CastTest : public HandlerTest {
 protected:
@@ -42,6 +55,14 @@ protected:
     Error load_error(std::string_view name, std::string_view contents)
     {
         return error_of([&] { load_text(name, contents); });
+    }
+
+    /// Loads each of `casts` as the file `name`, expecting its message.
+    void expect_failures(std::string_view name, const std::vector<Broken>& casts)
+    {
+        for (const Broken& cast : casts) {
+            EXPECT_EQ(load_error(name, cast.contents).what(), cast.message);
+        }
     }
 
     /// Each column as "name|source|unit|conversion".

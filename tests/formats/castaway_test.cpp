@@ -10,6 +10,7 @@ using testing::CastTest;
 using testing::error_of;
 using testing::format_casts;
 using testing::read_file;
+using testing::replaced;
 
 class Castaway : public CastTest {};
 
@@ -21,12 +22,6 @@ constexpr std::string_view small_cast =
     "Centimeter),Salinity (Practical Salinity Scale)\n"
     "0.85,8.120,36048.9,33.105\n"
     "1.55,8.101,36031.2,33.109\n";
-
-std::string replaced(std::string_view text, std::string_view what, std::string_view with)
-{
-    std::string result(text);
-    return result.replace(result.find(what), what.size(), with);
-}
 
 TEST_F(Castaway, ARealCastWithItsPosition)
 {
@@ -80,6 +75,24 @@ TEST_F(Castaway, ACastWithoutAPosition)
     EXPECT_TRUE(controls.questions.empty()); // no position, no doubt
 }
 
+TEST_F(Castaway, ARawExportComputesWhatItLacks)
+{
+    // The raw export: time, pressure, temperature and conductivity; the position of the cast's end.
+    load_text("raw.csv", "% Device,CC1531002\n% Cast time (UTC),2019-03-04 10:15:00\n% Start latitude,NaN\n"
+                         "% End latitude,54.1\n% End longitude,-3.2\n"
+                         "Time (Seconds),Pressure (Decibar),Temperature (Celsius),"
+                         "Conductivity (MicroSiemens per Centimeter)\n"
+                         "0.2,0.85,8.120,36048.9\n0.4,1.55,8.101,36031.2\n");
+    EXPECT_EQ(described(), "CastAway-CTD|CC1531002|2019-03-04T10:15:00Z|54.1|-3.2");
+    EXPECT_EQ(columns()[0], "Time|Time (Seconds)|s|");
+    controls.answer = [](const Question&) { return true; };
+    // PSS-78 of the raw values, then Chen and Millero.
+    EXPECT_EQ(profile_head(4), ".profile  1\r\n\r\n0.9\t1482.57\t8.12\t34.707\t36.049\t\r\n"
+                               "1.6\t1482.51\t8.101\t34.707\t36.031\t\r\n");
+    EXPECT_EQ(controls.questions,
+              (Texts{std::string(derived_columns[0].question), std::string(derived_columns[1].question)}));
+}
+
 TEST_F(Castaway, BrokenCastsNameTheLineAndTheField)
 {
     load_text("small.csv", small_cast);
@@ -87,36 +100,35 @@ TEST_F(Castaway, BrokenCastsNameTheLineAndTheField)
     EXPECT_EQ(row_of(2), (Texts{"1.55", "8.101", "36.0312", "33.109", "1.58"}));
     load_text("fresh.csv", replaced(small_cast, "36031.2", "150.5")); // a river's
     EXPECT_EQ(row_of(2)[2], "0.1505");
-    struct Case {
-        std::string contents;
-        std::string message;
-    };
-    const Case cases[] = {
-        {std::string(small_cast.substr(0, small_cast.size() - 8)),
-         "Subscript out of range at line 6: the line has 3 values, but the title row names 4 columns; is the "
-         "file "
-         "cut short?"},
-        {replaced(small_cast, "(Celsius)", "(Fahrenheit)"),
-         "Not a data file at line 4: column 2 (\"Temperature (Fahrenheit)\"): the unit \"Fahrenheit\" is not "
-         "one "
-         "this program knows"},
-        {replaced(small_cast, "8.101", "8.1\xE9"),
-         "Type mismatch at line 6: column 2 (\"Temperature (Celsius)\"): \"8.1\xE9\" is not a number"},
-        {replaced(small_cast, "Pressure (Decibar),", "Time (Seconds),"),
-         "Not a data file at line 4: the title row names no pressure and no depth column, so the cast gives "
-         "no "
-         "depths"},
-        {std::string(small_cast.substr(0, small_cast.find("0.85"))),
-         "Not a data file: \"" + dir.file("broken.csv") + "\" has no rows after its title row"},
-        {std::string(small_cast.substr(0, small_cast.find("Pressure"))),
-         "Not a data file: \"" + dir.file("broken.csv") +
-             "\" has no title row (\"Pressure (Decibar),Depth (Meter),Temperature (Celsius),...\"), so it "
-             "holds "
-             "no cast"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(load_error("broken.csv", c.contents).what(), c.message);
-    }
+    expect_failures(
+        "broken.csv",
+        {
+            {std::string(small_cast.substr(0, small_cast.size() - 8)),
+             "Subscript out of range at line 6: the line has 3 values, but the title row names 4 columns; is "
+             "the "
+             "file "
+             "cut short?"},
+            {replaced(small_cast, "(Celsius)", "(Fahrenheit)"),
+             "Not a data file at line 4: column 2 (\"Temperature (Fahrenheit)\"): the unit \"Fahrenheit\" is "
+             "not "
+             "one "
+             "this program knows"},
+            {replaced(small_cast, "8.101", "8.1\xE9"),
+             "Type mismatch at line 6: column 2 (\"Temperature (Celsius)\"): \"8.1\xE9\" is not a number"},
+            {replaced(small_cast, "Pressure (Decibar),", "Time (Seconds),"),
+             "Not a data file at line 4: the title row names no pressure and no depth column, so the cast "
+             "gives "
+             "no "
+             "depths"},
+            {std::string(small_cast.substr(0, small_cast.find("0.85"))),
+             "Not a data file: \"" + dir.file("broken.csv") + "\" has no rows after its title row"},
+            {std::string(small_cast.substr(0, small_cast.find("Pressure"))),
+             "Not a data file: \"" + dir.file("broken.csv") +
+                 "\" has no title row (\"Pressure (Decibar),Depth (Meter),Temperature (Celsius),...\"), so "
+                 "it "
+                 "holds "
+                 "no cast"},
+        });
 }
 
 TEST_F(Castaway, AFileOfNoFormatSaysWhichFormatsWereTried)

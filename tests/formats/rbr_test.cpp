@@ -9,18 +9,13 @@ using testing::CastTest;
 using testing::error_of;
 using testing::format_casts;
 using testing::read_file;
+using testing::replaced;
 
 class Rbr : public CastTest {};
 
 constexpr std::string_view small_cast = "Time,Conductivity,Temperature,Pressure,Sea pressure,Salinity\n"
                                         "2021-06-03 14:20:01.000,48.2102,14.8021,11.6325,1.5000,35.0021\n"
                                         "2021-06-03 14:20:01.500,48.1988,14.7810,12.6325,2.5000,35.0102\n";
-
-std::string replaced(std::string_view text, std::string_view what, std::string_view with)
-{
-    std::string result(text);
-    return result.replace(result.find(what), what.size(), with);
-}
 
 TEST_F(Rbr, ARealExportWithCrCrLfLineEnds)
 {
@@ -73,50 +68,73 @@ TEST_F(Rbr, AnAbsolutePressureLessTheAtmosphereTheFileStates)
               "1.3\t1505.87\t14.781\t35.01\t48.199\t\r\n2\t1505.56\t14.652\t35.031\t48.152\t\r\n");
 }
 
+TEST_F(Rbr, AnExportOfDepthsWithoutPressures)
+{
+    // A logger without a pressure channel: Ruskin's depths as they stand.
+    load_text("depths.txt", "Time,Temperature,Depth,Salinity,Speed of sound\n"
+                            "2021-06-03 14:20:01.000,14.8021,0.9000,35.0021,1505.9012\n"
+                            "2021-06-03 14:20:02.000,14.7810,1.8000,35.0102,1505.8731\n");
+    EXPECT_EQ(state.cast.format, "rbr");
+    EXPECT_EQ(columns()[2], "Depth|Depth|m|");
+    EXPECT_EQ(row_of(2),
+              (Texts{"2021-06-03T14:20:02.000", "14.7810", "1.8000", "35.0102", "1505.8731", "1.8"}));
+    // The time is the title row's first column: another first column is no RBR export.
+    const Error other = load_error("other.txt", "Depth,Time,Temperature\n1.0,2021-06-03 14:20:01.000,14.8\n");
+    EXPECT_TRUE(
+        other.detail().ends_with("so it holds no cast; the formats tried: Sea and Sun *.TOB, Sea-Bird "
+                                 "*.cnv, RBR Ruskin *.txt, SonTek CastAway *.csv"))
+        << other.what();
+}
+
 TEST_F(Rbr, BrokenExportsNameTheLineAndTheField)
 {
-    struct Case {
-        std::string contents;
-        std::string message;
-    };
-    const Case cases[] = {
-        // An absolute pressure alone is no sea pressure, and the air's is not guessed.
-        {replaced(small_cast, "Pressure,Sea pressure", "Pressure,Depth"),
-         "Not a data file at line 1: the title row names the absolute \"Pressure\" but no \"Sea pressure\", "
-         "and "
-         "the file states no atmospheric pressure (\"atmosphere=10.1325\"), so the cast gives no depths; "
-         "export it "
-         "from Ruskin with \"Sea pressure\""},
-        {"atmosphere=ten\n" + std::string(small_cast),
-         "Type mismatch at line 1: the atmospheric pressure \"ten\" is not a number"},
-        {std::string(small_cast.substr(0, small_cast.size() - 20)),
-         "Subscript out of range at line 3: the line has 4 values, but the title row names 6 columns; is the "
-         "file "
-         "cut short?"},
-        {replaced(small_cast, "Conductivity,", "Conductivity (furlongs),"),
-         "Not a data file at line 1: column 2 (\"Conductivity (furlongs)\"): the unit \"furlongs\" is not "
-         "one this "
-         "program knows"},
-        {replaced(small_cast, "14.7810",
-                  "14.7\xB0"
-                  "10"),
-         "Type mismatch at line 3: column 3 (\"Temperature\"): \"14.7\xB0"
-         "10\" is not a number"},
-        {replaced(small_cast, "12.6325", "12.6325,7"),
-         "Subscript out of range at line 3: the line has 7 values, but the title row names 6 columns"},
-        {replaced(small_cast, "2021-06-03 14:20:01.500", "2021-06-03  14:20:01.500"),
-         "Not a data file at line 3: the value \"2021-06-03T 14:20:01.500\" holds a blank"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(load_error("broken.txt", c.contents).what(), c.message);
-    }
+    expect_failures(
+        "broken.txt",
+        {
+            // An absolute pressure alone is no sea pressure, and the air's is not guessed.
+            {replaced(small_cast, "Pressure,Sea pressure", "Pressure,Depth"),
+             "Not a data file at line 1: the title row names the absolute \"Pressure\" but no \"Sea "
+             "pressure\", "
+             "and "
+             "the file states no atmospheric pressure (\"atmosphere=10.1325\"), so the cast gives no depths; "
+             "export it "
+             "from Ruskin with \"Sea pressure\""},
+            {"atmosphere=ten\n" + std::string(small_cast),
+             "Type mismatch at line 1: the atmospheric pressure \"ten\" is not a number"},
+            {std::string(small_cast.substr(0, small_cast.size() - 20)),
+             "Subscript out of range at line 3: the line has 4 values, but the title row names 6 columns; is "
+             "the "
+             "file "
+             "cut short?"},
+            {replaced(small_cast, "Conductivity,", "Conductivity (furlongs),"),
+             "Not a data file at line 1: column 2 (\"Conductivity (furlongs)\"): the unit \"furlongs\" is "
+             "not "
+             "one this "
+             "program knows"},
+            {replaced(small_cast, "14.7810",
+                      "14.7\xB0"
+                      "10"),
+             "Type mismatch at line 3: column 3 (\"Temperature\"): \"14.7\xB0"
+             "10\" is not a number"},
+            {replaced(small_cast, "12.6325", "12.6325,7"),
+             "Subscript out of range at line 3: the line has 7 values, but the title row names 6 columns"},
+            {replaced(small_cast, "2021-06-03 14:20:01.500", "2021-06-03  14:20:01.500"),
+             "Not a data file at line 3: the value \"2021-06-03T 14:20:01.500\" holds a blank"},
+        });
+    // A first row that fails leaves no table: none of no rows.
+    EXPECT_EQ(
+        load_error("first.txt", replaced(small_cast, "2021-06-03 14:20:01.000", "2021-06-03  14:20:01.000"))
+            .what(),
+        std::string("Not a data file at line 2: the value \"2021-06-03T 14:20:01.000\" holds a blank"));
+    EXPECT_FALSE(state.g_table.has_shape());
     // A CR CR LF ends one line.
     std::string doubled = replaced(small_cast, "14.7810", "14.78x0");
     for (std::size_t at = 0; (at = doubled.find('\n', at)) != std::string::npos; at += 3) {
         doubled.replace(at, 1, "\r\r\n");
     }
-    EXPECT_EQ(load_error("doubled.txt", doubled).what(),
-              std::string("Type mismatch at line 3: column 3 (\"Temperature\"): \"14.78x0\" is not a number"));
+    EXPECT_EQ(
+        load_error("doubled.txt", doubled).what(),
+        std::string("Type mismatch at line 3: column 3 (\"Temperature\"): \"14.78x0\" is not a number"));
     // Sea pressure in another unit, the conductivity in S/m.
     load_text("units.txt", replaced(replaced(small_cast, "Conductivity,", "Conductivity (S/m),"),
                                     "Sea pressure,", "Sea pressure (dBar),"));

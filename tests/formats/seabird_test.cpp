@@ -11,6 +11,7 @@ using testing::CastTest;
 using testing::error_of;
 using testing::format_casts;
 using testing::read_file;
+using testing::replaced;
 
 class Seabird : public CastTest {};
 
@@ -25,12 +26,6 @@ constexpr std::string_view small_header = "* Sea-Bird SBE 9 Data File:\n"
                                           "*END*\n";
 constexpr std::string_view small_rows = "      1.000    10.0000   3.500000\n"
                                         "      2.000     9.5000   3.400000\n";
-
-std::string replaced(std::string_view text, std::string_view what, std::string_view with)
-{
-    std::string result(text);
-    return result.replace(result.find(what), what.size(), with);
-}
 
 TEST_F(Seabird, ACastWithSoundVelocityAndATitleRowInItsData)
 {
@@ -151,50 +146,102 @@ TEST_F(Seabird, FieldsThatTouchAreSplitByTheirWidth)
                           "columns, and its fields are not of one width; is the file cut short?"));
 }
 
+TEST_F(Seabird, TheSensorsAndHeadersOfTheFamily)
+{
+    struct Variant {
+        std::string header; // the lines between "* Sea-Bird" and "*END*"
+        std::string row;
+        Texts columns; // "name|source|unit|conversion"
+        Texts values;  // the row, then its depth
+    };
+    const Variant variants[] = {
+        // Pressure in psi, temperature in deg F, conductivity in uS/cm.
+        {"# name 0 = prdE: Pressure, Strain Gauge [psi]\n# name 1 = t090F: Temperature [ITS-90, deg F]\n"
+         "# name 2 = c0uS/cm: Conductivity [uS/cm]\n",
+         "     14.504    50.0000   35000.00",
+         {"Press|prdE|dbar|psi x 0.6894757",
+          "Temp|t090F|\u00B0C|(deg F - 32) / 1.8; ITS-90, used as given (UNESCO 1983 formulas assume "
+          "IPTS-68)",
+          "Cond|c0uS/cm|mS/cm|uS/cm / 1000"},
+         {"10.0001559780114", "10", "35.00000", "10.2"}},
+        // Depths and no pressure: the depths as the file gives them; Chen-Millero before DelGrosso.
+        {"# name 0 = depFM: Depth [fresh water, m]\n# name 1 = svDM: Sound Velocity [Delgrosso, m/s]\n"
+         "# name 2 = svCM: Sound Velocity [Chen-Millero, m/s]\n",
+         "     12.345    1490.12    1490.55",
+         {"Depth|depFM|m|fresh water", "svDM|svDM|m/s|Delgrosso", "SOUND|svCM|m/s|Chen-Millero"},
+         {"12.345", "1490.12", "1490.55", "12.345"}},
+        // The second sensors alone are taken; without long names, the short ones tell.
+        {"# name 0 = prDM\n# name 1 = t190C: Temperature, 2 [ITS-90, deg C]\n# name 2 = c1S/m\n",
+         "      2.000    10.0000   3.500000",
+         {"Press|prDM|dbar|",
+          "Temp|t190C|\u00B0C|ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)",
+          "Cond|c1S/m|mS/cm|S/m x 10"},
+         {"2.000", "10.0000", "35.00000", "2.04"}},
+        // avgsvCM is the mean of the water above, not the speed at the depth.
+        {"# name 0 = prDM: Pressure, Digiquartz [db]\n# name 1 = avgsvCM: Average Sound Velocity "
+         "[Chen-Millero, m/s]\n"
+         "# name 2 = sal00: Salinity, Practical [PSU]\n",
+         "      2.000    1490.00    35.0000",
+         {"Press|prDM|dbar|", "avgsvCM|avgsvCM|m/s|", "SALIN|sal00|PSU|"},
+         {"2.000", "1490.00", "35.0000", "2.04"}},
+    };
+    for (const Variant& v : variants) {
+        load_text("variant.cnv", "* Sea-Bird SBE 25plus Data File:\n" + v.header + "*END*\n" + v.row + "\n");
+        EXPECT_EQ(columns(), v.columns) << v.header;
+        EXPECT_EQ(row_of(1), v.values) << v.header;
+    }
+    // What the operator and the deck unit write: a position, a clock in UTC, a serial number.
+    load_text("header.cnv",
+              "* Sea-Bird SBE 19plus Data File:\n* <HardwareData DeviceType='SBE19plus' "
+              "SerialNumber='01906855'>\n* System UTC = Jun 03 2021 14:20:01\n** Lat = 54 20.32 N\n"
+              "** Long: 011 41.48 E\n# name 0 = prdM: Pressure, Strain Gauge [db]\n"
+              "# start_time = Jun 03 2021 14:19:58 [Instrument's time stamp, header]\n*END*\n"
+              "      1.000\n");
+    EXPECT_EQ(described(), "SBE 19plus|01906855|2021-06-03T14:20:01Z|54.338667|11.691333");
+}
+
 TEST_F(Seabird, BrokenCastsNameTheLineAndTheField)
 {
     const std::string cast = std::string(small_header) + std::string(small_rows);
-    struct Case {
-        std::string contents;
-        std::string message;
-    };
-    const Case cases[] = {
-        {cast.substr(0, cast.size() - 15),
-         "Subscript out of range at line 10: the line has 2 values, but the header names 3 columns, and its "
-         "fields are not of one width; is the file cut short?"},
-        {replaced(cast, "# name 1 = t090C: Temperature [ITS-90, deg C]\n", ""),
-         "Not a data file at line 7: the header names 2 columns, but \"# nquan = 3\" says otherwise"},
-        {replaced(replaced(cast, "# nquan = 3\n", ""), "# name 1 = t090C: Temperature [ITS-90, deg C]\n", ""),
-         "Not a data file at line 6: the header has no \"# name 1\" line"},
-        {replaced(cast, "[S/m]", "[furlongs]"), "Not a data file at line 8: column 3 (\"c0S/m\"): the unit "
-                                                "\"furlongs\" is not one this program knows"},
-        {replaced(cast, "-9.990e-29", "-9.99x"),
-         "Type mismatch at line 7: bad_flag \"-9.99x\" is not a number"},
-        {replaced(cast, "10.0000",
-                  "10.0\xE9"
-                  "00"),
-         "Type mismatch at line 9: column 2 (\"t090C\"): \"10.0\xE9"
-         "00\" is not a number"},
-        {replaced(cast, "3.400000", "3.4 0.5"),
-         "Subscript out of range at line 10: the line has 4 values, but the header names 3 columns"},
-        {replaced(cast, "prDM: Pressure, Digiquartz [db]", "scan: Scan Count"),
-         "Not a data file at line 8: the header names no pressure column (prDM, prdM ...) and no depth "
-         "column "
-         "(depSM ...), so the cast gives no depths"},
-        {replaced(cast, "*END*", "# file_type = binary\n*END*"),
-         "Not a data file at line 9: the rows are binary (\"# file_type = binary\"); convert the cast to "
-         "ASCII "
-         "with SBE Data Processing"},
-        {"* Sea-Bird SBE 19plus Data File:\n*END*\n0A1B2C3D\n",
-         "Not a data file at line 2: the header has no \"# name\" lines, so it names no columns (a raw .hex "
-         "or "
-         ".dat file is read once SBE Data Processing has converted it to .cnv)"},
-        {replaced(cast, "# name 1", "# name 0"),
-         "Not a data file at line 5: \"# name 0\" names no new column"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(load_error("broken.cnv", c.contents).what(), c.message);
-    }
+    expect_failures(
+        "broken.cnv",
+        {
+            {cast.substr(0, cast.size() - 15), "Subscript out of range at line 10: the line has 2 values, "
+                                               "but the header names 3 columns, and its "
+                                               "fields are not of one width; is the file cut short?"},
+            {replaced(cast, "# name 1 = t090C: Temperature [ITS-90, deg C]\n", ""),
+             "Not a data file at line 7: the header names 2 columns, but \"# nquan = 3\" says otherwise"},
+            {replaced(replaced(cast, "# nquan = 3\n", ""), "# name 1 = t090C: Temperature [ITS-90, deg C]\n",
+                      ""),
+             "Not a data file at line 6: the header has no \"# name 1\" line"},
+            {replaced(cast, "[S/m]", "[furlongs]"),
+             "Not a data file at line 8: column 3 (\"c0S/m\"): the unit "
+             "\"furlongs\" is not one this program knows"},
+            {replaced(cast, "-9.990e-29", "-9.99x"),
+             "Type mismatch at line 7: bad_flag \"-9.99x\" is not a number"},
+            {replaced(cast, "10.0000",
+                      "10.0\xE9"
+                      "00"),
+             "Type mismatch at line 9: column 2 (\"t090C\"): \"10.0\xE9"
+             "00\" is not a number"},
+            {replaced(cast, "3.400000", "3.4 0.5"),
+             "Subscript out of range at line 10: the line has 4 values, but the header names 3 columns"},
+            {replaced(cast, "prDM: Pressure, Digiquartz [db]", "scan: Scan Count"),
+             "Not a data file at line 8: the header names no pressure column (prDM, prdM ...) and no depth "
+             "column "
+             "(depSM ...), so the cast gives no depths"},
+            {replaced(cast, "*END*", "# file_type = binary\n*END*"),
+             "Not a data file at line 9: the rows are binary (\"# file_type = binary\"); convert the cast to "
+             "ASCII "
+             "with SBE Data Processing"},
+            {"* Sea-Bird SBE 19plus Data File:\n*END*\n0A1B2C3D\n",
+             "Not a data file at line 2: the header has no \"# name\" lines, so it names no columns (a raw "
+             ".hex "
+             "or "
+             ".dat file is read once SBE Data Processing has converted it to .cnv)"},
+            {replaced(cast, "# name 1", "# name 0"),
+             "Not a data file at line 5: \"# name 0\" names no new column"},
+        });
     EXPECT_EQ(
         load_error("endless.cnv", std::string(small_header.substr(0, small_header.find("*END*")))).what(),
         "Not a data file: \"" + dir.file("endless.cnv") +
@@ -213,14 +260,16 @@ TEST_F(Seabird, ACastCutShortKeepsTheRowsBeforeTheCutAndTheExportAsks)
     // The real cast without its last row: its header states ten.
     const std::string cast = read_file(format_casts + "seabird/SK287_CTD05.cnv");
     const std::string path = dir.write("cut.cnv", cast.substr(0, cast.find("      0.811      0.816")));
-    const std::string cut = "Not a data file: \"" + path +
-                            "\" ends after 9 of the 10 rows its header states (\"# nvalues\"): the file is cut "
-                            "short; the rows before the cut are loaded";
+    const std::string cut =
+        "Not a data file: \"" + path +
+        "\" ends after 9 of the 10 rows its header states (\"# nvalues\"): the file is cut "
+        "short; the rows before the cut are loaded";
     EXPECT_EQ(error_of([&] { load_path(path); }).what(), cut);
     EXPECT_EQ(state.g_table.filled_rows(), 9);
     EXPECT_EQ(profile_head(3), ".profile  1\r\n\r\n4.1\t1540.41\t28.968\t32.046\t52.941\t\r\n");
-    EXPECT_EQ(controls.questions, Texts{"The last load stopped at line 59 (" + cut +
-                                        "). The table holds only the 9 rows read before that line. Export them?"});
+    EXPECT_EQ(controls.questions,
+              Texts{"The last load stopped at line 59 (" + cut +
+                    "). The table holds only the 9 rows read before that line. Export them?"});
     // A header without rows is no cast.
     EXPECT_EQ(load_error("empty.cnv", replaced(small_header, "# nvalues = 2\n", "")).what(),
               "Not a data file: \"" + dir.file("empty.cnv") + "\" has no rows after its header");
@@ -261,6 +310,25 @@ TEST(TextCast, AnglesAsProbesWriteThem)
     EXPECT_EQ(iso_time({*iso_date_time("2020-11-06 11:07:32.500"), false}), "2020-11-06T11:07:32");
     EXPECT_FALSE(iso_date_time("2020-13-06 11:07:32"));
     EXPECT_FALSE(iso_date_time("06/11/2020 11:07:32"));
+}
+
+TEST(TextCast, BlanksAndTheLooksOfNumbers)
+{
+    // Blanks counted sixteen bytes at a time, and the counts summed before any can overflow.
+    for (std::size_t length = 0; length < 5000; length += length < 40 ? 1 : 997) {
+        std::string text(length, 'x');
+        for (std::size_t at = 0; at < length; at += 3) {
+            text[at] = ' ';
+        }
+        EXPECT_EQ(blanks_in(text), (length + 2) / 3) << length;
+    }
+    EXPECT_EQ(blanks_in(std::string(4096 * 3, ' ')), 4096U * 3);
+    for (const std::string_view number : {"1.2", "-3e5", "+0.5E-3", "7", "1.2.3"}) {
+        EXPECT_TRUE(looks_like_number(number)) << number;
+    }
+    for (const std::string_view other : {"", "abc", "1 2", "1,5", ".", "+-e", "12\xB0", "0x1F"}) {
+        EXPECT_FALSE(looks_like_number(other)) << other;
+    }
 }
 
 } // namespace
