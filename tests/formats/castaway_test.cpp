@@ -144,6 +144,12 @@ TEST_F(Castaway, AFileOfNoFormatSaysWhichFormatsWereTried)
                   "\" has no header line (\"; Datasets ...\"), so it holds no cast; the "
                   "formats tried: " +
                   tried);
+    // Bytes of no text: a NUL, or control characters more than now and then.
+    const std::string controls_only =
+        dir.write("data.bin", "\x01\x02\x03\x04 data\n\x05\x06\x07\x08\x0E\x0F");
+    EXPECT_EQ(error_of([&] { load_path(controls_only); }).what(),
+              "Not a data file at line 1: \"" + controls_only +
+                  "\" is not a text file, so it holds no cast; the formats tried: " + tried);
     const std::string image = dir.write("photo.png", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
     EXPECT_EQ(error_of([&] { load_path(image); }).what(),
               "Not a data file at line 1: \"" + image +

@@ -78,6 +78,11 @@ TEST_F(Rbr, AnExportOfDepthsWithoutPressures)
     EXPECT_EQ(columns()[2], "Depth|Depth|m|");
     EXPECT_EQ(row_of(2),
               (Texts{"2021-06-03T14:20:02.000", "14.7810", "1.8000", "35.0102", "1505.8731", "1.8"}));
+    // What "key=value" lines before the title row say of the logger, written as people write them.
+    load_text("keys.txt", "Model = RBRmaestro\nSerial Number=204223\nLatitude=54 20.32 N\nLongitude=-11.5\n"
+                          "Sampling period=0.5\n" +
+                              std::string(small_cast));
+    EXPECT_EQ(described(), "RBRmaestro|204223|2021-06-03T14:20:01|54.338667|-11.5");
     // The time is the title row's first column: another first column is no RBR export.
     const Error other = load_error("other.txt", "Depth,Time,Temperature\n1.0,2021-06-03 14:20:01.000,14.8\n");
     EXPECT_TRUE(

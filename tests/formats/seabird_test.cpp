@@ -198,6 +198,11 @@ TEST_F(Seabird, TheSensorsAndHeadersOfTheFamily)
               "# start_time = Jun 03 2021 14:19:58 [Instrument's time stamp, header]\n*END*\n"
               "      1.000\n");
     EXPECT_EQ(described(), "SBE 19plus|01906855|2021-06-03T14:20:01Z|54.338667|11.691333");
+    // A time that is none stays unknown; so do a latitude of 999 and a longitude without its degrees.
+    load_text("unknown.cnv", "* Sea-Bird SBE 19plus Data File:\n** Latitude: 999\n** Lon = 41.48 E W\n"
+                             "# name 0 = prdM: Pressure, Strain Gauge [db]\n"
+                             "# start_time = Foo 03 2021 14:19:58\n*END*\n      1.000\n");
+    EXPECT_EQ(described(), "SBE 19plus|?|?|?|?");
 }
 
 TEST_F(Seabird, BrokenCastsNameTheLineAndTheField)
