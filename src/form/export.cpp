@@ -3,6 +3,7 @@
 #include "form/loader.h"
 #include "form/water.h"
 #include "formats/registry.h"
+#include "formats/tob.h"
 #include "profile/output_file.h"
 #include "profile/profile_rows.h"
 #include "runtime/error.h"
@@ -33,11 +34,12 @@ std::string window_water_text(const Controls& controls, std::optional<DepthBasis
     }
 }
 
-/// Gravity, and so a sea-water depth, depends on how far from the equator: north or south alike.
+/// Gravity, and so a sea-water depth, depends on how far from the equator: north or south alike. A
+/// Sea & Sun cast is exported after the questions it always had, whatever its header's position.
 std::optional<LatitudeFarFromCast> latitude_far_from_cast(const LoadRecord& load, const CastInfo& cast)
 {
     constexpr double tolerance_deg = 1.0;
-    if (!load.depth_basis || !load.depth_basis->salt_water || !cast.latitude_deg ||
+    if (cast.format == tob_id || !load.depth_basis || !load.depth_basis->salt_water || !cast.latitude_deg ||
         !(std::fabs(std::fabs(*cast.latitude_deg) - std::abs(load.depth_basis->latitude_deg)) >
           tolerance_deg)) {
         return std::nullopt;

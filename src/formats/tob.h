@@ -4,6 +4,9 @@
 
 namespace quillonde {
 
+/// The id of the Sea & Sun format, whose casts keep the export's questions as they were.
+inline constexpr std::string_view tob_id = "tob";
+
 /// Sea & Sun casts (*.TOB), as the probes' acquisition software writes them: a "Lines :" line with
 /// the row count, a "; Datasets ..." header line naming the columns, a units line, and one data
 /// line per row, its first field the row number. Fields are separated by runs of blanks.

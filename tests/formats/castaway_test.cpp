@@ -58,6 +58,12 @@ TEST_F(Castaway, ARealCastWithItsPosition)
     EXPECT_EQ(controls.questions,
               Texts{"The cast states latitude -36.22, but its depths were computed for salt "
                     "water at 38 degrees. Export them?"});
+    // A Sea & Sun cast keeps the questions it always had, whatever the position in its header.
+    controls.questions.clear();
+    load_path(std::string(QUILLONDE_TEST_DATA) + "/casts/rev205_deneb.TOB"); // 54.3 degrees north
+    profile_head(0);
+    EXPECT_EQ(state.cast.latitude_deg.value_or(0.0), 54.33866666666667);
+    EXPECT_TRUE(controls.questions.empty());
 }
 
 TEST_F(Castaway, ACastWithoutAPosition)
