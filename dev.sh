@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-build_packages=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev qt6-qpa-plugins libcli11-dev)
+build_packages=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev qt6-qpa-plugins libcli11-dev nlohmann-json3-dev)
 test_packages=(libgtest-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core)
 
 usage() {
@@ -105,6 +105,22 @@ package_check() {
     done
     [ "$(xdg-mime query default application/x-seasun-tob)" = quillonde.desktop ] ||
         { echo "dev.sh: casts do not open with quillonde.desktop" >&2; exit 1; }
+    # One cast of each other format read, under the name its software gives it and under none.
+    local sample type path
+    for sample in seabird/SK287_CTD05.cnv:application/x-seabird-cnv \
+        rbr/OXR20201007_RBR_1106_027_data_head300.txt:application/x-rbr-ruskin-txt \
+        castaway/castaway_data.csv:application/x-sontek-castaway-csv; do
+        path=tests/data/formats/${sample%%:*}
+        type=${sample#*:}
+        cp "$path" "$out/named.${path##*.}"
+        cp "$path" "$out/unnamed"
+        for cast in "$out/named.${path##*.}" "$out/unnamed"; do
+            [ "$(xdg-mime query filetype "$cast")" = "$type" ] ||
+                { echo "dev.sh: $cast is not $type to the desktop" >&2; exit 1; }
+        done
+        [ "$(xdg-mime query default "$type")" = quillonde.desktop ] ||
+            { echo "dev.sh: $type does not open with quillonde.desktop" >&2; exit 1; }
+    done
     validate_metainfo /usr/share/metainfo/org.example.quillonde.metainfo.xml
     /usr/bin/quillonde-cli --version
     /usr/bin/quillonde-cli convert --salt --latitude 54 -o "$out/deneb.sva" tests/data/casts/rev205_deneb.TOB

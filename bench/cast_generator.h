@@ -19,4 +19,8 @@ struct CastShape {
 /// fixed-width fields. The probe goes down over 70 % of the rows and comes up again.
 void write_cast(const std::string& path, const CastShape& shape);
 
+/// Writes the same rows as write_cast, as SBE Data Processing writes a Sea-Bird cast (*.cnv): the
+/// header with "# name" lines, then fields 11 characters wide, conductivity in S/m.
+void write_cnv(const std::string& path, const CastShape& shape);
+
 } // namespace quillonde::bench

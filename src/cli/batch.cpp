@@ -16,7 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view no_file_name_message = "no file name given";
 constexpr std::string_view standard_output_name = "-";
 constexpr std::string_view standard_output_path = "/dev/stdout";
 

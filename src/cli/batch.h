@@ -15,6 +15,9 @@
 
 namespace quillonde::cli {
 
+/// What an empty INPUT is told.
+inline constexpr std::string_view no_file_name_message = "no file name given";
+
 /// Prints "quillonde-cli: ARGUMENT: MESSAGE" on the error stream.
 void report(Console console, std::string_view argument, std::string_view message);
 

@@ -2,6 +2,7 @@
 // and scripts.
 #include "cli/batch.h"
 #include "cli/commands.h"
+#include "cli/info_command.h"
 #include "cli/plot_command.h"
 #include "plot/profile_plot.h"
 #include "runtime/convert.h"
@@ -34,6 +35,7 @@ constexpr std::string_view usage_text = R"(Usage:
   quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [-o OUTPUT] INPUT...
   quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...
   quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] [-o OUTPUT] INPUT...
+  quillonde-cli info [--json] [--fresh | --salt --latitude LAT] INPUT...
   quillonde-cli --help | --version
 )";
 
@@ -66,6 +68,13 @@ Commands:
              or PNG or PDF when OUTPUT ends in .png or .pdf; without -o, INPUT with ".svg".
              Needs no display. Prints "INPUT -> OUTPUT: N rows, M profile lines".
                quillonde-cli plot --salt --latitude 54 -o deneb.pdf casts/deneb.TOB
+  info       Loads each cast INPUT as convert does and prints what it says of itself: its
+             format, instrument, serial number, time (ISO 8601, "Z" where the file says it is
+             UTC), latitude and longitude ("unknown" where it does not say), the rows read, and
+             each column: the name the program gives it, the file's own name, the unit, and
+             the conversion (what was done to the file's values, or what the file says they
+             are). The water (fresh unless given) matters only to a cast that fails on it.
+               quillonde-cli info casts/SK287_CTD05.cnv
 
 Options:
   --fresh              Fresh water: the pressure times a fixed factor.
@@ -94,6 +103,11 @@ Options:
                        cast lacks is left out with a warning.
                          quillonde-cli plot --fresh --columns Temp -o lake.png 0824.TOB
                          quillonde-cli convert --fresh -o lake.sva 0824.TOB
+  --json               info only: one JSON object on a line of its own for each INPUT, with the
+                       keys file, format, instrument, serial, time, latitude, longitude, rows
+                       and columns (each with name, source, unit and conversion); null for
+                       what is unknown.
+                         quillonde-cli info --json casts/*.cnv casts/*.csv
   -h, --help           Prints this help.
   --version            Prints the version.
   --                   Ends the options: what follows is a PRESSURE or an INPUT, even when it
@@ -183,6 +197,7 @@ struct Arguments {
     bool derive = false;
     quillonde::cli::SoundWater sound;
     std::string columns{quillonde::ctd_columns};
+    bool json = false;
     std::vector<std::string> items; // the pressures or the inputs
 };
 
@@ -253,6 +268,10 @@ int run(int argc, char** argv)
     CLI::Option* plot_output = plot->add_option("-o,--output", arguments.output);
     plot->add_option("--columns", arguments.columns);
     plot->add_option("INPUT", arguments.items);
+    CLI::App* info = app.add_subcommand("info");
+    add_water_options(*info, arguments);
+    info->add_flag("--json", arguments.json);
+    info->add_option("INPUT", arguments.items);
 
     const int options_end = end_of_options(argc, argv);
     if (const std::string_view number = leading_point_number(options_end, argv); !number.empty()) {
@@ -269,25 +288,26 @@ int run(int argc, char** argv)
         return standard_output_written() ? 0 : exit_some_failed;
     } catch (const CLI::ParseError& error) {
         if (options_end > 1 && argv[1][0] != '-' && argv[1] != depth->get_name() &&
-            argv[1] != convert->get_name() && argv[1] != sound->get_name() && argv[1] != plot->get_name()) {
+            argv[1] != convert->get_name() && argv[1] != sound->get_name() && argv[1] != plot->get_name() &&
+            argv[1] != info->get_name()) {
             return usage_error("unknown command \"" + std::string(argv[1]) +
-                               "\": the commands are depth, convert, sound and plot");
+                               "\": the commands are depth, convert, sound, plot and info");
         }
         return usage_error(error.what());
     }
     arguments.items.insert(arguments.items.end(), argv + std::min(options_end + 1, argc), argv + argc);
-    if (!depth->parsed() && !convert->parsed() && !sound->parsed() && !plot->parsed()) {
-        return usage_error("a command is required: depth, convert, sound or plot");
+    if (!depth->parsed() && !convert->parsed() && !sound->parsed() && !plot->parsed() && !info->parsed()) {
+        return usage_error("a command is required: depth, convert, sound, plot or info");
     }
     if (sound->parsed() && salinity->count() + conductivity->count() == 0) {
         return usage_error("the water is required: --salinity S or --conductivity C");
     }
-    if (!sound->parsed() && !arguments.fresh && !arguments.salt) {
+    if (!sound->parsed() && !info->parsed() && !arguments.fresh && !arguments.salt) {
         return usage_error("the water is required: --fresh, or --salt --latitude LAT");
     }
     if (arguments.items.empty()) {
-        return usage_error(convert->parsed() || plot->parsed() ? "INPUT is required"
-                                                               : "PRESSURE is required");
+        return usage_error(convert->parsed() || plot->parsed() || info->parsed() ? "INPUT is required"
+                                                                                 : "PRESSURE is required");
     }
     const std::size_t outputs = output->count() + plot_output->count();
     if (outputs > 0 && arguments.output.empty()) {
@@ -305,6 +325,7 @@ int run(int argc, char** argv)
         : sound->parsed()   ? quillonde::cli::print_sound_speeds(arguments.sound, arguments.items, console)
         : convert->parsed() ? quillonde::cli::convert_casts(water, arguments.items, arguments.output,
                                                             arguments.derive, console)
+        : info->parsed()    ? quillonde::cli::print_cast_info(water, arguments.items, arguments.json, console)
                             : quillonde::cli::plot_casts(water, split_columns(arguments.columns),
                                                          arguments.items, arguments.output, console);
     const bool written = standard_output_written();

@@ -8,6 +8,8 @@
 #include "profile/profile_rows.h"
 #include "runtime/error.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <new>
 #include <optional>
@@ -32,9 +34,22 @@ std::string window_water_text(const Controls& controls, std::optional<DepthBasis
     }
 }
 
+/// Gravity, and so a sea-water depth, depends on how far from the equator: north or south alike. A
+/// Sea & Sun cast is exported after the questions it always had, whatever its header's position.
+std::optional<LatitudeFarFromCast> latitude_far_from_cast(const LoadRecord& load, const CastInfo& cast)
+{
+    constexpr double tolerance_deg = 1.0;
+    if (cast.format == tob_id || !load.depth_basis || !load.depth_basis->salt_water || !cast.latitude_deg ||
+        !(std::fabs(std::fabs(*cast.latitude_deg) - std::abs(load.depth_basis->latitude_deg)) >
+          tolerance_deg)) {
+        return std::nullopt;
+    }
+    return LatitudeFarFromCast{*cast.latitude_deg, load.depth_basis->latitude_deg};
+}
+
 /// What the user should know before the table is exported: a load that failed part way, fewer rows
-/// than the cast declares, depths for other water than the window shows. Empty when the table is
-/// the whole cast as the window would load it now.
+/// than the cast declares, depths for other water than the window shows or for a latitude far from
+/// the cast's. Empty when the table is the whole cast as the window would load it now.
 std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& state)
 {
     const LoadRecord& load = state.last_load;
@@ -50,6 +65,9 @@ std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& s
     const std::string shown_text = window_water_text(controls, shown);
     if (load.depth_basis && (load.mixed_basis || shown != load.depth_basis)) {
         doubts.emplace_back(DepthsForOtherWater{*load.depth_basis, load.mixed_basis, shown_text});
+    }
+    if (const auto far = latitude_far_from_cast(load, state.cast)) {
+        doubts.emplace_back(*far);
     }
     return doubts;
 }
@@ -229,7 +247,7 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
 RowOrder export_row_order(const ProfileState& state)
 {
     // The Sea & Sun casts keep the rule of their rows' order.
-    return state.cast.format != tob_format_id && state.g_table.has_shape() &&
+    return state.cast.format != tob_id && state.g_table.has_shape() &&
                    recorded_upward(state.g_table, state.ccolumns + 1)
                ? RowOrder::upcast
                : RowOrder::recorded;

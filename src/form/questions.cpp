@@ -1,6 +1,7 @@
 #include "form/questions.h"
 
 #include "profile/profile_rows.h"
+#include "runtime/convert.h"
 #include "runtime/error.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@ namespace {
 template <typename... Cases> struct Overloaded : Cases... {
     using Cases::operator()...;
 };
+// Clang 14, which builds the fuzzers, deduces an aggregate's arguments only with a guide.
 template <typename... Cases> Overloaded(Cases...) -> Overloaded<Cases...>;
 
 /// One doubt in a sentence or two, each ending in a full stop.
@@ -41,6 +43,12 @@ std::string doubt_text(const Doubt& doubt)
                               return "The cast gives no values for " + names +
                                      ", and the export cannot compute them: each line of the profile holds 0 "
                                      "for them.";
+                          },
+                          [](const LatitudeFarFromCast& latitude) {
+                              return "The cast states latitude " +
+                                     double_to_str(round_to(latitude.cast_deg, 2)) +
+                                     ", but its depths were computed for salt water at " +
+                                     std::to_string(latitude.computed_deg) + " degrees.";
                           },
                       },
                       doubt);
@@ -96,8 +104,9 @@ std::string notes_text(const DerivedNotes& notes)
         }
     }
     if (notes.conductivity_noise > 0) {
-        add(count_text(notes.conductivity_noise, "row") + " of Cond between -0.1 and 0 mS/cm, a fresh-water " +
-            "sensor's noise, " + (notes.conductivity_noise == 1 ? "was" : "were") + " read as SALIN 0");
+        add(count_text(notes.conductivity_noise, "row") +
+            " of Cond between -0.1 and 0 mS/cm, a fresh-water " + "sensor's noise, " +
+            (notes.conductivity_noise == 1 ? "was" : "were") + " read as SALIN 0");
     }
     return text;
 }

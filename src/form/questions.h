@@ -43,8 +43,14 @@ struct FieldsAbsent {
     std::vector<std::string> fields; ///< their names, in the order of profile_fields
 };
 
+/// The sea-water depths were computed for a latitude more than a degree away from the cast's own.
+struct LatitudeFarFromCast {
+    double cast_deg = 0.0;         ///< the latitude the cast states
+    std::int32_t computed_deg = 0; ///< the latitude its depths were computed for
+};
+
 /// Why the table may not hold what the user expects to export.
-using Doubt = std::variant<LoadFailed, CastShort, DepthsForOtherWater, FieldsAbsent>;
+using Doubt = std::variant<LoadFailed, CastShort, DepthsForOtherWater, FieldsAbsent, LatitudeFarFromCast>;
 
 /// A column the export computes when the cast lacks it: its place in profile_fields, the columns it
 /// is computed from, and the words of the question the export asks before.

@@ -143,17 +143,6 @@ std::vector<std::string_view> head_lines(std::string_view head, std::size_t most
     return lines;
 }
 
-std::string_view trim_space(std::string_view text) noexcept
-{
-    while (!text.empty() && is_space(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && is_space(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 bool same_text(std::string_view a, std::string_view b) noexcept
 {
     if (a.size() != b.size()) {
@@ -312,11 +301,6 @@ std::string_view quantity_words(Quantity quantity)
     return "a value";
 }
 
-std::string column_place(std::size_t index, std::string_view source)
-{
-    return "column " + std::to_string(index + 1) + " (" + quillonde::quoted(source) + ")";
-}
-
 std::string_view converted_value(std::string_view text, const ValueRule& rule, std::size_t index,
                                  std::string_view source, std::string& out)
 {
@@ -446,9 +430,10 @@ void CastRows::name(const std::vector<ColumnDescription>& described, std::string
         if (column.quantity != Quantity::other) {
             const std::optional<KnownUnit> known = known_unit(column.quantity, column.unit);
             if (!known) {
-                throw Error(ErrorKind::bad_data_file,
-                            column_place(k, source) + " is " + std::string(quantity_words(column.quantity)) +
-                                " in " + quillonde::quoted(column.unit) + ", a unit the program does not know for it");
+                throw Error(ErrorKind::bad_data_file, column_place(k, source) + " is " +
+                                                          std::string(quantity_words(column.quantity)) +
+                                                          " in " + quillonde::quoted(column.unit) +
+                                                          ", a unit the program does not know for it");
             }
             rule.number = true;
             rule.factor = known->factor;

@@ -1,8 +1,12 @@
 #include "formats/registry.h"
 
 #include "formats/aml.h"
+#include "formats/castaway.h"
+#include "formats/rbr.h"
+#include "formats/seabird.h"
 #include "formats/sva.h"
 #include "formats/tob.h"
+#include "formats/unrecognised.h"
 #include "formats/valeport.h"
 
 #include <algorithm>
@@ -20,7 +24,10 @@ std::vector<const CastReader*>& readers()
     static const Vp2Reader vp2;
     static const ValeportTextReader valeport;
     static const AmlReader aml;
-    static std::vector<const CastReader*> list{&tob, &vp2, &valeport, &aml};
+    static const SeabirdReader seabird;
+    static const RbrReader rbr;
+    static const CastawayReader castaway;
+    static std::vector<const CastReader*> list{&tob, &seabird, &vp2, &valeport, &aml, &rbr, &castaway};
     return list;
 }
 
@@ -69,7 +76,7 @@ const CastReader& reader_for(std::string_view head)
             return *reader;
         }
     }
-    return *readers().front();
+    return unrecognised_reader(head, readers());
 }
 
 const ProfileWriter* writer_for_path(std::string_view path)

@@ -19,7 +19,8 @@ const std::vector<const CastReader*>& cast_readers();
 /// The writers, in the order they are offered; the first one is the default.
 const std::vector<const ProfileWriter*>& profile_writers();
 
-/// The reader of a file that begins with `head`: the first that recognises it, or else the first.
+/// The reader of a file that begins with `head`: the first that recognises it, or else the first,
+/// whose failure then names the formats tried.
 const CastReader& reader_for(std::string_view head);
 
 /// The writer whose extension `path` has (any case), or nothing.

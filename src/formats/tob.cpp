@@ -15,7 +15,7 @@ namespace quillonde {
 namespace {
 
 constexpr FormatFacts tob_facts{
-    tob_format_id,
+    tob_id,
     "Sea and Sun *.TOB",
     "*.TOB",
     "Sea & Sun CTD probes (SSDA acquisition software)",

@@ -6,8 +6,9 @@
 
 namespace quillonde {
 
-/// The id of the Sea & Sun format, whose casts keep the export rules of their row order.
-inline constexpr std::string_view tob_format_id = "tob";
+/// The id of the Sea & Sun format, whose casts keep the export's rules of their row order and its
+/// questions as they were.
+inline constexpr std::string_view tob_id = "tob";
 
 /// Sea & Sun casts (*.TOB), as the probes' acquisition software writes them: a "Lines :" line with
 /// the row count, a "; Datasets ..." header line naming the columns, a units line, and one data

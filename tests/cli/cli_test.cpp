@@ -34,6 +34,7 @@ const std::string usage =
     "  quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...\n"
     "  quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] "
     "[-o OUTPUT] INPUT...\n"
+    "  quillonde-cli info [--json] [--fresh | --salt --latitude LAT] INPUT...\n"
     "  quillonde-cli --help | --version\n"
     "Options and examples: quillonde-cli --help\n";
 
@@ -104,10 +105,10 @@ TEST(Usage, AWrongCommandLineExitsWith2AndAHint)
         std::string hint;
     };
     const std::vector<Case> cases = {
-        {{}, "a command is required: depth, convert, sound or plot"},
+        {{}, "a command is required: depth, convert, sound, plot or info"},
         {{"--frobnicate"}, "The following argument was not expected: --frobnicate"},
         {{"frobnicate", "--fresh", "10"},
-         "unknown command \"frobnicate\": the commands are depth, convert, sound and plot"},
+         "unknown command \"frobnicate\": the commands are depth, convert, sound, plot and info"},
         {{"depth", "10"}, "the water is required: --fresh, or --salt --latitude LAT"},
         {{"depth", "--latitude", "54", "10"}, "the water is required: --fresh, or --salt --latitude LAT"},
         {{"depth", "--salt", "10"}, "--salt requires --latitude"},
@@ -121,6 +122,8 @@ TEST(Usage, AWrongCommandLineExitsWith2AndAHint)
         {{"convert", "--fresh", "-o", "x.sva", cast, cast},
          "-o takes a single INPUT; without it each output is named after its INPUT"},
         {{"convert", "--fresh", "-o", "", cast}, "-o needs a file name"},
+        {{"info", "--json"}, "INPUT is required"},
+        {{"info", "-o", "x.sva", cast}, "The following argument was not expected: -o"},
     };
     for (const Case& c : cases) {
         const Outcome outcome = run(c.arguments, dir.path());
@@ -138,7 +141,7 @@ TEST(Usage, HelpDocumentsEveryOptionAndVersionNamesTheRelease)
     EXPECT_EQ(help.err, "");
     EXPECT_NE(help.out.find(usage.substr(0, usage.find("Options and"))), std::string::npos);
     for (const char* option : {"  --latitude LAT ", "  -o, --output OUTPUT ", "  --derive ",
-                               "  --columns NAMES ", "  --version ", "Exit status"}) {
+                               "  --columns NAMES ", "  --json ", "  info ", "  --version ", "Exit status"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(run({"plot", "--help"}).out, help.out);

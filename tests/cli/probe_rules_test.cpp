@@ -53,7 +53,7 @@ private:
     std::array<bool, 4>& given_;
 };
 
-class ProbeRules : public testing::CastTest {
+class ProbeRules : public testing::ProbeCastTest {
 protected:
     /// Runs the batch tool's convert on `inputs` for salt water at 54 degrees.
     cli::RunResult convert(const std::vector<std::string>& inputs)

@@ -15,7 +15,7 @@ using testing::first_lines;
 using testing::row_text;
 using Lines = std::vector<std::string>;
 
-class Aml : public testing::CastTest {
+class Aml : public testing::ProbeCastTest {
 protected:
     /// A Base.X2 header with an SV.X in slot 1 and a P.X in slot 3, then `data`.
     std::string with_header(const std::string& data_x, const std::string& data)

@@ -67,7 +67,7 @@ inline std::string described_cast(const CastInfo& cast)
 
 /// A window and a profile state that load the probe casts of tests/data/formats: salt water at
 /// 54 degrees, every question answered Yes.
-class CastTest : public GoingOnTest {
+class ProbeCastTest : public GoingOnTest {
 protected:
     void SetUp() override
     {

@@ -17,7 +17,7 @@ using testing::first_lines;
 using testing::row_text;
 using Lines = std::vector<std::string>;
 
-using Valeport = testing::CastTest;
+using Valeport = testing::ProbeCastTest;
 
 TEST_F(Valeport, SwiftSvpSampleGivesItsColumnsHeaderAndProfile)
 {
@@ -42,11 +42,14 @@ TEST_F(Valeport, SwiftSvpSampleGivesItsColumnsHeaderAndProfile)
     // "mS/M" in the file, yet mS/cm: PSS-78 gives the same conductivity from the row's salinity.
     EXPECT_NEAR(conductivity(8.803, 5.419, 0.506), 9.540, 0.01);
 
-    // A downcast: the sound velocity as the probe gave it, no question.
+    // A downcast: the sound velocity as the probe gave it, no question but the one on the window's
+    // latitude, 54, far from the cast's.
     EXPECT_EQ(first_lines(exported(), 4), ".profile  1\r\n\r\n"
                                           "0.6\t1439.09\t5.523\t8.319\t9.078\t\r\n"
                                           "1.2\t1438.87\t5.708\t7.505\t8.291\t\r\n");
-    EXPECT_EQ(controls.questions, Lines{});
+    EXPECT_EQ(controls.questions,
+              Lines{"The cast states latitude 38.33, but its depths were computed for salt water "
+                    "at 54 degrees. Export them?"});
     EXPECT_EQ(controls.captions[Label::Label6], "-");
 }
 
@@ -138,7 +141,9 @@ TEST_F(Valeport, SwiftCtdTakesTheTareOffAnAbsolutePressure)
     EXPECT_EQ(row_text(state, 6), "2023-06-14T09:41:09.500|3.490|3.518|1504.700|14.530|42.801|35.216 @3.49");
     EXPECT_EQ(first_lines(exported(), 3), ".profile  1\r\n\r\n"
                                           "1\t1505.19\t14.87\t35.203\t43.118\t\r\n");
-    EXPECT_EQ(controls.questions, Lines{});
+    EXPECT_EQ(controls.questions,
+              Lines{"The cast states latitude 48.7, but its depths were computed for salt water "
+                    "at 54 degrees. Export them?"});
 }
 
 TEST_F(Valeport, MidasTitleRowNamesTheColumnsAndTheMeasuredSoundWins)

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "cli/commands.h"
+
+#include <string>
+#include <vector>
+
+namespace quillonde::cli {
+
+/// Loads each cast as the window's load does and prints what it says of itself (format,
+/// instrument, serial, time, position, rows) and of each column (name, source name, unit,
+/// conversion); with `json`, one JSON object on a line of its own for each cast, unknown values
+/// null. A cast that fails prints its error on `err` only.
+RunResult print_cast_info(const Water& water, const std::vector<std::string>& inputs, bool json,
+                          Console console);
+
+/// `bytes` as UTF-8: as they stand when they are UTF-8, else read as Windows-1252, as the window
+/// shows the bytes of a data file.
+std::string utf8_text(std::string_view bytes);
+
+} // namespace quillonde::cli

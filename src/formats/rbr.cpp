@@ -1,0 +1,266 @@
+#include "formats/rbr.h"
+
+#include "formats/text_cast.h"
+#include "runtime/convert.h"
+#include "runtime/error.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quillonde {
+
+namespace {
+
+constexpr FormatFacts rbr_facts{
+    "rbr",
+    "RBR Ruskin *.txt",
+    "*.txt",
+    "RBR loggers: RBRconcerto, RBRmaestro, RBRduo ... (Ruskin text export)",
+    "the channels of the title row, \"Sea pressure\" as the pressure (or the absolute \"Pressure\" less "
+    "the atmospheric pressure the file states), \"Speed of sound\", the time of the first row, the "
+    "model, serial and atmospheric pressure of \"key=value\" lines before the title row",
+};
+
+constexpr std::string_view time_title = "Time";
+constexpr std::string_view absolute_pressure_title = "Pressure";
+constexpr std::string_view sea_pressure_title = "Sea pressure";
+constexpr std::string_view title_example = "Time,Conductivity,Temperature,Pressure,...,Sea pressure,...";
+constexpr std::size_t lines_looked_at = 64;
+
+/// A title and the unit in brackets after it: "Conductivity (mS/cm)".
+struct Title {
+    std::string_view name;
+    std::string_view unit;
+};
+
+Title title_of(std::string_view text)
+{
+    const std::size_t open = text.find('(');
+    if (open == std::string_view::npos || !text.ends_with(')')) {
+        return {text, {}};
+    }
+    return {trim_space(text.substr(0, open)), trim_space(text.substr(open + 1, text.size() - open - 2))};
+}
+
+/// The unit Ruskin gives a channel whose title names none.
+std::string_view unit_of(std::string_view name)
+{
+    constexpr std::array<std::pair<std::string_view, std::string_view>, 8> units = {{
+        {"Conductivity", "mS/cm"},
+        {"Temperature", "\u00B0C"},
+        {"Pressure", "dbar"},
+        {"Sea pressure", "dbar"},
+        {"Depth", "m"},
+        {"Salinity", "PSU"},
+        {"Speed of sound", "m/s"},
+        {"Specific conductivity", "\u00B5S/cm"},
+    }};
+    const auto found = std::ranges::find(units, name, [](const auto& unit) { return unit.first; });
+    return found == units.end() ? std::string_view() : found->second;
+}
+
+/// A "key=value" line's key, lower case, without blanks, "_" and "-": "serialnumber".
+std::string key_of(std::string_view text)
+{
+    std::string key;
+    for (const char c : text) {
+        if (c != ' ' && c != '_' && c != '-' && c != '\t') {
+            key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+    }
+    return key;
+}
+
+bool unit_is(std::string_view unit, std::initializer_list<std::string_view> units)
+{
+    return unit.empty() || std::ranges::any_of(units, [&](std::string_view known) {
+               return equal_ignoring_case(unit, known);
+           });
+}
+
+/// Whether a title row names the time first and a pressure or depth.
+bool is_title_row(std::string_view line)
+{
+    std::vector<std::string_view> titles;
+    comma_fields(line, titles);
+    return titles.size() > 1 && title_of(titles[0]).name == time_title &&
+           std::ranges::any_of(titles, [](std::string_view title) {
+               const std::string_view name = title_of(title).name;
+               return name == absolute_pressure_title || name == sea_pressure_title || name == "Depth";
+           });
+}
+
+/// One load of an RBR export.
+class RbrParser : public CommaSeparatedParser {
+public:
+    RbrParser(CastSink& sink, std::string_view path) : CommaSeparatedParser(sink, path, title_example) {}
+
+protected:
+    bool header_line(std::string_view line) override;
+    std::vector<ColumnReading> columns_of(const std::vector<std::string_view>& titles,
+                                          DepthSource& depth) override;
+    void first_row(std::span<const std::string_view> fields) override;
+
+private:
+    std::optional<double> atmosphere_dbar_;
+    std::int32_t time_column_ = -1;
+    bool time_utc_ = false;
+};
+
+bool RbrParser::header_line(std::string_view line)
+{
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos || line.find(',') < equals) {
+        return false;
+    }
+    const std::string key = key_of(line.substr(0, equals));
+    const std::string_view value = trim_space(line.substr(equals + 1));
+    CastInfo& info = sink_.info();
+    if (key == "model" || key == "instrument") {
+        info.instrument = value;
+    } else if (key == "serial" || key == "serialnumber") {
+        info.serial = value;
+    } else if (key == "latitude") {
+        info.latitude_deg = angle_of(value, 'N', 'S', 90.0);
+    } else if (key == "longitude") {
+        info.longitude_deg = angle_of(value, 'E', 'W', 180.0);
+    } else if (key == "atmosphere" || key == "atmosphericpressure") {
+        // RBR's loggers call the atmospheric pressure they subtract "atmosphere", in dbar.
+        std::string_view number = value;
+        if (number.ends_with("dbar")) {
+            number = trim_space(number.substr(0, number.size() - 4));
+        }
+        atmosphere_dbar_ = with_subject("the atmospheric pressure", [&] { return str_to_double(number); });
+    }
+    return true;
+}
+
+std::vector<ColumnReading> RbrParser::columns_of(const std::vector<std::string_view>& titles,
+                                                 DepthSource& depth)
+{
+    std::vector<ColumnFinding> found;
+    std::int32_t absolute = -1;
+    bool sea_pressure = false;
+    for (std::size_t k = 0; k < titles.size(); ++k) {
+        const Title title = title_of(titles[k]);
+        const std::string_view name = title.name;
+        const std::string_view unit = title.unit;
+        ColumnFinding column =
+            ColumnFinding::of(titles[k], without_blanks(name), unit.empty() ? unit_of(name) : unit);
+        const auto refuse = [&] { return unknown_unit(k, titles[k], unit); };
+        if (name == time_title && k == 0) {
+            column.scale = Scale::date_time;
+            column.conversion = "the blank between date and time made a \"T\"";
+            time_column_ = static_cast<std::int32_t>(k);
+            time_utc_ = equal_ignoring_case(unit, "UTC");
+        } else if (name == "Conductivity") {
+            column.quantity = Quantity::conductivity;
+            if (equal_ignoring_case(unit, "S/m")) {
+                column.scale = Scale::times_10;
+                column.conversion = "S/m x 10";
+            } else if (unit_is(unit, {"uS/cm", "\u00B5S/cm"}) && !unit.empty()) {
+                column.scale = Scale::per_1000;
+                column.conversion = "uS/cm / 1000";
+            } else if (!unit_is(unit, {"mS/cm"})) {
+                throw refuse();
+            }
+        } else if (name == "Temperature") {
+            column.quantity =
+                Quantity::temperature; // a second one is another sensor's: the first is the CTD's
+            column.conversion = "ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)";
+            if (!unit_is(unit, {"\u00B0C", "degC", "C", "deg C"})) {
+                throw refuse();
+            }
+        } else if (name == absolute_pressure_title || name == sea_pressure_title) {
+            if (!unit_is(unit, {"dbar", "dBar", "db"})) {
+                throw refuse();
+            }
+            if (name == sea_pressure_title) {
+                column.quantity = Quantity::pressure;
+                sea_pressure = true;
+            } else if (absolute < 0) {
+                absolute = static_cast<std::int32_t>(k);
+                column.conversion = "absolute: sea pressure and the air's";
+            }
+        } else if (name == "Depth") {
+            column.quantity = Quantity::depth;
+            if (!unit_is(unit, {"m"})) {
+                throw refuse();
+            }
+        } else if (name == "Salinity") {
+            column.quantity = Quantity::salinity;
+            if (!unit_is(unit, {"PSU", "PSS-78"})) {
+                throw refuse();
+            }
+        } else if (name == "Speed of sound") {
+            column.quantity = Quantity::sound;
+            column.conversion = "Chen-Millero (UNESCO), as the logger derives it";
+            if (!unit_is(unit, {"m/s"})) {
+                throw refuse();
+            }
+        }
+        found.push_back(std::move(column));
+    }
+    if (!sea_pressure && absolute >= 0) {
+        // An absolute pressure is never taken for a sea pressure: it is one only less the air's.
+        if (!atmosphere_dbar_) {
+            throw Error(ErrorKind::bad_data_file,
+                        "the title row names the absolute \"Pressure\" but no \"Sea pressure\", and the file "
+                        "states no atmospheric pressure (\"atmosphere=10.1325\"), so the cast gives no "
+                        "depths; export it from Ruskin with \"Sea pressure\"");
+        }
+        ColumnFinding& pressure = found[static_cast<std::size_t>(absolute)];
+        pressure.quantity = Quantity::pressure;
+        pressure.scale = Scale::minus;
+        pressure.offset = *atmosphere_dbar_;
+        pressure.conversion = "absolute pressure - " + double_to_str(*atmosphere_dbar_) + " dbar";
+    }
+    return readings_of(found, depth);
+}
+
+void RbrParser::first_row(std::span<const std::string_view> fields)
+{
+    if (time_column_ >= 0) {
+        if (const auto when = iso_date_time(fields[static_cast<std::size_t>(time_column_)])) {
+            sink_.info().time = CastTime{*when, time_utc_};
+        }
+    }
+}
+
+} // namespace
+
+const FormatFacts& RbrReader::facts() const
+{
+    return rbr_facts;
+}
+
+bool RbrReader::recognises(std::string_view head) const
+{
+    // "key=value" lines may come first; the first other line is the title row.
+    std::size_t begin = 0;
+    for (std::size_t lines = 0; lines < lines_looked_at && begin < head.size(); ++lines) {
+        const std::size_t end = std::min(head.find_first_of("\r\n", begin), head.size());
+        const std::string_view line = trim_space(head.substr(begin, end - begin));
+        begin = end + 1;
+        if (line.empty()) {
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos || line.find(',') < equals) {
+            return is_title_row(line);
+        }
+    }
+    return false;
+}
+
+std::unique_ptr<CastParser> RbrReader::parser(CastSink& sink, std::string_view path) const
+{
+    return std::make_unique<RbrParser>(sink, path);
+}
+
+} // namespace quillonde

@@ -1,0 +1,594 @@
+#include "formats/seabird.h"
+
+#include "formats/text_cast.h"
+#include "runtime/convert.h"
+#include "runtime/error.h"
+#include "runtime/text.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quillonde {
+
+namespace {
+
+constexpr FormatFacts seabird_facts{
+    "cnv",
+    "Sea-Bird *.cnv",
+    "*.cnv",
+    "Sea-Bird CTD probes: SBE 9, 19, 19plus, 25, 37 ... (SBE Data Processing)",
+    "the columns of the \"# name\" lines (pressure, temperature, conductivity, salinity, sound velocity, "
+    "depth; primary sensors before secondary ones), \"bad_flag\" values as missing, the rows after "
+    "\"*END*\", the instrument, the NMEA or user position, the start time",
+};
+
+constexpr std::string_view first_line_marker = "* Sea-Bird";
+constexpr std::string_view column_count_key = "nquan";
+constexpr std::string_view end_marker = "*END*";
+constexpr std::string_view its90_note = "ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)";
+constexpr std::string_view ipts68_note = "IPTS-68";
+
+/// One "# name" line: "t090C: Temperature [ITS-90, deg C]".
+struct NameLine {
+    std::string short_name;
+    std::string long_name; ///< before the brackets
+    std::string bracket;   ///< within them: "ITS-90, deg C"
+    std::string after;     ///< after them: ", lat = 39.00"
+};
+
+NameLine name_line(std::string_view text)
+{
+    NameLine line;
+    const std::size_t colon = text.find(':');
+    line.short_name = trim_space(text.substr(0, colon));
+    if (colon == std::string_view::npos) {
+        return line;
+    }
+    const std::string_view rest = text.substr(colon + 1);
+    const std::size_t open = rest.find('[');
+    line.long_name = trim_space(rest.substr(0, open));
+    if (open != std::string_view::npos) {
+        const std::size_t close = rest.find(']', open);
+        line.bracket =
+            trim_space(rest.substr(open + 1, close == std::string_view::npos ? close : close - open - 1));
+        if (close != std::string_view::npos) {
+            line.after = rest.substr(close + 1);
+        }
+    }
+    return line;
+}
+
+bool contains_ignoring_case(std::string_view text, std::string_view part)
+{
+    for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
+        if (equal_ignoring_case(text.substr(at, part.size()), part)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool is_one_of(std::string_view unit, std::initializer_list<std::string_view> units)
+{
+    for (const std::string_view known : units) {
+        if (equal_ignoring_case(unit, known)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// The unit within the brackets: their last part ("deg C" of "ITS-90, deg C").
+std::string_view unit_of(std::string_view bracket)
+{
+    const std::size_t comma = bracket.rfind(',');
+    return trim_space(comma == std::string_view::npos ? bracket : bracket.substr(comma + 1));
+}
+
+/// A "# name" line without a long name, as some files have it: the long name and unit that SBE
+/// Data Processing gives the short name.
+void fill_from_short_name(NameLine& line)
+{
+    const std::string_view s = line.short_name;
+    const auto second = [&](std::size_t at) { return at < s.size() && s[at] == '1' ? ", 2" : ""; };
+    if (s.starts_with("pr")) {
+        line.long_name = "Pressure";
+        line.bracket = s.ends_with("E") ? "psi" : "db";
+    } else if (s.starts_with("sal")) {
+        line.long_name = std::string("Salinity") + second(3);
+    } else if (s.starts_with("sv")) {
+        line.long_name = "Sound Velocity";
+        line.bracket = s.starts_with("svCM")   ? "Chen-Millero, m/s"
+                       : s.starts_with("svDM") ? "Delgrosso, m/s"
+                       : s.starts_with("svWM") ? "Wilson, m/s"
+                                               : "m/s";
+    } else if (s.starts_with("dep")) {
+        line.long_name = "Depth";
+        line.bracket = "m";
+    } else if (s.size() > 2 && s[0] == 't' && (s[1] == 'v' || (s[1] >= '0' && s[1] <= '9'))) {
+        line.long_name = std::string("Temperature") + second(1);
+        line.bracket = std::string(s.find("68") != std::string_view::npos ? "IPTS-68" : "ITS-90") +
+                       (s.ends_with("F") ? ", deg F" : ", deg C");
+    } else if (s.size() > 2 && s[0] == 'c' && (s[1] == '0' || s[1] == '1')) {
+        line.long_name = std::string("Conductivity") + second(1);
+        line.bracket = s.substr(2);
+    }
+}
+
+/// What a column of a .cnv gives, from its "# name" line; fails on a unit the program does not know.
+ColumnFinding finding_of(std::size_t index, NameLine line)
+{
+    if (line.long_name.empty()) {
+        fill_from_short_name(line);
+    }
+    const std::string_view s = line.short_name;
+    const std::string_view name = line.long_name;
+    const std::string_view unit = unit_of(line.bracket);
+    ColumnFinding found = ColumnFinding::of(line.short_name, without_blanks(line.short_name), unit);
+    if (found.name.empty()) {
+        found.name = "column" + std::to_string(index + 1);
+    }
+    found.rank = contains_ignoring_case(name, ", 2") ? 10 : 0;
+    // SBE Data Processing's Loop Edit marks a scan it finds bad (a pressure reversal, the surface
+    // soak) with the bad flag in this column: the scan gets no depth.
+    found.vital = s == "flag";
+    const auto refuse = [&] { return unknown_unit(index, s, unit); };
+    if (s.starts_with("pr") && starts_with_ignoring_case(name, "Pressure")) {
+        found.quantity = Quantity::pressure;
+        if (is_one_of(unit, {"psi"})) {
+            found.scale = Scale::psi;
+            found.conversion = "psi x 0.6894757";
+        } else if (!is_one_of(unit, {"db", "dbar", "decibar", "decibars"})) {
+            throw refuse();
+        }
+    } else if (s.starts_with("t") && starts_with_ignoring_case(name, "Temperature") &&
+               !contains_ignoring_case(name, "Difference")) {
+        found.quantity = Quantity::temperature;
+        const bool ipts68 = contains_ignoring_case(line.long_name + line.bracket, "68");
+        found.conversion = ipts68 ? ipts68_note : its90_note;
+        if (is_one_of(unit, {"deg F", "F"})) {
+            found.scale = Scale::celsius;
+            found.conversion = "(deg F - 32) / 1.8; " + found.conversion;
+        } else if (!is_one_of(unit, {"deg C", "C", "degC", "\u00B0C", "ITS-90", "IPTS-68"})) {
+            throw refuse();
+        }
+    } else if (s.starts_with("c") && starts_with_ignoring_case(name, "Conductivity")) {
+        found.quantity = Quantity::conductivity;
+        if (is_one_of(unit, {"S/m"})) {
+            found.scale = Scale::times_10;
+            found.conversion = "S/m x 10";
+        } else if (is_one_of(unit, {"uS/cm", "\u00B5S/cm"})) {
+            found.scale = Scale::per_1000;
+            found.conversion = "uS/cm / 1000";
+        } else if (!is_one_of(unit, {"mS/cm", "mmho/cm"})) {
+            throw refuse();
+        }
+    } else if (s.starts_with("sal") && starts_with_ignoring_case(name, "Salinity")) {
+        found.quantity = Quantity::salinity;
+        if (!unit.empty() && !is_one_of(unit, {"PSU", "PSS-78"})) {
+            throw refuse();
+        }
+    } else if (s.starts_with("sv") && starts_with_ignoring_case(name, "Sound Velocity")) {
+        found.quantity = Quantity::sound;
+        constexpr std::array<std::string_view, 3> formulas = {"Chen-Millero", "Delgrosso", "Wilson"};
+        found.rank += static_cast<int>(formulas.size());
+        for (std::size_t f = 0; f < formulas.size(); ++f) {
+            if (contains_ignoring_case(line.bracket, formulas[f])) {
+                found.conversion = formulas[f];
+                found.rank -= static_cast<int>(formulas.size() - f);
+                break;
+            }
+        }
+        if (!is_one_of(unit, {"m/s"})) {
+            throw refuse();
+        }
+    } else if (s.starts_with("dep") && starts_with_ignoring_case(name, "Depth")) {
+        found.quantity = Quantity::depth;
+        found.conversion = contains_ignoring_case(line.bracket, "fresh")  ? "fresh water"
+                           : contains_ignoring_case(line.bracket, "salt") ? "salt water"
+                                                                          : "";
+        if (!is_one_of(unit, {"m"})) {
+            throw refuse();
+        }
+    }
+    return found;
+}
+
+/// "Aug 01 2011 11:34:32" (SBE Data Processing's and Seasave's times) as a time; nothing when it is not one.
+std::optional<std::chrono::sys_seconds> month_day_year_time(std::string_view text)
+{
+    constexpr std::array<std::string_view, 12> months = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::vector<std::string_view> words = list_items(trim_space(text), ' ');
+    if (words.size() < 4 || words[3].size() != 8 || words[3][2] != ':' || words[3][5] != ':') {
+        return std::nullopt;
+    }
+    int month = 0;
+    for (std::size_t m = 0; m < months.size(); ++m) {
+        if (equal_ignoring_case(words[0], months[m])) {
+            month = static_cast<int>(m) + 1;
+        }
+    }
+    const auto whole = [](std::string_view digits) {
+        int value = 0;
+        for (const char c : digits) {
+            if (c < '0' || c > '9' || value > 100000) {
+                return -1;
+            }
+            value = value * 10 + (c - '0');
+        }
+        return digits.empty() ? -1 : value;
+    };
+    const std::string_view clock = words[3];
+    const int day = whole(words[1]);
+    const int year = whole(words[2]);
+    const int hour = whole(clock.substr(0, 2));
+    const int minute = whole(clock.substr(3, 2));
+    const int second = whole(clock.substr(6, 2));
+    if (month == 0 || day < 0 || year < 0 || hour < 0 || minute < 0 || second < 0) {
+        return std::nullopt;
+    }
+    return calendar_time(year, month, day, hour, minute, second);
+}
+
+/// The value of a "key = value" header line whose key is `key` (any case), or nothing.
+std::optional<std::string_view> value_of(std::string_view text, std::string_view key)
+{
+    const std::size_t equals = text.find('=');
+    if (equals == std::string_view::npos || !equal_ignoring_case(trim_space(text.substr(0, equals)), key)) {
+        return std::nullopt;
+    }
+    return trim_space(text.substr(equals + 1));
+}
+
+/// One load of a Sea-Bird cast.
+class SeabirdParser : public TextLineParser {
+public:
+    SeabirdParser(CastSink& sink, std::string_view path) : sink_(sink), path_(path) {}
+
+    void finish() override;
+
+protected:
+    void text_line(std::string_view line) override;
+
+private:
+    void instrument_line(std::string_view text);
+    void user_line(std::string_view text);
+    void processing_line(std::string_view text);
+    void end_header();
+    void data_line(std::string_view line);
+    /// Splits `row` into fields of one width, each a right-aligned value; false when it is not so.
+    bool split_by_width(std::string_view row);
+
+    CastSink& sink_;
+    std::string path_;
+    bool first_line_ = true;
+    bool ended_ = false;
+    std::optional<std::int32_t> stated_columns_; // "# nquan"
+    std::optional<std::int32_t> stated_rows_;    // "# nvalues"
+    std::optional<double> bad_flag_;
+    bool binary_ = false;
+    std::map<std::int32_t, NameLine> names_;
+    // The position and time as the header gives them, most trusted first.
+    std::optional<double> nmea_latitude_, nmea_longitude_, user_latitude_, user_longitude_, depth_latitude_;
+    std::optional<CastTime> start_time_, nmea_time_, system_utc_;
+    std::optional<RowConverter> rows_;
+    std::vector<std::string_view> fields_;
+    bool width_shown_ = false; // a row has shown right-aligned values in fields of one width
+};
+
+void SeabirdParser::text_line(std::string_view line)
+{
+    if (ended_) {
+        data_line(line);
+        return;
+    }
+    const bool first = std::exchange(first_line_, false);
+    if (trim_space(line) == end_marker) {
+        end_header();
+    } else if (line.starts_with("**")) {
+        user_line(line.substr(2));
+    } else if (line.starts_with("*")) {
+        if (first && line.starts_with(first_line_marker)) {
+            // "* Sea-Bird SBE 9 Data File:"
+            std::string_view model = trim_space(line.substr(first_line_marker.size()));
+            model = trim_space(model.substr(0, model.find("Data File")));
+            sink_.info().instrument = model;
+        }
+        instrument_line(line.substr(1));
+    } else if (line.starts_with("#")) {
+        processing_line(line.substr(1));
+    }
+    // Any other line of the header says nothing the program reads.
+}
+
+void SeabirdParser::instrument_line(std::string_view text)
+{
+    CastInfo& info = sink_.info();
+    if (const auto latitude = value_of(text, "NMEA Latitude")) {
+        nmea_latitude_ = angle_of(*latitude, 'N', 'S', 90.0);
+    } else if (const auto longitude = value_of(text, "NMEA Longitude")) {
+        nmea_longitude_ = angle_of(*longitude, 'E', 'W', 180.0);
+    } else if (const auto nmea_time = value_of(text, "NMEA UTC (Time)")) {
+        if (const auto when = month_day_year_time(*nmea_time)) {
+            nmea_time_ = CastTime{*when, true};
+        }
+    } else if (const auto system_time = value_of(text, "System UTC")) {
+        if (const auto when = month_day_year_time(*system_time)) {
+            system_utc_ = CastTime{*when, true};
+        }
+    }
+    // The instrument's status as it was uploaded: "* SBE 19plus V 2.5.2  SERIAL NO. 01906855 ...".
+    for (const std::string_view marker :
+         {std::string_view("SERIAL NO."), std::string_view("SerialNumber='")}) {
+        const std::size_t at = text.find(marker);
+        if (at != std::string_view::npos && info.serial.empty()) {
+            const std::string_view rest = trim_space(text.substr(at + marker.size()));
+            info.serial = rest.substr(0, rest.find_first_of(" \t'"));
+        }
+    }
+}
+
+void SeabirdParser::user_line(std::string_view text)
+{
+    // "** Latitude: 54 20.32 N", "** Lon = 011 41.48 E": free text, typed by the operator.
+    const std::size_t separator = text.find_first_of(":=");
+    if (separator == std::string_view::npos) {
+        return;
+    }
+    const std::string_view key = trim_space(text.substr(0, separator));
+    const std::string_view value = text.substr(separator + 1);
+    if (equal_ignoring_case(key, "Latitude") || equal_ignoring_case(key, "Lat")) {
+        user_latitude_ = angle_of(value, 'N', 'S', 90.0);
+    } else if (equal_ignoring_case(key, "Longitude") || equal_ignoring_case(key, "Lon") ||
+               equal_ignoring_case(key, "Long")) {
+        user_longitude_ = angle_of(value, 'E', 'W', 180.0);
+    }
+}
+
+void SeabirdParser::processing_line(std::string_view text)
+{
+    const auto whole_number = [](std::string_view subject, std::string_view value) {
+        return with_subject(subject, [&] { return str_to_long(value); });
+    };
+    const std::string_view trimmed = trim_space(text);
+    if (trimmed.starts_with("name ")) {
+        const std::size_t equals = trimmed.find('=');
+        if (equals == std::string_view::npos) {
+            return;
+        }
+        const std::int32_t index =
+            whole_number("the column number", trim_space(trimmed.substr(5, equals - 5)));
+        if (index < 0 || names_.contains(index)) {
+            throw Error(ErrorKind::bad_data_file,
+                        "\"# name " + std::to_string(index) + "\" names no new column");
+        }
+        names_[index] = name_line(trimmed.substr(equals + 1));
+    } else if (const auto columns = value_of(trimmed, column_count_key)) {
+        stated_columns_ = whole_number("nquan", *columns);
+    } else if (const auto rows = value_of(trimmed, "nvalues")) {
+        stated_rows_ = whole_number("nvalues", *rows);
+    } else if (const auto flag = value_of(trimmed, "bad_flag")) {
+        bad_flag_ = with_subject("bad_flag", [&] { return str_to_double(*flag); });
+    } else if (const auto type = value_of(trimmed, "file_type")) {
+        binary_ = equal_ignoring_case(*type, "binary");
+    } else if (const auto start = value_of(trimmed, "start_time")) {
+        // "Jul 12 2013 12:59:29 [NMEA time, first data scan]": the brackets say where it came from.
+        if (const auto when = month_day_year_time(start->substr(0, start->find('[')))) {
+            const std::string_view source = start->substr(std::min(start->find('['), start->size()));
+            start_time_ = CastTime{*when, contains_ignoring_case(source, "NMEA") ||
+                                              contains_ignoring_case(source, "UTC")};
+        }
+    }
+}
+
+void SeabirdParser::end_header()
+{
+    ended_ = true;
+    if (binary_) {
+        throw Error(ErrorKind::bad_data_file,
+                    "the rows are binary (\"# file_type = binary\"); convert the cast to ASCII with SBE "
+                    "Data Processing");
+    }
+    if (names_.empty()) {
+        throw Error(ErrorKind::bad_data_file, "the header has no \"# name\" lines, so it names no columns (a "
+                                              "raw .hex or .dat file is read once SBE Data Processing has "
+                                              "converted it to .cnv)");
+    }
+    const auto count = static_cast<std::int32_t>(names_.size());
+    if (stated_columns_ && *stated_columns_ != count) {
+        throw Error(ErrorKind::bad_data_file, "the header names " + std::to_string(count) +
+                                                  " columns, but \"# nquan = " +
+                                                  std::to_string(*stated_columns_) + "\" says otherwise");
+    }
+    std::vector<ColumnFinding> found;
+    std::int32_t expected = 0;
+    for (const auto& [index, line] : names_) {
+        if (index != expected++) {
+            throw Error(ErrorKind::bad_data_file,
+                        "the header has no \"# name " + std::to_string(expected - 1) + "\" line");
+        }
+        found.push_back(finding_of(static_cast<std::size_t>(index), line));
+        if (found.back().quantity == Quantity::depth && !depth_latitude_) {
+            // "depSM: Depth [salt water, m], lat = 39.00": the latitude its depths were computed for.
+            const std::size_t lat = line.after.find("lat =");
+            if (lat != std::string::npos) {
+                depth_latitude_ = angle_of(std::string_view(line.after).substr(lat + 5), 'N', 'S', 90.0);
+            }
+        }
+    }
+    DepthSource depth;
+    std::vector<ColumnReading> readings = readings_of(found, depth);
+    if (depth.pressure < 0 && depth.depth < 0) {
+        throw Error(ErrorKind::bad_data_file, "the header names no pressure column (prDM, prdM ...) and no "
+                                              "depth column (depSM ...), so the cast gives no depths");
+    }
+    CastInfo& info = sink_.info();
+    info.latitude_deg = nmea_latitude_ ? nmea_latitude_ : user_latitude_ ? user_latitude_ : depth_latitude_;
+    info.longitude_deg = nmea_longitude_ ? nmea_longitude_ : user_longitude_;
+    if (start_time_ && start_time_->utc) {
+        info.time = start_time_;
+    } else {
+        info.time = nmea_time_ ? nmea_time_ : system_utc_ ? system_utc_ : start_time_;
+    }
+    rows_.emplace(sink_, std::move(readings), depth, bad_flag_);
+    fields_.reserve(rows_->size());
+}
+
+bool SeabirdParser::split_by_width(std::string_view row)
+{
+    const std::size_t columns = rows_->size();
+    const std::size_t width = row.size() / columns;
+    if (width == 0 || row.size() != width * columns) {
+        return false;
+    }
+    fields_.resize(columns);
+    std::size_t leading = 0; // the blanks before the values
+    for (std::size_t k = 0; k < columns; ++k) {
+        const char* begin = row.data() + k * width;
+        const char* const end = begin + width;
+#ifdef __SSE2__
+        // The first byte that is not a blank, from a mask of sixteen at once, where the row has them.
+        constexpr std::size_t block = 16;
+        if (width <= block && k * width + block <= row.size()) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
+            const auto blanks =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '))));
+            begin += std::min<std::size_t>(static_cast<std::size_t>(std::countr_one(blanks)), width);
+        }
+#endif
+        while (begin != end && *begin == ' ') {
+            ++begin;
+        }
+        if (begin == end) {
+            return false;
+        }
+        leading += static_cast<std::size_t>(begin - (row.data() + k * width));
+        fields_[k] = std::string_view(begin, static_cast<std::size_t>(end - begin));
+    }
+    // Right-aligned values only, no blank within them: any other layout takes the slower way. A
+    // file that shows it on its first row keeps to it; a blank within a value fails the load.
+    if (!width_shown_ && blanks_in(row) != leading) {
+        return false;
+    }
+    width_shown_ = true;
+    return true;
+}
+
+void SeabirdParser::data_line(std::string_view line)
+{
+    const std::string_view trimmed = trim_space(line);
+    if (trimmed.empty()) {
+        return;
+    }
+    // A title row that some processing repeats in the data: "Depth  Press  Conduct ...".
+    const char first = trimmed.front();
+    if (((first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z')) &&
+        !starts_with_ignoring_case(trimmed, "nan") && !starts_with_ignoring_case(trimmed, "inf")) {
+        return;
+    }
+    // Most rows: numbers right-aligned in fields of one width, the line's length over the columns.
+    const std::size_t row_end = static_cast<std::size_t>(trimmed.data() - line.data()) + trimmed.size();
+    if (split_by_width(line.substr(0, row_end))) {
+        rows_->append(fields_);
+        return;
+    }
+    const std::size_t columns = rows_->size();
+    fields_.clear();
+    for (std::size_t at = 0; at < trimmed.size();) {
+        std::size_t end = at;
+        while (end < trimmed.size() && !is_space(trimmed[end])) {
+            ++end;
+        }
+        fields_.push_back(trimmed.substr(at, end - at));
+        at = end;
+        while (at < trimmed.size() && is_space(trimmed[at])) {
+            ++at;
+        }
+    }
+    if (fields_.size() < columns) {
+        // Fields that touch: a wide value fills its field. Every field has the width of the line's
+        // length over the columns, values right-aligned.
+        const std::string_view row = line.substr(0, row_end);
+        const std::size_t shown = fields_.size();
+        fields_.clear();
+        const std::size_t width = row.size() % columns == 0 ? row.size() / columns : 0;
+        for (std::size_t k = 0; width > 0 && k < columns; ++k) {
+            const std::string_view field = trim_space(row.substr(k * width, width));
+            if (field.empty() || field.find_first_of(" \t") != std::string_view::npos) {
+                break;
+            }
+            fields_.push_back(field);
+        }
+        if (fields_.size() != columns) {
+            throw Error(ErrorKind::subscript_out_of_range,
+                        "the line has " + std::to_string(shown) + " values, but the header names " +
+                            std::to_string(columns) +
+                            " columns, and its fields are not of one width; is "
+                            "the file cut short?");
+        }
+    } else if (fields_.size() > columns) {
+        throw Error(ErrorKind::subscript_out_of_range, "the line has " + std::to_string(fields_.size()) +
+                                                           " values, but the header names " +
+                                                           std::to_string(columns) + " columns");
+    }
+    rows_->append(fields_);
+}
+
+void SeabirdParser::finish()
+{
+    if (!ended_) {
+        throw Error(ErrorKind::bad_data_file, quoted_path(path_) + " has no \"" + std::string(end_marker) +
+                                                  "\" line after its header, so it holds no rows");
+    }
+    if (stated_rows_ && rows_ && rows_->rows() < *stated_rows_) {
+        throw Error(ErrorKind::bad_data_file, quoted_path(path_) + " ends after " +
+                                                  std::to_string(rows_->rows()) + " of the " +
+                                                  std::to_string(*stated_rows_) +
+                                                  " rows its header states (\"# nvalues\"): the file is "
+                                                  "cut short; the rows before the cut are loaded");
+    }
+    if (rows_ && rows_->rows() == 0) {
+        throw Error(ErrorKind::bad_data_file, quoted_path(path_) + " has no rows after its header");
+    }
+}
+
+} // namespace
+
+const FormatFacts& SeabirdReader::facts() const
+{
+    return seabird_facts;
+}
+
+bool SeabirdReader::recognises(std::string_view head) const
+{
+    if (head.starts_with(first_line_marker)) {
+        return true;
+    }
+    // A file another program wrote, without the instrument's lines: "# nquan" before "*END*".
+    const std::size_t end = head.find(end_marker);
+    for (std::size_t at = head.find("# nquan"); at != std::string_view::npos && at < end;
+         at = head.find("# nquan", at + 1)) {
+        if (at == 0 || head[at - 1] == '\n' || head[at - 1] == '\r') {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::unique_ptr<CastParser> SeabirdReader::parser(CastSink& sink, std::string_view path) const
+{
+    return std::make_unique<SeabirdParser>(sink, path);
+}
+
+} // namespace quillonde

@@ -1,0 +1,95 @@
+// quillonde-cli info: what a cast says of itself and of its columns, as text and as JSON.
+#include "cli/info_command.h"
+
+#include "tool.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace quillonde {
+namespace {
+
+using testing::Outcome;
+using testing::run;
+
+const std::string formats = std::string(QUILLONDE_TEST_DATA) + "/formats";
+
+TEST(Info, TellsWhatACastSaysOfItselfAndOfItsColumns)
+{
+    const Outcome outcome = run({"info", "seabird/SK287_CTD05.cnv"}, formats);
+    EXPECT_EQ(outcome.out,
+              "seabird/SK287_CTD05.cnv\n"
+              "  format:      Sea-Bird *.cnv\n"
+              "  instrument:  SBE 9\n"
+              "  serial:      unknown\n"
+              "  time:        2011-08-01T11:34:53Z\n"
+              "  latitude:    -2.44516666666667\n"
+              "  longitude:   80.478\n"
+              "  rows:        10\n"
+              "  columns (name, source, unit, conversion):\n"
+              "    depSM      depSM      m       salt water\n"
+              "    Press      prDM       dbar\n"
+              "    Cond       c0S/m      mS/cm   S/m x 10\n"
+              "    Temp       t090C      \u00B0C      ITS-90, used as given (UNESCO 1983 formulas "
+              "assume IPTS-68)\n"
+              "    SALIN      sal00      PSU\n"
+              "    SOUND      svCM       m/s     Chen-Millero\n"
+              "    flECO-AFL  flECO-AFL  mg/m^3\n"
+              "    flag       flag\n");
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(outcome.status, 0);
+}
+
+TEST(Info, OneJsonObjectALineNullWhereTheFileSaysNothing)
+{
+    const Outcome outcome = run(
+        {"info", "--json", "castaway/castaway_no_position.csv", "none.cnv", "seabird/CTD_with_sigma_e00.cnv"},
+        formats);
+    const std::string first = outcome.out.substr(0, outcome.out.find('\n') + 1);
+    EXPECT_EQ(
+        first,
+        "{\"file\":\"castaway/castaway_no_position.csv\",\"format\":\"castaway\","
+        "\"instrument\":\"CastAway-CTD\",\"serial\":\"CC1531002\",\"time\":\"2019-03-04T10:15:00Z\","
+        "\"latitude\":null,\"longitude\":null,\"rows\":4,\"columns\":[{\"name\":\"Press\","
+        "\"source\":\"Pressure (Decibar)\",\"unit\":\"dbar\",\"conversion\":null},{\"name\":\"Depth\","
+        "\"source\":\"Depth (Meter)\",\"unit\":\"m\",\"conversion\":null},{\"name\":\"Temp\","
+        "\"source\":\"Temperature (Celsius)\",\"unit\":\"\u00B0C\",\"conversion\":\"ITS-90,"
+        " used as given (UNESCO 1983 formulas assume IPTS-68)\"},{\"name\":\"Cond\","
+        "\"source\":\"Conductivity (MicroSiemens per Centimeter)\",\"unit\":\"mS/cm\","
+        "\"conversion\":\"uS/cm / 1000\"},{\"name\":\"Specific_conductance\","
+        "\"source\":\"Specific conductance (MicroSiemens per Centimeter)\",\"unit\":\"\u00B5S/cm\","
+        "\"conversion\":null},{\"name\":\"SALIN\",\"source\":\"Salinity (Practical Salinity Scale)\","
+        "\"unit\":\"PSU\",\"conversion\":null},{\"name\":\"SOUND\","
+        "\"source\":\"Sound velocity (Meters per Second)\",\"unit\":\"m/s\",\"conversion\":null},"
+        "{\"name\":\"Density\",\"source\":\"Density (Kilograms per Cubic Meter)\",\"unit\":\"kg/m\u00B3\","
+        "\"conversion\":null}]}\n");
+    // The next cast follows a failure; a Latin-1 name becomes UTF-8, as JSON wants.
+    EXPECT_NE(
+        outcome.out.find("{\"file\":\"seabird/CTD_with_sigma_e00.cnv\",\"format\":\"cnv\",\"instrument\":"
+                         "\"SBE 9\",\"serial\":null,\"time\":\"2013-07-12T12:59:29Z\",\"latitude\":39.2705,"),
+        std::string::npos);
+    EXPECT_NE(
+        outcome.out.find("{\"name\":\"sigma-\u00E900\",\"source\":\"sigma-\u00E900\",\"unit\":\"Kg/m^3\","
+                         "\"conversion\":null}"),
+        std::string::npos);
+    EXPECT_EQ(outcome.err, "quillonde-cli: none.cnv: File not found: \"none.cnv\"\n");
+    EXPECT_EQ(outcome.status, 1);
+}
+
+TEST(Info, BytesOfADataFileBecomeUtf8AsTheWindowShowsThem)
+{
+    EXPECT_EQ(cli::utf8_text("sigma-\xE9"
+                             "00"),
+              "sigma-\u00E9"
+              "00");
+    EXPECT_EQ(cli::utf8_text("\x80 \x9F \xB0"), "\u20AC \u0178 \u00B0"); // Windows-1252's signs
+    EXPECT_EQ(cli::utf8_text("\xC2\xB0"
+                             "C"),
+              "\u00B0C");                        // UTF-8 already
+    EXPECT_EQ(cli::utf8_text("\xC2"), "\u00C2"); // cut short: not UTF-8
+    EXPECT_EQ(cli::utf8_text("\xF0\x9F\x8C\x8A"), "\xF0\x9F\x8C\x8A");
+}
+
+} // namespace
+} // namespace quillonde
