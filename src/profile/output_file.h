@@ -39,6 +39,9 @@ public:
     /// Finishes the file and puts it in place of the target.
     void commit();
 
+    /// The target as the user gave it.
+    const std::string& path() const noexcept { return path_; }
+
 private:
     void open_temporary(const std::filesystem::path& folder);
     void give_name();

@@ -55,7 +55,7 @@ Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, co
         try {
             ProfileRow line{row, depth_m, {}};
             for (std::size_t f = 0; f < profile_fields.size(); ++f) {
-                if (!is_derived(columns, f)) {
+                if (!is_derived(columns, f) && columns.fields[f] != absent_field) {
                     line.values[f] = with_subject(profile_fields[f].name, [&] {
                         return cell_to_double(table.cell(columns.fields[f], row));
                     });

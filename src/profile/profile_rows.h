@@ -43,9 +43,13 @@ inline constexpr std::string_view depth_name = "Depth";
 /// Temp and Press (PSS-78), Cond from SALIN, Temp and Press (PSS-78, inverted).
 inline constexpr std::int32_t derived_field = -1;
 
+/// In ProfileColumns, a field the cast does not give and that cannot be computed: it is not read,
+/// and is 0 in the profile. Only a writer that does not write the field may take such a profile.
+inline constexpr std::int32_t absent_field = -2;
+
 /// Where the values of a profile come from: the table column of each of profile_fields, or
-/// derived_field, and the pressure column the derived fields need. Temp is always a column, and
-/// SALIN or Cond is.
+/// derived_field or absent_field, and the pressure column the derived fields need. Where a field is
+/// derived, Temp is a column, and SALIN or Cond is.
 struct ProfileColumns {
     std::array<std::int32_t, profile_fields.size()> fields{};
     std::int32_t pressure = -1;
