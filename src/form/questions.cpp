@@ -12,6 +12,7 @@ namespace {
 template <typename... Cases> struct Overloaded : Cases... {
     using Cases::operator()...;
 };
+template <typename... Cases> Overloaded(Cases...) -> Overloaded<Cases...>; // clang 14 deduces no aggregate
 
 /// One doubt in a sentence or two, each ending in a full stop.
 std::string doubt_text(const Doubt& doubt)

@@ -16,7 +16,6 @@ namespace quillonde {
 
 namespace {
 
-constexpr auto dialog_title = "Quillonde";
 constexpr auto latitude_caption = "Latitude [deg, north +]";
 constexpr auto longitude_caption = "Longitude [deg, east +]";
 constexpr auto time_caption = "Date and time (UTC)";
@@ -34,7 +33,9 @@ QString utf8(const std::string& text)
 CastFixDialog::CastFixDialog(const FixRequest& request, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("CastFixDialog"));
-    setWindowTitle(QString::fromUtf8(dialog_title));
+    if (parent != nullptr) {
+        setWindowTitle(parent->window()->windowTitle()); // the window's caption, as message boxes have it
+    }
     // "A Kongsberg SIS *.asvp file states where and when the cast was taken; "cast.TOB" states no
     // position and no time in UTC."
     auto* why = new QLabel(
