@@ -63,11 +63,11 @@ std::optional<std::chrono::sys_seconds> header_time(std::string_view word)
                          word.size() == 14 ? digits_at(word, 12, 2) : 0);
 }
 
-class AsvpParser : public CastParser {
+class AsvpParser : public ProfileParser {
 public:
     AsvpParser(CastSink& sink, std::string_view path) : sink_(sink), path_(path) {}
 
-    void line(std::string_view raw) override
+    void text_line(std::string_view raw) override
     {
         if (!header_seen_) {
             handle_header(raw);
@@ -168,7 +168,7 @@ const FormatFacts& AsvpReader::facts() const
 
 bool AsvpReader::recognises(std::string_view head) const
 {
-    const std::string_view first = trim_blanks(head.substr(0, head.find('\n')));
+    const std::string_view first = trim_blanks(first_line(head));
     if (!first.starts_with(header_open)) {
         return false;
     }

@@ -111,15 +111,15 @@ struct Section {
     std::vector<std::pair<std::string, std::string>> samples;
 };
 
-class CarisParser : public CastParser {
+class CarisParser : public ProfileParser {
 public:
     CarisParser(CastSink& sink, std::string_view path) : sink_(sink), path_(path) {}
 
-    void line(std::string_view raw) override
+    void text_line(std::string_view raw) override
     {
-        ++lines_;
-        if (lines_ == 1) {
-            return; // the version line
+        if (!version_seen_) {
+            version_seen_ = true;
+            return;
         }
         if (is_section_line(raw)) {
             close_section();
@@ -127,13 +127,14 @@ public:
             ++sections_;
             return;
         }
-        if (lines_ == 2) {
-            return; // the file's name
-        }
-        const auto sample = depth_sound_line(raw);
-        if (!sample) {
+        if (words_of(raw).empty()) {
             return;
         }
+        if (!name_seen_ && !current_) {
+            name_seen_ = true; // the file's name, which may stand apart from the version by blank lines
+            return;
+        }
+        const auto sample = depth_sound_line(raw);
         if (!current_) {
             throw Error(ErrorKind::bad_data_file,
                         "a sample line stands before the first \"" + std::string(section_word) + "\" line");
@@ -195,7 +196,8 @@ private:
 
     CastSink& sink_;
     std::string path_;
-    std::uint64_t lines_ = 0;
+    bool version_seen_ = false;
+    bool name_seen_ = false;
     std::size_t sections_ = 0;
     std::optional<Section> current_;
     std::optional<Section> newest_;
@@ -257,12 +259,14 @@ void CarisWriter::write(const Profile& profile, const CastInfo& cast, OutputFile
 
 std::optional<std::size_t> CarisWriter::casts_held(std::string_view bytes) const
 {
-    if (!is_version_line(bytes.substr(0, bytes.find('\n')))) {
+    if (!is_version_line(first_line(bytes))) {
         return std::nullopt;
     }
     std::size_t sections = 0;
     for (const std::string_view line : split_at(bytes, '\n')) {
-        sections += is_section_line(line) ? 1U : 0U;
+        for (const std::string_view piece : split_at(line, '\r')) {
+            sections += is_section_line(piece) ? 1U : 0U;
+        }
     }
     return sections;
 }
@@ -290,7 +294,7 @@ const FormatFacts& CarisReader::facts() const
 
 bool CarisReader::recognises(std::string_view head) const
 {
-    return is_version_line(head.substr(0, head.find('\n')));
+    return is_version_line(first_line(head));
 }
 
 std::unique_ptr<CastParser> CarisReader::parser(CastSink& sink, std::string_view path) const

@@ -21,11 +21,11 @@ constexpr FormatFacts csv_read{csv_id, csv_filter, csv_patterns, csv_software,
 
 constexpr std::string_view line_end = "\r\n";
 
-class CsvParser : public CastParser {
+class CsvParser : public ProfileParser {
 public:
     explicit CsvParser(CastSink& sink) : sink_(sink) {}
 
-    void line(std::string_view raw) override
+    void text_line(std::string_view raw) override
     {
         if (!title_seen_) {
             title_seen_ = true;
@@ -92,11 +92,7 @@ const FormatFacts& CsvReader::facts() const
 
 bool CsvReader::recognises(std::string_view head) const
 {
-    std::string_view first = head.substr(0, head.find('\n'));
-    if (first.ends_with('\r')) {
-        first.remove_suffix(1);
-    }
-    return first == csv_title;
+    return first_line(head) == csv_title;
 }
 
 std::unique_ptr<CastParser> CsvReader::parser(CastSink& sink, std::string_view /*path*/) const

@@ -39,11 +39,11 @@ std::optional<std::chrono::sys_seconds> header_time(std::string_view clock, std:
                          with_seconds ? digits_at(clock, 6, 2) : 0);
 }
 
-class HypackParser : public CastParser {
+class HypackParser : public ProfileParser {
 public:
     explicit HypackParser(CastSink& sink) : sink_(sink) {}
 
-    void line(std::string_view raw) override
+    void text_line(std::string_view raw) override
     {
         if (!header_seen_) {
             handle_header(raw);
@@ -113,8 +113,7 @@ const FormatFacts& HypackReader::facts() const
 
 bool HypackReader::recognises(std::string_view head) const
 {
-    const std::vector<std::string_view> words =
-        words_of(head.substr(0, std::min(head.find('\n'), std::size_t{256})));
+    const std::vector<std::string_view> words = words_of(first_line(head.substr(0, 256)));
     return words.size() >= header_words.size() &&
            std::equal(header_words.begin(), header_words.end(), words.begin());
 }

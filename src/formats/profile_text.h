@@ -1,6 +1,7 @@
 #pragma once
 
 #include "formats/cast.h"
+#include "formats/format.h"
 #include "profile/profile_rows.h"
 
 #include <array>
@@ -18,8 +19,22 @@ class OutputFile;
 // What the formats of sound velocity profiles share: lines of depth and sound speed, times and
 // positions in a header, and the writing of a profile in blocks.
 
-/// The words of a line, separated by blanks, TABs or stray CRs (of a CR CR LF or a CR alone).
+/// The words of a line, separated by blanks, TABs or CRs.
 std::vector<std::string_view> words_of(std::string_view line);
+
+/// The first line of a file's head, up to its first LF or CR.
+std::string_view first_line(std::string_view head);
+
+/// A parser of a profile file, whose lines may end in LF, CR LF, CR CR LF or a CR alone: each piece
+/// of a line between CRs is a line of its own.
+class ProfileParser : public CastParser {
+public:
+    void line(std::string_view raw) final;
+
+protected:
+    /// One line, without a CR.
+    virtual void text_line(std::string_view text) = 0;
+};
 
 /// The fields of a profile line as a file gives them: the depth, then profile_fields.
 inline constexpr std::size_t line_fields = 1 + profile_fields.size();

@@ -61,11 +61,11 @@ bool is_comment(std::string_view line)
     return words.empty() || words.front().front() == comment_mark;
 }
 
-class SvaParser : public CastParser {
+class SvaParser : public ProfileParser {
 public:
     SvaParser(CastSink& sink, std::string_view path) : sink_(sink), path_(path) {}
 
-    void line(std::string_view raw) override
+    void text_line(std::string_view raw) override
     {
         if (!columns_.empty()) {
             handle_row(raw);
@@ -181,8 +181,10 @@ bool SvaReader::recognises(std::string_view head) const
 {
     // Comments and empty lines may come first; the first other line must be ".profile N".
     for (const std::string_view line : split_at(head, '\n')) {
-        if (!is_comment(line)) {
-            return is_profile_line(line);
+        for (const std::string_view piece : split_at(line, '\r')) {
+            if (!is_comment(piece)) {
+                return is_profile_line(piece);
+            }
         }
     }
     return false;

@@ -321,7 +321,7 @@ TEST_F(ProfileFormats, BrokenProfilesAreNamedByLineAndField)
         EXPECT_EQ(load_error(path), expected) << contents;
     }
     // A header without samples loads a table without rows (fuzz/regressions/loader).
-    load_path(dir.write("empty.vel", "FTP NEW 3 54.3386667 11.69333 07:53 08/24/2016\r\v"));
+    load_path(dir.write("empty.vel", "FTP NEW 3 54.3386667 11.69333 07:53 08/24/2016\r\n"));
     EXPECT_EQ(state.g_table.last_row(), 0);
     EXPECT_EQ(controls.list, (Texts{"Depth", "SOUND"}));
     // A truncated Kongsberg file keeps the samples before the cut.
@@ -330,7 +330,7 @@ TEST_F(ProfileFormats, BrokenProfilesAreNamedByLineAndField)
 }
 
 // Other software's ELAC dialect: comment lines naming the columns and their units, ".profile 0",
-// fixed-width rows; a CR CR LF line end; columns by the names the comment gives.
+// fixed-width rows; columns by the names the comment gives. Every kind of line end.
 TEST_F(ProfileFormats, ElacFilesOfOtherSoftwareLoadByTheirColumnNames)
 {
     load_path(dir.write("other.sva", "# depth veloc. temp. salin. cond.\r\r\n"
@@ -343,6 +343,14 @@ TEST_F(ProfileFormats, ElacFilesOfOtherSoftwareLoadByTheirColumnNames)
 
     load_path(dir.write("two.sva", "# depth veloc.\n.profile 0\n0.5 1490.1\n"));
     EXPECT_EQ(controls.list, (Texts{"Depth", "SOUND"}));
+    // Lines that end in a CR alone; a blank line after a CARIS file's name.
+    load_path(dir.write(
+        "mac.asvp", "( SoundVelocity 1.0 0 201608240753 54.3 11.7 -1 0 0 SVP-16 P 2 )\r0.5 1490\r1 1491\r"));
+    EXPECT_EQ(table_lines(state), (Texts{"0.5 1490", "1 1491"}));
+    load_path(dir.write("mac.svp", "[SVP_VERSION_2]\rmac.svp\r\rSection 2016-237 07:53:13\r0.5 1490\r"));
+    EXPECT_EQ(table_lines(state), Texts{"0.5 1490"});
+    load_path(dir.write("mac.sva", "# depth veloc.\r.profile 0\r0.5 1490\r"));
+    EXPECT_EQ(table_lines(state), Texts{"0.5 1490"});
     // An empty CSV cell is a value the file does not give.
     load_path(dir.write("gaps.csv", std::string(csv_title) + "\n0.5,1490, ,35,\n"));
     EXPECT_EQ(table_lines(state), Texts{"0.5 1490  35 "});
