@@ -197,7 +197,8 @@ void check_table(const ProfileState& state)
     require(state.ccolumns >= 0, "ccolumns is negative");
     require(table.last_column() == depth_column, "the depth column is not ccolumns + 1");
     const std::int32_t last_row = table.last_row();
-    require(last_row >= 1, "a shaped table has no rows");
+    // A cast that states its row count has rows; one whose rows follow its header may have none.
+    require(last_row >= 1 || (last_row == 0 && table.filled_rows() == 0), "a shaped table has no rows");
 
     std::int32_t filled = 0;
     for (std::int32_t row = 1; row <= last_row; ++row) {

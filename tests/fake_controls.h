@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,8 +29,13 @@ public:
     std::vector<std::string> dialog_filters; // the selected filter's description at each showing
     std::vector<DialogMode> dialog_modes;
 
-    std::vector<std::string> questions;          // every question asked, in its words, in order
-    std::function<bool(const Question&)> answer; // without one, every answer is No
+    int dialog_filter_answer = 0; // the filter selected when the dialog closes; 0: the one set
+
+    std::vector<std::string> questions;                 // every question asked, in its words, in order
+    std::function<bool(const Question&)> answer;        // without one, every answer is No
+    std::function<std::size_t(const Question&)> choice; // without one, every choice is Cancel
+    std::vector<FixRequest> fix_requests;               // every request for a time and position
+    std::function<std::optional<CastFix>(const FixRequest&)> fix; // without one, each is cancelled
 
     std::function<bool(FakeControls&)> on_process_events;
     int process_events_calls = 0;
@@ -54,6 +60,7 @@ public:
             at = filter_list.find('|', filter_list.find('|', at) + 1) + 1;
         }
         filter_ = filter_list.substr(at, filter_list.find('|', at) - at);
+        index_ = index;
     }
     void dialog_show(DialogMode mode) override
     {
@@ -61,10 +68,24 @@ public:
         dialog_modes.push_back(mode);
     }
     std::string dialog_file_name() const override { return dialog_answer; }
+    int dialog_filter_index() const override
+    {
+        return dialog_filter_answer > 0 ? dialog_filter_answer : index_;
+    }
     bool ask(const Question& question) override
     {
         questions.push_back(question_text(question));
         return answer ? answer(question) : false;
+    }
+    std::size_t choose(const Question& question) override
+    {
+        questions.push_back(question_text(question));
+        return choice ? choice(question) : question_answers(question).size() - 1;
+    }
+    std::optional<CastFix> ask_time_and_position(const FixRequest& request) override
+    {
+        fix_requests.push_back(request);
+        return fix ? fix(request) : std::nullopt;
     }
     bool process_events() override
     {
@@ -74,6 +95,7 @@ public:
 
 private:
     std::string filter_;
+    int index_ = 0;
 };
 
 } // namespace quillonde::testing

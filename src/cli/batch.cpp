@@ -40,14 +40,15 @@ public:
         }
     }
 
-    /// Why `output` must not be written for `input`, or an empty text.
-    std::string refusal(const std::string& input, const std::string& output) const
+    /// Why `output` must not be written for `input`, or an empty text; an output that `adds` may
+    /// take several inputs.
+    std::string refusal(const std::string& input, const std::string& output, bool adds) const
     {
         const fs::path target = comparable_path(output);
         if (same_file(input, output) || inputs_.contains(target)) {
             return "the output " + quoted_path(output) + " is one of the inputs; it is left as it is";
         }
-        if (const auto earlier = written_.find(target); earlier != written_.end()) {
+        if (const auto earlier = written_.find(target); earlier != written_.end() && !adds) {
             return "the output " + quoted_path(output) + " has already been written from " +
                    quoted_path(earlier->second) + "; it is left as it is";
         }
@@ -155,7 +156,7 @@ RunResult run_batch(const BatchJob& job, const std::vector<std::string>& inputs,
                                            ? fs::path(input).replace_extension(job.extension).string()
                                        : output == standard_output_name ? std::string(standard_output_path)
                                                                         : output;
-            if (const std::string refusal = guard.refusal(input, target); !refusal.empty()) {
+            if (const std::string refusal = guard.refusal(input, target, job.adds); !refusal.empty()) {
                 report(console, input, refusal);
                 failed = true;
                 continue;

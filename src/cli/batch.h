@@ -36,6 +36,8 @@ struct BatchJob {
     std::string_view extension;
     /// What an interruption leaves undone: "converted", "plotted".
     std::string_view done;
+    /// Each input adds to its output: one output may take several inputs.
+    bool adds = false;
     /// Makes the output `target` of `input`; returns what the progress line says of it ("250 rows,
     /// 44 profile lines"), or nothing when a stop came first. Fails with the input's error.
     std::function<std::optional<std::string>(const std::string& input, const std::string& target)> make;

@@ -25,6 +25,41 @@ constexpr std::string_view derived_note = " computed from ";
 constexpr std::string_view derived_source = " (UNESCO 1983)";
 constexpr std::string_view derive_hint = " (--derive computes it from ";
 constexpr std::string_view upcast_note = " from the upcast";
+constexpr std::string_view fix_options = "--position LAT LON and --time YYYY-MM-DDTHH:MM:SSZ give them";
+constexpr std::string_view append_hint = "; --append adds the cast as a new section (without it the file is "
+                                         "never replaced)";
+
+/// The time and position of a cast for a format that needs them: the cast's, else those of the
+/// options; nothing when both lack one, and `refusal` says what and how to give it.
+std::optional<CastFix> options_fix(const FixRequest& request, const ProfileOptions& profile,
+                                   std::optional<Error>& refusal)
+{
+    FixRequest given = request;
+    if (given.position_missing() && profile.latitude_deg && profile.longitude_deg) {
+        given.latitude_deg = profile.latitude_deg;
+        given.longitude_deg = profile.longitude_deg;
+    }
+    if (given.time_missing() && profile.utc) {
+        given.time = CastTime{*profile.utc, true};
+    }
+    if (given.position_missing() || given.time_missing()) {
+        refusal =
+            Error(ErrorKind::missing_column, "the cast states " + given.missing_text() + ", which a " +
+                                                 request.format + " file needs: " + std::string(fix_options));
+        return std::nullopt;
+    }
+    return CastFix{*given.latitude_deg, *given.longitude_deg, given.time->when};
+}
+
+/// The note of a profile reduced to the lines its format takes.
+std::string reduction_note(const Reduction& reduction, const ProfileWriter& writer)
+{
+    return std::to_string(reduction.lines_before) + " profile lines reduced to " +
+           std::to_string(reduction.lines_after) + ", as a " + std::string(writer.facts().filter) +
+           " file takes at most " + std::to_string(writer.most_lines()) +
+           " (Douglas-Peucker on depth and sound speed, tolerance " +
+           value_text(reduction.tolerance_m_s, reduction_decimals) + " m/s)";
+}
 
 } // namespace
 
@@ -50,11 +85,25 @@ RunResult print_depths(const Water& water, const std::vector<std::string>& press
 }
 
 RunResult convert_casts(const Water& water, const std::vector<std::string>& inputs, const std::string& output,
-                        bool derive, Console console)
+                        bool derive, Console console, const ProfileOptions& profile)
 {
     HeadlessControls controls = controls_for(water, console.stop);
     std::vector<std::size_t> derived; // the columns the cast in hand asked to compute
     std::string current_input;
+    // Why the cast in hand was not written, when an answer ended its export.
+    std::optional<Error> refusal;
+    const ProfileWriter& format = profile.format != nullptr ? *profile.format : *profile_writers().front();
+    controls.set_dialog_filter(save_filter_index(format));
+    controls.set_chooser([&](const Question& question) {
+        if (profile.append) {
+            return add_section_answer;
+        }
+        refusal = Error(ErrorKind::permission_denied,
+                        quoted_path(question.target) + " holds " + std::to_string(question.casts_held) +
+                            (question.casts_held == 1 ? " cast" : " casts") + std::string(append_hint));
+        return cancel_answer;
+    });
+    controls.set_fixer([&](const FixRequest& request) { return options_fix(request, profile, refusal); });
     // The command line answers: it named the output, it warns of what the window would ask about,
     // and it computes a column only with --derive.
     controls.set_answerer([&](const Question& question) {
@@ -67,17 +116,20 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
         case QuestionKind::computed_notes:
             report(console, current_input, "warning: " + notes_text(question.notes));
             return true;
+        case QuestionKind::add_or_replace: break; // asked with choose()
         }
         return false;
     });
     // One table for every cast: each load replaces it, so memory does not grow with the batch.
     ProfileState state;
     BatchJob job;
-    job.extension = default_extension(profile_writers().front()->facts());
+    job.extension = default_extension(format.facts());
     job.done = "converted";
+    job.adds = profile.append;
     job.make = [&](const std::string& input, const std::string& target) -> std::optional<std::string> {
         current_input = input;
         derived.clear();
+        refusal.reset();
         controls.set_text(TextBox::tx_ss_file, input);
         if (load_data_file(controls, state) == LoadOutcome::stopped) {
             return std::nullopt;
@@ -87,6 +139,12 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
         if (exported.stopped) {
             return std::nullopt;
         }
+        if (!exported.written) {
+            throw refusal.value_or(Error(ErrorKind::permission_denied, "nothing was written"));
+        }
+        if (exported.reduced) {
+            report(console, input, reduction_note(*exported.reduced, *exported.writer));
+        }
         for (const std::size_t column : derived) {
             report(console, input,
                    std::string(profile_fields[derived_columns[column].field].name) +
@@ -95,7 +153,8 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
         }
         return std::to_string(state.g_table.filled_rows()) + " rows, " +
                std::to_string(exported.profile_lines) + " profile lines" +
-               std::string(exported.from_upcast ? upcast_note : "");
+               std::string(exported.from_upcast ? upcast_note : "") +
+               (exported.added ? ", added as a new section" : "");
     };
     // Without --derive, a question on computing a column was answered No: the refusal says how.
     job.failure = [&](const std::exception& error) {

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "form/controls.h"
+#include "formats/format.h"
 
 #include <atomic>
+#include <chrono>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -38,12 +41,26 @@ struct Console {
 /// prefix, one line each; a pressure that fails prints its error on `err` only.
 RunResult print_depths(const Water& water, const std::vector<std::string>& pressures, Console console);
 
+/// What convert's options say of the profiles it writes.
+struct ProfileOptions {
+    /// --format: the format of the outputs named after their inputs, and of an OUTPUT whose
+    /// extension names none; without it, OUTPUT's extension or else the first format.
+    const ProfileWriter* format = nullptr;
+    std::optional<double> latitude_deg;          ///< --position, for casts that state none
+    std::optional<double> longitude_deg;         ///< --position
+    std::optional<std::chrono::sys_seconds> utc; ///< --time, for casts that state none in UTC
+    bool append = false; ///< --append: a cast goes into an OUTPUT that holds casts as one more
+};
+
 /// Loads each cast as the window's load does and exports it as the window's export does, to `output`
-/// when it is given (a single input) or else to the input with its last extension replaced by
-/// ".sva"; prints "INPUT -> OUTPUT: N rows, M profile lines" for each file written. A column the
-/// export can compute is computed only when `derive` is set, and then named on `err`.
+/// when it is given (a single input, or several with `append`) or else to the input with its last
+/// extension replaced by the format's; prints "INPUT -> OUTPUT: N rows, M profile lines" for each
+/// file written. A column the export can compute is computed only when `derive` is set, and then
+/// named on `err`; a profile reduced to the lines its format takes is named there too. A format that
+/// needs the time and position of a cast that lacks them takes those of `profile`, or fails naming
+/// the options; an OUTPUT that holds casts is added to only with `append`, and never replaced.
 RunResult convert_casts(const Water& water, const std::vector<std::string>& inputs, const std::string& output,
-                        bool derive, Console console);
+                        bool derive, Console console, const ProfileOptions& profile = {});
 
 /// The water of `sound` as the command line gives it: a salinity or else a conductivity [mS/cm],
 /// and a temperature [degC], as texts.

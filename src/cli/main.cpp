@@ -4,8 +4,11 @@
 #include "cli/commands.h"
 #include "cli/info_command.h"
 #include "cli/plot_command.h"
+#include "form/cast_fix.h"
+#include "formats/registry.h"
 #include "plot/profile_plot.h"
 #include "runtime/convert.h"
+#include "runtime/error.h"
 #include "runtime/text.h"
 
 #include <CLI/CLI.hpp>
@@ -32,7 +35,8 @@ constexpr std::string_view version_text = "quillonde-cli " QUILLONDE_VERSION;
 constexpr std::string_view usage_text = R"(Usage:
   quillonde-cli depth --fresh PRESSURE...
   quillonde-cli depth --salt --latitude LAT PRESSURE...
-  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [-o OUTPUT] INPUT...
+  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--format FORMAT]
+                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [-o OUTPUT] INPUT...
   quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...
   quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] [-o OUTPUT] INPUT...
   quillonde-cli info [--json] [--fresh | --salt --latitude LAT] INPUT...
@@ -92,6 +96,22 @@ Options:
   --conductivity C     sound only, in place of --salinity: the conductivity [mS/cm]; the
                        salinity is PSS-78's at each PRESSURE.
   --temperature T      sound only: the temperature [degC].
+  --format FORMAT      convert only: the format of the outputs named after their INPUTs, and of
+                       an OUTPUT whose extension names no format: sva (the default), asvp,
+                       caris, vel or csv (the list below). -o's extension chooses otherwise.
+                         quillonde-cli convert --salt --latitude 54 --format asvp casts/*.TOB
+  --position LAT LON   convert only: the position (decimal degrees, south and west negative) of
+                       every cast that states none, for the formats that state it (asvp, caris,
+                       vel). A cast's own position is used where it has one.
+  --time TIME          convert only: the time in UTC, as 2024-05-01T13:45:00Z, of every cast
+                       that states none in UTC, for the formats that state it. Without these two,
+                       such a cast fails and the message names them.
+                         quillonde-cli convert --fresh --format vel --position 54.3 11.7
+                           --time 2024-05-01T13:45:00Z lake.TOB
+  --append             convert only: adds each cast as a new section to an existing CARIS
+                       OUTPUT (*.svp); -o may then take several INPUTs. Without it an existing
+                       CARIS file that holds casts is never replaced: that INPUT fails.
+                         quillonde-cli convert --fresh --append -o survey.svp casts/*.TOB
   -o, --output OUTPUT  convert and plot, with a single INPUT: the file to write. Without it, each
                        output is its INPUT with the last extension replaced by the first
                        written format's (below; plot: ".svg"); cast.TOB gives cast.sva, cast
@@ -198,6 +218,10 @@ struct Arguments {
     quillonde::cli::SoundWater sound;
     std::string columns{quillonde::ctd_columns};
     bool json = false;
+    std::string format;
+    std::vector<std::string> position;
+    std::string time;
+    bool append = false;
     std::vector<std::string> items; // the pressures or the inputs
 };
 
@@ -244,6 +268,56 @@ std::vector<std::string> split_columns(std::string_view list)
     return {items.begin(), items.end()};
 }
 
+/// The profile options of convert from its arguments; returns what is wrong with them, or an empty
+/// text.
+std::string profile_options(const Arguments& arguments, quillonde::cli::ProfileOptions& profile)
+{
+    using namespace quillonde;
+    if (!arguments.format.empty()) {
+        profile.format = writer_with_id(arguments.format);
+        if (profile.format == nullptr) {
+            std::string ids;
+            for (const ProfileWriter* writer : profile_writers()) {
+                ids += (ids.empty() ? "" : ", ") + std::string(writer->facts().id);
+            }
+            return "--format " + quillonde::quoted(arguments.format) + " is no format: the formats are " +
+                   ids;
+        }
+        const ProfileWriter* named = writer_for_path(arguments.output);
+        if (named != nullptr && named != profile.format) {
+            return "-o " + quillonde::quoted(arguments.output) + " names another format than --format " +
+                   arguments.format;
+        }
+    }
+    if (!arguments.position.empty()) {
+        double latitude = 0.0;
+        double longitude = 0.0;
+        if (arguments.position.size() != 2 ||
+            parse_number(arguments.position[0], latitude) != NumberStatus::ok ||
+            parse_number(arguments.position[1], longitude) != NumberStatus::ok) {
+            return "--position takes two numbers, the latitude and longitude in decimal degrees";
+        }
+        if (const std::string problem = position_problem(latitude, longitude); !problem.empty()) {
+            return "--position: " + problem;
+        }
+        profile.latitude_deg = latitude;
+        profile.longitude_deg = longitude;
+    }
+    if (!arguments.time.empty()) {
+        profile.utc = utc_time_of(arguments.time);
+        if (!profile.utc) {
+            return "--time " + quillonde::quoted(arguments.time) + " is no UTC time as YYYY-MM-DDTHH:MM:SSZ";
+        }
+    }
+    profile.append = arguments.append;
+    const ProfileWriter* written =
+        profile.format != nullptr ? profile.format : writer_for_path(arguments.output);
+    if (profile.append && (written == nullptr || !written->holds_many_casts())) {
+        return "--append adds a cast to a file that holds many: a CARIS OUTPUT (*.svp, or --format caris)";
+    }
+    return {};
+}
+
 int run(int argc, char** argv)
 {
     CLI::App app{std::string(description_text), std::string(program_name)};
@@ -256,6 +330,10 @@ int run(int argc, char** argv)
     add_water_options(*convert, arguments);
     CLI::Option* output = convert->add_option("-o,--output", arguments.output);
     convert->add_flag("--derive", arguments.derive);
+    convert->add_option("--format", arguments.format);
+    convert->add_option("--position", arguments.position)->expected(2)->allow_extra_args(false);
+    convert->add_option("--time", arguments.time);
+    convert->add_flag("--append", arguments.append);
     convert->add_option("INPUT", arguments.items);
     CLI::App* sound = app.add_subcommand("sound");
     CLI::Option* salinity = sound->add_option("--salinity", arguments.sound.salinity);
@@ -313,8 +391,15 @@ int run(int argc, char** argv)
     if (outputs > 0 && arguments.output.empty()) {
         return usage_error("-o needs a file name");
     }
-    if (outputs > 0 && arguments.items.size() > 1) {
-        return usage_error("-o takes a single INPUT; without it each output is named after its INPUT");
+    if (outputs > 0 && arguments.items.size() > 1 && !arguments.append) {
+        return usage_error("-o takes a single INPUT (or several with --append); without it each output is "
+                           "named after its INPUT");
+    }
+    quillonde::cli::ProfileOptions profile;
+    if (convert->parsed()) {
+        if (const std::string problem = profile_options(arguments, profile); !problem.empty()) {
+            return usage_error(problem);
+        }
     }
 
     install_stop_handlers();
@@ -324,7 +409,7 @@ int run(int argc, char** argv)
         depth->parsed()     ? quillonde::cli::print_depths(water, arguments.items, console)
         : sound->parsed()   ? quillonde::cli::print_sound_speeds(arguments.sound, arguments.items, console)
         : convert->parsed() ? quillonde::cli::convert_casts(water, arguments.items, arguments.output,
-                                                            arguments.derive, console)
+                                                            arguments.derive, console, profile)
         : info->parsed()    ? quillonde::cli::print_cast_info(water, arguments.items, arguments.json, console)
                             : quillonde::cli::plot_casts(water, split_columns(arguments.columns),
                                                          arguments.items, arguments.output, console);

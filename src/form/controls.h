@@ -1,7 +1,10 @@
 #pragma once
 
+#include "form/cast_fix.h"
 #include "form/questions.h"
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,11 +50,24 @@ public:
     virtual void dialog_set_filter(std::string_view filter_list, int index) = 0;
     virtual void dialog_show(DialogMode mode) = 0;
     virtual std::string dialog_file_name() const = 0;
+    /// The filter selected when the dialog was last closed, counted from 1; the one set before it
+    /// showed when it was cancelled.
+    virtual int dialog_filter_index() const = 0;
 
     /// Asks the user a yes-or-no question: in the window a modal box titled "Quillonde" with Yes
     /// and No, No the default and Escape meaning No, in the words of question_text(). Returns true
     /// for Yes. Handlers decide when to ask; a No must leave everything as it was.
     virtual bool ask(const Question& question) = 0;
+
+    /// Asks a question with more answers than Yes and No (question_answers()): in the window a modal
+    /// box titled "Quillonde" with a button for each, the last one (Cancel) the default and
+    /// Escape's. Returns the index of the answer; the last one must leave everything as it was.
+    virtual std::size_t choose(const Question& question) = 0;
+
+    /// Asks for the time (UTC) and position of a cast whose format needs them, showing first what
+    /// `request` proposes: in the window one small dialog, which remembers the answer for the next
+    /// export of the same cast. Nothing when the user cancels.
+    virtual std::optional<CastFix> ask_time_and_position(const FixRequest& request) = 0;
 
     /// Lets the window process its pending events once: repaint, clicks, key presses; another
     /// handler may run meanwhile. Returns false when the window is being closed, so that a long

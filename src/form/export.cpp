@@ -6,8 +6,12 @@
 #include "formats/tob.h"
 #include "profile/output_file.h"
 #include "profile/profile_rows.h"
+#include "profile/text_file.h"
 #include "runtime/error.h"
 
+#include <algorithm>
+#include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -143,20 +147,125 @@ ProfileColumns find_columns(Controls& controls, const ProfileState& state)
 std::vector<std::string> absent_fields(const ProfileColumns& columns, const ProfileWriter& writer)
 {
     std::vector<std::string> names;
-    const auto written = writer.fields_written();
     for (std::size_t f = 0; f < profile_fields.size(); ++f) {
-        if (columns.fields[f] == absent_field && written[f]) {
+        if (columns.fields[f] == absent_field && writer.writes_field(f)) {
             names.emplace_back(profile_fields[f].name);
         }
     }
     return names;
 }
 
-/// The writer of a target path: the format its extension names, or the first one.
-const ProfileWriter& writer_for(const std::string& path)
+/// Where the profile goes, and in which format.
+struct Target {
+    std::string path;
+    const ProfileWriter* writer = nullptr;
+    bool confirmed = false; ///< chosen in the dialog, which asked before it let an existing file be replaced
+};
+
+/// The name chosen in the dialog, into tx_out, or else the path tx_out holds. A format's own filter
+/// gives the name the format's extension (the first format's, selected from the start, leaves the
+/// name as the user gave it); the format is the one the extension names, else the filter's, else
+/// the first.
+Target export_target(Controls& controls)
 {
-    const ProfileWriter* writer = writer_for_path(path);
-    return writer != nullptr ? *writer : *profile_writers().front();
+    const std::string chosen = controls.dialog_file_name();
+    const ProfileWriter* filtered = writer_for_filter(controls.dialog_filter_index());
+    if (filtered == profile_writers().front()) {
+        filtered = nullptr;
+    }
+    Target target;
+    if (!chosen.empty()) {
+        target.path = filtered != nullptr ? with_extension(chosen, *filtered) : chosen;
+        controls.set_text(TextBox::tx_out, target.path);
+        // The dialog asks before it lets a file be replaced, but not under the filter of a format
+        // that adds casts to a file, and not for the name the filter changed.
+        target.confirmed = target.path == chosen && (filtered == nullptr || !filtered->holds_many_casts());
+    } else {
+        target.path = controls.text(TextBox::tx_out);
+    }
+    const ProfileWriter* named = writer_for_path(target.path);
+    target.writer = named != nullptr ? named : filtered != nullptr ? filtered : profile_writers().front();
+    return target;
+}
+
+/// The first `most` bytes of the file at `path`, or all of a shorter one.
+std::string file_bytes(const std::string& path, std::size_t most)
+{
+    const Descriptor file = open_for_reading(path);
+    std::string bytes;
+    std::array<char, std::size_t{1} << 16> block{};
+    while (bytes.size() < most) {
+        const ssize_t got = retry_interrupted(
+            [&] {
+                return system_calls().read(file.get(), block.data(),
+                                           std::min(block.size(), most - bytes.size()));
+            },
+            [] { return true; });
+        if (got < 0) {
+            throw file_error(errno, "read", path);
+        }
+        if (got == 0) {
+            break;
+        }
+        bytes.append(block.data(), static_cast<std::size_t>(got));
+    }
+    return bytes;
+}
+
+/// How the profile reaches its target.
+enum class Placement { write, add, cancel };
+
+/// Asks what becomes of a target that is there: for a file that holds casts, whether the cast is
+/// added to them or replaces the file; for another file that the dialog did not ask about, whether
+/// it is replaced. `existing` takes the bytes of a file the cast is added to.
+Placement placement(Controls& controls, const Target& target, const std::string& cast, std::string& existing)
+{
+    std::error_code ec;
+    // Pipes and devices are written where they stand and replace nothing.
+    if (!std::filesystem::is_regular_file(target.path, ec)) {
+        return Placement::write;
+    }
+    // Only a file of the format is read whole.
+    if (target.writer->holds_many_casts() &&
+        target.writer->casts_held(file_bytes(target.path, head_bytes)).has_value()) {
+        existing = file_bytes(target.path, std::string::npos);
+        const std::optional<std::size_t> held = target.writer->casts_held(existing);
+        if (held && *held > 0) {
+            switch (controls.choose(Question::add_or_replace(target.path, cast, *held))) {
+            case add_section_answer: return Placement::add;
+            case replace_file_answer: existing.clear(); return Placement::write;
+            default: return Placement::cancel;
+            }
+        }
+        existing.clear();
+    }
+    // tx_out keeps the path of the previous export: a cancelled dialog must not silently replace it.
+    return target.confirmed || controls.ask(Question::replace_file(target.path, cast)) ? Placement::write
+                                                                                       : Placement::cancel;
+}
+
+/// The cast as the writer describes it: where its format needs the time and position and the cast
+/// lacks them, with those the user gives; nothing when the user cancels.
+std::optional<CastInfo> described_cast(Controls& controls, const ProfileState& state,
+                                       const ProfileWriter& writer)
+{
+    if (!writer.needs_time_and_position()) {
+        return state.cast;
+    }
+    const FixRequest request = fix_request(writer.facts().filter, state.cast, state.last_load.cast_path,
+                                           controls.text(TextBox::tx_lat));
+    if (!request.position_missing() && !request.time_missing()) {
+        return state.cast;
+    }
+    const std::optional<CastFix> fix = controls.ask_time_and_position(request);
+    if (!fix) {
+        return std::nullopt;
+    }
+    if (const std::string problem = position_problem(fix->latitude_deg, fix->longitude_deg);
+        !problem.empty()) {
+        throw Error(ErrorKind::overflow, problem);
+    }
+    return with_fix(state.cast, *fix);
 }
 
 } // namespace
@@ -177,11 +286,8 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
     const FilterList filters = save_filters();
     controls.dialog_set_filter(filters.text, filters.selected);
     controls.dialog_show(DialogMode::save);
-    const bool chosen = !controls.dialog_file_name().empty();
-    if (chosen) {
-        controls.set_text(TextBox::tx_out, controls.dialog_file_name());
-    }
-    const std::string path = controls.text(TextBox::tx_out);
+    const Target target = export_target(controls);
+    const std::string& path = target.path;
     if (path.empty()) {
         return {};
     }
@@ -195,44 +301,56 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
                                                           "; an export never replaces a cast");
         }
     }
-    const ProfileWriter& writer = writer_for(path);
+    const ProfileWriter& writer = *target.writer;
     // Asked once the format is known: a format of depth and sound velocity only has no such field.
     if (std::vector<std::string> zeros = absent_fields(columns, writer); !zeros.empty()) {
         if (!controls.ask(Question::export_anyway({FieldsAbsent{std::move(zeros)}}))) {
             return {};
         }
     }
-    // tx_out keeps the path of the previous export: a cancelled dialog must not silently replace it.
-    // Pipes and devices are written where they stand and replace nothing.
-    std::error_code ec;
-    if (!chosen && std::filesystem::is_regular_file(path, ec) &&
-        !controls.ask(Question::replace_file(path, cast))) {
+    std::string existing;
+    const Placement placed = placement(controls, target, cast, existing);
+    if (placed == Placement::cancel) {
+        return {};
+    }
+    const std::optional<CastInfo> described = described_cast(controls, state, writer);
+    if (!described) {
         return {};
     }
 
     const RowOrder order = export_row_order(state);
-    ExportOutcome outcome{true, 0};
+    ExportOutcome outcome;
+    outcome.written = true;
+    outcome.writer = &writer;
     outcome.from_upcast = order == RowOrder::upcast;
     try {
         // A write that waits (a pipe nobody reads) asks too, and a stop ends it at once.
         OutputFile file(path, [&controls] { return controls.process_events(); });
         controls.set_caption(Label::Label6, status_working);
-        const Profile profile = thinned_profile(state.g_table, state.ccolumns + 1, columns, order,
-                                                [&controls] { return controls.process_events(); });
+        Profile profile = thinned_profile(state.g_table, state.ccolumns + 1, columns, order,
+                                          [&controls] { return controls.process_events(); });
         if (profile.notes.any() && !controls.ask(Question::computed_notes(profile.notes))) {
             controls.set_caption(Label::Label6, status_idle);
             return {};
         }
-        writer.write(profile, state.cast, file);
+        outcome.reduced = reduce_profile(profile, writer.most_lines());
+        if (placed == Placement::add) {
+            writer.write_added(profile, *described, existing, file);
+            outcome.added = true;
+        } else {
+            writer.write(profile, *described, file);
+        }
         outcome.profile_lines = static_cast<std::int32_t>(profile.rows.size());
         // A stop asked for meanwhile keeps the target as it was: the file is dropped unnamed.
         if (!controls.process_events()) {
-            outcome = {false, 0, true, false};
+            outcome = ExportOutcome{};
+            outcome.stopped = true;
         } else {
             file.commit();
         }
     } catch (const WriteStopped&) {
-        outcome = {false, 0, true, false};
+        outcome = ExportOutcome{};
+        outcome.stopped = true;
     } catch (const std::bad_alloc&) {
         controls.set_caption(Label::Label6, status_idle);
         throw Error(ErrorKind::out_of_memory, "no memory left to write the profile of " + quoted_path(cast));
@@ -240,8 +358,16 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
         controls.set_caption(Label::Label6, status_idle);
         throw;
     }
-    controls.set_caption(Label::Label6, outcome.from_upcast && outcome.written ? status_upcast : status_idle);
+    controls.set_caption(Label::Label6, outcome.reduced ? reduced_status(*outcome.reduced)
+                                        : outcome.from_upcast && outcome.written ? std::string(status_upcast)
+                                                                                 : std::string(status_idle));
     return outcome;
+}
+
+std::string reduced_status(const Reduction& reduction)
+{
+    return "Reduced: " + std::to_string(reduction.lines_after) + " (" +
+           value_text(reduction.tolerance_m_s, reduction_decimals) + " m/s)";
 }
 
 RowOrder export_row_order(const ProfileState& state)

@@ -2,23 +2,36 @@
 
 #include "form/controls.h"
 #include "form/state.h"
+#include "formats/format.h"
+#include "profile/profile_reduction.h"
 #include "profile/profile_rows.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace quillonde {
 
 /// How an export ended, when it raised no error.
 struct ExportOutcome {
-    bool written = false;           ///< false when no path was chosen
-    std::int32_t profile_lines = 0; ///< data lines in the file
-    bool stopped = false;           ///< a stop came before the file took the target's place
-    bool from_upcast = false;       ///< the rows came from a cast recorded on the way up
+    bool written = false;                  ///< false when no path was chosen
+    std::int32_t profile_lines = 0;        ///< data lines in the file
+    bool stopped = false;                  ///< a stop came before the file took the target's place
+    bool from_upcast = false;              ///< the rows came from a cast recorded on the way up
+    std::optional<Reduction> reduced;      ///< the profile had more lines than the format takes
+    bool added = false;                    ///< the cast went into the target as one more of its casts
+    const ProfileWriter* writer = nullptr; ///< the format written
 };
 
 /// Label6 after the export of a cast recorded on the way up.
 inline constexpr std::string_view status_upcast = "Written from the upcast";
+
+/// The decimals of a reduction's tolerance [m/s] in messages.
+inline constexpr int reduction_decimals = 2; // as sound speeds are written
+
+/// Label6 after an export that had to reduce the profile: "Reduced: 1000 (0.01 m/s)".
+std::string reduced_status(const Reduction& reduction);
 
 /// The order in which the export takes the rows of the loaded cast: RowOrder::upcast for a cast of
 /// any format but Sea & Sun's *.TOB recorded on the way up only (recorded_upward), so that its rows
@@ -26,22 +39,26 @@ inline constexpr std::string_view status_upcast = "Written from the upcast";
 RowOrder export_row_order(const ProfileState& state);
 
 /// Click on "Browse ..." of the export: asks for a profile file with the file dialog, or takes the
-/// path in tx_out, and writes the loaded cast's profile there in the format its extension names
-/// (an ELAC sound velocity file, *.sva, for any other), thinned by depth as for_each_profile_row
-/// thins it, in export_row_order. Fails before any dialog when no cast is loaded, or when the cast
-/// has no SOUND column and lacks Press, Temp, or both SALIN and Cond, to compute it from. Where
-/// SOUND, SALIN or Cond is missing and Press, Temp, and SALIN or Cond are there, asks first
-/// (QuestionKind::compute_column, once for each) and, on Yes, computes it for each row written.
-/// Where Temp, SALIN or Cond is missing and cannot be computed, asks once the target's format is
-/// known and holds such a field (QuestionKind::export_anyway with FieldsAbsent), and writes 0 for
-/// it. Fails naming the table row when a value is not a number or the file cannot be written.
-/// Refuses the loaded cast as target. Asks (QuestionKind::export_anyway) before the dialog when
-/// the last load failed part way, read fewer rows than the cast declares or computed its depths for
-/// other water than the window shows; asks (QuestionKind::replace_file) before it replaces an
-/// existing file that the dialog did not choose. A No ends the export without a change. The file is
-/// written whole or not at all: on a failure, or when the controls ask to stop before the file is in
-/// place, the path keeps what it held. Label6 ends as status_upcast after a profile taken from an
-/// upcast.
+/// path in tx_out, and writes the loaded cast's profile there, thinned by depth as
+/// for_each_profile_row thins it, in export_row_order, in the format of the filter chosen (whose
+/// extension the name then gets), else of the extension, else as an ELAC sound velocity file
+/// (*.sva). Fails before any dialog when no cast is loaded, or when the cast has no SOUND column
+/// and lacks Press, Temp, or both SALIN and Cond, to compute it from. Where SOUND, SALIN or Cond is
+/// missing and Press, Temp, and SALIN or Cond are there, asks first (QuestionKind::compute_column,
+/// once for each) and, on Yes, computes it for each row written. Where Temp, SALIN or Cond is
+/// missing and cannot be computed, asks once the target's format is known and holds such a field
+/// (QuestionKind::export_anyway with FieldsAbsent), and writes 0 for it. Fails naming the table row
+/// when a value is not a number or the file cannot be written. Refuses the loaded cast as target.
+/// Asks (QuestionKind::export_anyway) before the dialog when the last load failed part way, read
+/// fewer rows than the cast declares or computed its depths for other water than the window shows;
+/// asks (QuestionKind::replace_file) before it replaces an existing file that the dialog did not
+/// choose; asks (QuestionKind::add_or_replace, Controls::choose) whether to add the cast to a target
+/// that holds casts of a format that takes many, or replace it; asks for the time and position a
+/// format needs where the cast does not state them (in UTC). A No or Cancel ends the export without
+/// a change. A profile of more lines than the format takes is reduced (ExportOutcome::reduced, and
+/// Label6 says so). The file is written whole or not at all: on a failure, or when the controls ask
+/// to stop before the file is in place, the path keeps what it held. Label6 ends as status_upcast
+/// after a profile taken from an upcast.
 ExportOutcome export_profile(Controls& controls, const ProfileState& state);
 
 } // namespace quillonde

@@ -119,6 +119,10 @@ std::string question_text(const Question& question)
         return "Replace " + quoted_path(question.target) + " with the profile of " +
                quoted_path(question.cast) + "?";
     case QuestionKind::compute_column: return std::string(derived_columns.at(question.derived).question);
+    case QuestionKind::add_or_replace:
+        return quoted_path(question.target) + " holds " + std::to_string(question.casts_held) +
+               (question.casts_held == 1 ? " cast" : " casts") + " already. Add the profile of " +
+               quoted_path(question.cast) + " to it as a new section, or replace the file?";
     case QuestionKind::export_anyway: break;
     }
     const bool depths_differ = std::ranges::any_of(question.doubts, [](const Doubt& doubt) {
@@ -130,6 +134,14 @@ std::string question_text(const Question& question)
            std::string(depths_differ ? export_as_loaded_question
                        : only_zeros  ? write_zeros_question
                                      : export_them_question);
+}
+
+std::vector<std::string_view> question_answers(const Question& question)
+{
+    if (question.kind != QuestionKind::add_or_replace) {
+        return {};
+    }
+    return {"Add the cast as a new section", "Replace the file", "Cancel"};
 }
 
 std::string reasons_text(const std::vector<Doubt>& doubts)

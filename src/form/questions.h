@@ -68,16 +68,19 @@ enum class QuestionKind {
     export_anyway,  ///< the table may not hold what the user expects to export
     compute_column, ///< a column the profile needs is to be computed from others
     computed_notes, ///< computed values met inputs the user should hear of; the window tells, asks not
+    add_or_replace, ///< the target holds casts: add this one to them, or replace the file (choose())
 };
 
-/// A yes-or-no question of a handler. No leaves everything as it was.
+/// A question of a handler, asked with Controls::ask (Yes or No) or, for add_or_replace, with
+/// Controls::choose. No, or Cancel, leaves everything as it was.
 struct Question {
     QuestionKind kind = QuestionKind::export_anyway;
-    std::vector<Doubt> doubts; ///< export_anyway: why it is asked
-    std::size_t derived = 0;   ///< compute_column: the column, in derived_columns
-    std::string target;        ///< replace_file: the file to replace
-    std::string cast;          ///< replace_file: the cast whose profile replaces it
-    DerivedNotes notes;        ///< computed_notes: what the computed values met
+    std::vector<Doubt> doubts;  ///< export_anyway: why it is asked
+    std::size_t derived = 0;    ///< compute_column: the column, in derived_columns
+    std::string target;         ///< replace_file, add_or_replace: the file to replace
+    std::string cast;           ///< replace_file, add_or_replace: the cast whose profile replaces it
+    DerivedNotes notes;         ///< computed_notes: what the computed values met
+    std::size_t casts_held = 0; ///< add_or_replace: the casts the target holds
 
     static Question export_anyway(std::vector<Doubt> doubts)
     {
@@ -107,7 +110,23 @@ struct Question {
         question.cast = std::move(cast);
         return question;
     }
+    static Question add_or_replace(std::string target, std::string cast, std::size_t casts_held)
+    {
+        Question question = replace_file(std::move(target), std::move(cast));
+        question.kind = QuestionKind::add_or_replace;
+        question.casts_held = casts_held;
+        return question;
+    }
 };
+
+/// The answers of an add_or_replace question, as Controls::choose() returns them.
+inline constexpr std::size_t add_section_answer = 0;
+inline constexpr std::size_t replace_file_answer = 1;
+inline constexpr std::size_t cancel_answer = 2;
+
+/// The answers of a question asked with Controls::choose(), in the order the window offers them;
+/// the last one, Cancel, leaves everything as it was. Empty for a yes-or-no question.
+std::vector<std::string_view> question_answers(const Question& question);
 
 /// The closing questions of an export_anyway question; the sentences before them say why it is asked.
 inline constexpr std::string_view export_them_question = "Export them?";

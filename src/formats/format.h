@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -97,13 +98,25 @@ public:
     /// Writes `profile`, described by `cast`, into `file`, which is committed by the caller. A file
     /// that fails to take the bytes fails naming the table row of the last line written.
     virtual void write(const Profile& profile, const CastInfo& cast, OutputFile& file) const = 0;
-    /// Which of profile_fields this format's files hold, SOUND included: all four unless the format
-    /// says less. The export asks before it writes 0 for a field the cast cannot give, and only
-    /// where the format holds that field (Profile::given tells the writer which ones it got).
-    virtual std::array<bool, profile_fields.size()> fields_written() const
-    {
-        return {true, true, true, true};
-    }
+
+    // What a format asks of the export, so that it asks or refuses before anything is written.
+
+    /// Whether the file states the cast's time (UTC) and position: the export needs both then.
+    virtual bool needs_time_and_position() const { return false; }
+    /// The most profile lines the format's readers take; 0 for any number.
+    virtual std::size_t most_lines() const { return 0; }
+    /// Whether the file gives field `field` (of profile_fields) for each line. A writer of depth
+    /// and sound speed alone takes casts that give nothing more.
+    virtual bool writes_field(std::size_t /*field*/) const { return true; }
+    /// Whether a file of the format holds many casts, to which another may be added.
+    virtual bool holds_many_casts() const { return false; }
+    /// For a format whose files hold many casts: how many casts the file `bytes` holds, or nothing
+    /// when it is not such a file.
+    virtual std::optional<std::size_t> casts_held(std::string_view /*bytes*/) const { return std::nullopt; }
+    /// Writes the file `existing`, whose casts_held() is known, with `profile` added as its last
+    /// cast; the casts it held stay as they were, byte for byte.
+    virtual void write_added(const Profile& profile, const CastInfo& cast, std::string_view existing,
+                             OutputFile& file) const;
 };
 
 } // namespace quillonde

@@ -1,13 +1,19 @@
 #include "formats/registry.h"
 
 #include "formats/aml.h"
+#include "formats/asvp.h"
+#include "formats/caris.h"
 #include "formats/castaway.h"
+#include "formats/csv.h"
+#include "formats/hypack.h"
 #include "formats/rbr.h"
 #include "formats/seabird.h"
 #include "formats/sva.h"
 #include "formats/tob.h"
 #include "formats/unrecognised.h"
 #include "formats/valeport.h"
+#include "profile/output_file.h"
+#include "runtime/error.h"
 
 #include <algorithm>
 
@@ -27,14 +33,24 @@ std::vector<const CastReader*>& readers()
     static const SeabirdReader seabird;
     static const RbrReader rbr;
     static const CastawayReader castaway;
-    static std::vector<const CastReader*> list{&tob, &seabird, &vp2, &valeport, &aml, &rbr, &castaway};
+    static const SvaReader sva;
+    static const AsvpReader asvp;
+    static const CarisReader caris;
+    static const HypackReader vel;
+    static const CsvReader csv;
+    static std::vector<const CastReader*> list{&tob,      &seabird, &vp2,  &valeport, &aml, &rbr,
+                                               &castaway, &sva,     &asvp, &caris,    &vel, &csv};
     return list;
 }
 
 std::vector<const ProfileWriter*>& writers()
 {
     static const SvaWriter sva;
-    static std::vector<const ProfileWriter*> list{&sva};
+    static const AsvpWriter asvp;
+    static const CarisWriter caris;
+    static const HypackWriter vel;
+    static const CsvWriter csv;
+    static std::vector<const ProfileWriter*> list{&sva, &asvp, &caris, &vel, &csv};
     return list;
 }
 
@@ -57,6 +73,13 @@ std::string_view default_extension(const FormatFacts& facts)
 {
     const std::string_view first = facts.patterns.substr(0, facts.patterns.find(' '));
     return first.substr(std::min(first.find('.'), first.size()));
+}
+
+void ProfileWriter::write_added(const Profile& /*profile*/, const CastInfo& /*cast*/,
+                                std::string_view /*existing*/, OutputFile& file) const
+{
+    throw Error(ErrorKind::bad_data_file, "a " + std::string(facts().filter) + " file holds a single cast; " +
+                                              quoted_path(file.path()) + " cannot take another one");
 }
 
 const std::vector<const CastReader*>& cast_readers()
@@ -97,6 +120,30 @@ const ProfileWriter* writer_with_id(std::string_view id)
     const auto found =
         std::ranges::find(writers(), id, [](const ProfileWriter* writer) { return writer->facts().id; });
     return found == writers().end() ? nullptr : *found;
+}
+
+const ProfileWriter* writer_for_filter(int index)
+{
+    // save_filters(): "All *.*" first, then the writers.
+    const auto at = static_cast<std::size_t>(index - 2);
+    return index >= 2 && at < writers().size() ? writers()[at] : nullptr;
+}
+
+int save_filter_index(const ProfileWriter& writer)
+{
+    return static_cast<int>(std::ranges::find(writers(), &writer) - writers().begin()) + 2;
+}
+
+std::string with_extension(std::string_view path, const ProfileWriter& writer)
+{
+    const ProfileWriter* named = writer_for_path(path);
+    if (named == &writer) {
+        return std::string(path);
+    }
+    if (named != nullptr) {
+        path.remove_suffix(default_extension(named->facts()).size());
+    }
+    return std::string(path) + std::string(default_extension(writer.facts()));
 }
 
 FilterList open_filters()

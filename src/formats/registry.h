@@ -29,6 +29,16 @@ const ProfileWriter* writer_for_path(std::string_view path);
 /// The writer of the given id, or nothing.
 const ProfileWriter* writer_with_id(std::string_view id);
 
+/// The writer of filter `index` of save_filters() (counted from 1), or nothing for "All *.*".
+const ProfileWriter* writer_for_filter(int index);
+
+/// The index of `writer`'s filter in save_filters(), counted from 1.
+int save_filter_index(const ProfileWriter& writer);
+
+/// `path` named for `writer`: unchanged when it ends in the writer's extension (any case), that
+/// extension in place of another writer's, or else added: "cast" and "cast.sva" give "cast.asvp".
+std::string with_extension(std::string_view path, const ProfileWriter& writer);
+
 /// A file dialog's filter list ("description|patterns|...") and the filter selected in it, counted
 /// from 1.
 struct FilterList {

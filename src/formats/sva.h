@@ -17,4 +17,16 @@ public:
     void write(const Profile& profile, const CastInfo& cast, OutputFile& file) const override;
 };
 
+/// ELAC sound velocity files of both dialects: the one this program writes, and the one of other
+/// software, whose "# depth veloc. temp. salin. cond." and units comment lines come before
+/// ".profile 0" and whose rows are fixed-width. Columns go by the comment's names where it gives
+/// them, else they are depth and the profile fields. Values are taken as they stand, also the 0.00
+/// that some software writes for a field a probe did not measure.
+class SvaReader : public CastReader {
+public:
+    const FormatFacts& facts() const override;
+    bool recognises(std::string_view head) const override;
+    std::unique_ptr<CastParser> parser(CastSink& sink, std::string_view path) const override;
+};
+
 } // namespace quillonde

@@ -55,6 +55,9 @@ public:
     /// target as it was; one after it (the folder's flush) says that the new file is in place.
     void commit();
 
+    /// The target as the user gave it.
+    const std::string& path() const noexcept { return path_; }
+
 private:
     void open_target();
     void open_in_place(int flags);

@@ -20,7 +20,7 @@ enum class ErrorKind {
     io_error,               ///< reading or writing failed on the way
     bad_data_file,          ///< the file is not a cast this program can read
     no_profile,             ///< an export without a loaded cast
-    missing_column,         ///< the loaded cast lacks a column the export needs
+    missing_column,         ///< the loaded cast lacks a column (or a time or position) the export needs
 };
 
 /// The title that starts the message of an error of this kind ("Type mismatch"), or an empty

@@ -1,5 +1,7 @@
 #include "ui/file_dialog.h"
 
+#include "formats/registry.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -50,6 +52,16 @@ FileDialog::FileDialog(QWidget* owner) : QObject(owner), owner_(owner)
     setObjectName(QStringLiteral("CD"));
 }
 
+QStringList FileDialog::filter_descriptions(const QString& filter)
+{
+    const QStringList items = filter.split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    QStringList descriptions;
+    for (qsizetype i = 0; i + 1 < items.size(); i += 2) {
+        descriptions << items[i];
+    }
+    return descriptions;
+}
+
 QStringList FileDialog::name_filters(const QString& filter)
 {
     const QStringList items = filter.split(QLatin1Char('|'), Qt::SkipEmptyParts);
@@ -67,7 +79,18 @@ void FileDialog::show(int action)
     action_ = action;
     request_.save = action == 2;
     request_.folder = remembered_folder(request_.save);
-    file_name_ = runner_ ? runner_(request_) : run_qt_dialog(request_);
+    request_.unconfirmed.clear();
+    if (request_.save) {
+        for (const ProfileWriter* writer : profile_writers()) {
+            if (writer->holds_many_casts()) {
+                request_.unconfirmed << QString::fromUtf8(
+                    writer->facts().filter.data(), static_cast<qsizetype>(writer->facts().filter.size()));
+            }
+        }
+    }
+    Request request = request_;
+    file_name_ = runner_ ? runner_(request) : run_qt_dialog(request);
+    chosen_filter_ = file_name_.isEmpty() ? 0 : request.filter_index;
     if (!file_name_.isEmpty()) {
         user_settings()->setValue(folder_key(request_.save), QFileInfo(file_name_).absolutePath());
     }
@@ -77,9 +100,10 @@ void FileDialog::cancel(int action)
 {
     action_ = action;
     file_name_.clear();
+    chosen_filter_ = 0;
 }
 
-QString FileDialog::run_qt_dialog(const Request& request) const
+QString FileDialog::run_qt_dialog(Request& request) const
 {
     QFileDialog dialog(owner_);
     // Qt's own dialog: it shows the descriptions as they are and matches patterns in any case.
@@ -90,12 +114,26 @@ QString FileDialog::run_qt_dialog(const Request& request) const
     dialog.setDirectory(request.folder);
     const QStringList filters = name_filters(request.filter);
     dialog.setNameFilters(filters);
+    const QStringList descriptions = filter_descriptions(request.filter);
+    // The filter selected, counted from 0: Qt names it as it shows it, without its patterns.
+    const auto selected = [&] {
+        const QString shown = dialog.selectedNameFilter();
+        const qsizetype whole = filters.indexOf(shown);
+        return whole >= 0 ? whole : descriptions.indexOf(shown);
+    };
+    const auto follow_filter = [&] {
+        dialog.setOption(QFileDialog::DontConfirmOverwrite,
+                         request.unconfirmed.contains(descriptions.value(selected())));
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, follow_filter);
     if (request.filter_index >= 1 && request.filter_index <= filters.size()) {
         dialog.selectNameFilter(filters[request.filter_index - 1]);
     }
+    follow_filter();
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
+    request.filter_index = static_cast<int>(selected()) + 1;
     return dialog.selectedFiles().front();
 }
 

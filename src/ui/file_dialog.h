@@ -27,12 +27,17 @@ public:
     /// What a showing asks for.
     struct Request {
         QString filter;       ///< the filter list, "description|pattern|..."
-        int filter_index = 1; ///< the selected filter, counted from 1
+        int filter_index = 1; ///< the selected filter, counted from 1; a showing leaves the one
+                              ///< selected when the user closed it
         bool save = false;    ///< save mode, else open mode
         QString folder;       ///< the folder it opens in
+        /// Save mode: the descriptions of the filters under which an existing file is chosen without
+        /// the question whether to replace it, since the export asks what to do with it.
+        QStringList unconfirmed;
     };
-    /// Shows the dialog for a request and returns the chosen path, or an empty text.
-    using Runner = std::function<QString(const Request&)>;
+    /// Shows the dialog for a request and returns the chosen path, or an empty text; sets the
+    /// request's filter_index to the filter selected at the end.
+    using Runner = std::function<QString(Request&)>;
 
     explicit FileDialog(QWidget* owner);
 
@@ -47,6 +52,9 @@ public:
     /// 1 after an open showing, 2 after a save showing, 0 before any.
     int action() const { return action_; }
     const QString& file_name() const { return file_name_; }
+    /// The filter selected when the dialog was last closed, counted from 1; the one set before when
+    /// it was cancelled.
+    int chosen_filter_index() const { return chosen_filter_ > 0 ? chosen_filter_ : request_.filter_index; }
 
     /// Shows the dialog modally in open (1) or save (2) mode.
     void show(int action);
@@ -58,14 +66,17 @@ public:
 
     /// Qt's name filters for a filter list: each description, its pattern made case-insensitive.
     static QStringList name_filters(const QString& filter);
+    /// The descriptions of a filter list, in its order.
+    static QStringList filter_descriptions(const QString& filter);
 
 private:
-    QString run_qt_dialog(const Request& request) const;
+    QString run_qt_dialog(Request& request) const;
 
     QWidget* owner_;
     Request request_;
     int action_ = 0;
     QString file_name_;
+    int chosen_filter_ = 0; // 0 until a showing chose a name
     Runner runner_;
 };
 

@@ -3,7 +3,9 @@
 #include "form/calculate.h"
 #include "form/export.h"
 #include "form/loader.h"
+#include "formats/profile_text.h"
 #include "runtime/error.h"
+#include "ui/cast_fix_dialog.h"
 #include "ui/file_dialog.h"
 #include "ui/icon.h"
 #include "ui/key_filter.h"
@@ -28,6 +30,7 @@
 #include <limits>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace quillonde {
 
@@ -249,6 +252,20 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
         box.setEscapeButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes;
     };
+    choose_answer_ = [this](const QString& question, const QStringList& answers) {
+        QMessageBox box(QMessageBox::Question, QString::fromUtf8(window_caption), breakable(question),
+                        QMessageBox::NoButton, this);
+        std::vector<QAbstractButton*> buttons;
+        for (qsizetype k = 0; k < answers.size(); ++k) {
+            buttons.push_back(box.addButton(answers[k], k + 1 == answers.size() ? QMessageBox::RejectRole
+                                                                                : QMessageBox::AcceptRole));
+        }
+        box.setDefaultButton(qobject_cast<QPushButton*>(buttons.back()));
+        box.setEscapeButton(buttons.back());
+        box.exec();
+        const auto chosen = std::ranges::find(buttons, box.clickedButton());
+        return static_cast<std::size_t>(std::min(chosen, buttons.end() - 1) - buttons.begin());
+    };
 }
 
 Form1::~Form1() = default;
@@ -263,6 +280,11 @@ void Form1::set_question_presenter(std::function<bool(const QString&)> presenter
     ask_question_ = std::move(presenter);
 }
 
+void Form1::set_choice_presenter(std::function<std::size_t(const QString&, const QStringList&)> presenter)
+{
+    choose_answer_ = std::move(presenter);
+}
+
 bool Form1::ask(const Question& question)
 {
     if (question.kind == QuestionKind::computed_notes) {
@@ -270,6 +292,32 @@ bool Form1::ask(const Question& question)
     }
     // Questions quote paths and messages, as errors do.
     return ask_question_(from_message(question_text(question)));
+}
+
+std::size_t Form1::choose(const Question& question)
+{
+    QStringList answers;
+    for (const std::string_view answer : question_answers(question)) {
+        answers << QString::fromUtf8(answer.data(), static_cast<qsizetype>(answer.size()));
+    }
+    return std::min(choose_answer_(from_message(question_text(question)), answers),
+                    static_cast<std::size_t>(answers.size()) - 1);
+}
+
+std::optional<CastFix> Form1::ask_time_and_position(const FixRequest& request)
+{
+    FixRequest shown = request;
+    // What the user gave for this cast before is shown first the next time.
+    if (const auto given = fixes_.find(request.cast); given != fixes_.end()) {
+        shown.latitude_shown = degrees_text(given->second.latitude_deg);
+        shown.longitude_shown = degrees_text(given->second.longitude_deg);
+        shown.time_shown = given->second.utc;
+    }
+    CastFixDialog dialog(shown, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return fixes_.insert_or_assign(request.cast, dialog.fix()).first->second;
 }
 
 namespace {
@@ -476,6 +524,11 @@ void Form1::dialog_show(DialogMode mode)
 std::string Form1::dialog_file_name() const
 {
     return bytes(CD->file_name());
+}
+
+int Form1::dialog_filter_index() const
+{
+    return CD->chosen_filter_index();
 }
 
 } // namespace quillonde

@@ -6,7 +6,11 @@
 
 #include <QWidget>
 
+#include <cstddef>
 #include <functional>
+#include <map>
+#include <optional>
+#include <string>
 
 class QFrame;
 class QLabel;
@@ -49,6 +53,9 @@ public:
     void set_error_presenter(std::function<void(const QString&)> presenter);
     /// Asks a yes-or-no question; a modal box unless a test has put something else in its place.
     void set_question_presenter(std::function<bool(const QString&)> presenter);
+    /// Asks a question of several answers and returns the index of the one taken; a modal box unless
+    /// a test has put something else in its place.
+    void set_choice_presenter(std::function<std::size_t(const QString&, const QStringList&)> presenter);
 
     // Controls
     std::string text(TextBox box) const override;
@@ -60,7 +67,10 @@ public:
     void dialog_set_filter(std::string_view filter_list, int index) override;
     void dialog_show(DialogMode mode) override;
     std::string dialog_file_name() const override;
+    int dialog_filter_index() const override;
     bool ask(const Question& question) override;
+    std::size_t choose(const Question& question) override;
+    std::optional<CastFix> ask_time_and_position(const FixRequest& request) override;
     bool process_events() override;
 
 signals:
@@ -111,6 +121,8 @@ private:
 
     std::function<void(const QString&)> show_error_;
     std::function<bool(const QString&)> ask_question_;
+    std::function<std::size_t(const QString&, const QStringList&)> choose_answer_;
+    std::map<std::string, CastFix> fixes_; // the time and position given for a cast, by its path
     bool loading_ = false;
     bool dialog_cancelled_ = false; // the next showing of CD is cancelled unseen
     bool closing_ = false;

@@ -30,7 +30,8 @@ const std::string usage =
     "Usage:\n"
     "  quillonde-cli depth --fresh PRESSURE...\n"
     "  quillonde-cli depth --salt --latitude LAT PRESSURE...\n"
-    "  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [-o OUTPUT] INPUT...\n"
+    "  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--format FORMAT]\n"
+    "                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [-o OUTPUT] INPUT...\n"
     "  quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...\n"
     "  quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] "
     "[-o OUTPUT] INPUT...\n"
@@ -120,7 +121,8 @@ TEST(Usage, AWrongCommandLineExitsWith2AndAHint)
         {{"depth", "--fresh", "-o", "x.sva", "10"}, "The following argument was not expected: -o"},
         {{"convert", "--salt", "--latitude", "54"}, "INPUT is required"},
         {{"convert", "--fresh", "-o", "x.sva", cast, cast},
-         "-o takes a single INPUT; without it each output is named after its INPUT"},
+         "-o takes a single INPUT (or several with --append); without it each output is named after its "
+         "INPUT"},
         {{"convert", "--fresh", "-o", "", cast}, "-o needs a file name"},
         {{"info", "--json"}, "INPUT is required"},
         {{"info", "-o", "x.sva", cast}, "The following argument was not expected: -o"},
@@ -141,6 +143,7 @@ TEST(Usage, HelpDocumentsEveryOptionAndVersionNamesTheRelease)
     EXPECT_EQ(help.err, "");
     EXPECT_NE(help.out.find(usage.substr(0, usage.find("Options and"))), std::string::npos);
     for (const char* option : {"  --latitude LAT ", "  -o, --output OUTPUT ", "  --derive ",
+                               "  --format FORMAT ", "  --position LAT LON ", "  --time TIME ", "  --append ",
                                "  --columns NAMES ", "  --json ", "  info ", "  --version ", "Exit status"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }

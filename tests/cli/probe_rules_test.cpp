@@ -35,10 +35,7 @@ class DepthSoundWriter : public ProfileWriter {
 public:
     explicit DepthSoundWriter(std::array<bool, 4>& given) : given_(given) {}
     const FormatFacts& facts() const override { return depth_sound_facts; }
-    std::array<bool, profile_fields.size()> fields_written() const override
-    {
-        return {true, false, false, false};
-    }
+    bool writes_field(std::size_t field) const override { return field == sound_field; }
     void write(const Profile& profile, const CastInfo&, OutputFile& file) const override
     {
         given_ = profile.given;

@@ -38,6 +38,12 @@ protected:
             (expect_questions ? questions : errors).push_back(question);
             return expect_questions && yes;
         });
+        // A question of several answers is answered with `choice`, Cancel where it is unexpected.
+        window.set_choice_presenter([this](const QString& question, const QStringList& answers) {
+            (expect_questions ? questions : errors).push_back(question);
+            choices.push_back(answers);
+            return expect_questions ? choice : static_cast<std::size_t>(answers.size()) - 1;
+        });
     }
 
     template <typename Widget = QWidget> Widget* control(const char* name)
@@ -66,6 +72,8 @@ protected:
     bool expect_questions = false;
     bool yes = false; // the answer to every expected question
     std::vector<QString> questions;
+    std::size_t choice = 0;           // the answer to every expected question of several answers
+    std::vector<QStringList> choices; // the answers each of them offered
 };
 
 } // namespace quillonde::testing

@@ -1,0 +1,184 @@
+#include "formats/asvp.h"
+
+#include "formats/profile_text.h"
+#include "profile/output_file.h"
+#include "runtime/convert.h"
+#include "runtime/error.h"
+#include "runtime/text.h"
+
+#include <algorithm>
+
+namespace quillonde {
+
+namespace {
+
+constexpr std::string_view asvp_id = "asvp";
+constexpr std::string_view asvp_filter = "Kongsberg SIS *.asvp";
+constexpr std::string_view asvp_patterns = "*.asvp";
+constexpr std::string_view asvp_title = "Kongsberg EM multibeam echo sounders (SIS)";
+constexpr FormatFacts asvp_written{asvp_id, asvp_filter, asvp_patterns, asvp_title,
+                                   "depth [m] and sound speed [m/s], at most 1,000 lines; the time (UTC) "
+                                   "and position of the cast in the header"};
+constexpr FormatFacts asvp_read{asvp_id, asvp_filter, asvp_patterns, asvp_title,
+                                "depth and sound speed; the header's time (UTC), position and source"};
+
+constexpr std::string_view header_open = "(";
+constexpr std::string_view header_close = ")";
+constexpr std::string_view file_type = "SoundVelocity";
+// Version, id; after the position a radius of -1 (everywhere) and no validity period; after the
+// source "P", a profile as the probe measured it.
+constexpr std::string_view header_start = "( SoundVelocity 1.0 0 ";
+constexpr std::string_view header_middle = " -1 0 0 ";
+constexpr std::string_view history_probe = " P ";
+constexpr std::string_view header_end = " )";
+constexpr std::string_view unnamed_source = "Quillonde";
+constexpr std::size_t sis_most_lines = 1000;
+constexpr std::string_view line_end = "\r\n";
+
+// The header's fields, counted from the file type; SIS 5 adds a thinning factor after the longitude.
+constexpr std::size_t time_word = 3;
+constexpr std::size_t latitude_word = 4;
+constexpr std::size_t longitude_word = 5;
+constexpr std::size_t sis4_words = 12;
+constexpr std::size_t sis5_words = 13;
+
+/// A probe's name as a header word: blanks would shift the fields after it.
+std::string source_word(const CastInfo& cast)
+{
+    std::string source = cast.instrument.empty() ? std::string(unnamed_source) : cast.instrument;
+    std::ranges::replace_if(
+        source, [](char c) { return c == ' ' || c == '\t' || c == ')'; }, '_');
+    return source;
+}
+
+/// "YYYYMMDDhhmm" or "YYYYMMDDhhmmss" as a time; nothing for any other word.
+std::optional<std::chrono::sys_seconds> header_time(std::string_view word)
+{
+    if ((word.size() != 12 && word.size() != 14) ||
+        !std::ranges::all_of(word, [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    return calendar_time(digits_at(word, 0, 4), digits_at(word, 4, 2), digits_at(word, 6, 2),
+                         digits_at(word, 8, 2), digits_at(word, 10, 2),
+                         word.size() == 14 ? digits_at(word, 12, 2) : 0);
+}
+
+class AsvpParser : public ProfileParser {
+public:
+    AsvpParser(CastSink& sink, std::string_view path) : sink_(sink), path_(path) {}
+
+    void text_line(std::string_view raw) override
+    {
+        if (!header_seen_) {
+            handle_header(raw);
+            header_seen_ = true;
+            return;
+        }
+        const auto sample = depth_sound_line(raw);
+        if (!sample) {
+            return;
+        }
+        if (announced_ && samples_ == *announced_) {
+            throw Error(ErrorKind::bad_data_file, "the header announces " + std::to_string(*announced_) +
+                                                      " samples; this line is one more");
+        }
+        ++samples_;
+        sink_.row_appended(*sample);
+    }
+
+    void finish() override
+    {
+        if (announced_ && samples_ < *announced_) {
+            throw Error(ErrorKind::bad_data_file,
+                        quoted_path(path_) + " ends after " + std::to_string(samples_) + " of the " +
+                            std::to_string(*announced_) + " samples its header announces; those are loaded");
+        }
+    }
+
+private:
+    void handle_header(std::string_view raw)
+    {
+        std::string_view text = trim_blanks(raw);
+        const std::size_t close = text.rfind(header_close);
+        if (!text.starts_with(header_open) || close == std::string_view::npos) {
+            throw Error(ErrorKind::bad_data_file,
+                        "the header " + quoted(raw) + " is not enclosed in brackets");
+        }
+        const std::vector<std::string_view> words = words_of(text.substr(1, close - 1));
+        if (words.size() != sis4_words && words.size() != sis5_words) {
+            throw Error(ErrorKind::bad_data_file, "the header holds " + std::to_string(words.size()) +
+                                                      " fields; a Kongsberg header holds " +
+                                                      std::to_string(sis4_words) + ", or " +
+                                                      std::to_string(sis5_words) + " from SIS 5 on");
+        }
+        CastInfo& info = sink_.info();
+        if (const auto when = header_time(words[time_word])) {
+            info.time = CastTime{*when, true};
+        }
+        info.latitude_deg = degrees_of("latitude", words[latitude_word], 90.0);
+        info.longitude_deg = degrees_of("longitude", words[longitude_word], 180.0);
+        info.instrument = words[words.size() - 3];
+        const std::string_view count = words.back();
+        announced_ = static_cast<std::size_t>(
+            std::max(0, with_subject("the number of samples", [&] { return str_to_long(count); })));
+        sink_.columns_named(depth_sound_columns(), DepthSource{-1, 0});
+    }
+
+    CastSink& sink_;
+    std::string path_;
+    bool header_seen_ = false;
+    std::optional<std::size_t> announced_;
+    std::size_t samples_ = 0;
+};
+
+} // namespace
+
+const FormatFacts& AsvpWriter::facts() const
+{
+    return asvp_written;
+}
+
+std::size_t AsvpWriter::most_lines() const
+{
+    return sis_most_lines;
+}
+
+bool AsvpWriter::writes_field(std::size_t field) const
+{
+    return field == sound_field;
+}
+
+void AsvpWriter::write(const Profile& profile, const CastInfo& cast, OutputFile& file) const
+{
+    const StatedFix fix = stated_fix(cast, asvp_filter);
+    const Calendar at = calendar_of(fix.utc);
+    ProfileBlocks blocks(file);
+    blocks.text() = std::string(header_start) + padded(at.year, 4) + padded(at.month, 2) + padded(at.day, 2) +
+                    padded(at.hour, 2) + padded(at.minute, 2) + " " + degrees_text(fix.latitude_deg) + " " +
+                    degrees_text(fix.longitude_deg) + std::string(header_middle) + source_word(cast) +
+                    std::string(history_probe) + std::to_string(profile.rows.size()) +
+                    std::string(header_end) + std::string(line_end);
+    write_depth_sound_lines(profile, blocks, line_end);
+}
+
+const FormatFacts& AsvpReader::facts() const
+{
+    return asvp_read;
+}
+
+bool AsvpReader::recognises(std::string_view head) const
+{
+    const std::string_view first = trim_blanks(first_line(head));
+    if (!first.starts_with(header_open)) {
+        return false;
+    }
+    const std::vector<std::string_view> words = words_of(first.substr(header_open.size(), 32));
+    return !words.empty() && words.front() == file_type;
+}
+
+std::unique_ptr<CastParser> AsvpReader::parser(CastSink& sink, std::string_view path) const
+{
+    return std::make_unique<AsvpParser>(sink, path);
+}
+
+} // namespace quillonde

@@ -1,0 +1,305 @@
+#include "formats/caris.h"
+
+#include "formats/profile_text.h"
+#include "profile/output_file.h"
+#include "runtime/convert.h"
+#include "runtime/error.h"
+#include "runtime/text.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <utility>
+
+namespace quillonde {
+
+namespace {
+
+constexpr std::string_view caris_id = "caris";
+constexpr std::string_view caris_filter = "CARIS SVP *.svp";
+constexpr std::string_view caris_patterns = "*.svp";
+constexpr std::string_view caris_title = "CARIS HIPS and SIPS; QPS Qimera";
+constexpr FormatFacts caris_written{caris_id, caris_filter, caris_patterns, caris_title,
+                                    "depth [m] and sound speed [m/s] as a section with the time (UTC) and "
+                                    "position of the cast; added to an existing file as a new section"};
+constexpr FormatFacts caris_read{caris_id, caris_filter, caris_patterns, caris_title,
+                                 "depth and sound speed of the newest section, its time (UTC) and position"};
+
+constexpr std::string_view version_line = "[SVP_VERSION_2]";
+constexpr std::string_view section_word = "Section";
+constexpr std::string_view line_end = "\r\n";
+constexpr double seconds_per_degree = 3600.0;
+constexpr double minutes_per_degree = 60.0;
+constexpr double seconds_per_minute = 60.0;
+constexpr std::int64_t hundredths_per_degree = 360000;
+constexpr std::int64_t hundredths_per_minute = 6000;
+
+/// The first line of a CARIS file, in any case, after a byte order mark if there is one.
+bool is_version_line(std::string_view line)
+{
+    constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+    if (line.starts_with(byte_order_mark)) {
+        line.remove_prefix(byte_order_mark.size());
+    }
+    const std::vector<std::string_view> words = words_of(line);
+    return words.size() == 1 && std::ranges::equal(words.front(), version_line, [](char a, char b) {
+               return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
+           });
+}
+
+bool is_section_line(std::string_view line)
+{
+    const std::vector<std::string_view> words = words_of(line);
+    return !words.empty() && words.front() == section_word;
+}
+
+/// "54:20:19.20": whole degrees, minutes and seconds to the hundredth, a "-" for south and west.
+std::string sexagesimal(double degrees)
+{
+    const auto hundredths = static_cast<std::int64_t>(
+        round_half_even(std::abs(degrees) * static_cast<double>(hundredths_per_degree)));
+    const std::int64_t seconds = hundredths % hundredths_per_minute;
+    return std::string(degrees < 0.0 && hundredths > 0 ? "-" : "") +
+           std::to_string(hundredths / hundredths_per_degree) + ":" +
+           padded(static_cast<int>(hundredths / hundredths_per_minute % 60), 2) + ":" +
+           padded(static_cast<int>(seconds / 100), 2) + "." + padded(static_cast<int>(seconds % 100), 2);
+}
+
+/// The section line of a cast, with its line end.
+std::string section_text(const CastInfo& cast)
+{
+    const StatedFix fix = stated_fix(cast, caris_filter);
+    const Calendar at = calendar_of(fix.utc);
+    return std::string(section_word) + " " + padded(at.year, 4) + "-" + padded(at.day_of_year, 3) + " " +
+           padded(at.hour, 2) + ":" + padded(at.minute, 2) + ":" + padded(at.second, 2) + " " +
+           sexagesimal(fix.latitude_deg) + " " + sexagesimal(fix.longitude_deg) + std::string(line_end);
+}
+
+void write_section(const Profile& profile, const CastInfo& cast, ProfileBlocks& blocks, std::string_view end)
+{
+    std::string section = section_text(cast);
+    section.replace(section.size() - line_end.size(), line_end.size(), end);
+    blocks.text() += section;
+    write_depth_sound_lines(profile, blocks, end);
+}
+
+/// "2024-122" and "13:45:00" (or "13:45") as a time; nothing when they are not.
+std::optional<std::chrono::sys_seconds> section_time(std::string_view date, std::string_view clock)
+{
+    const int year = date.size() > 5 && date[4] == '-' ? digits_at(date, 0, 4) : -1;
+    const int day = year >= 0 ? digits_at(date, 5, date.size() - 5) : -1;
+    const bool with_seconds = clock.size() == 8 && clock[5] == ':';
+    if (year < 0 || day < 1 || day > (std::chrono::year(year).is_leap() ? 366 : 365) ||
+        (clock.size() != 5 && !with_seconds) || clock[2] != ':') {
+        return std::nullopt;
+    }
+    const auto new_year = calendar_time(year, 1, 1, digits_at(clock, 0, 2), digits_at(clock, 3, 2),
+                                        with_seconds ? digits_at(clock, 6, 2) : 0);
+    if (!new_year) {
+        return std::nullopt;
+    }
+    return *new_year + std::chrono::days(day - 1);
+}
+
+/// One section as read: its time and position, and its samples as the file gives them.
+struct Section {
+    std::chrono::sys_seconds when{};
+    std::optional<double> latitude_deg;
+    std::optional<double> longitude_deg;
+    std::vector<std::pair<std::string, std::string>> samples;
+};
+
+class CarisParser : public ProfileParser {
+public:
+    CarisParser(CastSink& sink, std::string_view path) : sink_(sink), path_(path) {}
+
+    void text_line(std::string_view raw) override
+    {
+        if (!version_seen_) {
+            version_seen_ = true;
+            return;
+        }
+        if (is_section_line(raw)) {
+            close_section();
+            current_ = read_section(raw);
+            ++sections_;
+            return;
+        }
+        if (words_of(raw).empty()) {
+            return;
+        }
+        if (!name_seen_ && !current_) {
+            name_seen_ = true; // the file's name, which may stand apart from the version by blank lines
+            return;
+        }
+        const auto sample = depth_sound_line(raw);
+        if (!current_) {
+            throw Error(ErrorKind::bad_data_file,
+                        "a sample line stands before the first \"" + std::string(section_word) + "\" line");
+        }
+        current_->samples.emplace_back((*sample)[0], (*sample)[1]);
+    }
+
+    void finish() override
+    {
+        close_section();
+        if (!newest_) {
+            throw Error(ErrorKind::bad_data_file,
+                        quoted_path(path_) + (sections_ == 0 ? " has no \"Section\" line, so it holds no cast"
+                                                             : " has no section with samples"));
+        }
+        CastInfo& info = sink_.info();
+        info.time = CastTime{newest_->when, true};
+        info.latitude_deg = newest_->latitude_deg;
+        info.longitude_deg = newest_->longitude_deg;
+        sink_.columns_named(depth_sound_columns(), DepthSource{-1, 0});
+        for (const auto& [depth, sound] : newest_->samples) {
+            const std::array<std::string_view, 2> fields{depth, sound};
+            sink_.row_appended(fields);
+        }
+    }
+
+private:
+    static Section read_section(std::string_view raw)
+    {
+        const std::vector<std::string_view> words = words_of(raw);
+        const auto when = words.size() >= 3 ? section_time(words[1], words[2]) : std::nullopt;
+        if (!when) {
+            throw Error(ErrorKind::bad_data_file,
+                        "the section line " + quoted(raw) + " gives no date and time as YYYY-DDD HH:MM:SS");
+        }
+        Section section;
+        section.when = *when;
+        // A comment may stand where the position does: a word that is no angle begins it.
+        if (words.size() >= 4 && angle_like(words[3])) {
+            section.latitude_deg = caris_angle("latitude", words[3], 90.0);
+            if (words.size() < 5) {
+                throw Error(ErrorKind::bad_data_file,
+                            "the section line " + quoted(raw) + " gives a latitude but no longitude");
+            }
+            section.longitude_deg = caris_angle("longitude", words[4], 180.0);
+        }
+        return section;
+    }
+
+    static bool angle_like(std::string_view word) { return word.find_first_of("+-0123456789") == 0; }
+
+    void close_section()
+    {
+        if (current_ && !current_->samples.empty() && (!newest_ || current_->when >= newest_->when)) {
+            newest_ = std::move(current_);
+        }
+        current_.reset();
+    }
+
+    CastSink& sink_;
+    std::string path_;
+    bool version_seen_ = false;
+    bool name_seen_ = false;
+    std::size_t sections_ = 0;
+    std::optional<Section> current_;
+    std::optional<Section> newest_;
+};
+
+} // namespace
+
+double caris_angle(std::string_view subject, std::string_view text, double limit)
+{
+    const bool negative = text.starts_with('-');
+    const std::vector<std::string_view> parts =
+        split_at(negative || text.starts_with('+') ? text.substr(1) : text, ':');
+    const auto refusal = [&] {
+        return Error(ErrorKind::type_mismatch,
+                     std::string(subject) + " " + quoted(text) + " is no angle (D:MM:SS.ss or degrees)");
+    };
+    if (parts.size() > 3) {
+        throw refusal();
+    }
+    constexpr std::array<double, 3> part_degrees = {1.0, 1.0 / minutes_per_degree, 1.0 / seconds_per_degree};
+    double degrees = 0.0;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        // Plain digits with a point: the sign stands in front of the whole angle. Degrees and minutes
+        // are whole when a finer part follows. Seconds may read 60.00, as software rounding 59.995
+        // writes them.
+        double part = 0.0;
+        const bool last = k + 1 == parts.size();
+        if (parts[k].find_first_not_of("0123456789.") != std::string_view::npos ||
+            parse_number(parts[k], part) != NumberStatus::ok || (!last && part != std::floor(part)) ||
+            (k == 1 && part >= minutes_per_degree) || (k == 2 && part > seconds_per_minute)) {
+            throw refusal();
+        }
+        degrees += part * part_degrees[k];
+    }
+    if (degrees > limit) {
+        throw Error(ErrorKind::overflow, std::string(subject) + " " + quoted(text) + " lies beyond " +
+                                             double_to_str(limit) + " degrees");
+    }
+    return negative ? -degrees : degrees;
+}
+
+const FormatFacts& CarisWriter::facts() const
+{
+    return caris_written;
+}
+
+bool CarisWriter::writes_field(std::size_t field) const
+{
+    return field == sound_field;
+}
+
+void CarisWriter::write(const Profile& profile, const CastInfo& cast, OutputFile& file) const
+{
+    ProfileBlocks blocks(file);
+    blocks.text() = std::string(version_line) + std::string(line_end) +
+                    std::filesystem::path(file.path()).filename().string() + std::string(line_end);
+    write_section(profile, cast, blocks, line_end);
+}
+
+std::optional<std::size_t> CarisWriter::casts_held(std::string_view bytes) const
+{
+    if (!is_version_line(first_line(bytes))) {
+        return std::nullopt;
+    }
+    std::size_t sections = 0;
+    for (const std::string_view line : split_at(bytes, '\n')) {
+        for (const std::string_view piece : split_at(line, '\r')) {
+            sections += is_section_line(piece) ? 1U : 0U;
+        }
+    }
+    return sections;
+}
+
+void CarisWriter::write_added(const Profile& profile, const CastInfo& cast, std::string_view existing,
+                              OutputFile& file) const
+{
+    // The new section ends its lines as the file's first line does.
+    const std::size_t first_end = existing.find('\n');
+    const std::string_view end =
+        first_end != std::string_view::npos && first_end > 0 && existing[first_end - 1] == '\r' ? "\r\n"
+                                                                                                : "\n";
+    ProfileBlocks blocks(file);
+    blocks.text() = existing;
+    if (!existing.empty() && existing.back() != '\n') {
+        blocks.text() += end;
+    }
+    write_section(profile, cast, blocks, end);
+}
+
+const FormatFacts& CarisReader::facts() const
+{
+    return caris_read;
+}
+
+bool CarisReader::recognises(std::string_view head) const
+{
+    return is_version_line(first_line(head));
+}
+
+std::unique_ptr<CastParser> CarisReader::parser(CastSink& sink, std::string_view path) const
+{
+    return std::make_unique<CarisParser>(sink, path);
+}
+
+} // namespace quillonde

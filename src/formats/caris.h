@@ -1,0 +1,38 @@
+#pragma once
+
+#include "formats/format.h"
+
+namespace quillonde {
+
+/// CARIS sound velocity profiles (*.svp, version 2), as HIPS and SIPS and QPS Qimera load them:
+/// "[SVP_VERSION_2]", the file's name, then for each cast a line
+/// "Section YYYY-DDD HH:MM:SS D:MM:SS.ss D:MM:SS.ss" (UTC day of the year and time, latitude and
+/// longitude, south and west with a "-" in front) and its lines of depth and sound speed; CR LF.
+/// A cast is added to a file as a new section after the others.
+class CarisWriter : public ProfileWriter {
+public:
+    const FormatFacts& facts() const override;
+    void write(const Profile& profile, const CastInfo& cast, OutputFile& file) const override;
+    bool needs_time_and_position() const override { return true; }
+    bool writes_field(std::size_t field) const override;
+    bool holds_many_casts() const override { return true; }
+    std::optional<std::size_t> casts_held(std::string_view bytes) const override;
+    void write_added(const Profile& profile, const CastInfo& cast, std::string_view existing,
+                     OutputFile& file) const override;
+};
+
+/// CARIS sound velocity profiles: every section is read, the newest (by its time; of two alike, the
+/// later one in the file) is loaded. A position may be sexagesimal or decimal, or missing.
+class CarisReader : public CastReader {
+public:
+    const FormatFacts& facts() const override;
+    bool recognises(std::string_view head) const override;
+    std::unique_ptr<CastParser> parser(CastSink& sink, std::string_view path) const override;
+};
+
+/// A latitude or longitude as a CARIS section states it: "-12:14:35.00" (degrees, minutes and
+/// seconds, the sign in front for the whole angle, also where the degrees are 0), "-12:14.5833" or
+/// "-12.243". Fails naming `subject` when it is none, or lies beyond `limit` degrees.
+double caris_angle(std::string_view subject, std::string_view text, double limit);
+
+} // namespace quillonde

@@ -1,0 +1,556 @@
+// The profile formats: each writer's bytes, each reader's reading of them and of broken files, the
+// CARIS file that takes one cast after another, and the reduction to what SIS takes.
+#include "form/export.h"
+#include "formats/caris.h"
+#include "formats/csv.h"
+#include "formats/registry.h"
+#include "profile/output_file.h"
+#include "profile/profile_reduction.h"
+#include "runtime/convert.h"
+
+#include "error_matchers.h"
+#include "handler_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quillonde {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::error_of;
+using testing::read_file;
+using Texts = std::vector<std::string>;
+
+const std::string data = std::string(QUILLONDE_TEST_DATA);
+const std::string formats[] = {"sva", "asvp", "svp", "vel", "csv"};
+
+/// 2016-08-24T07:53:13Z, when the deneb cast was taken (its file states no time).
+std::chrono::sys_seconds deneb_time()
+{
+    return *utc_time_of("2016-08-24T07:53:13Z");
+}
+
+/// The depths and sound speeds of the loaded table as its texts; T, S and C too where it has them.
+Texts table_lines(const ProfileState& state)
+{
+    Texts lines;
+    for (std::int32_t row = 1; row <= state.g_table.last_row(); ++row) {
+        std::string line;
+        for (std::int32_t column = 0; column <= state.ccolumns; ++column) {
+            line += (column == 0 ? "" : " ") + std::string(state.g_table.cell(column, row).as_text());
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+/// The profile lines of the .sva written from the deneb cast before other formats: "0.5 1491.88",
+/// with `fields` of its five.
+Texts deneb_lines(std::size_t fields)
+{
+    Texts lines;
+    const std::string sva = read_file(data + "/profiles/rev205_deneb_salt54.sva");
+    for (std::size_t at = sva.find("\r\n\r\n") + 4; at < sva.size(); at = sva.find('\n', at) + 1) {
+        std::string line;
+        std::size_t field = at;
+        for (std::size_t k = 0; k < fields; ++k) {
+            const std::size_t tab = sva.find('\t', field);
+            line += (k == 0 ? "" : " ") + sva.substr(field, tab - field);
+            field = tab + 1;
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+class ProfileFormats : public testing::GoingOnTest {
+protected:
+    void load_deneb()
+    {
+        controls.water = OptionButton::op_salt;
+        controls.texts[TextBox::tx_lat] = "54";
+        load_path(data + "/casts/rev205_deneb.TOB");
+        // Its header gives the position; the time is the user's.
+        controls.fix = [](const FixRequest& request) {
+            return CastFix{*request.latitude_deg, *request.longitude_deg, deneb_time()};
+        };
+    }
+    /// Loads `path` as typed into the load box; returns the error, or none.
+    std::string load_error(const std::string& path)
+    {
+        return error_of([&] { load_path(path); }).what();
+    }
+};
+
+// One cast, every format: the files are those in tests/data/profiles, byte for byte; their first
+// lines spelled out here, as the echo sounders' software reads them.
+TEST_F(ProfileFormats, TheDenebCastInEveryFormatByteForByte)
+{
+    load_deneb();
+    for (const std::string& format : formats) {
+        const std::string name = "rev205_deneb_salt54." + format;
+        EXPECT_EQ(export_path(dir.file(name)).profile_lines, 43) << format;
+        EXPECT_EQ(read_file(dir.file(name)), read_file(data + "/profiles/" + name)) << format;
+    }
+    const auto expect_start = [&](const std::string& format, const std::string& start) {
+        EXPECT_EQ(read_file(dir.file("rev205_deneb_salt54." + format)).substr(0, start.size()), start);
+    };
+    expect_start("asvp",
+                 "( SoundVelocity 1.0 0 201608240753 54.3386667 11.6913333 -1 0 0 Quillonde P 43 )\r\n"
+                 "0.5 1491.88\r\n");
+    expect_start("svp", "[SVP_VERSION_2]\r\nrev205_deneb_salt54.svp\r\n"
+                        "Section 2016-237 07:53:13 54:20:19.20 11:41:28.80\r\n0.5 1491.88\r\n");
+    expect_start("vel", "FTP NEW 3 54.3386667 11.6913333 07:53 08/24/2016\r\n0.5 1491.88\r\n");
+    expect_start("csv", std::string(csv_title) + "\r\n0.5,1491.88,19.03,11.02,16.43\r\n");
+    // The time was asked once for each format that states it; the cast gave its position.
+    ASSERT_EQ(controls.fix_requests.size(), 3U);
+    EXPECT_EQ(controls.fix_requests[0].missing_text(), "no time in UTC");
+    EXPECT_EQ(controls.fix_requests[0].format, "Kongsberg SIS *.asvp");
+}
+
+// What a writer writes, its reader reads, whatever the file is called: the same depths and sound
+// speeds, and T, S and C where the format holds them; the time and position too (the .asvp
+// header keeps the minute).
+TEST_F(ProfileFormats, EveryFileWrittenReadsBackToTheSameLines)
+{
+    load_deneb();
+    for (const std::string& format : formats) {
+        export_path(dir.file("deneb." + format));
+        fs::rename(dir.file("deneb." + format), dir.file("deneb.txt"));
+        controls.water = OptionButton::op_fresh; // depths are taken as they stand, not recomputed
+        ASSERT_EQ(load_path(dir.file("deneb.txt")), LoadOutcome::loaded) << format;
+        const bool all_fields = format == "sva" || format == "csv";
+        EXPECT_EQ(state.cast.format, format == "svp" ? "caris" : format);
+        EXPECT_EQ(table_lines(state), deneb_lines(all_fields ? 5 : 2)) << format;
+        const Texts names =
+            all_fields ? Texts{"Depth", "SOUND", "Temp", "SALIN", "Cond"} : Texts{"Depth", "SOUND"};
+        EXPECT_EQ(controls.list, names);
+        EXPECT_EQ(controls.captions.at(Label::Label4), "Number of rows: 43");
+        EXPECT_EQ(state.cast.instrument, format == "asvp" ? "Quillonde" : "");
+        if (!all_fields) {
+            EXPECT_NEAR(*state.cast.latitude_deg, 54 + 20.32 / 60, 5e-8) << format;
+            EXPECT_NEAR(*state.cast.longitude_deg, 11 + 41.48 / 60, 5e-8) << format;
+            EXPECT_EQ(iso_time(*state.cast.time),
+                      format == "svp" ? "2016-08-24T07:53:13Z" : "2016-08-24T07:53:00Z");
+        }
+        controls.list.clear();
+        load_deneb();
+    }
+}
+
+// A profile of depth and sound speed alone goes to every format of depth and sound speed; a format
+// that needs temperature, salinity and conductivity refuses it, naming them, and writes nothing.
+TEST_F(ProfileFormats, ASoundSpeedProfileGoesToTheFormatsOfDepthAndSound)
+{
+    const std::string asvp = data + "/profiles/rev205_deneb_salt54.asvp";
+    load_path(asvp);
+    export_path(dir.file("from_asvp.vel"));
+    EXPECT_EQ(read_file(dir.file("from_asvp.vel")).substr(0, 64),
+              "FTP NEW 3 54.3386667 11.6913333 07:53 08/24/2016\r\n1 1491.92\r\n1.6");
+    EXPECT_TRUE(controls.fix_requests.empty()); // the file gave time and position
+    // The formats that hold more ask before they write 0 for what the cast cannot give.
+    const std::string zeros =
+        "The cast gives no values for Temp, SALIN and Cond, and the export cannot compute "
+        "them: each line of the profile holds 0 for them. Write the profile?";
+    controls.answer = [](const Question&) { return false; };
+    for (const std::string format : {"sva", "csv"}) {
+        controls.questions.clear();
+        EXPECT_FALSE(export_path(dir.file("from_asvp." + format)).written);
+        EXPECT_EQ(controls.questions, Texts{zeros});
+    }
+    EXPECT_EQ(testing::folder_entries(dir.path()), Texts{"from_asvp.vel"});
+    controls.answer = [](const Question&) { return true; };
+    export_path(dir.file("from_asvp.csv"));
+    EXPECT_TRUE(
+        read_file(dir.file("from_asvp.csv")).starts_with(std::string(csv_title) + "\r\n1,1491.92,0,0,0\r\n"));
+}
+
+// Two casts in one CARIS file, then a third: each comes after the others as a new section, the
+// sections before stay byte for byte. The reader loads the newest, wherever it stands.
+TEST_F(ProfileFormats, ACarisFileTakesOneCastAfterAnother)
+{
+    load_deneb();
+    const std::string survey = dir.file("survey.svp");
+    export_path(survey);
+    const std::string first = read_file(survey);
+    const auto add_at = [&](const char* time, double latitude) {
+        controls.fix = [=](const FixRequest&) { return CastFix{latitude, -0.01, *utc_time_of(time)}; };
+        controls.choice = [](const Question&) { return add_section_answer; };
+        state.cast.latitude_deg.reset(); // asked, as for a cast without position
+        EXPECT_TRUE(export_path(survey).added);
+    };
+    add_at("2016-12-31T23:59:59Z", -0.5);
+    add_at("2016-01-01T00:00:00Z", 12.2083333);
+    const std::string file = read_file(survey);
+    EXPECT_TRUE(file.starts_with(first));
+    const std::string lines = deneb_lines(2)[0] + "\r\n";
+    EXPECT_NE(file.find("\r\nSection 2016-366 23:59:59 -0:30:00.00 -0:00:36.00\r\n" + lines),
+              std::string::npos);
+    EXPECT_NE(file.find("\r\nSection 2016-001 00:00:00 12:12:30.00 -0:00:36.00\r\n" + lines),
+              std::string::npos);
+    EXPECT_EQ(file.size(), 3 * first.size() - 2 * first.find("Section")); // sections of one length
+    EXPECT_EQ(controls.questions.back(), "\"" + survey + "\" holds 2 casts already. Add the profile of \"" +
+                                             data +
+                                             "/casts/rev205_deneb.TOB\" to it as a new section, or "
+                                             "replace the file?");
+
+    // Cancel leaves it; Replace writes the cast alone.
+    controls.choice = [](const Question&) { return cancel_answer; };
+    EXPECT_FALSE(export_path(survey).written);
+    EXPECT_EQ(read_file(survey), file);
+
+    ASSERT_EQ(load_path(survey), LoadOutcome::loaded);
+    EXPECT_EQ(iso_time(*state.cast.time), "2016-12-31T23:59:59Z"); // the second section, the newest
+    EXPECT_EQ(*state.cast.latitude_deg, -0.5);                     // the sign of "-0:30:00.00"
+    EXPECT_DOUBLE_EQ(*state.cast.longitude_deg, -0.01);
+    EXPECT_EQ(state.g_table.last_row(), 43);
+
+    load_deneb();
+    controls.choice = [](const Question&) { return replace_file_answer; };
+    EXPECT_FALSE(export_path(survey).added);
+    EXPECT_EQ(read_file(survey), first);
+}
+
+// Another program's CARIS file, with LF line ends, a comment after a position and no end to its
+// last line: the cast is added after it with the file's own line ends. Of two sections of one
+// time, the later one in the file is the newer.
+TEST_F(ProfileFormats, ACastAddedToAnotherProgramsCarisFileFollowsItsLineEnds)
+{
+    const std::string theirs = "[SVP_VERSION_2]\nrun.svp\n"
+                               "Section 2020-001 00:00:00 -12:14:35.00 130:55:40.00 first cast\n1 1500\n"
+                               "Section 2019-100 00:00:00 no position yet\n1 1499\n"
+                               "Section 2020-001 00:00:00 -12:16:60.00 130:55:11.00\n2 1501";
+    const std::string run = dir.write("run.svp", theirs);
+    load_deneb();
+    controls.choice = [](const Question&) { return add_section_answer; };
+    export_path(run);
+    const std::string deneb_section = "Section 2016-237 07:53:13 54:20:19.20 11:41:28.80\n0.5 1491.88\n";
+    EXPECT_EQ(read_file(run).substr(0, theirs.size() + 1 + deneb_section.size()),
+              theirs + "\n" + deneb_section);
+    EXPECT_EQ(read_file(run).find('\r'), std::string::npos);
+
+    load_path(run);
+    EXPECT_EQ(table_lines(state), Texts{"2 1501"});
+    EXPECT_DOUBLE_EQ(*state.cast.latitude_deg, -(12 + 17.0 / 60));
+}
+
+// A latitude or longitude of a CARIS section: the sign stands for the whole angle, also where the
+// degrees are 0, which some readers get wrong.
+TEST(CarisAngle, TheSignHoldsForTheWholeAngle)
+{
+    const std::pair<const char*, double> angles[] = {
+        {"-0:30:00.00", -0.5}, {"0:30:00.00", 0.5},
+        {"+12:15", 12.25},     {"-12:16:60.00", -(12 + 17.0 / 60)},
+        {"-12.5", -12.5},      {"179:59:59.99", 179 + 59.0 / 60 + 59.99 / 3600},
+    };
+    for (const auto& [text, degrees] : angles) {
+        EXPECT_NEAR(caris_angle("longitude", text, 180.0), degrees, 1e-12) << text;
+    }
+    const std::pair<const char*, const char*> refused[] = {
+        {"12:60:00", R"(Type mismatch: latitude "12:60:00" is no angle (D:MM:SS.ss or degrees))"},
+        {"12:-5:00", R"(Type mismatch: latitude "12:-5:00" is no angle (D:MM:SS.ss or degrees))"},
+        {"12.5:30", R"(Type mismatch: latitude "12.5:30" is no angle (D:MM:SS.ss or degrees))"},
+        {"1:2:3:4", R"(Type mismatch: latitude "1:2:3:4" is no angle (D:MM:SS.ss or degrees))"},
+        {"--1", R"(Type mismatch: latitude "--1" is no angle (D:MM:SS.ss or degrees))"},
+        {"90:00:00.01", R"(Overflow: latitude "90:00:00.01" lies beyond 90 degrees)"},
+    };
+    for (const auto& [text, message] : refused) {
+        EXPECT_STREQ(error_of([&] { caris_angle("latitude", text, 90.0); }).what(), message);
+    }
+}
+
+// Broken profile files fail at the line and with the words that say what is wrong; what was read
+// before stays.
+TEST_F(ProfileFormats, BrokenProfilesAreNamedByLineAndField)
+{
+    const std::string asvp_header = "( SoundVelocity 1.0 0 201608240753 54.3 11.7 -1 0 0 SVP-16 P 3 )\r\n";
+    const std::pair<std::string, std::string> broken[] = {
+        // Kongsberg
+        {asvp_header + "0.5 1490\r\n1 1491\r\n",
+         "Not a data file: \"PATH\" ends after 2 of the 3 samples its header announces; those are loaded"},
+        {asvp_header + "0.5 1490\r\n1 1491\r\n2 1492\r\n3 1493\r\n",
+         "Not a data file at line 5: the header announces 3 samples; this line is one more"},
+        {asvp_header + "0.5 1490\r\n1,5 1491\r\n", "Type mismatch at line 3: depth \"1,5\" is not a number"},
+        {asvp_header + "0.5 1490 12.5\r\n", "Not a data file at line 2: a sample line holds two numbers, "
+                                            "depth and sound speed; \"0.5 1490 12.5\" "
+                                            "holds 3 words"},
+        {"( SoundVelocity 1.0 0 201608240753 54.3 11.7 SVP-16 P 3 )\r\n",
+         "Not a data file at line 1: the header holds 9 fields; a Kongsberg header holds 12, or 13 from SIS "
+         "5 on"},
+        {"( SoundVelocity 1.0 0 201608240753 94.3 11.7 -1 0 0 SVP-16 P 3 )\r\n",
+         "Overflow at line 1: latitude \"94.3\" lies beyond 90 degrees"},
+        {"( SoundVelocity 1.0 0 201608240753 54.3 11.7 -1 0 0 SVP-16 P 3\r\n",
+         "Not a data file at line 1: the header \"( SoundVelocity 1.0 0 201608240753 54.3 11.7 -1 0 0 SVP-16 "
+         "P...\" is not enclosed in brackets"},
+        // CARIS
+        {"[SVP_VERSION_2]\r\nx.svp\r\n0.5 1490\r\n",
+         "Not a data file at line 3: a sample line stands before the first \"Section\" line"},
+        {"[SVP_VERSION_2]\r\nx.svp\r\nSection 2016-367 07:53:13 54:20:19.20 11:41:28.80\r\n",
+         "Not a data file at line 3: the section line \"Section 2016-367 07:53:13 54:20:19.20 11:41:28.80\" "
+         "gives no date and time as YYYY-DDD HH:MM:SS"},
+        {"[SVP_VERSION_2]\r\nx.svp\r\nSection\r\n", "Not a data file at line 3: the section line \"Section\" "
+                                                    "gives no date and time as YYYY-DDD HH:MM:SS"},
+        {"[SVP_VERSION_2]\r\nx.svp\r\nSection 2016-237 07:53:13 54:20:19.20\r\n",
+         "Not a data file at line 3: the section line \"Section 2016-237 07:53:13 54:20:19.20\" gives a "
+         "latitude but no longitude"},
+        {"[SVP_VERSION_2]\r\nx.svp\r\nSection 2016-237 07:53:13 54:20:19.20 11:41:61\r\n",
+         "Type mismatch at line 3: longitude \"11:41:61\" is no angle (D:MM:SS.ss or degrees)"},
+        {"[SVP_VERSION_2]\r\nx.svp\r\n",
+         "Not a data file: \"PATH\" has no \"Section\" line, so it holds no cast"},
+        {"[SVP_VERSION_2]\r\nx.svp\r\nSection 2016-237 07:53:13\r\n",
+         "Not a data file: \"PATH\" has no section with samples"},
+        // HYPACK
+        {"FTP NEW 3 54.3 11.7 07:53 24/08/2016\r\n",
+         "Not a data file at line 1: the time \"07:53\" and date \"24/08/2016\" are not HH:MM MM/DD/YYYY"},
+        {"FTP NEW 3 54.3 11.7 07:53\r\n",
+         "Not a data file at line 1: the time \"07:53\" and date \"\" are not HH:MM MM/DD/YYYY"},
+        {"FTP NEW 3 54.3 11.7 07:53 08/24/2016\r\n0.5\t1490\r\n1 x\r\n",
+         "Type mismatch at line 3: sound speed \"x\" is not a number"},
+        // ELAC
+        {".profile  1\r\n\r\n0.5\t1491.88\t19.03\t11.02\t\r\n",
+         "Not a data file at line 3: the row \"0.5\\t1491.88\\t19.03\\t11.02\\t\" holds 4 values; the file "
+         "has 5 columns"},
+        {"# depth veloc.\r\n.profile 0\r\n    0.50   1490.00\r\n    1.00      n/a\r\n",
+         "Type mismatch at line 4: SOUND \"n/a\" is not a number"},
+        // CSV
+        {std::string(csv_title) + "\r\n0.5,1490,10,35\r\n",
+         "Not a data file at line 2: the row \"0.5,1490,10,35\" has 4 cells; the title row names 5"},
+    };
+    for (const auto& [contents, message] : broken) {
+        const std::string path = dir.write("broken.txt", contents);
+        std::string expected = message;
+        if (const std::size_t at = expected.find("PATH"); at != std::string::npos) {
+            expected.replace(at, 4, path);
+        }
+        EXPECT_EQ(load_error(path), expected) << contents;
+    }
+    // A header without samples loads a table without rows (fuzz/regressions/loader).
+    load_path(dir.write("empty.vel", "FTP NEW 3 54.3386667 11.69333 07:53 08/24/2016\r\n"));
+    EXPECT_EQ(state.g_table.last_row(), 0);
+    EXPECT_EQ(controls.list, (Texts{"Depth", "SOUND"}));
+    // A truncated Kongsberg file keeps the samples before the cut.
+    load_error(dir.write("short.asvp", asvp_header + "0.5 1490\r\n1 1491\r\n"));
+    EXPECT_EQ(table_lines(state), (Texts{"0.5 1490", "1 1491"}));
+}
+
+// Other software's ELAC dialect: comment lines naming the columns and their units, ".profile 0",
+// fixed-width rows; columns by the names the comment gives. Every kind of line end.
+TEST_F(ProfileFormats, ElacFilesOfOtherSoftwareLoadByTheirColumnNames)
+{
+    load_path(dir.write("other.sva", "# depth veloc. temp. salin. cond.\r\r\n"
+                                     "# [m] [m/s] [?C] [o/oo] [mmho/cm]\r\r\n\r\r\n.profile 0\r\r\n"
+                                     "    0.50   1490.12     12.30     35.00      0.00\r\r\n"
+                                     "   12.25   1489.50     -1.20     35.10      0.00\r\r\n"));
+    EXPECT_EQ(controls.list, (Texts{"Depth", "SOUND", "Temp", "SALIN", "Cond"}));
+    EXPECT_EQ(state.cast.columns[2].source, "temp.");
+    EXPECT_EQ(table_lines(state), (Texts{"0.50 1490.12 12.30 35.00 0.00", "12.25 1489.50 -1.20 35.10 0.00"}));
+
+    load_path(dir.write("two.sva", "# depth veloc.\n.profile 0\n0.5 1490.1\n"));
+    EXPECT_EQ(controls.list, (Texts{"Depth", "SOUND"}));
+    // Lines that end in a CR alone; a blank line after a CARIS file's name.
+    load_path(dir.write(
+        "mac.asvp", "( SoundVelocity 1.0 0 201608240753 54.3 11.7 -1 0 0 SVP-16 P 2 )\r0.5 1490\r1 1491\r"));
+    EXPECT_EQ(table_lines(state), (Texts{"0.5 1490", "1 1491"}));
+    load_path(dir.write("mac.svp", "[SVP_VERSION_2]\rmac.svp\r\rSection 2016-237 07:53:13\r0.5 1490\r"));
+    EXPECT_EQ(table_lines(state), Texts{"0.5 1490"});
+    load_path(dir.write("mac.sva", "# depth veloc.\r.profile 0\r0.5 1490\r"));
+    EXPECT_EQ(table_lines(state), Texts{"0.5 1490"});
+    // An empty CSV cell is a value the file does not give.
+    load_path(dir.write("gaps.csv", std::string(csv_title) + "\n0.5,1490, ,35,\n"));
+    EXPECT_EQ(table_lines(state), Texts{"0.5 1490  35 "});
+    // Comment lines that are not the column names (they must begin with the depth), then a file that
+    // names none.
+    load_path(dir.write("sound_first.sva", "# veloc. depth\n.profile 0\n1490 0.5 10 35 42\n"));
+    EXPECT_EQ(controls.list, (Texts{"Depth", "SOUND", "Temp", "SALIN", "Cond"}));
+    load_path(dir.write("plain.sva", "# written by hand\n\n.profile  1\n\n1\t1490\t10\t35\t42\t\n"));
+    EXPECT_EQ(table_lines(state), (Texts{"1 1490 10 35 42"}));
+}
+
+/// The file a writer makes of one profile line, for a cast taken at deneb_time().
+std::string one_line_file(const char* format, CastInfo cast, double latitude, double longitude)
+{
+    testing::TempDir dir;
+    Profile profile;
+    profile.rows.push_back({7, 2.25, {1500.125}});
+    {
+        OutputFile file(dir.file("one"));
+        writer_with_id(format)->write(profile, with_fix(std::move(cast), {latitude, longitude, deneb_time()}),
+                                      file);
+        file.commit();
+    }
+    return read_file(dir.file("one"));
+}
+
+// A probe's name is the source word of a Kongsberg header: a blank in it would shift the fields. A
+// CARIS position is written to the hundredth of a second: 59.995 seconds is the next minute, never
+// "60.00", and an angle that rounds to 0 has no sign.
+TEST(ProfileWriters, HeaderWordsAndAnglesAsTheReadersTakeThem)
+{
+    CastInfo probe;
+    probe.instrument = "SBE 911 plus";
+    EXPECT_EQ(one_line_file("asvp", probe, -33.5, -70.25),
+              "( SoundVelocity 1.0 0 201608240753 -33.5 -70.25 -1 0 0 SBE_911_plus P 1 )\r\n2.2 1500.12\r\n");
+    EXPECT_EQ(
+        one_line_file("caris", {}, -(12 + 16.0 / 60 + 59.996 / 3600), -0.000001),
+        "[SVP_VERSION_2]\r\none\r\nSection 2016-237 07:53:13 -12:17:00.00 0:00:00.00\r\n2.2 1500.12\r\n");
+}
+
+// Reader recognition is by content: each reader takes its own files and no other's.
+TEST(ProfileReaders, EachRecognisesItsOwnHeaderOnly)
+{
+    const std::pair<const char*, const char*> heads[] = {
+        {".profile  1\r\n\r\n0.5\t1490\t", "sva"},
+        {"# depth veloc. temp. salin. cond.\n# [m]\n\n.profile 0\n", "sva"},
+        {"( SoundVelocity 1.00 12 200605290813 22.3452678 66.4483298 4500 200605290813 200605301210 SVP-16 "
+         "PE 8 )\n",
+         "asvp"},
+        {"\xEF\xBB\xBF[svp_version_2]\r\n", "caris"},
+        {"FTP NEW 3 54.3 11.7 07:53 08/24/2016\r\n", "vel"},
+        {"depth_m,sound_speed_m_s,temperature_c,salinity_psu,conductivity_ms_cm\r\n", "csv"},
+        // Not a profile: HYPACK's raw data, a comment with nothing after it, a CSV of other titles.
+        {"FTP NEW 2\r\nVER 16.1.1.0\r\n", "tob"},
+        {"# depth veloc.\n0.5 1490\n", "tob"},
+        {"depth_m,sound_speed_m_s\r\n", "tob"},
+        {"[SVP_VERSION_2] x\r\n", "tob"},
+    };
+    for (const auto& [head, format] : heads) {
+        EXPECT_EQ(reader_for(head).facts().id, format) << head;
+    }
+}
+
+// Douglas-Peucker on depth and sound speed, at the smallest tolerance that leaves no more lines than
+// allowed: the first and last lines stay, each line dropped lies within the tolerance of the straight
+// line between those kept around it.
+TEST(ProfileReduction, KeepsTheLinesFarthestFromTheLineBetweenTheOthers)
+{
+    const auto profile_of = [](const std::vector<double>& speeds) {
+        Profile profile;
+        for (std::size_t k = 0; k < speeds.size(); ++k) {
+            profile.rows.push_back(
+                {static_cast<std::int32_t>(k + 1), static_cast<double>(k + 1), {speeds[k]}});
+        }
+        return profile;
+    };
+    const auto depths = [](const Profile& profile) {
+        std::vector<double> kept;
+        for (const ProfileRow& row : profile.rows) {
+            kept.push_back(row.depth_m);
+        }
+        return kept;
+    };
+    // The split at depth 4 is 3 m/s off, at 3 then 2, at 2 then 1.
+    for (const auto& [most, kept, tolerance] : {std::tuple{3U, std::vector<double>{1, 4, 5}, 2.0},
+                                                std::tuple{4U, std::vector<double>{1, 3, 4, 5}, 1.0},
+                                                std::tuple{2U, std::vector<double>{1, 5}, 3.0}}) {
+        Profile profile = profile_of({0, 1, 0, 3, 0});
+        const auto reduction = reduce_profile(profile, most);
+        ASSERT_TRUE(reduction);
+        EXPECT_EQ(depths(profile), kept);
+        EXPECT_EQ(reduction->tolerance_m_s, tolerance);
+        EXPECT_EQ(reduction->lines_before, 5U);
+        EXPECT_EQ(reduction->lines_after, kept.size());
+    }
+    Profile short_enough = profile_of({0, 1, 0});
+    EXPECT_FALSE(reduce_profile(short_enough, 3));
+    EXPECT_EQ(short_enough.rows.size(), 3U);
+
+    // A wavy profile of 300 lines to 100: each line dropped lies within the tolerance of the straight
+    // line between the lines kept around it, and one more line allowed needs a smaller tolerance.
+    std::vector<double> speeds;
+    for (int k = 0; k < 300; ++k) {
+        speeds.push_back(1480.0 + 10.0 * std::sin(k / 23.0) + 0.5 * std::sin(k * 1.3));
+    }
+    Profile reduced = profile_of(speeds);
+    const double tolerance = reduce_profile(reduced, 100)->tolerance_m_s;
+    // Lines of one tolerance go together: a line kept only inside a span kept no more than it.
+    ASSERT_LE(reduced.rows.size(), 100U);
+    ASSERT_GE(reduced.rows.size(), 95U);
+    for (std::size_t kept = 0; kept + 1 < reduced.rows.size(); ++kept) {
+        const ProfileRow& above = reduced.rows[kept];
+        const ProfileRow& below = reduced.rows[kept + 1];
+        for (auto k = static_cast<std::size_t>(above.depth_m);
+             k + 1 < static_cast<std::size_t>(below.depth_m); ++k) {
+            const double between = above.values[0] + (below.values[0] - above.values[0]) *
+                                                         (static_cast<double>(k + 1) - above.depth_m) /
+                                                         (below.depth_m - above.depth_m);
+            EXPECT_LE(std::abs(speeds[k] - between), tolerance) << k;
+        }
+    }
+    // Douglas-Peucker at a given tolerance, as textbooks write it: the tolerance found keeps the lines
+    // kept, and any smaller one keeps more than 100.
+    const std::function<std::size_t(std::size_t, std::size_t, double)> kept_between =
+        [&](std::size_t first, std::size_t last, double limit) -> std::size_t {
+        std::size_t farthest = first;
+        double distance = 0.0;
+        for (std::size_t k = first + 1; k < last; ++k) {
+            const double off = std::abs(speeds[k] - speeds[first] -
+                                        (speeds[last] - speeds[first]) * static_cast<double>(k - first) /
+                                            static_cast<double>(last - first));
+            if (off > distance) {
+                distance = off;
+                farthest = k;
+            }
+        }
+        return distance > limit
+                   ? kept_between(first, farthest, limit) + kept_between(farthest, last, limit) - 1
+                   : 2;
+    };
+    EXPECT_EQ(kept_between(0, speeds.size() - 1, tolerance), reduced.rows.size());
+    EXPECT_GT(kept_between(0, speeds.size() - 1, tolerance * (1 - 1e-12)), 100U);
+}
+
+// A cast deeper than SIS takes in 0.5 m steps: the .asvp gets 1,000 lines, the status line says so
+// with the tolerance, and the other formats get every line.
+TEST_F(ProfileFormats, ALongCastIsReducedToWhatSisTakes)
+{
+    std::string cast = "Lines : 1600\n; Datasets Press Temp SALIN Cond SOUND\n";
+    for (int row = 1; row <= 1600; ++row) {
+        const double sound = 1480.0 + 12.0 * std::sin(row / 57.0) + 0.3 * std::sin(row * 1.7);
+        cast +=
+            std::to_string(row) + " " + double_to_str(0.6 * row) + " 10 35 42 " + value_text(sound, 2) + "\n";
+    }
+    load_path(dir.write("deep.TOB", cast));
+    controls.fix = [](const FixRequest&) { return CastFix{54.5, 11.5, deneb_time()}; };
+    const ExportOutcome outcome = export_path(dir.file("deep.asvp"));
+    ASSERT_TRUE(outcome.reduced);
+    EXPECT_EQ(outcome.profile_lines, 1000);
+    EXPECT_EQ(outcome.reduced->lines_before, 1600U);
+    EXPECT_EQ(controls.captions.at(Label::Label6), "Reduced: 1000 (0.19 m/s)");
+    const std::string file = read_file(dir.file("deep.asvp"));
+    EXPECT_TRUE(file.starts_with("( SoundVelocity 1.0 0 201608240753 54.5 11.5 -1 0 0 Quillonde P 1000 )\r\n"
+                                 "0.6 1480.51\r\n1.8 1480.35\r\n"))
+        << file.substr(0, 200);
+    EXPECT_TRUE(file.ends_with("\r\n978.3 1482.42\r\n978.9 1482.26\r\n")) << file.substr(file.size() - 100);
+
+    EXPECT_EQ(export_path(dir.file("deep.vel")).profile_lines, 1600);
+    EXPECT_EQ(controls.captions.at(Label::Label6), "-");
+}
+
+// The filter chosen in the dialog names the format, and gives the name its extension; a name the
+// filter changed is asked about before it replaces a file.
+TEST_F(ProfileFormats, TheChosenFilterSetsFormatAndExtension)
+{
+    load_deneb();
+    const ProfileWriter& vel = *writer_with_id("vel");
+    controls.dialog_filter_answer = save_filter_index(vel);
+    for (const char* typed : {"cast", "cast.sva", "cast.VEL"}) {
+        controls.dialog_answer = dir.file(typed);
+        export_profile(controls, state);
+    }
+    EXPECT_EQ(testing::folder_entries(dir.path()), (Texts{"cast.VEL", "cast.vel"}));
+    EXPECT_EQ(controls.texts.at(TextBox::tx_out), dir.file("cast.VEL"));
+    EXPECT_TRUE(read_file(dir.file("cast.VEL")).starts_with("FTP NEW 3 "));
+    // "cast.sva" became cast.vel, which the first export had written: asked before it was replaced.
+    EXPECT_EQ(controls.questions, Texts{"Replace \"" + dir.file("cast.vel") + "\" with the profile of \"" +
+                                        data + "/casts/rev205_deneb.TOB\"?"});
+    EXPECT_EQ(controls.dialog_filters.back(), "ELAC Sound File *.sva"); // offered first, as always
+}
+
+} // namespace
+} // namespace quillonde
