@@ -98,6 +98,8 @@ TEST_F(Derived, FormulasAgreeWithTheProbesOwnColumns)
 
 TEST_F(Derived, AColumnRemovedFromARealCastComesBackWithinTheProbesAgreement)
 {
+    controls.water = OptionButton::op_salt; // a sea cast: fresh water would be asked about
+    controls.texts[TextBox::tx_lat] = "54";
     load("rev205_deneb.TOB");
     const auto original = export_lines("original.sva");
     controls.answer = [](const Question& question) { return question.kind == QuestionKind::compute_column; };

@@ -11,6 +11,7 @@
 #include "profile/profile_rows.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
+#include "runtime/text.h"
 
 #include <exception>
 #include <optional>
@@ -24,6 +25,8 @@ constexpr std::string_view interrupted_message = "interrupted; neither this nor 
 constexpr std::string_view derived_note = " computed from ";
 constexpr std::string_view derived_source = " (UNESCO 1983)";
 constexpr std::string_view derive_hint = " (--derive computes it from ";
+constexpr std::string_view warning_prefix = "warning: ";
+constexpr std::string_view strict_prefix = "refused by --strict: ";
 
 } // namespace
 
@@ -49,20 +52,28 @@ RunResult print_depths(const Water& water, const std::vector<std::string>& press
 }
 
 RunResult convert_casts(const Water& water, const std::vector<std::string>& inputs, const std::string& output,
-                        bool derive, Console console)
+                        bool derive, Console console, bool strict)
 {
     HeadlessControls controls = controls_for(water, console.stop);
     std::vector<std::size_t> derived; // the columns the cast in hand asked to compute
     std::string current_input;
+    // Every warning of an input comes here, while its file is still to be written: with --strict
+    // the warning fails the input instead, and nothing is written for it.
+    const auto warn = [&](const std::string& reasons) {
+        if (strict) {
+            throw Error(ErrorKind::refused, std::string(strict_prefix) + reasons);
+        }
+        report(console, current_input, std::string(warning_prefix) + reasons);
+    };
     // The command line answers: it named the output, it warns of what the window would ask about,
     // and it computes a column only with --derive.
     controls.set_answerer([&](const Question& question) {
         switch (question.kind) {
         case QuestionKind::replace_file: return true;
-        case QuestionKind::export_anyway:
-            report(console, current_input, "warning: " + reasons_text(question.doubts));
-            return true;
+        case QuestionKind::export_anyway: warn(reasons_text(question.doubts)); return true;
         case QuestionKind::compute_column: derived.push_back(question.derived); return derive;
+        case QuestionKind::far_latitude: // refused with the command line already
+            throw Error(ErrorKind::refused, far_latitude_text(question.latitude));
         }
         return false;
     });
@@ -89,8 +100,7 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
                        std::string(derived_note) + std::string(derived_columns[column].inputs) +
                        std::string(derived_source));
         }
-        return std::to_string(state.g_table.filled_rows()) + " rows, " +
-               std::to_string(exported.profile_lines) + " profile lines";
+        return counted(state.g_table.filled_rows(), "row") + ", " + counted(exported.profile_lines, "profile line");
     };
     // Without --derive, a question on computing a column was answered No: the refusal says how.
     job.failure = [&](const std::exception& error) {

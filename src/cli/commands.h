@@ -41,9 +41,13 @@ RunResult print_depths(const Water& water, const std::vector<std::string>& press
 /// Loads each cast as the window's load does and exports it as the window's export does, to `output`
 /// when it is given (a single input) or else to the input with its last extension replaced by
 /// ".sva"; prints "INPUT -> OUTPUT: N rows, M profile lines" for each file written. A column the
-/// export can compute is computed only when `derive` is set, and then named on `err`.
+/// export can compute is computed only when `derive` is set, and then named on `err`. What the
+/// window would ask about before it writes (every doubt of QuestionKind::export_anyway, whatever
+/// it is) is a warning on `err`, and the file is written; with `strict`, each such warning fails
+/// its input instead: no file, the warning as its message. A new warning belongs among those
+/// doubts, asked before the file is written, so that `strict` covers it.
 RunResult convert_casts(const Water& water, const std::vector<std::string>& inputs, const std::string& output,
-                        bool derive, Console console);
+                        bool derive, Console console, bool strict = false);
 
 /// The water of `sound` as the command line gives it: a salinity or else a conductivity [mS/cm],
 /// and a temperature [degC], as texts.

@@ -3,8 +3,10 @@
 #include "cli/batch.h"
 #include "cli/commands.h"
 #include "cli/plot_command.h"
+#include "form/questions.h"
 #include "plot/profile_plot.h"
 #include "runtime/convert.h"
+#include "runtime/error.h"
 #include "runtime/text.h"
 
 #include <CLI/CLI.hpp>
@@ -31,11 +33,13 @@ constexpr std::string_view version_text = "quillonde-cli " QUILLONDE_VERSION;
 constexpr std::string_view usage_text = R"(Usage:
   quillonde-cli depth --fresh PRESSURE...
   quillonde-cli depth --salt --latitude LAT PRESSURE...
-  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [-o OUTPUT] INPUT...
+  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--strict] [-o OUTPUT] INPUT...
   quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...
   quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] [-o OUTPUT] INPUT...
   quillonde-cli --help | --version
 )";
+
+constexpr std::string_view empty_latitude_hint = "--latitude needs a number of degrees, -90 to 90";
 
 constexpr std::string_view more_help_text = "Options and examples: quillonde-cli --help\n";
 
@@ -73,12 +77,19 @@ Options:
   --salt               Sea water: the UNESCO 1983 formula, gravity by latitude. Needs --latitude.
   --latitude LAT       The latitude in degrees, for --salt only. It is rounded to a whole degree,
                        a half to the even one (45.5 acts as 46); south gives what north gives.
+                       Beyond -90 to 90 it is a usage error (a typo: 540 for 54).
                          quillonde-cli depth --salt --latitude -54 500   prints 494.94
   --derive             convert only: where a cast lacks SOUND, SALIN or Cond, computes it for
                        each row written, after UNESCO 1983: SOUND from Temp, SALIN and Press
                        (Chen and Millero), SALIN from Cond, Temp and Press (PSS-78), Cond from
                        SALIN, Temp and Press (PSS-78 inverted, C(35,15,0) = 42.914 mS/cm). Says
                        so on standard error for each file. Without it such a cast is refused.
+  --strict             convert only: each warning fails its INPUT instead (no file, the warning
+                       as its message, exit status 1): a cast with fewer rows than it declares,
+                       a last line without a line end, depths for other water than the cast's
+                       salinity says, and whatever else the window would ask about before it
+                       writes. For pipelines that trust the exit status.
+                         quillonde-cli convert --strict --salt --latitude 54 casts/*.TOB
   --salinity S         sound only: the practical salinity (PSS-78).
   --conductivity C     sound only, in place of --salinity: the conductivity [mS/cm]; the
                        salinity is PSS-78's at each PRESSURE.
@@ -120,7 +131,7 @@ Exit status:
   0    every PRESSURE or INPUT was converted
   1    at least one failed, or standard output could not be written (a reader that went away)
   2    usage error: an unknown option, --salt without --latitude, --fresh with --salt or
-       --latitude, -o with several INPUTs, ...
+       --latitude, a latitude beyond -90 to 90, -o with several INPUTs, ...
   130  interrupted by Ctrl+C; 128 + the signal number for SIGTERM (143) and SIGHUP (129)
 )";
 
@@ -178,6 +189,7 @@ struct Arguments {
     std::string latitude;
     std::string output;
     bool derive = false;
+    bool strict = false;
     quillonde::cli::SoundWater sound;
     std::string columns{quillonde::ctd_columns};
     std::vector<std::string> items; // the pressures or the inputs
@@ -220,6 +232,27 @@ std::string_view leading_point_number(int argc, char** argv)
     return {};
 }
 
+/// Why the latitude of --salt is refused as a usage error: empty, or beyond the poles (a typo such as
+/// 540 for 54 would give the depths of another latitude). A text that is no number fails for each
+/// PRESSURE or INPUT, as the window's box does.
+std::string latitude_refusal(const Arguments& arguments)
+{
+    if (!arguments.salt) {
+        return {};
+    }
+    if (quillonde::trim_blanks(arguments.latitude).empty()) {
+        return std::string(empty_latitude_hint);
+    }
+    try {
+        if (!quillonde::latitude_on_earth(quillonde::str_to_long(arguments.latitude))) {
+            return quillonde::far_latitude_text(quillonde::trim_blanks(arguments.latitude));
+        }
+    } catch (const quillonde::Error&) {
+        return {};
+    }
+    return {};
+}
+
 std::vector<std::string> split_columns(std::string_view list)
 {
     const std::vector<std::string_view> items = quillonde::list_items(list);
@@ -238,6 +271,7 @@ int run(int argc, char** argv)
     add_water_options(*convert, arguments);
     CLI::Option* output = convert->add_option("-o,--output", arguments.output);
     convert->add_flag("--derive", arguments.derive);
+    convert->add_flag("--strict", arguments.strict);
     convert->add_option("INPUT", arguments.items);
     CLI::App* sound = app.add_subcommand("sound");
     CLI::Option* salinity = sound->add_option("--salinity", arguments.sound.salinity);
@@ -282,6 +316,9 @@ int run(int argc, char** argv)
     if (!sound->parsed() && !arguments.fresh && !arguments.salt) {
         return usage_error("the water is required: --fresh, or --salt --latitude LAT");
     }
+    if (const std::string refusal = latitude_refusal(arguments); !refusal.empty()) {
+        return usage_error(refusal);
+    }
     if (arguments.items.empty()) {
         return usage_error(convert->parsed() || plot->parsed() ? "INPUT is required"
                                                                : "PRESSURE is required");
@@ -301,7 +338,7 @@ int run(int argc, char** argv)
         depth->parsed()     ? quillonde::cli::print_depths(water, arguments.items, console)
         : sound->parsed()   ? quillonde::cli::print_sound_speeds(arguments.sound, arguments.items, console)
         : convert->parsed() ? quillonde::cli::convert_casts(water, arguments.items, arguments.output,
-                                                            arguments.derive, console)
+                                                            arguments.derive, console, arguments.strict)
                             : quillonde::cli::plot_casts(water, split_columns(arguments.columns),
                                                          arguments.items, arguments.output, console);
     const bool written = standard_output_written();

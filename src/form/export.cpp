@@ -31,16 +31,20 @@ std::string window_water_text(const Controls& controls, std::optional<DepthBasis
     }
 }
 
-/// What the user should know before the table is exported: a load that failed part way, fewer rows
-/// than the cast declares, depths for other water than the window shows. Empty when the table is
-/// the whole cast as the window would load it now.
+/// What the user should know before the table is exported: a load that failed part way, a last line
+/// without a line end, fewer rows than the cast declares, depths for other water than the window
+/// shows or than the cast's salinity says. Empty when the table is the whole cast as the window
+/// would load it now.
 std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& state)
 {
     const LoadRecord& load = state.last_load;
     std::vector<Doubt> doubts;
-    const std::int32_t rows_read = state.g_table.filled_rows();
+    const std::int32_t rows_read = load.failed_line != 0 ? load.rows_before_failure : state.g_table.filled_rows();
     if (load.failed_line != 0) {
         doubts.emplace_back(LoadFailed{load.failed_line, load.failure, rows_read});
+    }
+    if (load.unended_line != 0) {
+        doubts.emplace_back(LastLineUnended{load.unended_line});
     }
     if (rows_read < state.g_table.last_row()) {
         doubts.emplace_back(CastShort{state.g_table.last_row(), rows_read});
@@ -49,6 +53,9 @@ std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& s
     const std::string shown_text = window_water_text(controls, shown);
     if (load.depth_basis && (load.mixed_basis || shown != load.depth_basis)) {
         doubts.emplace_back(DepthsForOtherWater{*load.depth_basis, load.mixed_basis, shown_text});
+    }
+    if (std::optional<SalinityAgainstWater> water = salinity_doubt(state)) {
+        doubts.emplace_back(*water);
     }
     return doubts;
 }

@@ -22,8 +22,9 @@ struct ExportOutcome {
 /// Temp, and SALIN or Cond are there, asks first (QuestionKind::compute_column, once for each) and,
 /// on Yes, computes it for each row written. Fails naming the table row when a value is not a
 /// number or the file cannot be written. Refuses the loaded cast as target. Asks
-/// (QuestionKind::export_anyway) before the dialog when the last load failed part way, read fewer
-/// rows than the cast declares or computed its depths for other water than the window shows; asks
+/// (QuestionKind::export_anyway) before the dialog when the last load failed part way, ended in a
+/// line without a line end, read fewer rows than the cast declares or computed its depths for other
+/// water than the window shows or than the cast's median salinity says; asks
 /// (QuestionKind::replace_file) before it replaces an existing file that the dialog did not choose.
 /// A No ends the export without a change. The file is written whole or not at all: on a failure,
 /// or when the controls ask to stop before the file is in place, the path keeps what it held.

@@ -2,12 +2,38 @@
 
 #include "profile/profile_rows.h"
 #include "runtime/error.h"
+#include "runtime/text.h"
 
 #include <algorithm>
 
 namespace quillonde {
 
 namespace {
+
+constexpr std::string_view far_latitude_question = " Compute the depth for it anyway?";
+constexpr std::int32_t pole_deg = 90;
+// The salinity below which water counts as fresh, and above which as sea water, for the doubt
+// SalinityAgainstWater; brackish water between them fits either.
+constexpr double fresh_salinity_below = 0.5;
+constexpr double sea_salinity_above = 5.0;
+
+/// "The ..." as "the ...", for a sentence that goes on.
+std::string lower_first(std::string text)
+{
+    if (!text.empty() && text.front() >= 'A' && text.front() <= 'Z') {
+        text.front() = static_cast<char>(text.front() - 'A' + 'a');
+    }
+    return text;
+}
+
+/// "the ..." as "The ...", to begin a sentence.
+std::string upper_first(std::string text)
+{
+    if (!text.empty() && text.front() >= 'a' && text.front() <= 'z') {
+        text.front() = static_cast<char>(text.front() - 'a' + 'A');
+    }
+    return text;
+}
 
 template <typename... Cases> struct Overloaded : Cases... {
     using Cases::operator()...;
@@ -20,11 +46,22 @@ std::string doubt_text(const Doubt& doubt)
                           [](const LoadFailed& failed) {
                               return "The last load stopped at line " + std::to_string(failed.line) + " (" +
                                      failed.failure + "). The table holds only the " +
-                                     std::to_string(failed.rows_read) + " rows read before that line.";
+                                     counted(failed.rows_read, "row") + " read before that line.";
                           },
                           [](const CastShort& cast) {
-                              return "The cast declares " + std::to_string(cast.declared) + " rows; " +
-                                     std::to_string(cast.read) + " were read.";
+                              return "The cast declares " + counted(cast.declared, "row") + "; " +
+                                     std::to_string(cast.read) + (cast.read == 1 ? " was" : " were") +
+                                     " read.";
+                          },
+                          [](const LastLineUnended& cut) {
+                              return "The last line of the cast (line " + std::to_string(cut.line) +
+                                     ") has no line end: the cast may have been cut while it was written.";
+                          },
+                          [](const SalinityAgainstWater& water) {
+                              return "The median salinity of the stored rows is " +
+                                     value_text(water.median_salinity, profile_fields[salinity_field].decimals) +
+                                     (water.loaded.salt_water ? ", as in fresh water" : ", as in sea water") +
+                                     ", but the depths were computed for " + water_text(water.loaded) + ".";
                           },
                           [](const DepthsForOtherWater& water) {
                               return "The depths were computed for " + water_text(water.loaded) +
@@ -59,6 +96,22 @@ const std::array<DerivedColumn, 3> derived_columns = {{
      "(PSS-78) and write the profile?"},
 }};
 
+bool salinity_fits(const DepthBasis& basis, double median_salinity)
+{
+    return basis.salt_water ? !(median_salinity < fresh_salinity_below) : !(median_salinity > sea_salinity_above);
+}
+
+std::string far_latitude_text(std::string_view latitude)
+{
+    return "the latitude " + std::string(latitude) + " lies outside " + std::to_string(-pole_deg) + " to " +
+           std::to_string(pole_deg) + " degrees";
+}
+
+bool latitude_on_earth(std::int32_t latitude_deg)
+{
+    return latitude_deg >= -pole_deg && latitude_deg <= pole_deg;
+}
+
 std::string water_text(const DepthBasis& basis)
 {
     return basis.salt_water ? "salt water at " + std::to_string(basis.latitude_deg) + " degrees"
@@ -72,6 +125,8 @@ std::string question_text(const Question& question)
         return "Replace " + quoted_path(question.target) + " with the profile of " +
                quoted_path(question.cast) + "?";
     case QuestionKind::compute_column: return std::string(derived_columns.at(question.derived).question);
+    case QuestionKind::far_latitude:
+        return upper_first(far_latitude_text(question.latitude)) + "." + std::string(far_latitude_question);
     case QuestionKind::export_anyway: break;
     }
     const bool depths_differ = std::ranges::any_of(question.doubts, [](const Doubt& doubt) {
@@ -87,10 +142,7 @@ std::string reasons_text(const std::vector<Doubt>& doubts)
     while (!reasons.empty() && (reasons.back() == ' ' || reasons.back() == '.')) {
         reasons.pop_back();
     }
-    if (!reasons.empty() && reasons.front() >= 'A' && reasons.front() <= 'Z') {
-        reasons.front() = static_cast<char>(reasons.front() - 'A' + 'a');
-    }
-    return reasons;
+    return lower_first(std::move(reasons));
 }
 
 } // namespace quillonde

@@ -36,8 +36,19 @@ struct DepthsForOtherWater {
     std::string shown;  ///< the water the window shows, in words
 };
 
+/// The cast's last line has no line end: the file may have been cut while it was written.
+struct LastLineUnended {
+    std::uint64_t line = 0;
+};
+
+/// The cast's own salinity says other water than the depths were computed for.
+struct SalinityAgainstWater {
+    DepthBasis loaded;            ///< what the depths were computed for
+    double median_salinity = 0.0; ///< of the stored rows
+};
+
 /// Why the table may not hold what the user expects to export.
-using Doubt = std::variant<LoadFailed, CastShort, DepthsForOtherWater>;
+using Doubt = std::variant<LoadFailed, CastShort, DepthsForOtherWater, LastLineUnended, SalinityAgainstWater>;
 
 /// A column the export computes when the cast lacks it: its place in profile_fields, the columns it
 /// is computed from, and the words of the question the export asks before.
@@ -54,6 +65,7 @@ enum class QuestionKind {
     replace_file,   ///< a file is about to be replaced that nobody chose in a dialog
     export_anyway,  ///< the table may not hold what the user expects to export
     compute_column, ///< a column the profile needs is to be computed from others
+    far_latitude,   ///< a depth is to be computed for a latitude beyond the poles
 };
 
 /// A yes-or-no question of a handler. No leaves everything as it was.
@@ -63,6 +75,7 @@ struct Question {
     std::size_t derived = 0;   ///< compute_column: the column, in derived_columns
     std::string target;        ///< replace_file: the file to replace
     std::string cast;          ///< replace_file: the cast whose profile replaces it
+    std::string latitude;      ///< far_latitude: the latitude as the user gave it
 
     static Question export_anyway(std::vector<Doubt> doubts)
     {
@@ -85,6 +98,13 @@ struct Question {
         question.cast = std::move(cast);
         return question;
     }
+    static Question far_latitude(std::string latitude)
+    {
+        Question question;
+        question.kind = QuestionKind::far_latitude;
+        question.latitude = std::move(latitude);
+        return question;
+    }
 };
 
 /// The closing questions of an export_anyway question; the sentences before them say why it is asked.
@@ -98,6 +118,16 @@ std::string question_text(const Question& question);
 /// The doubts of an export_anyway question as the reasons of a warning, without the closing
 /// question: "the cast declares 250 rows; 122 were read".
 std::string reasons_text(const std::vector<Doubt>& doubts);
+
+/// Whether a latitude lies within -90 to 90 degrees.
+bool latitude_on_earth(std::int32_t latitude_deg);
+
+/// Why a latitude is doubtful: "the latitude 540 lies outside -90 to 90 degrees".
+std::string far_latitude_text(std::string_view latitude);
+
+/// Whether a cast's median salinity suits the water its depths were computed for: not above 5 for
+/// fresh water, not below 0.5 for salt water.
+bool salinity_fits(const DepthBasis& basis, double median_salinity);
 
 /// A water type and latitude in words: "salt water at 54 degrees", "fresh water".
 std::string water_text(const DepthBasis& basis);

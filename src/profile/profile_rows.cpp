@@ -6,6 +6,7 @@
 #include "runtime/error.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 
 namespace quillonde {
@@ -40,6 +41,30 @@ void derive_fields(const ProfileTable& table, const ProfileColumns& columns, std
 std::string value_text(double value, int decimals)
 {
     return double_to_str(round_to(value, decimals));
+}
+
+std::optional<double> column_median(const ProfileTable& table, std::int32_t column)
+{
+    std::vector<double> values;
+    values.reserve(static_cast<std::size_t>(table.filled_rows()));
+    for (std::int32_t row = 1; row <= table.last_row(); ++row) {
+        const Cell cell = table.cell(column, row);
+        double value = 0.0;
+        if (cell.kind() == Cell::Kind::text && parse_number(cell.as_text(), value) == NumberStatus::ok &&
+            std::isfinite(value)) {
+            values.push_back(value);
+        }
+    }
+    if (values.empty()) {
+        return std::nullopt;
+    }
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::ranges::nth_element(values, middle);
+    if (values.size() % 2 == 1) {
+        return *middle;
+    }
+    const double below = *std::max_element(values.begin(), middle);
+    return below + (*middle - below) / 2.0;
 }
 
 std::string row_place(std::int32_t row)

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -95,6 +96,10 @@ struct Profile {
 /// the derived ones computed. A value that is not a number fails naming its table row and column,
 /// as does a derived value the formula cannot give.
 Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns);
+
+/// The median of the numbers in text column `column` of the stored rows; cells that hold no number
+/// are left out. Nothing when no cell holds one.
+std::optional<double> column_median(const ProfileTable& table, std::int32_t column);
 
 /// The place of a table row in a message: "table row 12"; row 0 is "the header" of a file.
 std::string row_place(std::int32_t row);

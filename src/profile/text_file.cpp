@@ -251,11 +251,13 @@ std::string_view LineReader::read_line()
             }
             const std::string_view line(data + begin_, line_end - begin_);
             begin_ = newline + 1;
+            last_line_ended_ = true;
             return line;
         }
         if (end_of_file_ || stopped_) {
             const std::string_view line(data + begin_, end_ - begin_);
             begin_ = end_;
+            last_line_ended_ = false;
             return line;
         }
         const std::size_t unsearched = end_ - begin_;

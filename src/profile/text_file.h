@@ -59,6 +59,9 @@ public:
     /// Whether keep_going said false.
     bool stopped() const noexcept { return stopped_; }
 
+    /// Whether the line read last ended with a line end; false for a last line cut off without one.
+    bool last_line_ended() const noexcept { return last_line_ended_; }
+
 private:
     struct Free {
         void operator()(char* bytes) const noexcept { std::free(bytes); }
@@ -79,6 +82,7 @@ private:
     std::size_t end_ = 0;
     bool end_of_file_ = false;
     bool stopped_ = false;
+    bool last_line_ended_ = true;
 };
 
 } // namespace quillonde
