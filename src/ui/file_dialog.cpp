@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 
 #include <memory>
@@ -62,11 +63,28 @@ QStringList FileDialog::name_filters(const QString& filter)
     return filters;
 }
 
+QString FileDialog::renamed_for_filter(const QString& file, const QString& filter, int index)
+{
+    const QFileInfo info(file);
+    const QString base = info.completeBaseName().isEmpty() ? info.fileName() : info.completeBaseName();
+    const QString pattern = filter.split(QLatin1Char('|')).value(2 * index - 1);
+    const bool one_extension = pattern.startsWith(QStringLiteral("*.")) && pattern.size() > 2 &&
+                               !pattern.mid(2).contains(QRegularExpression(QStringLiteral("[*?\\[ .;]")));
+    return one_extension ? base + pattern.mid(1) : base;
+}
+
 void FileDialog::show(int action)
 {
     action_ = action;
     request_.save = action == 2;
     request_.folder = remembered_folder(request_.save);
+    request_.name.clear();
+    if (request_.save && !cast_.isEmpty()) {
+        if (const QFileInfo cast(cast_); cast.absoluteDir().exists()) {
+            request_.folder = cast.absolutePath();
+        }
+        request_.name = renamed_for_filter(cast_, request_.filter, request_.filter_index);
+    }
     file_name_ = runner_ ? runner_(request_) : run_qt_dialog(request_);
     if (!file_name_.isEmpty()) {
         user_settings()->setValue(folder_key(request_.save), QFileInfo(file_name_).absolutePath());
@@ -92,6 +110,14 @@ QString FileDialog::run_qt_dialog(const Request& request) const
     dialog.setNameFilters(filters);
     if (request.filter_index >= 1 && request.filter_index <= filters.size()) {
         dialog.selectNameFilter(filters[request.filter_index - 1]);
+    }
+    if (!request.name.isEmpty()) {
+        dialog.selectFile(request.name);
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& chosen) {
+            const QString typed = dialog.selectedFiles().value(0);
+            dialog.selectFile(renamed_for_filter(typed.isEmpty() ? request.name : typed, request.filter,
+                                                 static_cast<int>(filters.indexOf(chosen)) + 1));
+        });
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};

@@ -20,7 +20,9 @@ std::unique_ptr<QSettings> user_settings();
 /// filter, an open or a save mode, and the name chosen at the last showing (empty when cancelled).
 /// Patterns match regardless of case, so cast.tob shows under "*.TOB". Each mode opens in the
 /// folder of the file last chosen in it, remembered in the settings across runs; at first in the
-/// user's home folder.
+/// user's home folder. A save for a cast (propose_for) opens in the cast's folder instead and
+/// proposes the cast's name with the extension of the selected filter, which follows the filter
+/// the user then chooses.
 class FileDialog : public QObject {
     Q_OBJECT
 public:
@@ -30,6 +32,7 @@ public:
         int filter_index = 1; ///< the selected filter, counted from 1
         bool save = false;    ///< save mode, else open mode
         QString folder;       ///< the folder it opens in
+        QString name;         ///< the file name it proposes, or empty
     };
     /// Shows the dialog for a request and returns the chosen path, or an empty text.
     using Runner = std::function<QString(const Request&)>;
@@ -48,6 +51,9 @@ public:
     int action() const { return action_; }
     const QString& file_name() const { return file_name_; }
 
+    /// The cast whose profile the next save showing is for, or an empty text for none.
+    void propose_for(QString cast) { cast_ = std::move(cast); }
+
     /// Shows the dialog modally in open (1) or save (2) mode.
     void show(int action);
     /// Takes the place of a showing the user cancels at once: no name, no dialog.
@@ -59,6 +65,11 @@ public:
     /// Qt's name filters for a filter list: each description, its pattern made case-insensitive.
     static QStringList name_filters(const QString& filter);
 
+    /// The name of `file` with the extension of filter `index` (counted from 1) in place of its
+    /// last one: cast.TOB under "*.sva" is cast.sva. A filter without one extension keeps the name
+    /// without its extension.
+    static QString renamed_for_filter(const QString& file, const QString& filter, int index);
+
 private:
     QString run_qt_dialog(const Request& request) const;
 
@@ -66,6 +77,7 @@ private:
     Request request_;
     int action_ = 0;
     QString file_name_;
+    QString cast_;
     Runner runner_;
 };
 

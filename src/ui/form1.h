@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QFrame;
 class QLabel;
@@ -21,6 +22,7 @@ namespace quillonde {
 class FileDialog;
 class NumberKeyFilter;
 class ProfileWindow;
+class StatusLine;
 
 /// The one window. It lays out the controls, routes the three buttons to the calculator, the
 /// load and the export, and is the control interface those handlers work through. A failed
@@ -33,8 +35,12 @@ public:
 
     FileDialog& file_dialog() { return *CD; }
 
+    /// Selects the water as the user would, and for salt water puts `latitude` into tx_lat: the
+    /// water of the command line.
+    void choose_water(bool salt, const QString& latitude);
+
     /// Loads a cast as if its path had been typed into tx_ss_file and the dialog cancelled: a
-    /// cast named on the command line or dropped onto the window.
+    /// cast named on the command line or dropped onto the window, or Enter in tx_ss_file.
     void open_cast(const QString& path);
     /// Opens a cast at the next turn of the event loop: once the window shows, once a drop is
     /// over. Nothing for an empty path.
@@ -107,6 +113,7 @@ private:
     QLabel* lb_depth;
     QLabel* Label7;
     NumberKeyFilter* key_filter_;
+    std::unique_ptr<StatusLine> status_;
     ProfileWindow* profile_ = nullptr; // made when first opened
 
     std::function<void(const QString&)> show_error_;
