@@ -52,7 +52,7 @@ TEST(CalculateDepth, AFailureLeavesTheCaptionAsItWas)
         {fresh, "", "45", R"(Type mismatch: pressure "" is not a number)"},
         {salt, "", "45", R"(Type mismatch: pressure "" is not a number)"},
         {salt, ".", "", R"(Type mismatch: pressure "." is not a number)"}, // the pressure first
-        {salt, "100", " ", "Type mismatch: the latitude box is empty"}, // the box, not a text of it
+        {salt, "100", " ", "Type mismatch: the latitude box is empty"},    // the box, not a text of it
         {salt, "100", "x", R"(Type mismatch: latitude "x" is not a number)"},
         {salt, "100", "3000000000", R"(Overflow: latitude "3000000000" lies outside the whole-number range)"},
         {salt, "1e81", "45", "Overflow: the depth of the pressure 1E+81 dbar lies beyond the number range"},
@@ -71,8 +71,9 @@ TEST(CalculateDepth, AsksBeforeALatitudeBeyondThePoles)
         FakeControls controls = window_with({salt, "1000", " 540 ", ""});
         controls.answer = [&](const Question&) { return yes; };
         EXPECT_EQ(calculate_depth(controls).has_value(), yes);
-        EXPECT_EQ(controls.questions, std::vector<std::string>{"The latitude 540 lies outside -90 to 90 degrees. "
-                                                               "Compute the depth for it anyway?"});
+        EXPECT_EQ(controls.questions,
+                  std::vector<std::string>{"The latitude 540 lies outside -90 to 90 degrees. "
+                                           "Compute the depth for it anyway?"});
         EXPECT_EQ(controls.captions.at(Label::lb_depth), yes ? "Depth [m]:  992.12" : "Depth [m]: ");
     }
     // The whole degree decides: 90.5 acts as 90, -90.6 as -91.

@@ -100,7 +100,8 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
                        std::string(derived_note) + std::string(derived_columns[column].inputs) +
                        std::string(derived_source));
         }
-        return counted(state.g_table.filled_rows(), "row") + ", " + counted(exported.profile_lines, "profile line");
+        return counted(state.g_table.filled_rows(), "row") + ", " +
+               counted(exported.profile_lines, "profile line");
     };
     // Without --derive, a question on computing a column was answered No: the refusal says how.
     job.failure = [&](const std::exception& error) {

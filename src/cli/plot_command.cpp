@@ -73,7 +73,8 @@ RunResult plot_casts(const Water& water, const std::vector<std::string>& columns
         OutputFile file(target);
         file.write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
         file.commit();
-        return counted(state.g_table.filled_rows(), "row") + ", " + counted(plot.profile_lines(), "profile line");
+        return counted(state.g_table.filled_rows(), "row") + ", " +
+               counted(plot.profile_lines(), "profile line");
     };
     return run_batch(job, inputs, output, console);
 }

@@ -39,7 +39,8 @@ std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& s
 {
     const LoadRecord& load = state.last_load;
     std::vector<Doubt> doubts;
-    const std::int32_t rows_read = load.failed_line != 0 ? load.rows_before_failure : state.g_table.filled_rows();
+    const std::int32_t rows_read =
+        load.failed_line != 0 ? load.rows_before_failure : state.g_table.filled_rows();
     if (load.failed_line != 0) {
         doubts.emplace_back(LoadFailed{load.failed_line, load.failure, rows_read});
     }
@@ -122,6 +123,19 @@ const ProfileWriter& writer_for(const std::string& path)
 }
 
 } // namespace
+
+std::optional<Error> export_stop(const ProfileState& state)
+{
+    if (!state.g_table.has_shape() || state.last_load.names_listed == 0) {
+        return std::nullopt;
+    }
+    ProfileColumns columns;
+    for (std::size_t f = 0; f < profile_fields.size(); ++f) {
+        const std::int32_t found = state.cast.column_named(profile_fields[f].name);
+        columns.fields[f] = found >= 0 && found <= state.ccolumns ? found : derived_field;
+    }
+    return first_profile_failure(state.g_table, state.ccolumns + 1, columns);
+}
 
 ExportOutcome export_profile(Controls& controls, const ProfileState& state)
 {

@@ -2,8 +2,10 @@
 
 #include "form/controls.h"
 #include "form/state.h"
+#include "runtime/error.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace quillonde {
 
@@ -29,5 +31,10 @@ struct ExportOutcome {
 /// A No ends the export without a change. The file is written whole or not at all: on a failure,
 /// or when the controls ask to stop before the file is in place, the path keeps what it held.
 ExportOutcome export_profile(Controls& controls, const ProfileState& state);
+
+/// Where an export of the loaded cast would stop, as its error ("... at table row 44: SOUND "x" is
+/// not a number"): at the first profile row whose SOUND, Temp, SALIN or Cond holds no number.
+/// Columns the cast lacks are not looked at. Nothing when no such row is written.
+std::optional<Error> export_stop(const ProfileState& state);
 
 } // namespace quillonde

@@ -69,7 +69,7 @@ private:
     std::int32_t names_listed_ = 0;
     std::string joined_;
     std::uint64_t line_number_ = 0;
-    std::uint64_t header_line_ = 0;   // the line of the last header, once one came
+    std::uint64_t header_line_ = 0;     // the line of the last header, once one came
     std::int32_t rows_before_line_ = 0; // the rows stored before the line in hand
 };
 

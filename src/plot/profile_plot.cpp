@@ -1,5 +1,6 @@
 #include "plot/profile_plot.h"
 
+#include "form/export.h"
 #include "plot/text_codec.h"
 #include "profile/profile_rows.h"
 #include "runtime/cell.h"
@@ -152,6 +153,7 @@ void ProfilePlot::scan()
     for_each_profile_row(table, depth_column(), [this](std::int32_t row, double, const std::string&) {
         profile_rows_.push_back(row);
     });
+    export_stop_ = export_stop(state_);
 
     const std::int32_t last_row = table.last_row();
     for (std::int32_t row = 1; row <= last_row; ++row) {
@@ -230,6 +232,10 @@ QString ProfilePlot::summary() const
     }
     if (rows_without_depth_ > 0) {
         parts << QStringLiteral("%1 rows without a depth").arg(rows_without_depth_);
+    }
+    if (export_stop_) {
+        parts << QStringLiteral("the export would stop at %1: %2")
+                     .arg(bytes_text(export_stop_->where()), bytes_text(export_stop_->detail()));
     }
     if (load.failed_line > 0) {
         parts << QStringLiteral("the load stopped at line %1").arg(load.failed_line);

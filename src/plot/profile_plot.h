@@ -1,6 +1,7 @@
 #pragma once
 
 #include "form/state.h"
+#include "runtime/error.h"
 
 #include <QColor>
 #include <QLineF>
@@ -64,7 +65,8 @@ public:
     std::int32_t profile_lines() const { return static_cast<std::int32_t>(profile_rows_.size()); }
     std::int32_t rows_without_number(std::size_t panel) const { return panels_.at(panel).no_number; }
 
-    /// Cast, rows stored and declared, depth range, water, profile lines, rows without a number.
+    /// Cast, rows stored and declared, depth range, water, profile lines, rows without a number,
+    /// and the row where the export would stop on a value that is no number.
     QString summary() const;
 
     /// Paints the plot and the summary line into `area`; afterwards position(), depth_at() and
@@ -118,6 +120,7 @@ private:
     std::int32_t rows_without_depth_ = 0;
     std::int32_t scanned_columns_ = -1; ///< the table's shape when it was scanned
     std::int32_t scanned_rows_ = 0;
+    std::optional<Error> export_stop_; ///< where an export would fail on a text cell
 };
 
 } // namespace quillonde

@@ -36,11 +36,41 @@ void derive_fields(const ProfileTable& table, const ProfileColumns& columns, std
     }
 }
 
+/// Reads the fields of `row` that come from the table into `values`.
+void read_fields(const ProfileTable& table, const ProfileColumns& columns, std::int32_t row,
+                 std::array<double, profile_fields.size()>& values)
+{
+    for (std::size_t f = 0; f < profile_fields.size(); ++f) {
+        if (!is_derived(columns, f)) {
+            values[f] = with_subject(profile_fields[f].name,
+                                     [&] { return cell_to_double(table.cell(columns.fields[f], row)); });
+        }
+    }
+}
+
 } // namespace
 
 std::string value_text(double value, int decimals)
 {
     return double_to_str(round_to(value, decimals));
+}
+
+std::optional<Error> first_profile_failure(const ProfileTable& table, std::int32_t depth_column,
+                                           const ProfileColumns& columns)
+{
+    try {
+        for_each_profile_row(table, depth_column, [&](std::int32_t row, double, const std::string&) {
+            std::array<double, profile_fields.size()> values{};
+            try {
+                read_fields(table, columns, row, values);
+            } catch (const Error& error) {
+                throw error.at(row_place(row)); // the first is enough
+            }
+        });
+    } catch (const Error& error) {
+        return error;
+    }
+    return std::nullopt;
 }
 
 std::optional<double> column_median(const ProfileTable& table, std::int32_t column)
@@ -79,13 +109,7 @@ Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, co
     for_each_profile_row(table, depth_column, [&](std::int32_t row, double depth_m, const std::string&) {
         try {
             ProfileRow line{row, depth_m, {}};
-            for (std::size_t f = 0; f < profile_fields.size(); ++f) {
-                if (!is_derived(columns, f)) {
-                    line.values[f] = with_subject(profile_fields[f].name, [&] {
-                        return cell_to_double(table.cell(columns.fields[f], row));
-                    });
-                }
-            }
+            read_fields(table, columns, row, line.values);
             if (derives) {
                 derive_fields(table, columns, row, line.values);
             }

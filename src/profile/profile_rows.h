@@ -1,6 +1,7 @@
 #pragma once
 
 #include "profile/table.h"
+#include "runtime/error.h"
 
 #include <array>
 #include <cstddef>
@@ -96,6 +97,12 @@ struct Profile {
 /// the derived ones computed. A value that is not a number fails naming its table row and column,
 /// as does a derived value the formula cannot give.
 Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns);
+
+/// Where thinned_profile would fail on a value that is not a number: the error of the first row of
+/// for_each_profile_row whose value in a read column of `columns` is none, placed at its table row.
+/// The derived fields are not computed. Nothing when every such value is a number.
+std::optional<Error> first_profile_failure(const ProfileTable& table, std::int32_t depth_column,
+                                           const ProfileColumns& columns);
 
 /// The median of the numbers in text column `column` of the stored rows; cells that hold no number
 /// are left out. Nothing when no cell holds one.

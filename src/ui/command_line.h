@@ -9,9 +9,9 @@ namespace quillonde {
 
 /// What the window's command line asks for.
 struct StartOptions {
-    QString cast;              ///< the cast to open, or an empty text
-    std::optional<bool> salt;  ///< the water to select: true for --salt, false for --fresh
-    QString latitude;          ///< with --salt: the latitude for tx_lat
+    QString cast;             ///< the cast to open, or an empty text
+    std::optional<bool> salt; ///< the water to select: true for --salt, false for --fresh
+    QString latitude;         ///< with --salt: the latitude for tx_lat
 };
 
 /// Reads the window's command line, `quillonde [--fresh | --salt --latitude LAT] [CAST]`: prints the

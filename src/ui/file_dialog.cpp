@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 
+#include <algorithm>
 #include <memory>
 
 namespace quillonde {
@@ -67,10 +68,10 @@ QString FileDialog::renamed_for_filter(const QString& file, const QString& filte
 {
     const QFileInfo info(file);
     const QString base = info.completeBaseName().isEmpty() ? info.fileName() : info.completeBaseName();
-    const QString pattern = filter.split(QLatin1Char('|')).value(2 * index - 1);
+    const QString pattern = index >= 1 ? filter.split(QLatin1Char('|')).value(2 * index - 1) : QString();
     const bool one_extension = pattern.startsWith(QStringLiteral("*.")) && pattern.size() > 2 &&
                                !pattern.mid(2).contains(QRegularExpression(QStringLiteral("[*?\\[ .;]")));
-    return one_extension ? base + pattern.mid(1) : base;
+    return one_extension ? base + pattern.mid(1) : info.fileName();
 }
 
 void FileDialog::show(int action)
@@ -84,6 +85,9 @@ void FileDialog::show(int action)
             request_.folder = cast.absolutePath();
         }
         request_.name = renamed_for_filter(cast_, request_.filter, request_.filter_index);
+        if (request_.name == QFileInfo(cast_).fileName()) {
+            request_.name = QFileInfo(cast_).completeBaseName(); // never the cast's own name
+        }
     }
     file_name_ = runner_ ? runner_(request_) : run_qt_dialog(request_);
     if (!file_name_.isEmpty()) {
@@ -113,10 +117,14 @@ QString FileDialog::run_qt_dialog(const Request& request) const
     }
     if (!request.name.isEmpty()) {
         dialog.selectFile(request.name);
+        // The dialog names a filter by its description alone, its patterns hidden.
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& chosen) {
+            const auto found = std::find_if(filters.begin(), filters.end(), [&](const QString& filter) {
+                return filter == chosen || filter.startsWith(chosen + QStringLiteral(" ("));
+            });
             const QString typed = dialog.selectedFiles().value(0);
             dialog.selectFile(renamed_for_filter(typed.isEmpty() ? request.name : typed, request.filter,
-                                                 static_cast<int>(filters.indexOf(chosen)) + 1));
+                                                 static_cast<int>(found - filters.begin()) + 1));
         });
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {

@@ -66,8 +66,8 @@ public:
     static QStringList name_filters(const QString& filter);
 
     /// The name of `file` with the extension of filter `index` (counted from 1) in place of its
-    /// last one: cast.TOB under "*.sva" is cast.sva. A filter without one extension keeps the name
-    /// without its extension.
+    /// last one: cast.TOB under "*.sva" is cast.sva. Under a filter without one extension ("*.*"),
+    /// or none, the name stays as it is.
     static QString renamed_for_filter(const QString& file, const QString& filter, int index);
 
 private:

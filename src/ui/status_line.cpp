@@ -33,7 +33,8 @@ QString utf8(const std::string& text)
 
 QString water_words(const DepthBasis& basis)
 {
-    return basis.salt_water ? QString::fromUtf8(salt_words).arg(basis.latitude_deg) : QString::fromUtf8(fresh_words);
+    return basis.salt_water ? QString::fromUtf8(salt_words).arg(basis.latitude_deg)
+                            : QString::fromUtf8(fresh_words);
 }
 
 QString first_line(const QString& message)
@@ -133,7 +134,8 @@ void StatusLine::load_failed(const QString& error, const ProfileState& state)
 void StatusLine::written(std::int32_t profile_lines, const QString& path)
 {
     reported_ = true;
-    show(QString::fromUtf8(written_text).arg(utf8(counted(profile_lines, "profile line")), QFileInfo(path).fileName()));
+    show(QString::fromUtf8(written_text)
+             .arg(utf8(counted(profile_lines, "profile line")), QFileInfo(path).fileName()));
 }
 
 void StatusLine::failed(const QString& error)

@@ -114,7 +114,8 @@ TEST(Usage, AWrongCommandLineExitsWith2AndAHint)
         {{"depth", "--salt", "10"}, "--salt requires --latitude"},
         // 540 for 54 gave the equator's depth without a word.
         {{"depth", "--salt", "--latitude", "540", "1000"}, "the latitude 540 lies outside -90 to 90 degrees"},
-        {{"convert", "--salt", "--latitude=-90.6", cast}, "the latitude -90.6 lies outside -90 to 90 degrees"},
+        {{"convert", "--salt", "--latitude=-90.6", cast},
+         "the latitude -90.6 lies outside -90 to 90 degrees"},
         {{"plot", "--salt", "--latitude", " ", cast}, "--latitude needs a number of degrees, -90 to 90"},
         {{"depth", "--salt", "--latitude"}, "--latitude: 1 required TEXT missing"},
         {{"depth", "--fresh", "--salt", "--latitude", "54", "10"}, "--fresh excludes --salt"},
@@ -326,8 +327,9 @@ TEST_F(Convert, WarnsOfACutLastLineAndStrictMakesEveryWarningAFailure)
     EXPECT_EQ(kept.status, 0);
     EXPECT_EQ(read_file(dir.file("whole.sva")), reference);
 
-    const std::string cut_line = "the last line of the cast (line 278) has no line end: the cast may have been "
-                                 "cut while it was written";
+    const std::string cut_line =
+        "the last line of the cast (line 278) has no line end: the cast may have been "
+        "cut while it was written";
     const Outcome warned = convert({"--salt", "--latitude", "54", "cut.TOB"});
     EXPECT_EQ(warned.err, "quillonde-cli: cut.TOB: warning: " + cut_line + "\n");
     EXPECT_EQ(warned.status, 0);
@@ -337,11 +339,12 @@ TEST_F(Convert, WarnsOfACutLastLineAndStrictMakesEveryWarningAFailure)
     dir.write("cut.sva", "yesterday's profile");
     const Outcome refused = convert({"--fresh", "--strict", "cut.TOB", "whole.TOB"});
     EXPECT_EQ(refused.out, "");
-    EXPECT_EQ(refused.err, "quillonde-cli: cut.TOB: refused by --strict: " + cut_line +
-                               ". The median salinity of the stored rows is 19.225, as in sea water, but the "
-                               "depths were computed for fresh water\n"
-                               "quillonde-cli: whole.TOB: refused by --strict: the median salinity of the stored "
-                               "rows is 19.225, as in sea water, but the depths were computed for fresh water\n");
+    EXPECT_EQ(refused.err,
+              "quillonde-cli: cut.TOB: refused by --strict: " + cut_line +
+                  ". The median salinity of the stored rows is 19.225, as in sea water, but the "
+                  "depths were computed for fresh water\n"
+                  "quillonde-cli: whole.TOB: refused by --strict: the median salinity of the stored "
+                  "rows is 19.225, as in sea water, but the depths were computed for fresh water\n");
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(read_file(dir.file("cut.sva")), "yesterday's profile");
     EXPECT_EQ(read_file(dir.file("whole.sva")), reference);

@@ -6,6 +6,9 @@
 #include "window_fixture.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QTimer>
@@ -101,7 +104,8 @@ TEST_F(Feedback, ALatitudeIsCheckedBeforeItIsUsed)
     choose_salt("540");
     click("Command1");
     click("Command2");
-    const std::string question = "The latitude 540 lies outside -90 to 90 degrees. Compute the depth for it anyway?";
+    const std::string question =
+        "The latitude 540 lies outside -90 to 90 degrees. Compute the depth for it anyway?";
     EXPECT_EQ(asked(), (Texts{question, question}));
     EXPECT_EQ(caption("lb_depth").toStdString(), "Depth [m]: ");
     EXPECT_TRUE(requests.empty()); // no dialog after a No
@@ -109,8 +113,8 @@ TEST_F(Feedback, ALatitudeIsCheckedBeforeItIsUsed)
     box("tx_lat")->clear();
     click("Command1");
     click("Command2");
-    EXPECT_EQ(failures(),
-              (Texts{"Type mismatch: the latitude box is empty", "Type mismatch: the latitude box is empty"}));
+    EXPECT_EQ(failures(), (Texts{"Type mismatch: the latitude box is empty",
+                                 "Type mismatch: the latitude box is empty"}));
     EXPECT_TRUE(requests.empty());
 
     // The real box: No is the default, so Enter declines.
@@ -140,10 +144,11 @@ TEST_F(Feedback, TheExportAsksWhenTheWaterOrTheLastLineIsInDoubt)
     load(dir.write("cut.TOB", deneb.substr(0, deneb.size() - 4)));
     answer = QString::fromStdString(dir.file("cut.sva"));
     click("Command3");
-    EXPECT_EQ(asked(), (Texts{"The median salinity of the stored rows is 19.225, as in sea water, but the depths "
-                              "were computed for fresh water. Export them?",
-                              "The last line of the cast (line 278) has no line end: the cast may have been cut "
-                              "while it was written. Export them?"}));
+    EXPECT_EQ(asked(),
+              (Texts{"The median salinity of the stored rows is 19.225, as in sea water, but the depths "
+                     "were computed for fresh water. Export them?",
+                     "The last line of the cast (line 278) has no line end: the cast may have been cut "
+                     "while it was written. Export them?"}));
     EXPECT_TRUE(requests.size() == 2U && failures().empty()); // the two loads' dialogs only
 }
 
@@ -184,11 +189,41 @@ TEST_F(Feedback, AHeaderTheLoadRefusesLeavesTheListEmpty)
 
 TEST(ExportDialog, ProposesTheCastsNameWithTheFormatsExtension)
 {
-    const QString filters = QStringLiteral("All *.*|*.*|Sea and Sun *.TOB|*.TOB|ELAC Sound File *.sva|*.sva|");
+    const QString filters =
+        QStringLiteral("All *.*|*.*|Sea and Sun *.TOB|*.TOB|ELAC Sound File *.sva|*.sva|");
     EXPECT_EQ(FileDialog::renamed_for_filter(QStringLiteral("/d/cast.v2.TOB"), filters, 3).toStdString(),
               "cast.v2.sva");
     EXPECT_EQ(FileDialog::renamed_for_filter(QStringLiteral("cast"), filters, 3).toStdString(), "cast.sva");
-    EXPECT_EQ(FileDialog::renamed_for_filter(QStringLiteral("cast.TOB"), filters, 1).toStdString(), "cast");
+    EXPECT_EQ(FileDialog::renamed_for_filter(QStringLiteral("/d/out.sva"), filters, 1).toStdString(),
+              "out.sva");
+
+    // In the real dialog: the cast's folder, its name, and the extension follows the filter chosen.
+    testing::TempDir dir;
+    QWidget owner;
+    FileDialog dialog(&owner);
+    dialog.set_filter(filters + QStringLiteral("Toy sounder *.tsv|*.tsv|"), 3);
+    dialog.propose_for(QString::fromStdString(dir.write("cast.TOB", "")));
+    QStringList names;
+    QString folder;
+    QTimer::singleShot(0, [&] {
+        auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(shown, nullptr);
+        folder = shown->directory().absolutePath();
+        auto* name = shown->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* types = shown->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        names << name->text();
+        types->setFocus(); // as a click on it does
+        for (const int index : {3, 0}) {
+            types->setCurrentIndex(index);
+            emit types->activated(index);
+            emit types->textActivated(types->itemText(index));
+            names << name->text();
+        }
+        shown->reject();
+    });
+    dialog.show(2);
+    EXPECT_EQ(folder.toStdString(), dir.path().string());
+    EXPECT_EQ(names, (QStringList{"cast.sva", "cast.tsv", "cast.tsv"}));
 }
 
 } // namespace

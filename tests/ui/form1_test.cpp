@@ -7,9 +7,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFileDialog>
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
@@ -167,7 +167,8 @@ TEST_F(Window, NumberBoxesFilterWhatIsTypedOrPastedAndKeepTheirEditingKeys)
         }
         menu->close();
     });
-    QContextMenuEvent menu_key(QContextMenuEvent::Keyboard, QPoint(5, 5), latitude->mapToGlobal(QPoint(5, 5)));
+    QContextMenuEvent menu_key(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                               latitude->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(latitude, &menu_key);
     EXPECT_EQ(latitude->text().toStdString(), "4.5");
 }

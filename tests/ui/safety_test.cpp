@@ -125,8 +125,9 @@ TEST_F(Safety, ADoubtfulTableIsExportedOnlyAfterAYes)
     const std::string cut = "The cast declares 250 rows; 122 were read.";
     const std::string other_water =
         "The depths were computed for salt water at 54 degrees; the window shows fresh water.";
-    const std::string unended = "The last line of the cast (line 278) has no line end: the cast may have been cut "
-                                "while it was written.";
+    const std::string unended =
+        "The last line of the cast (line 278) has no line end: the cast may have been cut "
+        "while it was written.";
     const std::string them = " Export them?";
     const std::string as_loaded =
         " Export the depths as loaded? (Load the cast again to use the window's settings.)";
