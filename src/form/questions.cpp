@@ -16,6 +16,7 @@ constexpr std::int32_t pole_deg = 90;
 // SalinityAgainstWater; brackish water between them fits either.
 constexpr double fresh_salinity_below = 0.5;
 constexpr double sea_salinity_above = 5.0;
+constexpr int salinity_decimals = profile_fields[salinity_field].decimals;
 
 /// "The ..." as "the ...", for a sentence that goes on.
 std::string lower_first(std::string text)
@@ -42,34 +43,35 @@ template <typename... Cases> struct Overloaded : Cases... {
 /// One doubt in a sentence or two, each ending in a full stop.
 std::string doubt_text(const Doubt& doubt)
 {
-    return std::visit(
-        Overloaded{
-            [](const LoadFailed& failed) {
-                return "The last load stopped at line " + std::to_string(failed.line) + " (" +
-                       failed.failure + "). The table holds only the " + counted(failed.rows_read, "row") +
-                       " read before that line.";
-            },
-            [](const CastShort& cast) {
-                return "The cast declares " + counted(cast.declared, "row") + "; " +
-                       std::to_string(cast.read) + (cast.read == 1 ? " was" : " were") + " read.";
-            },
-            [](const LastLineUnended& cut) {
-                return "The last line of the cast (line " + std::to_string(cut.line) +
-                       ") has no line end: the cast may have been cut while it was written.";
-            },
-            [](const SalinityAgainstWater& water) {
-                return "The median salinity of the stored rows is " +
-                       value_text(water.median_salinity, profile_fields[salinity_field].decimals) +
-                       (water.loaded.salt_water ? ", as in fresh water" : ", as in sea water") +
-                       ", but the depths were computed for " + water_text(water.loaded) + ".";
-            },
-            [](const DepthsForOtherWater& water) {
-                return "The depths were computed for " + water_text(water.loaded) +
-                       (water.mixed ? " at first, then for other settings" : "") + "; the window shows " +
-                       water.shown + ".";
-            },
-        },
-        doubt);
+    return std::visit(Overloaded{
+                          [](const LoadFailed& failed) {
+                              return "The last load stopped at line " + std::to_string(failed.line) + " (" +
+                                     failed.failure + "). The table holds only the " +
+                                     counted(failed.rows_read, "row") + " read before that line.";
+                          },
+                          [](const CastShort& cast) {
+                              return "The cast declares " + counted(cast.declared, "row") + "; " +
+                                     std::to_string(cast.read) + (cast.read == 1 ? " was" : " were") +
+                                     " read.";
+                          },
+                          [](const DepthsForOtherWater& water) {
+                              return "The depths were computed for " + water_text(water.loaded) +
+                                     (water.mixed ? " at first, then for other settings" : "") +
+                                     "; the window shows " + water.shown + ".";
+                          },
+                          [](const LastLineUnended& cut) {
+                              return "The last line of the cast (line " + std::to_string(cut.line) +
+                                     ") has no line end: the cast may have been cut while it was written.";
+                          },
+                          [](const SalinityAgainstWater& water) {
+                              return "The median salinity of the stored rows is " +
+                                     value_text(water.median_salinity, salinity_decimals) +
+                                     (water.loaded.salt_water ? ", as in fresh" : ", as in sea") +
+                                     " water, but the depths were computed for " + water_text(water.loaded) +
+                                     ".";
+                          },
+                      },
+                      doubt);
 }
 
 std::string doubts_text(const std::vector<Doubt>& doubts)

@@ -65,8 +65,7 @@ public:
     std::int32_t profile_lines() const { return static_cast<std::int32_t>(profile_rows_.size()); }
     std::int32_t rows_without_number(std::size_t panel) const { return panels_.at(panel).no_number; }
 
-    /// Cast, rows stored and declared, depth range, water, profile lines, rows without a number,
-    /// and the row where the export would stop on a value that is no number.
+    /// Cast, rows stored and declared, depth range, water, profile lines, rows without a number.
     QString summary() const;
 
     /// Paints the plot and the summary line into `area`; afterwards position(), depth_at() and

@@ -114,9 +114,9 @@ TEST(Usage, AWrongCommandLineExitsWith2AndAHint)
         {{"depth", "--salt", "10"}, "--salt requires --latitude"},
         // 540 for 54 gave the equator's depth without a word.
         {{"depth", "--salt", "--latitude", "540", "1000"}, "the latitude 540 lies outside -90 to 90 degrees"},
-        {{"convert", "--salt", "--latitude=-90.6", cast},
+        {{"convert", "--salt", "--latitude=-90.6", "c.TOB"},
          "the latitude -90.6 lies outside -90 to 90 degrees"},
-        {{"plot", "--salt", "--latitude", " ", cast}, "--latitude needs a number of degrees, -90 to 90"},
+        {{"plot", "--salt", "--latitude", " ", "c.TOB"}, "--latitude needs a number of degrees, -90 to 90"},
         {{"depth", "--salt", "--latitude"}, "--latitude: 1 required TEXT missing"},
         {{"depth", "--fresh", "--salt", "--latitude", "54", "10"}, "--fresh excludes --salt"},
         {{"depth", "--fresh", "--latitude", "54", "10"}, "--fresh excludes --latitude"},
