@@ -178,6 +178,18 @@ TEST_F(Load, StoresRowsByTheirNumber)
     for (std::int32_t row = 1; row <= 3000; ++row) {
         ASSERT_EQ(row_of(row)[0], row % 2 == 1 ? std::to_string(row) : "<>") << row;
     }
+    // A walk over the stored rows sees each of them once, also across chunks that hold none.
+    const auto stored_rows = [&] {
+        std::vector<std::int32_t> rows;
+        for (std::int32_t row = state.g_table.next_stored_row(0); row <= state.g_table.last_row();
+             row = state.g_table.next_stored_row(row + 1)) {
+            rows.push_back(row);
+        }
+        return rows;
+    };
+    EXPECT_EQ(stored_rows().size(), 1500U);
+    load("Lines : 20000\n; Datasets Press\n19999 2\n4096 1\n4097 3\n");
+    EXPECT_EQ(stored_rows(), (std::vector<std::int32_t>{4096, 4097, 19999}));
 
     const Error error = load_error("Lines : 6\n; Datasets Press\n0.4 1.0\n");
     EXPECT_EQ(error.kind(), ErrorKind::subscript_out_of_range);

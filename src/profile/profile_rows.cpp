@@ -77,7 +77,8 @@ std::optional<double> column_median(const ProfileTable& table, std::int32_t colu
 {
     std::vector<double> values;
     values.reserve(static_cast<std::size_t>(table.filled_rows()));
-    for (std::int32_t row = 1; row <= table.last_row(); ++row) {
+    for (std::int32_t row = table.next_stored_row(1); row <= table.last_row();
+         row = table.next_stored_row(row + 1)) {
         const Cell cell = table.cell(column, row);
         double value = 0.0;
         if (cell.kind() == Cell::Kind::text && parse_number(cell.as_text(), value) == NumberStatus::ok &&

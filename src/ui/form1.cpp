@@ -250,8 +250,17 @@ void Form1::set_question_presenter(std::function<bool(const QString&)> presenter
 
 bool Form1::ask(const Question& question)
 {
+    // A question before a load (the latitude) is the user's turn: the busy cursor steps aside.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
     // Questions quote paths and messages, as errors do.
-    return ask_question_(from_message(question_text(question)));
+    const bool yes = ask_question_(from_message(question_text(question)));
+    if (busy) {
+        QApplication::restoreOverrideCursor();
+    }
+    return yes;
 }
 
 namespace {
