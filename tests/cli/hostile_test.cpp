@@ -62,6 +62,23 @@ struct Pipe {
     int ends[2] = {-1, -1};
 };
 
+/// Waits until the process catches `signal`, as the tool does once it has started: a signal sent
+/// before would end it the default way, which says nothing about the tool on a busy machine.
+void wait_until_catching(pid_t pid, int signal)
+{
+    const std::string status = "/proc/" + std::to_string(pid) + "/status";
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::string text = read_file(status);
+        const std::size_t at = text.find("SigCgt:");
+        if (at != std::string::npos &&
+            (std::stoull(text.substr(at + 7), nullptr, 16) >> static_cast<unsigned>(signal - 1) & 1U) != 0) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ADD_FAILURE() << "quillonde-cli never caught signal " << signal;
+}
+
 /// A cast that declares `declared` rows and has a data line for every `step`-th row number. Without
 /// a SOUND column, its export fails at once, after the load.
 std::string sparse_cast(std::int32_t declared, std::int32_t step, bool sound = false)
@@ -131,6 +148,7 @@ TEST_F(Hostile, ASignalEndsAWaitOnAPipeWithinASecond)
             const std::string start = "Lines : 9\n; Datasets Press Temp Cond SALIN SOUND\n1 1.0";
             EXPECT_EQ(writer ? write(fifo, start.data(), start.size()) : 0, writer ? std::ssize(start) : 0);
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            wait_until_catching(tool.pid(), signal);
             const auto sent = Clock::now();
             kill(tool.pid(), signal);
             const Outcome outcome = tool.wait(std::chrono::seconds(5));
