@@ -39,6 +39,8 @@ std::string upper_first(std::string text)
 template <typename... Cases> struct Overloaded : Cases... {
     using Cases::operator()...;
 };
+// clang 14, which builds the fuzzers, deduces an aggregate's arguments only with a guide.
+template <typename... Cases> Overloaded(Cases...) -> Overloaded<Cases...>;
 
 /// One doubt in a sentence or two, each ending in a full stop.
 std::string doubt_text(const Doubt& doubt)
