@@ -52,7 +52,8 @@ TEST(CalculateDepth, AFailureLeavesTheCaptionAsItWas)
         {fresh, "", "45", R"(Type mismatch: pressure "" is not a number)"},
         {salt, "", "45", R"(Type mismatch: pressure "" is not a number)"},
         {salt, ".", "", R"(Type mismatch: pressure "." is not a number)"}, // the pressure first
-        {salt, "100", "", R"(Type mismatch: latitude "" is not a number)"},
+        {salt, "100", " ", "Type mismatch: the latitude box is empty"},    // the box, not a text of it
+        {salt, "100", "x", R"(Type mismatch: latitude "x" is not a number)"},
         {salt, "100", "3000000000", R"(Overflow: latitude "3000000000" lies outside the whole-number range)"},
         {salt, "1e81", "45", "Overflow: the depth of the pressure 1E+81 dbar lies beyond the number range"},
     };
@@ -61,6 +62,30 @@ TEST(CalculateDepth, AFailureLeavesTheCaptionAsItWas)
         EXPECT_STREQ(error_of([&] { calculate_depth(controls); }).what(), c.shown);
         EXPECT_EQ(controls.captions.at(Label::lb_depth), "Depth [m]: ");
     }
+}
+
+// A typo such as 540 for 54 gave the equator's depth without a word.
+TEST(CalculateDepth, AsksBeforeALatitudeBeyondThePoles)
+{
+    for (const bool yes : {false, true}) {
+        FakeControls controls = window_with({salt, "1000", " 540 ", ""});
+        controls.answer = [&](const Question&) { return yes; };
+        EXPECT_EQ(calculate_depth(controls).has_value(), yes);
+        EXPECT_EQ(controls.questions,
+                  std::vector<std::string>{"The latitude 540 lies outside -90 to 90 degrees. "
+                                           "Compute the depth for it anyway?"});
+        EXPECT_EQ(controls.captions.at(Label::lb_depth), yes ? "Depth [m]:  992.12" : "Depth [m]: ");
+    }
+    // The whole degree decides: 90.5 acts as 90, -90.6 as -91.
+    for (const auto& [latitude, asked] : {std::pair{"-90", false}, {"90.5", false}, {"-90.6", true}}) {
+        FakeControls controls = window_with({salt, "1000", latitude, ""});
+        calculate_depth(controls);
+        EXPECT_EQ(controls.questions.size(), asked ? 1U : 0U) << latitude;
+    }
+    // A bad pressure fails before anything is asked.
+    FakeControls controls = window_with({salt, "x", "540", ""});
+    EXPECT_ERROR_KIND(calculate_depth(controls), type_mismatch);
+    EXPECT_TRUE(controls.questions.empty());
 }
 
 } // namespace

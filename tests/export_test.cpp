@@ -208,9 +208,75 @@ TEST_F(Export, DepthsOfMixedWaterAreNamedInTheQuestion)
     EXPECT_FALSE(export_path(dir.file("mixed.sva")).written);
     EXPECT_EQ(
         controls.questions,
-        Names{"The depths were computed for fresh water at first, then for other settings; the window "
-              "shows fresh water. Export the depths as loaded? (Load the cast again to use the window's "
-              "settings.)"});
+        Names{
+            "The depths were computed for fresh water at first, then for other settings; the window "
+            "shows fresh water. The median salinity of the stored rows is 19.225, as in sea water, but the "
+            "depths were computed for fresh water. Export the depths as loaded? (Load the cast again to use "
+            "the window's settings.)"});
+}
+
+// A sea cast loaded at once got fresh-water depths, about 3% too deep, and nothing was asked.
+TEST_F(Export, AsksWhenTheCastsSalinitySaysOtherWater)
+{
+    const auto with_salinities = [](const Names& salinities) {
+        std::vector<Row> rows;
+        for (const std::string& salinity : salinities) {
+            const double depth_m =
+                salinity == "x" ? 0.25 : static_cast<double>(rows.size() + 1); // x: not written
+            rows.push_back({depth_m, {std::to_string(rows.size() + 1), "1480", "10", salinity, "42"}});
+        }
+        return rows;
+    };
+    struct Case {
+        DepthBasis water;
+        Names salinities;
+        std::string question; // empty: none
+    };
+    const Case cases[] = {
+        {{},
+         {"35.25", "2", "36"},
+         "The median salinity of the stored rows is 35.25, as in sea water, but the "
+         "depths were computed for fresh water. Export them?"},
+        {{true, 54},
+         {"x", "0.1", "0.4", "0.2", "0.3"},
+         "The median salinity of the stored rows is 0.25, as in "
+         "fresh water, but the depths were computed for salt "
+         "water at 54 degrees. Export them?"},
+        {{}, {"5", "5", "40"}, ""}, // up to 5 fits fresh water
+        {{true, 54}, {"0.5"}, ""},  // from 0.5 on salt water
+        {{true, 54}, {"x"}, ""},    // no salinity, nothing to say
+    };
+    int file = 0;
+    for (const Case& c : cases) {
+        set_table(usual, with_salinities(c.salinities));
+        state.last_load.depth_basis = c.water;
+        controls.water = c.water.salt_water ? OptionButton::op_salt : OptionButton::op_fresh;
+        controls.texts[TextBox::tx_lat] = "54";
+        controls.questions.clear();
+        export_to(std::to_string(++file) + ".sva"); // a new file each time: no question on replacing it
+        EXPECT_EQ(controls.questions, c.question.empty() ? Names{} : Names{c.question}) << c.salinities[0];
+    }
+}
+
+TEST_F(Export, CountsTheRowsBeforeAFailedLineAndNamesALastLineWithoutAnEnd)
+{
+    const std::string head = "Lines : 3\n; Datasets Press Temp SALIN Cond SOUND\n1 1 10 0.2 42 1480\n";
+    controls.answer = [](const Question&) { return false; };
+    // The failed line's row holds its first fields, but it was not read: 1 row, not 2.
+    EXPECT_ANY_THROW(load_path(dir.write("failed.TOB", head + "2 2 10\n")));
+    export_to();
+    // Cut inside its last value: SOUND 14 where 1480 was being written.
+    load_path(dir.write("cut.TOB", head + "2 2 10 0.2 42 14"));
+    export_to();
+    load_path(dir.write("whole.TOB", head + "2 2 10 0.2 42 1480\n3 3 10 0.2 42 1480\n"));
+    export_to();
+    EXPECT_EQ(
+        controls.questions,
+        (Names{"The last load stopped at line 4 (Subscript out of range at line 4: the line has 3 fields, "
+               "but the header names 6 columns). The table holds only the 1 row read before that line. "
+               "The cast declares 3 rows; 1 was read. Export them?",
+               "The last line of the cast (line 4) has no line end: the cast may have been cut while it "
+               "was written. The cast declares 3 rows; 2 were read. Export them?"}));
 }
 
 TEST_F(Export, ARealCastFollowsTheRuleInFreshAndSaltWater)

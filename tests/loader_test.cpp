@@ -178,6 +178,18 @@ TEST_F(Load, StoresRowsByTheirNumber)
     for (std::int32_t row = 1; row <= 3000; ++row) {
         ASSERT_EQ(row_of(row)[0], row % 2 == 1 ? std::to_string(row) : "<>") << row;
     }
+    // A walk over the stored rows sees each of them once, also across chunks that hold none.
+    const auto stored_rows = [&] {
+        std::vector<std::int32_t> rows;
+        for (std::int32_t row = state.g_table.next_stored_row(0); row <= state.g_table.last_row();
+             row = state.g_table.next_stored_row(row + 1)) {
+            rows.push_back(row);
+        }
+        return rows;
+    };
+    EXPECT_EQ(stored_rows().size(), 1500U);
+    load("Lines : 20000\n; Datasets Press\n19999 2\n4096 1\n4097 3\n");
+    EXPECT_EQ(stored_rows(), (std::vector<std::int32_t>{4096, 4097, 19999}));
 
     const Error error = load_error("Lines : 6\n; Datasets Press\n0.4 1.0\n");
     EXPECT_EQ(error.kind(), ErrorKind::subscript_out_of_range);
@@ -205,8 +217,12 @@ TEST_F(Load, ReadsEveryKindOfLineEnding)
             load(terminated ? cast : cast.substr(0, cast.size() - ending.size()));
             EXPECT_EQ(controls.list, (Texts{"Datasets", "Press", "Temp"}));
             EXPECT_EQ(row_of(2), (Texts{"2", "2.5", "21", "2.55"}));
+            // Kept, but noted: a cast still being written ends the same way.
+            EXPECT_EQ(state.last_load.unended_line, terminated ? 0U : 4U);
         }
     }
+    load("Lines : 2\n; Datasets Press Temp\n1 1.5 20\r"); // cut between CR and LF
+    EXPECT_EQ(state.last_load.unended_line, 3U);
     // A CR inside a line is removed by the clean-up; blanks on both sides of it join.
     load("Lines : 2\n; Datasets Press Temp\r\r\n1 \r 1.5\r 20\n");
     EXPECT_EQ(row_of(1), (Texts{"1", "1.5", "20", "1.53"}));
@@ -256,16 +272,22 @@ TEST_F(Load, FailuresBeforeAndAtTheHeaderLine)
     EXPECT_EQ(controls.list, Texts{"kept"});
     EXPECT_EQ(controls.captions.at(Label::Label6), "-");
 
-    // No "Lines :" line before the header: the names are listed, the table is gone.
+    // No "Lines :" line before the header: the header is refused, so the list names no columns;
+    // the table is gone.
     Error error = load_error("; Datasets Press Temp\n1 2 3\n");
     EXPECT_EQ(error.kind(), ErrorKind::subscript_out_of_range);
     EXPECT_STREQ(error.what(), "Subscript out of range at line 1: no \"Lines :\" line came before the header "
                                "line, so the table has no rows");
-    EXPECT_EQ(controls.list, (Texts{"Datasets", "Press", "Temp"}));
+    EXPECT_TRUE(controls.list.empty());
+    EXPECT_TRUE(state.listed_names().empty());
     EXPECT_EQ(state.ccolumns, 2);
     EXPECT_EQ(controls.captions.at(Label::Label4), "Number of rows: ");
     EXPECT_EQ(controls.captions.at(Label::Label6), "-");
     EXPECT_FALSE(state.g_table.has_shape());
+
+    // Prose that mentions both markers, as the README does, is no header either.
+    error_of([&] { load_path(std::string(QUILLONDE_TEST_DATA) + "/../../README.md"); });
+    EXPECT_TRUE(controls.list.empty());
 
     EXPECT_ERROR_KIND(load("Lines : 0\n; Datasets Press\n"), subscript_out_of_range);
     EXPECT_ERROR_KIND(load("Lines : -4\n; Datasets Press\n"), subscript_out_of_range);
@@ -317,14 +339,40 @@ TEST_F(Load, FailuresOnADataLine)
 
     controls.water = OptionButton::op_salt;
     EXPECT_ERROR_KIND(load(head + "2 1e300 6\n"), overflow);
-    for (const char* latitude : {"", "45,5"}) {
+}
+
+// The latitude box is read before the dialog: a bad one names the box, not a line of the cast, and
+// one beyond the poles (540 for 54) is asked about. Either way a load that does not start changes
+// nothing.
+TEST_F(Load, TheLatitudeIsCheckedBeforeTheLoad)
+{
+    load(small_cast);
+    const Texts before = row_of(3);
+    controls.dialog_modes.clear();
+    controls.water = OptionButton::op_salt;
+    const std::pair<const char*, const char*> latitudes[] = {
+        {" ", "Type mismatch: the latitude box is empty"},
+        {"45,5", R"(Type mismatch: latitude "45,5" is not a number)"},
+        {"3000000000", R"(Overflow: latitude "3000000000" lies outside the whole-number range)"},
+        {"540", nullptr}, // asked, and No
+    };
+    for (const auto& [latitude, message] : latitudes) {
         controls.texts[TextBox::tx_lat] = latitude;
-        EXPECT_ERROR_KIND(load(head), type_mismatch);
-        EXPECT_EQ(row_of(1), (Texts{"1", "10", "5", "<>"}));
+        controls.list = {"kept"};
+        if (message != nullptr) {
+            EXPECT_STREQ(load_error("Lines : 1\n; Datasets Press\n1 2\n").what(), message);
+        } else {
+            EXPECT_EQ(load("Lines : 1\n; Datasets Press\n1 2\n"), LoadOutcome::nothing_chosen);
+        }
+        EXPECT_TRUE(controls.dialog_modes.empty());
+        EXPECT_EQ(controls.list, Texts{"kept"});
+        EXPECT_EQ(row_of(3), before);
     }
-    controls.texts[TextBox::tx_lat] = "3000000000";
-    EXPECT_STREQ(load_error(head).what(),
-                 R"(Overflow at line 3: latitude "3000000000" lies outside the whole-number range)");
+    EXPECT_EQ(controls.questions,
+              Texts{"The latitude 540 lies outside -90 to 90 degrees. Compute the depth for it anyway?"});
+    controls.answer = [](const Question&) { return true; };
+    EXPECT_EQ(load(small_cast), LoadOutcome::loaded);
+    EXPECT_EQ(row_of(3).back(), "9.94"); // sin 540 degrees is sin 0: the equator's depth, as asked
 }
 
 TEST_F(Load, AnImpossibleTableFailsAtOnceAndTheNextLoadWorks)

@@ -187,6 +187,8 @@ TEST_F(Derived, FormulasAgreeWithTheProbesOwnColumns)
 
 TEST_F(Derived, AColumnRemovedFromARealCastComesBackWithinTheProbesAgreement)
 {
+    controls.water = OptionButton::op_salt; // a sea cast: fresh water would be asked about
+    controls.texts[TextBox::tx_lat] = "54";
     load("rev205_deneb.TOB");
     const auto original = export_lines("original.sva");
     controls.answer = [](const Question& question) { return question.kind == QuestionKind::compute_column; };
@@ -239,8 +241,9 @@ TEST_F(Derived, AsksOnlyWhatCanBeComputedAndNamesABadInput)
 {
     controls.answer = [](const Question&) { return true; };
     const std::tuple<std::string, std::string, std::size_t> cases[] = {
-        // What cannot be computed is written as 0, after one question.
-        {"Press SOUND SALIN Cond", R"(Type mismatch at table row 2: SALIN "x" is not a number)", 1},
+        // What cannot be computed is written as 0, after one question (and SALIN 30 under fresh
+        // water asks another).
+        {"Press SOUND SALIN Cond", R"(Type mismatch at table row 2: SALIN "x" is not a number)", 2},
         {"Press SOUND Temp", R"(Type mismatch at table row 2: Temp "x" is not a number)", 1},
         {"Press Temp Cond", R"(Type mismatch at table row 2: Cond "x" is not a number)", 2},
     };
@@ -258,8 +261,8 @@ TEST_F(Derived, AsksOnlyWhatCanBeComputedAndNamesABadInput)
 TEST_F(Derived, RowsNearAFormulasRangeAreCountedAndRowsFarOutsideFail)
 {
     controls.answer = [](const Question&) { return true; };
-    controls.texts[TextBox::tx_ss_file] =
-        dir.write("polar.TOB", "Lines : 3\n; Datasets Press Temp Cond\n1 1 -1.9 30\n2 2 10 -0.05\n3 3 10 30\n");
+    controls.texts[TextBox::tx_ss_file] = dir.write(
+        "polar.TOB", "Lines : 3\n; Datasets Press Temp Cond\n1 1 -1.9 30\n2 2 10 -0.05\n3 3 10 30\n");
     load_data_file(controls, state);
     EXPECT_EQ(export_lines("polar.sva").size(), 3U);
     ASSERT_EQ(controls.questions.size(), 3U);
@@ -271,9 +274,10 @@ TEST_F(Derived, RowsNearAFormulasRangeAreCountedAndRowsFarOutsideFail)
     controls.texts[TextBox::tx_ss_file] =
         dir.write("hot.TOB", "Lines : 2\n; Datasets Press Temp Cond\n1 1 10 30\n2 2 999.99 30\n");
     load_data_file(controls, state);
-    EXPECT_STREQ(error_of([&] { export_lines("hot.sva"); }).what(),
-                 "Overflow at table row 2: temperature 999.99 degC lies far outside the range of PSS-78 (-2 to "
-                 "35 degC)");
+    EXPECT_STREQ(
+        error_of([&] { export_lines("hot.sva"); }).what(),
+        "Overflow at table row 2: temperature 999.99 degC lies far outside the range of PSS-78 (-2 to "
+        "35 degC)");
 }
 
 } // namespace

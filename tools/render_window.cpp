@@ -33,8 +33,9 @@ int main(int argc, char** argv)
     quillonde::Form1 window;
     window.show();
     window.file_dialog().set_runner([&](const quillonde::FileDialog::Request&) { return cast; });
-    window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+    window.choose_water(true, QStringLiteral("54")); // the cast is a sea cast
     window.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
     QTest::qWait(200); // let the window paint
     if (!window.grab().save(QString::fromLocal8Bit(argv[2]))) {
         std::fprintf(stderr, "render_window: cannot write %s\n", argv[2]);

@@ -11,6 +11,7 @@
 #include "profile/profile_rows.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
+#include "runtime/text.h"
 
 #include <exception>
 #include <optional>
@@ -60,6 +61,8 @@ std::string reduction_note(const Reduction& reduction, const ProfileWriter& writ
            " (Douglas-Peucker on depth and sound speed, tolerance " +
            value_text(reduction.tolerance_m_s, reduction_decimals) + " m/s)";
 }
+constexpr std::string_view warning_prefix = "warning: ";
+constexpr std::string_view strict_prefix = "refused by --strict: ";
 
 } // namespace
 
@@ -85,7 +88,7 @@ RunResult print_depths(const Water& water, const std::vector<std::string>& press
 }
 
 RunResult convert_casts(const Water& water, const std::vector<std::string>& inputs, const std::string& output,
-                        bool derive, Console console, const ProfileOptions& profile)
+                        bool derive, Console console, const ProfileOptions& profile, bool strict)
 {
     HeadlessControls controls = controls_for(water, console.stop);
     std::vector<std::size_t> derived; // the columns the cast in hand asked to compute
@@ -104,19 +107,25 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
         return cancel_answer;
     });
     controls.set_fixer([&](const FixRequest& request) { return options_fix(request, profile, refusal); });
+    // Every warning of an input comes here, while its file is still to be written: with --strict
+    // the warning fails the input instead, and nothing is written for it.
+    const auto warn = [&](const std::string& reasons) {
+        if (strict) {
+            throw Error(ErrorKind::refused, std::string(strict_prefix) + reasons);
+        }
+        report(console, current_input, std::string(warning_prefix) + reasons);
+    };
     // The command line answers: it named the output, it warns of what the window would ask about,
     // and it computes a column only with --derive.
     controls.set_answerer([&](const Question& question) {
         switch (question.kind) {
         case QuestionKind::replace_file: return true;
-        case QuestionKind::export_anyway:
-            report(console, current_input, "warning: " + reasons_text(question.doubts));
-            return true;
+        case QuestionKind::export_anyway: warn(reasons_text(question.doubts)); return true;
         case QuestionKind::compute_column: derived.push_back(question.derived); return derive;
-        case QuestionKind::computed_notes:
-            report(console, current_input, "warning: " + notes_text(question.notes));
-            return true;
+        case QuestionKind::computed_notes: warn(notes_text(question.notes)); return true;
         case QuestionKind::add_or_replace: break; // asked with choose()
+        case QuestionKind::far_latitude:          // refused with the command line already
+            throw Error(ErrorKind::refused, far_latitude_text(question.latitude));
         }
         return false;
     });
@@ -151,8 +160,8 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
                        std::string(derived_note) + std::string(derived_columns[column].inputs) +
                        std::string(derived_source));
         }
-        return std::to_string(state.g_table.filled_rows()) + " rows, " +
-               std::to_string(exported.profile_lines) + " profile lines" +
+        return counted(state.g_table.filled_rows(), "row") + ", " +
+               counted(exported.profile_lines, "profile line") +
                std::string(exported.from_upcast ? upcast_note : "") +
                (exported.added ? ", added as a new section" : "");
     };

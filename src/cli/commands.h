@@ -59,8 +59,14 @@ struct ProfileOptions {
 /// named on `err`; a profile reduced to the lines its format takes is named there too. A format that
 /// needs the time and position of a cast that lacks them takes those of `profile`, or fails naming
 /// the options; an OUTPUT that holds casts is added to only with `append`, and never replaced.
+/// What the window would ask about or tell before it writes (every doubt of
+/// QuestionKind::export_anyway, and the notes of QuestionKind::computed_notes) is a warning on
+/// `err`, and the file is written; with `strict`, each such warning fails its input instead: no
+/// file, the warning as its message. A new warning belongs among those questions, asked before the
+/// file is written, so that `strict` covers it.
 RunResult convert_casts(const Water& water, const std::vector<std::string>& inputs, const std::string& output,
-                        bool derive, Console console, const ProfileOptions& profile = {});
+                        bool derive, Console console, const ProfileOptions& profile = {},
+                        bool strict = false);
 
 /// The water of `sound` as the command line gives it: a salinity or else a conductivity [mS/cm],
 /// and a temperature [degC], as texts.

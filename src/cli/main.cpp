@@ -5,6 +5,7 @@
 #include "cli/info_command.h"
 #include "cli/plot_command.h"
 #include "form/cast_fix.h"
+#include "form/questions.h"
 #include "formats/registry.h"
 #include "plot/profile_plot.h"
 #include "runtime/convert.h"
@@ -35,13 +36,15 @@ constexpr std::string_view version_text = "quillonde-cli " QUILLONDE_VERSION;
 constexpr std::string_view usage_text = R"(Usage:
   quillonde-cli depth --fresh PRESSURE...
   quillonde-cli depth --salt --latitude LAT PRESSURE...
-  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--format FORMAT]
+  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--strict] [--format FORMAT]
                 [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [-o OUTPUT] INPUT...
   quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...
   quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] [-o OUTPUT] INPUT...
   quillonde-cli info [--json] [--fresh | --salt --latitude LAT] INPUT...
   quillonde-cli --help | --version
 )";
+
+constexpr std::string_view empty_latitude_hint = "--latitude needs a number of degrees, -90 to 90";
 
 constexpr std::string_view more_help_text = "Options and examples: quillonde-cli --help\n";
 
@@ -86,12 +89,19 @@ Options:
   --salt               Sea water: the UNESCO 1983 formula, gravity by latitude. Needs --latitude.
   --latitude LAT       The latitude in degrees, for --salt only. It is rounded to a whole degree,
                        a half to the even one (45.5 acts as 46); south gives what north gives.
+                       Beyond -90 to 90 it is a usage error (a typo: 540 for 54).
                          quillonde-cli depth --salt --latitude -54 500   prints 494.94
   --derive             convert only: where a cast lacks SOUND, SALIN or Cond, computes it for
                        each row written, after UNESCO 1983: SOUND from Temp, SALIN and Press
                        (Chen and Millero), SALIN from Cond, Temp and Press (PSS-78), Cond from
                        SALIN, Temp and Press (PSS-78 inverted, C(35,15,0) = 42.914 mS/cm). Says
                        so on standard error for each file. Without it such a cast is refused.
+  --strict             convert only: each warning fails its INPUT instead (no file, the warning
+                       as its message, exit status 1): a cast with fewer rows than it declares,
+                       a last line without a line end, depths for other water than the cast's
+                       salinity says, and whatever else the window would ask about before it
+                       writes. For pipelines that trust the exit status.
+                         quillonde-cli convert --strict --salt --latitude 54 casts/*.TOB
   --salinity S         sound only: the practical salinity (PSS-78).
   --conductivity C     sound only, in place of --salinity: the conductivity [mS/cm]; the
                        salinity is PSS-78's at each PRESSURE.
@@ -157,7 +167,7 @@ Exit status:
   0    every PRESSURE or INPUT was converted
   1    at least one failed, or standard output could not be written (a reader that went away)
   2    usage error: an unknown option, --salt without --latitude, --fresh with --salt or
-       --latitude, -o with several INPUTs, ...
+       --latitude, a latitude beyond -90 to 90, -o with several INPUTs, ...
   130  interrupted by Ctrl+C; 128 + the signal number for SIGTERM (143) and SIGHUP (129)
 )";
 
@@ -215,6 +225,7 @@ struct Arguments {
     std::string latitude;
     std::string output;
     bool derive = false;
+    bool strict = false;
     quillonde::cli::SoundWater sound;
     std::string columns{quillonde::ctd_columns};
     bool json = false;
@@ -258,6 +269,27 @@ std::string_view leading_point_number(int argc, char** argv)
             quillonde::parse_number(argument, ignored) != quillonde::NumberStatus::not_a_number) {
             return argument;
         }
+    }
+    return {};
+}
+
+/// Why the latitude of --salt is refused as a usage error: empty, or beyond the poles (a typo such as
+/// 540 for 54 would give the depths of another latitude). A text that is no number fails for each
+/// PRESSURE or INPUT, as the window's box does.
+std::string latitude_refusal(const Arguments& arguments)
+{
+    if (!arguments.salt) {
+        return {};
+    }
+    if (quillonde::trim_blanks(arguments.latitude).empty()) {
+        return std::string(empty_latitude_hint);
+    }
+    try {
+        if (!quillonde::latitude_on_earth(quillonde::str_to_long(arguments.latitude))) {
+            return quillonde::far_latitude_text(quillonde::trim_blanks(arguments.latitude));
+        }
+    } catch (const quillonde::Error&) {
+        return {};
     }
     return {};
 }
@@ -334,6 +366,7 @@ int run(int argc, char** argv)
     convert->add_option("--position", arguments.position)->expected(2)->allow_extra_args(false);
     convert->add_option("--time", arguments.time);
     convert->add_flag("--append", arguments.append);
+    convert->add_flag("--strict", arguments.strict);
     convert->add_option("INPUT", arguments.items);
     CLI::App* sound = app.add_subcommand("sound");
     CLI::Option* salinity = sound->add_option("--salinity", arguments.sound.salinity);
@@ -383,6 +416,9 @@ int run(int argc, char** argv)
     if (!sound->parsed() && !info->parsed() && !arguments.fresh && !arguments.salt) {
         return usage_error("the water is required: --fresh, or --salt --latitude LAT");
     }
+    if (const std::string refusal = latitude_refusal(arguments); !refusal.empty()) {
+        return usage_error(refusal);
+    }
     if (arguments.items.empty()) {
         return usage_error(convert->parsed() || plot->parsed() || info->parsed() ? "INPUT is required"
                                                                                  : "PRESSURE is required");
@@ -406,13 +442,14 @@ int run(int argc, char** argv)
     const Water water{arguments.salt ? OptionButton::op_salt : OptionButton::op_fresh, arguments.latitude};
     const Console console{std::cout, std::cerr, stop_requested};
     const RunResult result =
-        depth->parsed()     ? quillonde::cli::print_depths(water, arguments.items, console)
-        : sound->parsed()   ? quillonde::cli::print_sound_speeds(arguments.sound, arguments.items, console)
-        : convert->parsed() ? quillonde::cli::convert_casts(water, arguments.items, arguments.output,
-                                                            arguments.derive, console, profile)
-        : info->parsed()    ? quillonde::cli::print_cast_info(water, arguments.items, arguments.json, console)
-                            : quillonde::cli::plot_casts(water, split_columns(arguments.columns),
-                                                         arguments.items, arguments.output, console);
+        depth->parsed()   ? quillonde::cli::print_depths(water, arguments.items, console)
+        : sound->parsed() ? quillonde::cli::print_sound_speeds(arguments.sound, arguments.items, console)
+        : convert->parsed()
+            ? quillonde::cli::convert_casts(water, arguments.items, arguments.output, arguments.derive,
+                                            console, profile, arguments.strict)
+        : info->parsed() ? quillonde::cli::print_cast_info(water, arguments.items, arguments.json, console)
+                         : quillonde::cli::plot_casts(water, split_columns(arguments.columns),
+                                                      arguments.items, arguments.output, console);
     const bool written = standard_output_written();
     if (stop_requested.load()) {
         return exit_signal_base + static_cast<int>(stop_signal);

@@ -8,6 +8,7 @@
 #include "plot/profile_plot.h"
 #include "profile/output_file.h"
 #include "runtime/error.h"
+#include "runtime/text.h"
 
 #include <QGuiApplication>
 
@@ -72,8 +73,8 @@ RunResult plot_casts(const Water& water, const std::vector<std::string>& columns
         OutputFile file(target, [&controls] { return controls.process_events(); });
         file.write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
         file.commit();
-        return std::to_string(state.g_table.filled_rows()) + " rows, " +
-               std::to_string(plot.profile_lines()) + " profile lines";
+        return counted(state.g_table.filled_rows(), "row") + ", " +
+               counted(plot.profile_lines(), "profile line");
     };
     return run_batch(job, inputs, output, console);
 }

@@ -10,9 +10,6 @@ namespace quillonde {
 
 namespace {
 
-// Fresh water: metres per decibar.
-constexpr double fresh_metres_per_dbar = 1.019716;
-
 // UNESCO 1983, as this program has always computed it. The degrees-per-radian factor is used as
 // written, not replaced by 180/pi, and the X^2 coefficient of gravity is 2.38e-5 where the
 // publication has 2.36e-5: depths must stay what earlier profiles were computed with.

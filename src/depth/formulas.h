@@ -12,6 +12,9 @@ struct DepthBasis {
     friend bool operator==(const DepthBasis&, const DepthBasis&) = default;
 };
 
+/// Fresh water: metres of depth per decibar of pressure.
+inline constexpr double fresh_metres_per_dbar = 1.019716;
+
 /// Depth of fresh water over a pressure, by a fixed factor.
 ///   value : pressure [dbar]
 ///   returns depth [m], rounded to 2 decimals

@@ -51,16 +51,21 @@ std::optional<LatitudeFarFromCast> latitude_far_from_cast(const LoadRecord& load
     return LatitudeFarFromCast{*cast.latitude_deg, load.depth_basis->latitude_deg};
 }
 
-/// What the user should know before the table is exported: a load that failed part way, fewer rows
-/// than the cast declares, depths for other water than the window shows or for a latitude far from
-/// the cast's. Empty when the table is the whole cast as the window would load it now.
+/// What the user should know before the table is exported: a load that failed part way, a last line
+/// without a line end, fewer rows than the cast declares, depths for other water than the window
+/// shows, than the cast's salinity says or for a latitude far from the cast's. Empty when the table
+/// is the whole cast as the window would load it now.
 std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& state)
 {
     const LoadRecord& load = state.last_load;
     std::vector<Doubt> doubts;
-    const std::int32_t rows_read = state.g_table.filled_rows();
+    const std::int32_t rows_read =
+        load.failed_line != 0 ? load.rows_before_failure : state.g_table.filled_rows();
     if (load.failed_line != 0) {
         doubts.emplace_back(LoadFailed{load.failed_line, load.failure, rows_read});
+    }
+    if (load.unended_line != 0) {
+        doubts.emplace_back(LastLineUnended{load.unended_line});
     }
     if (rows_read < state.g_table.last_row()) {
         doubts.emplace_back(CastShort{state.g_table.last_row(), rows_read});
@@ -72,6 +77,9 @@ std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& s
     }
     if (const auto far = latitude_far_from_cast(load, state.cast)) {
         doubts.emplace_back(*far);
+    }
+    if (std::optional<SalinityAgainstWater> water = salinity_doubt(state)) {
+        doubts.emplace_back(*water);
     }
     return doubts;
 }
@@ -269,6 +277,19 @@ std::optional<CastInfo> described_cast(Controls& controls, const ProfileState& s
 }
 
 } // namespace
+
+std::optional<Error> export_stop(const ProfileState& state)
+{
+    if (!state.g_table.has_shape() || state.last_load.names_listed == 0) {
+        return std::nullopt;
+    }
+    ProfileColumns columns;
+    for (std::size_t f = 0; f < profile_fields.size(); ++f) {
+        const std::int32_t found = state.cast.column_named(profile_fields[f].name);
+        columns.fields[f] = found >= 0 && found <= state.ccolumns ? found : absent_field;
+    }
+    return first_profile_failure(state.g_table, state.ccolumns + 1, columns, export_row_order(state));
+}
 
 ExportOutcome export_profile(Controls& controls, const ProfileState& state)
 {

@@ -5,6 +5,7 @@
 #include "formats/format.h"
 #include "profile/profile_reduction.h"
 #include "profile/profile_rows.h"
+#include "runtime/error.h"
 
 #include <cstdint>
 #include <optional>
@@ -49,16 +50,22 @@ RowOrder export_row_order(const ProfileState& state);
 /// missing and cannot be computed, asks once the target's format is known and holds such a field
 /// (QuestionKind::export_anyway with FieldsAbsent), and writes 0 for it. Fails naming the table row
 /// when a value is not a number or the file cannot be written. Refuses the loaded cast as target.
-/// Asks (QuestionKind::export_anyway) before the dialog when the last load failed part way, read
-/// fewer rows than the cast declares or computed its depths for other water than the window shows;
-/// asks (QuestionKind::replace_file) before it replaces an existing file that the dialog did not
-/// choose; asks (QuestionKind::add_or_replace, Controls::choose) whether to add the cast to a target
-/// that holds casts of a format that takes many, or replace it; asks for the time and position a
-/// format needs where the cast does not state them (in UTC). A No or Cancel ends the export without
-/// a change. A profile of more lines than the format takes is reduced (ExportOutcome::reduced, and
-/// Label6 says so). The file is written whole or not at all: on a failure, or when the controls ask
-/// to stop before the file is in place, the path keeps what it held. Label6 ends as status_upcast
-/// after a profile taken from an upcast.
+/// Asks (QuestionKind::export_anyway) before the dialog when the last load failed part way, ended
+/// in a line without a line end, read fewer rows than the cast declares, or computed its depths for
+/// other water than the window shows, than the cast's median salinity says or for a latitude far
+/// from the cast's own; asks (QuestionKind::replace_file) before it replaces an existing file that
+/// the dialog did not choose; asks (QuestionKind::add_or_replace, Controls::choose) whether to add
+/// the cast to a target that holds casts of a format that takes many, or replace it; asks for the
+/// time and position a format needs where the cast does not state them (in UTC). A No or Cancel
+/// ends the export without a change. A profile of more lines than the format takes is reduced
+/// (ExportOutcome::reduced, and Label6 says so). The file is written whole or not at all: on a
+/// failure, or when the controls ask to stop before the file is in place, the path keeps what it
+/// held. Label6 ends as status_upcast after a profile taken from an upcast.
 ExportOutcome export_profile(Controls& controls, const ProfileState& state);
+
+/// Where an export of the loaded cast would stop, as its error ("... at table row 44: SOUND "x" is
+/// not a number"): at the first profile row whose SOUND, Temp, SALIN or Cond holds no number.
+/// Columns the cast lacks are not looked at. Nothing when no such row is written.
+std::optional<Error> export_stop(const ProfileState& state);
 
 } // namespace quillonde

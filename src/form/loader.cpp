@@ -107,6 +107,9 @@ private:
     std::int32_t names_listed_ = 0;
     std::string joined_;
     std::uint64_t line_number_ = 0;
+    std::uint64_t header_line_ = 0;     // the line of the last header, once one came
+    std::int32_t rows_before_line_ = 0; // the rows stored before the line in hand
+    bool last_ends_in_cr_ = false;      // the line read last holds records ended by a CR each
 };
 
 LoadOutcome Load::run(int file)
@@ -122,6 +125,7 @@ LoadOutcome Load::run(int file)
     for (;;) {
         try {
             ++line_number_; // before reading: a read that fails names the line it was to give
+            rows_before_line_ = state_.g_table.filled_rows();
             if (!parser) {
                 const std::string_view head = reader.head(head_bytes);
                 if (reader.stopped()) {
@@ -144,6 +148,8 @@ LoadOutcome Load::run(int file)
             if (reader.stopped()) { // the line is cut short where the stop came
                 return stop();
             }
+            // Records that end in a CR alone: the last one ends in its CR.
+            last_ends_in_cr_ = line.ends_with('\r') && line.find('\r') + 1 < line.size();
             parser->line(line);
         } catch (const Error& error) {
             throw failed(error.at(line_place(line_number_)));
@@ -151,6 +157,12 @@ LoadOutcome Load::run(int file)
             throw failed(
                 Error(ErrorKind::out_of_memory, "no memory left to read the file", line_place(line_number_)));
         }
+    }
+    // Kept, as a file edited by hand may lack the last line end; but a cast still being written
+    // looks just the same, its last value cut short, and the export asks first. A file of records
+    // that end in a CR alone is one line to the reader, and a CR ends its last record.
+    if (owns_table_ && !reader.line_ended() && !last_ends_in_cr_) {
+        state_.last_load.unended_line = line_number_ - 1;
     }
     try {
         parser->finish(); // a file cut short may say so only here, after the rows it kept
@@ -169,9 +181,17 @@ LoadOutcome Load::run(int file)
 
 const Error& Load::failed(const Error& error)
 {
+    // A header the load refuses names no columns: its words are not left in the list as names.
+    if (header_line_ == line_number_) {
+        controls_.list_clear();
+        names_listed_ = 0;
+        state_.last_load.names_listed = 0;
+    }
     if (owns_table_ && state_.last_load.failed_line == 0) {
         state_.last_load.failed_line = line_number_;
         state_.last_load.failure = error.what();
+        // The failed line's own row, stored in part or not at all, is not counted.
+        state_.last_load.rows_before_failure = header_line_ == line_number_ ? 0 : rows_before_line_;
     }
     return error;
 }
@@ -184,6 +204,7 @@ void Load::row_count_stated(std::string_view count)
 
 void Load::columns_named(std::vector<CastColumn> columns, DepthSource depth)
 {
+    header_line_ = line_number_;
     if (columns.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - 1) ||
         columns.size() * list_entry_bytes > memory_) {
         throw Error(ErrorKind::out_of_memory, "the header names " + std::to_string(columns.size()) +
@@ -295,6 +316,10 @@ void Load::row_appended(std::span<const std::string_view> fields)
 
 LoadOutcome load_data_file(Controls& controls, ProfileState& state)
 {
+    // Before the dialog: a latitude that fails or is declined leaves everything as it was.
+    if (!latitude_confirmed(controls)) {
+        return LoadOutcome::nothing_chosen;
+    }
     const FilterList filters = open_filters();
     controls.dialog_set_filter(filters.text, filters.selected);
     controls.dialog_show(DialogMode::open);

@@ -3,12 +3,39 @@
 #include "profile/profile_rows.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
+#include "runtime/text.h"
 
 #include <algorithm>
 
 namespace quillonde {
 
 namespace {
+
+constexpr std::string_view far_latitude_question = " Compute the depth for it anyway?";
+constexpr std::int32_t pole_deg = 90;
+// The salinity below which water counts as fresh, and above which as sea water, for the doubt
+// SalinityAgainstWater; brackish water between them fits either.
+constexpr double fresh_salinity_below = 0.5;
+constexpr double sea_salinity_above = 5.0;
+constexpr int salinity_decimals = profile_fields[salinity_field].decimals;
+
+/// "The ..." as "the ...", for a sentence that goes on.
+std::string lower_first(std::string text)
+{
+    if (!text.empty() && text.front() >= 'A' && text.front() <= 'Z') {
+        text.front() = static_cast<char>(text.front() - 'A' + 'a');
+    }
+    return text;
+}
+
+/// "the ..." as "The ...", to begin a sentence.
+std::string upper_first(std::string text)
+{
+    if (!text.empty() && text.front() >= 'a' && text.front() <= 'z') {
+        text.front() = static_cast<char>(text.front() - 'a' + 'A');
+    }
+    return text;
+}
 
 template <typename... Cases> struct Overloaded : Cases... {
     using Cases::operator()...;
@@ -19,39 +46,49 @@ template <typename... Cases> Overloaded(Cases...) -> Overloaded<Cases...>;
 /// One doubt in a sentence or two, each ending in a full stop.
 std::string doubt_text(const Doubt& doubt)
 {
-    return std::visit(Overloaded{
-                          [](const LoadFailed& failed) {
-                              return "The last load stopped at line " + std::to_string(failed.line) + " (" +
-                                     failed.failure + "). The table holds only the " +
-                                     std::to_string(failed.rows_read) + " rows read before that line.";
-                          },
-                          [](const CastShort& cast) {
-                              return "The cast declares " + std::to_string(cast.declared) + " rows; " +
-                                     std::to_string(cast.read) + " were read.";
-                          },
-                          [](const DepthsForOtherWater& water) {
-                              return "The depths were computed for " + water_text(water.loaded) +
-                                     (water.mixed ? " at first, then for other settings" : "") +
-                                     "; the window shows " + water.shown + ".";
-                          },
-                          [](const FieldsAbsent& absent) {
-                              std::string names;
-                              for (std::size_t k = 0; k < absent.fields.size(); ++k) {
-                                  names += k == 0 ? "" : k + 1 == absent.fields.size() ? " and " : ", ";
-                                  names += absent.fields[k];
-                              }
-                              return "The cast gives no values for " + names +
-                                     ", and the export cannot compute them: each line of the profile holds 0 "
-                                     "for them.";
-                          },
-                          [](const LatitudeFarFromCast& latitude) {
-                              return "The cast states latitude " +
-                                     double_to_str(round_to(latitude.cast_deg, 2)) +
-                                     ", but its depths were computed for salt water at " +
-                                     std::to_string(latitude.computed_deg) + " degrees.";
-                          },
-                      },
-                      doubt);
+    return std::visit(
+        Overloaded{
+            [](const LoadFailed& failed) {
+                return "The last load stopped at line " + std::to_string(failed.line) + " (" +
+                       failed.failure + "). The table holds only the " + counted(failed.rows_read, "row") +
+                       " read before that line.";
+            },
+            [](const CastShort& cast) {
+                return "The cast declares " + counted(cast.declared, "row") + "; " +
+                       std::to_string(cast.read) + (cast.read == 1 ? " was" : " were") + " read.";
+            },
+            [](const DepthsForOtherWater& water) {
+                return "The depths were computed for " + water_text(water.loaded) +
+                       (water.mixed ? " at first, then for other settings" : "") + "; the window shows " +
+                       water.shown + ".";
+            },
+            [](const FieldsAbsent& absent) {
+                std::string names;
+                for (std::size_t k = 0; k < absent.fields.size(); ++k) {
+                    names += k == 0 ? "" : k + 1 == absent.fields.size() ? " and " : ", ";
+                    names += absent.fields[k];
+                }
+                return "The cast gives no values for " + names +
+                       ", and the export cannot compute them: each line of the profile holds 0 "
+                       "for them.";
+            },
+            [](const LatitudeFarFromCast& latitude) {
+                return "The cast states latitude " + double_to_str(round_to(latitude.cast_deg, 2)) +
+                       ", but its depths were computed for salt water at " +
+                       std::to_string(latitude.computed_deg) + " degrees.";
+            },
+            [](const LastLineUnended& cut) {
+                return "The last line of the cast (line " + std::to_string(cut.line) +
+                       ") has no line end: the cast may have been cut while it was written.";
+            },
+            [](const SalinityAgainstWater& water) {
+                return "The median salinity of the stored rows is " +
+                       value_text(water.median_salinity, salinity_decimals) +
+                       (water.loaded.salt_water ? ", as in fresh" : ", as in sea") +
+                       " water, but the depths were computed for " + water_text(water.loaded) + ".";
+            },
+        },
+        doubt);
 }
 
 std::string doubts_text(const std::vector<Doubt>& doubts)
@@ -77,6 +114,23 @@ const std::array<DerivedColumn, 3> derived_columns = {{
      "The cast has no Cond column. Compute the conductivity from SALIN, Temp and Press after UNESCO 1983 "
      "(PSS-78) and write the profile?"},
 }};
+
+bool salinity_fits(const DepthBasis& basis, double median_salinity)
+{
+    return basis.salt_water ? !(median_salinity < fresh_salinity_below)
+                            : !(median_salinity > sea_salinity_above);
+}
+
+std::string far_latitude_text(std::string_view latitude)
+{
+    return "the latitude " + std::string(latitude) + " lies outside " + std::to_string(-pole_deg) + " to " +
+           std::to_string(pole_deg) + " degrees";
+}
+
+bool latitude_on_earth(std::int32_t latitude_deg)
+{
+    return latitude_deg >= -pole_deg && latitude_deg <= pole_deg;
+}
 
 std::string water_text(const DepthBasis& basis)
 {
@@ -123,6 +177,8 @@ std::string question_text(const Question& question)
         return quoted_path(question.target) + " holds " + std::to_string(question.casts_held) +
                (question.casts_held == 1 ? " cast" : " casts") + " already. Add the profile of " +
                quoted_path(question.cast) + " to it as a new section, or replace the file?";
+    case QuestionKind::far_latitude:
+        return upper_first(far_latitude_text(question.latitude)) + "." + std::string(far_latitude_question);
     case QuestionKind::export_anyway: break;
     }
     const bool depths_differ = std::ranges::any_of(question.doubts, [](const Doubt& doubt) {
@@ -150,10 +206,7 @@ std::string reasons_text(const std::vector<Doubt>& doubts)
     while (!reasons.empty() && (reasons.back() == ' ' || reasons.back() == '.')) {
         reasons.pop_back();
     }
-    if (!reasons.empty() && reasons.front() >= 'A' && reasons.front() <= 'Z') {
-        reasons.front() = static_cast<char>(reasons.front() - 'A' + 'a');
-    }
-    return reasons;
+    return lower_first(std::move(reasons));
 }
 
 } // namespace quillonde

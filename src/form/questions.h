@@ -49,8 +49,20 @@ struct LatitudeFarFromCast {
     std::int32_t computed_deg = 0; ///< the latitude its depths were computed for
 };
 
+/// The cast's last line has no line end: the file may have been cut while it was written.
+struct LastLineUnended {
+    std::uint64_t line = 0;
+};
+
+/// The cast's own salinity says other water than the depths were computed for.
+struct SalinityAgainstWater {
+    DepthBasis loaded;            ///< what the depths were computed for
+    double median_salinity = 0.0; ///< of the stored rows
+};
+
 /// Why the table may not hold what the user expects to export.
-using Doubt = std::variant<LoadFailed, CastShort, DepthsForOtherWater, FieldsAbsent, LatitudeFarFromCast>;
+using Doubt = std::variant<LoadFailed, CastShort, DepthsForOtherWater, FieldsAbsent, LatitudeFarFromCast,
+                           LastLineUnended, SalinityAgainstWater>;
 
 /// A column the export computes when the cast lacks it: its place in profile_fields, the columns it
 /// is computed from, and the words of the question the export asks before.
@@ -69,6 +81,7 @@ enum class QuestionKind {
     compute_column, ///< a column the profile needs is to be computed from others
     computed_notes, ///< computed values met inputs the user should hear of; the window tells, asks not
     add_or_replace, ///< the target holds casts: add this one to them, or replace the file (choose())
+    far_latitude,   ///< a depth is to be computed for a latitude beyond the poles
 };
 
 /// A question of a handler, asked with Controls::ask (Yes or No) or, for add_or_replace, with
@@ -81,6 +94,7 @@ struct Question {
     std::string cast;           ///< replace_file, add_or_replace: the cast whose profile replaces it
     DerivedNotes notes;         ///< computed_notes: what the computed values met
     std::size_t casts_held = 0; ///< add_or_replace: the casts the target holds
+    std::string latitude;       ///< far_latitude: the latitude as the user gave it
 
     static Question export_anyway(std::vector<Doubt> doubts)
     {
@@ -117,6 +131,13 @@ struct Question {
         question.casts_held = casts_held;
         return question;
     }
+    static Question far_latitude(std::string latitude)
+    {
+        Question question;
+        question.kind = QuestionKind::far_latitude;
+        question.latitude = std::move(latitude);
+        return question;
+    }
 };
 
 /// The answers of an add_or_replace question, as Controls::choose() returns them.
@@ -148,6 +169,16 @@ std::string notes_text(const DerivedNotes& notes);
 
 /// "1 row", "2 rows": a count and its noun.
 std::string count_text(std::int64_t count, std::string_view noun);
+
+/// Whether a latitude lies within -90 to 90 degrees.
+bool latitude_on_earth(std::int32_t latitude_deg);
+
+/// Why a latitude is doubtful: "the latitude 540 lies outside -90 to 90 degrees".
+std::string far_latitude_text(std::string_view latitude);
+
+/// Whether a cast's median salinity suits the water its depths were computed for: not above 5 for
+/// fresh water, not below 0.5 for salt water.
+bool salinity_fits(const DepthBasis& basis, double median_salinity);
 
 /// A water type and latitude in words: "salt water at 54 degrees", "fresh water".
 std::string water_text(const DepthBasis& basis);

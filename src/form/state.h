@@ -22,6 +22,8 @@ struct LoadRecord {
     std::int32_t names_listed = 0;         ///< the column names the load put into List1, of all headers
     std::uint64_t failed_line = 0;         ///< the line the load stopped at with an error; 0 if none
     std::string failure;                   ///< that error's message
+    std::int32_t rows_before_failure = 0;  ///< the rows stored before that line
+    std::uint64_t unended_line = 0;        ///< the last line, when it has no line end; 0 if it has one
     bool stopped = false;                  ///< the window closed in the middle of the load
 
     /// Notes the basis of one more computed depth.

@@ -2,6 +2,7 @@
 
 #include "depth/formulas.h"
 #include "form/controls.h"
+#include "form/state.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
 
@@ -10,10 +11,23 @@
 
 namespace quillonde {
 
-/// The water the window shows now: the selected water type and, for salt water, the latitude of
-/// tx_lat by str_to_long (fails naming "latitude" when it is not a whole number in range). Nothing
-/// when neither option is selected.
+/// The latitude of tx_lat by str_to_long; fails naming "latitude" when it is not a whole number in
+/// range, and naming the box when the box is empty.
+std::int32_t window_latitude(const Controls& controls);
+
+/// The water the window shows now: the selected water type and, for salt water, window_latitude().
+/// Nothing when neither option is selected.
 std::optional<DepthBasis> window_basis(const Controls& controls);
+
+/// Before a depth is computed with the window's settings: fails as window_basis() does, and for a
+/// latitude beyond the poles (a typo: 540 for 54) asks whether to go on (QuestionKind::far_latitude).
+/// Returns false when the user says No.
+bool latitude_confirmed(Controls& controls);
+
+/// The doubt that the cast's own salinity says other water than its depths were computed for: the
+/// median of the first SALIN column over the stored rows against the water of the first depth.
+/// Nothing when they fit, or when the cast has no SALIN or no computed depths.
+std::optional<SalinityAgainstWater> salinity_doubt(const ProfileState& state);
 
 /// A depth and the water it was computed for.
 struct WaterDepth {
@@ -28,9 +42,8 @@ template <typename ReadPressure>
 std::optional<WaterDepth> depth_for_window(const Controls& controls, ReadPressure&& read_pressure)
 {
     if (controls.selected(OptionButton::op_salt)) {
-        const std::string latitude = controls.text(TextBox::tx_lat);
         const double pressure_dbar = read_pressure();
-        const DepthBasis basis{true, with_subject("latitude", [&] { return str_to_long(latitude); })};
+        const DepthBasis basis{true, window_latitude(controls)};
         return WaterDepth{basis, depth_m(basis, pressure_dbar)};
     }
     if (controls.selected(OptionButton::op_fresh)) {

@@ -360,8 +360,8 @@ void ProfilePlot::prepare(std::vector<std::string> names, const std::vector<std:
     }
     main_.ahead.reset();
     if (!unread.empty()) {
-        main_.ahead =
-            std::make_unique<SeriesReader>(main_.state->g_table, std::move(unread), main_.state->ccolumns + 1);
+        main_.ahead = std::make_unique<SeriesReader>(main_.state->g_table, std::move(unread),
+                                                     main_.state->ccolumns + 1);
     }
 }
 
@@ -437,6 +437,7 @@ void ProfilePlot::read_depths()
 {
     if (!read_ || table_replaced()) {
         main_.read();
+        export_stop_ = export_stop(*main_.state);
         read_key_ = key_of(*main_.state);
         read_ = true;
     }
@@ -593,6 +594,10 @@ QStringList ProfilePlot::summary_parts() const
     }
     if (main_.rows_without_depth > 0) {
         parts << counted(main_.rows_without_depth, "row without a depth", "rows without a depth");
+    }
+    if (export_stop_) {
+        parts << QStringLiteral("the export would stop at %1: %2")
+                     .arg(bytes_text(export_stop_->where()), bytes_text(export_stop_->detail()));
     }
     if (load.failed_line > 0) {
         parts << QStringLiteral("the load stopped at line %1").arg(load.failed_line);

@@ -2,6 +2,7 @@
 
 #include "form/state.h"
 #include "plot/cast_series.h"
+#include "runtime/error.h"
 
 #include <QColor>
 #include <QLineF>
@@ -134,7 +135,7 @@ private:
         const ProfileState* state = nullptr;
         std::vector<std::string> names;
         std::map<std::int32_t, std::shared_ptr<const CastSeries>> series; ///< by table column
-        std::unique_ptr<SeriesReader> ahead;                                ///< columns being read ahead
+        std::unique_ptr<SeriesReader> ahead;                              ///< columns being read ahead
         bool has_depths = false;
         double shallowest_m = 0.0;
         double deepest_m = 0.0;
@@ -200,8 +201,9 @@ private:
     std::optional<std::pair<double, double>> zoom_;
     double top_m_ = 0.0; ///< the depth axis
     double bottom_m_ = 1.0;
-    bool read_ = false; ///< the depths and profile rows are read
-    ReadKey read_key_;  ///< of the table read
+    bool read_ = false;                ///< the depths and profile rows are read
+    ReadKey read_key_;                 ///< of the table read
+    std::optional<Error> export_stop_; ///< where an export would fail on a text cell
 };
 
 } // namespace quillonde

@@ -2,11 +2,13 @@
 
 #include "profile/output_file.h"
 #include "profile/table.h"
+#include "runtime/error.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -174,10 +176,7 @@ struct DerivedNotes {
     std::array<std::int32_t, profile_fields.size()> near_range{};
     std::int32_t conductivity_noise = 0;
 
-    bool any() const noexcept
-    {
-        return conductivity_noise > 0 || near_range != decltype(near_range){};
-    }
+    bool any() const noexcept { return conductivity_noise > 0 || near_range != decltype(near_range){}; }
 };
 
 /// The lines a profile file holds, whatever its format.
@@ -196,6 +195,16 @@ struct Profile {
 /// is asked every few thousand rows; once it says false, the walk ends with WriteStopped.
 Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns,
                         RowOrder order = RowOrder::recorded, const std::function<bool()>& keep_going = {});
+
+/// Where thinned_profile would fail on a value that is not a number: the error of the first row of
+/// for_each_profile_row in `order` whose value in a read column of `columns` is none, placed at its
+/// table row. The derived fields are not computed. Nothing when every such value is a number.
+std::optional<Error> first_profile_failure(const ProfileTable& table, std::int32_t depth_column,
+                                           const ProfileColumns& columns, RowOrder order);
+
+/// The median of the numbers in text column `column` of the stored rows; cells that hold no number
+/// are left out. Nothing when no cell holds one.
+std::optional<double> column_median(const ProfileTable& table, std::int32_t column);
 
 /// The place of a table row in a message: "table row 12"; row 0 is "the header" of a file.
 std::string row_place(std::int32_t row);

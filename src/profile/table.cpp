@@ -172,6 +172,33 @@ const ProfileTable::Row& ProfileTable::row_at(std::int32_t row) const
                : empty_row;
 }
 
+std::int32_t ProfileTable::next_stored_row(std::int32_t row) const
+{
+    for (row = std::max(row, 1); row <= last_row_;) {
+        const auto index = static_cast<std::size_t>(row - 1);
+        const std::size_t first_of_next = (index / rows_per_chunk + 1) * rows_per_chunk;
+        const std::unique_ptr<Chunk>& chunk = chunks_[index / rows_per_chunk];
+        if (chunk && chunk->whole()) {
+            if (chunk->rows[index % rows_per_chunk].fields > 0) {
+                return row;
+            }
+            ++row;
+            continue;
+        }
+        if (chunk) {
+            const auto offset = static_cast<std::uint16_t>(index % rows_per_chunk);
+            for (auto at = std::lower_bound(chunk->offsets.begin(), chunk->offsets.end(), offset);
+                 at != chunk->offsets.end(); ++at) {
+                if (chunk->rows[static_cast<std::size_t>(at - chunk->offsets.begin())].fields > 0) {
+                    return static_cast<std::int32_t>(index - index % rows_per_chunk + *at + 1);
+                }
+            }
+        }
+        row = static_cast<std::int32_t>(std::min(first_of_next, static_cast<std::size_t>(last_row_)) + 1);
+    }
+    return last_row_ + 1;
+}
+
 Cell ProfileTable::cell(std::int32_t column, std::int32_t row) const
 {
     check(column, row);

@@ -56,6 +56,10 @@ public:
     /// Stores the depth of `row`.
     void store_depth(std::int32_t row, double depth_m);
 
+    /// The first row from `row` on that a data line has filled, or last_row() + 1: a walk over the
+    /// stored rows that skips the empty ones of a sparse cast at little cost.
+    std::int32_t next_stored_row(std::int32_t row) const;
+
     /// How many rows hold the fields of a data line.
     std::int32_t filled_rows() const noexcept { return filled_rows_; }
 

@@ -38,7 +38,8 @@ std::string_view kind_title(ErrorKind kind)
     case ErrorKind::io_error: return "Input/output error";
     case ErrorKind::bad_data_file: return "Not a data file";
     case ErrorKind::no_profile:
-    case ErrorKind::missing_column: return {};
+    case ErrorKind::missing_column:
+    case ErrorKind::refused: return {};
     }
     return {};
 }

@@ -21,6 +21,7 @@ enum class ErrorKind {
     bad_data_file,          ///< the file is not a cast this program can read
     no_profile,             ///< an export without a loaded cast
     missing_column,         ///< the loaded cast lacks a column (or a time or position) the export needs
+    refused,                ///< a doubt the user asked to treat as a failure
 };
 
 /// The title that starts the message of an error of this kind ("Type mismatch"), or an empty

@@ -26,6 +26,11 @@ std::vector<std::string_view> split_at(std::string_view text, char separator)
     }
 }
 
+std::string counted(std::int64_t count, std::string_view noun)
+{
+    return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
 std::vector<std::string_view> list_items(std::string_view list, char separator)
 {
     std::vector<std::string_view> items = split_at(list, separator);

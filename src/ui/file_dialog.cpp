@@ -5,8 +5,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 
+#include <algorithm>
 #include <memory>
 
 namespace quillonde {
@@ -74,17 +76,37 @@ QStringList FileDialog::name_filters(const QString& filter)
     return filters;
 }
 
+QString FileDialog::renamed_for_filter(const QString& file, const QString& filter, int index)
+{
+    const QFileInfo info(file);
+    const QString base = info.completeBaseName().isEmpty() ? info.fileName() : info.completeBaseName();
+    const QString pattern = index >= 1 ? filter.split(QLatin1Char('|')).value(2 * index - 1) : QString();
+    const bool one_extension = pattern.startsWith(QStringLiteral("*.")) && pattern.size() > 2 &&
+                               !pattern.mid(2).contains(QRegularExpression(QStringLiteral("[*?\\[ .;]")));
+    return one_extension ? base + pattern.mid(1) : info.fileName();
+}
+
 void FileDialog::show(int action)
 {
     action_ = action;
     request_.save = action == 2;
     request_.folder = remembered_folder(request_.save);
     request_.unconfirmed.clear();
+    request_.name.clear();
     if (request_.save) {
         for (const ProfileWriter* writer : profile_writers()) {
             if (writer->holds_many_casts()) {
                 request_.unconfirmed << QString::fromUtf8(
                     writer->facts().filter.data(), static_cast<qsizetype>(writer->facts().filter.size()));
+            }
+        }
+        if (!cast_.isEmpty()) {
+            if (const QFileInfo cast(cast_); cast.absoluteDir().exists()) {
+                request_.folder = cast.absolutePath();
+            }
+            request_.name = renamed_for_filter(cast_, request_.filter, request_.filter_index);
+            if (request_.name == QFileInfo(cast_).fileName()) {
+                request_.name = QFileInfo(cast_).completeBaseName(); // never the cast's own name
             }
         }
     }
@@ -130,6 +152,15 @@ QString FileDialog::run_qt_dialog(Request& request) const
         dialog.selectNameFilter(filters[request.filter_index - 1]);
     }
     follow_filter();
+    if (!request.name.isEmpty()) {
+        dialog.selectFile(request.name);
+        // The proposed name takes the extension of each filter chosen.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&] {
+            const QString typed = dialog.selectedFiles().value(0);
+            dialog.selectFile(renamed_for_filter(typed.isEmpty() ? request.name : typed, request.filter,
+                                                 static_cast<int>(selected()) + 1));
+        });
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }

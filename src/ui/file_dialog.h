@@ -20,7 +20,9 @@ std::unique_ptr<QSettings> user_settings();
 /// filter, an open or a save mode, and the name chosen at the last showing (empty when cancelled).
 /// Patterns match regardless of case, so cast.tob shows under "*.TOB". Each mode opens in the
 /// folder of the file last chosen in it, remembered in the settings across runs; at first in the
-/// user's home folder.
+/// user's home folder. A save for a cast (propose_for) opens in the cast's folder instead and
+/// proposes the cast's name with the extension of the selected filter, which follows the filter
+/// the user then chooses.
 class FileDialog : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +36,7 @@ public:
         /// Save mode: the descriptions of the filters under which an existing file is chosen without
         /// the question whether to replace it, since the export asks what to do with it.
         QStringList unconfirmed;
+        QString name; ///< the file name it proposes, or empty
     };
     /// Shows the dialog for a request and returns the chosen path, or an empty text; sets the
     /// request's filter_index to the filter selected at the end.
@@ -56,6 +59,9 @@ public:
     /// it was cancelled.
     int chosen_filter_index() const { return chosen_filter_ > 0 ? chosen_filter_ : request_.filter_index; }
 
+    /// The cast whose profile the next save showing is for, or an empty text for none.
+    void propose_for(QString cast) { cast_ = std::move(cast); }
+
     /// Shows the dialog modally in open (1) or save (2) mode.
     void show(int action);
     /// Takes the place of a showing the user cancels at once: no name, no dialog.
@@ -69,6 +75,11 @@ public:
     /// The descriptions of a filter list, in its order.
     static QStringList filter_descriptions(const QString& filter);
 
+    /// The name of `file` with the extension of filter `index` (counted from 1) in place of its
+    /// last one: cast.TOB under "*.sva" is cast.sva. Under a filter without one extension ("*.*"),
+    /// or none, the name stays as it is.
+    static QString renamed_for_filter(const QString& file, const QString& filter, int index);
+
 private:
     QString run_qt_dialog(Request& request) const;
 
@@ -77,6 +88,7 @@ private:
     int action_ = 0;
     QString file_name_;
     int chosen_filter_ = 0; // 0 until a showing chose a name
+    QString cast_;
     Runner runner_;
 };
 

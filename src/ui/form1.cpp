@@ -10,6 +10,7 @@
 #include "ui/icon.h"
 #include "ui/key_filter.h"
 #include "ui/profile_window.h"
+#include "ui/status_line.h"
 #include "ui/text_codec.h"
 
 #include <QApplication>
@@ -50,7 +51,6 @@ constexpr auto pressure_caption = "Pressure [dbar]";
 constexpr auto depth_at_start = "Depth [m]: ";
 constexpr auto load_heading = "Load Sea && Sun data file (*.TOB) ";
 constexpr auto export_heading = "Export as ELAC .sva file";
-constexpr auto credit_line = "Sea water depth after UNESCO 1983 (Fofonoff and Millard)";
 constexpr auto nothing_yet = "-";
 constexpr auto one_cast_at_a_time = "One cast at a time can be loaded: drop a single file.";
 
@@ -102,27 +102,6 @@ QWidget* make_line(QWidget* parent, const char* name, int x1, int x2, int y)
     line->setFrameShadow(QFrame::Plain);
     line->setLineWidth(1);
     return line;
-}
-
-/// Narrows a caption that would be cut off at the edge of its label just enough to show whole. The
-/// toolkit's sans-serif is wider than the face this layout was drawn for, and how much depends on
-/// the fonts installed, so the caption is measured, not guessed; a trailing blank need not show.
-void fit_caption(QLabel* label)
-{
-    constexpr int narrowest_stretch = 70;
-    constexpr int stretch_step = 2;
-    const QString text = label->text().trimmed();
-    const int room = label->contentsRect().width();
-    QFont font = label->font();
-    const auto fits = [&] { return QFontMetrics(font).horizontalAdvance(text) <= room; };
-    if (fits()) {
-        return;
-    }
-    for (int stretch = QFont::Unstretched - stretch_step; !fits() && stretch >= narrowest_stretch;
-         stretch -= stretch_step) {
-        font.setStretch(stretch);
-    }
-    label->setFont(font);
 }
 
 /// Long runs without a blank (a quoted line of NUL bytes, a deep path) get invisible break points,
@@ -203,10 +182,14 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     Label2 = make_label(Frame1, "Label2", pressure_caption, twips(1560, 600, 1215, 255));
     lb_depth = make_label(Frame1, "lb_depth", depth_at_start, twips(3000, 840, 2655, 255));
     lb_depth->setFont(bold);
-    Label7 = make_label(this, "Label7", credit_line, twips(120, 5640, 5535, 255));
+    Label7 = make_label(this, "Label7", "", twips(120, 5640, 5535, 255));
+    status_ = std::make_unique<StatusLine>(Label7);
+    status_->water_chosen(op_salt->isChecked());
 
     for (QLabel* caption : findChildren<QLabel*>()) {
-        fit_caption(caption);
+        if (caption != Label7) {
+            fit_caption(caption);
+        }
     }
 
     // Where a label reaches under a box, the box covers it.
@@ -239,6 +222,11 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     // Made hidden at once, so that it reads a loaded cast ahead before it is first opened.
     profile_ = new ProfileWindow(*this, state_, this);
     connect(this, &Form1::table_changed, profile_, &ProfileWindow::table_changed);
+    // Enter in a box does what the box is for; it presses no button.
+    connect(tx_press, &QLineEdit::returnPressed, this, &Form1::calculate_clicked);
+    connect(tx_lat, &QLineEdit::returnPressed, this, &Form1::calculate_clicked);
+    connect(tx_ss_file, &QLineEdit::returnPressed, this, [this] { open_cast(tx_ss_file->text()); });
+    connect(op_salt, &QRadioButton::toggled, this, [this](bool salt) { status_->water_chosen(salt); });
 
     show_error_ = [this](const QString& message) {
         QMessageBox box(QMessageBox::Critical, QString::fromUtf8(window_caption), breakable(message),
@@ -288,10 +276,20 @@ void Form1::set_choice_presenter(std::function<std::size_t(const QString&, const
 bool Form1::ask(const Question& question)
 {
     if (question.kind == QuestionKind::computed_notes) {
-        return true; // told after the export, not asked
+        export_notes_ = notes_text(question.notes); // told after the export, not asked
+        return true;
+    }
+    // A question before a load (the latitude) is the user's turn: the busy cursor steps aside.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
     }
     // Questions quote paths and messages, as errors do.
-    return ask_question_(from_message(question_text(question)));
+    const bool yes = ask_question_(from_message(question_text(question)));
+    if (busy) {
+        QApplication::restoreOverrideCursor();
+    }
+    return yes;
 }
 
 std::size_t Form1::choose(const Question& question)
@@ -342,13 +340,26 @@ std::optional<QString> attempt(const std::function<void()>& handler)
 void Form1::run_handler(const std::function<void()>& handler)
 {
     if (const std::optional<QString> failure = attempt(handler)) {
+        status_->failed(*failure);
         show_error_(*failure);
+    }
+}
+
+void Form1::choose_water(bool salt, const QString& latitude)
+{
+    (salt ? op_salt : op_fresh)->setChecked(true);
+    if (salt) {
+        tx_lat->setText(latitude);
     }
 }
 
 void Form1::calculate_clicked()
 {
-    run_handler([this] { calculate_depth(*this); });
+    run_handler([this] {
+        if (const std::optional<WaterDepth> depth = calculate_depth(*this)) {
+            status_->depth_calculated(*depth, tx_press->text());
+        }
+    });
 }
 
 void Form1::load_clicked()
@@ -360,7 +371,8 @@ void Form1::load_clicked()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     pacer_.start();
 
-    const std::optional<QString> failure = attempt([this] { load_data_file(*this, state_); });
+    LoadOutcome outcome = LoadOutcome::nothing_chosen;
+    const std::optional<QString> failure = attempt([&] { outcome = load_data_file(*this, state_); });
 
     QApplication::restoreOverrideCursor();
     Command2->setEnabled(true);
@@ -370,13 +382,21 @@ void Form1::load_clicked()
     if (closing_) {
         QCoreApplication::quit(); // closed during the load: the program ends, whatever the load gave
     } else if (failure) {
+        status_->load_failed(*failure, state_);
         show_error_(*failure);
+    } else if (outcome == LoadOutcome::loaded) {
+        status_->loaded(state_);
     }
 }
 
 void Form1::export_clicked()
 {
-    run_handler([this] { export_profile(*this, state_); });
+    run_handler([this] {
+        export_notes_.clear();
+        if (const ExportOutcome outcome = export_profile(*this, state_); outcome.written) {
+            status_->written(outcome.profile_lines, tx_out->text(), from_message(export_notes_));
+        }
+    });
 }
 
 void Form1::open_profile(QListWidgetItem* entry)
@@ -514,6 +534,8 @@ void Form1::dialog_set_filter(std::string_view filter_list, int index)
 
 void Form1::dialog_show(DialogMode mode)
 {
+    // A profile is proposed beside its cast, under its name.
+    CD->propose_for(mode == DialogMode::save ? from_message(state_.last_load.cast_path) : QString());
     if (std::exchange(dialog_cancelled_, false)) {
         CD->cancel(static_cast<int>(mode));
     } else {

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -25,6 +26,7 @@ namespace quillonde {
 class FileDialog;
 class NumberKeyFilter;
 class ProfileWindow;
+class StatusLine;
 
 /// The one window. It lays out the controls, routes the three buttons to the calculator, the
 /// load and the export, and is the control interface those handlers work through. A failed
@@ -37,8 +39,12 @@ public:
 
     FileDialog& file_dialog() { return *CD; }
 
+    /// Selects the water as the user would, and for salt water puts `latitude` into tx_lat: the
+    /// water of the command line.
+    void choose_water(bool salt, const QString& latitude);
+
     /// Loads a cast as if its path had been typed into tx_ss_file and the dialog cancelled: a
-    /// cast named on the command line or dropped onto the window.
+    /// cast named on the command line or dropped onto the window, or Enter in tx_ss_file.
     void open_cast(const QString& path);
     /// Opens a cast at the next turn of the event loop: once the window shows, once a drop is
     /// over. Nothing for an empty path.
@@ -117,7 +123,9 @@ private:
     QLabel* lb_depth;
     QLabel* Label7;
     NumberKeyFilter* key_filter_;
+    std::unique_ptr<StatusLine> status_;
     ProfileWindow* profile_ = nullptr;
+    std::string export_notes_; // what the computed values of the export in progress met
 
     std::function<void(const QString&)> show_error_;
     std::function<bool(const QString&)> ask_question_;

@@ -17,9 +17,12 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setWindowIcon(quillonde::quillonde_icon());
-    const QString cast = quillonde::cast_argument(QApplication::arguments());
+    const quillonde::StartOptions options = quillonde::start_options(QApplication::arguments());
     quillonde::Form1 window;
+    if (options.salt) {
+        window.choose_water(*options.salt, options.latitude);
+    }
     window.show();
-    window.open_cast_later(cast);
+    window.open_cast_later(options.cast);
     return QApplication::exec();
 }

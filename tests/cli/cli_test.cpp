@@ -30,7 +30,7 @@ const std::string usage =
     "Usage:\n"
     "  quillonde-cli depth --fresh PRESSURE...\n"
     "  quillonde-cli depth --salt --latitude LAT PRESSURE...\n"
-    "  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--format FORMAT]\n"
+    "  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--strict] [--format FORMAT]\n"
     "                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [-o OUTPUT] INPUT...\n"
     "  quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...\n"
     "  quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] "
@@ -54,6 +54,7 @@ std::string handler_export(const std::string& cast, OptionButton water, const st
     controls.water = water;
     controls.texts[TextBox::tx_lat] = latitude;
     controls.texts[TextBox::tx_ss_file] = cast;
+    controls.answer = [](const Question& question) { return question.kind == QuestionKind::export_anyway; };
     EXPECT_EQ(load_data_file(controls, state), LoadOutcome::loaded);
     controls.texts[TextBox::tx_out] = dir.file("handler.sva");
     export_profile(controls, state);
@@ -113,6 +114,11 @@ TEST(Usage, AWrongCommandLineExitsWith2AndAHint)
         {{"depth", "10"}, "the water is required: --fresh, or --salt --latitude LAT"},
         {{"depth", "--latitude", "54", "10"}, "the water is required: --fresh, or --salt --latitude LAT"},
         {{"depth", "--salt", "10"}, "--salt requires --latitude"},
+        // 540 for 54 gave the equator's depth without a word.
+        {{"depth", "--salt", "--latitude", "540", "1000"}, "the latitude 540 lies outside -90 to 90 degrees"},
+        {{"convert", "--salt", "--latitude=-90.6", "c.TOB"},
+         "the latitude -90.6 lies outside -90 to 90 degrees"},
+        {{"plot", "--salt", "--latitude", " ", "c.TOB"}, "--latitude needs a number of degrees, -90 to 90"},
         {{"depth", "--salt", "--latitude"}, "--latitude: 1 required TEXT missing"},
         {{"depth", "--fresh", "--salt", "--latitude", "54", "10"}, "--fresh excludes --salt"},
         {{"depth", "--fresh", "--latitude", "54", "10"}, "--fresh excludes --latitude"},
@@ -142,7 +148,7 @@ TEST(Usage, HelpDocumentsEveryOptionAndVersionNamesTheRelease)
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, "");
     EXPECT_NE(help.out.find(usage.substr(0, usage.find("Options and"))), std::string::npos);
-    for (const char* option : {"  --latitude LAT ", "  -o, --output OUTPUT ", "  --derive ",
+    for (const char* option : {"  --latitude LAT ", "  -o, --output OUTPUT ", "  --derive ", "  --strict ",
                                "  --format FORMAT ", "  --position LAT LON ", "  --time TIME ", "  --append ",
                                "  --columns NAMES ", "  --json ", "  info ", "  --version ", "Exit status"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
@@ -172,11 +178,12 @@ protected:
     TempDir dir;
 };
 
+// Brackish: neither water type is asked about.
 const std::string tiny_cast = "Lines : 3\n"
                               "; Datasets Press Temp Cond SALIN SOUND\n"
-                              "1 1.0 10.0 30.0 35.0 1490.0\n"
-                              "2 2.0 10.0 30.0 35.0 1490.0\n"
-                              "3 3.0 10.0 30.0 35.0 1490.0\n";
+                              "1 1.0 10.0 30.0 2.0 1490.0\n"
+                              "2 2.0 10.0 30.0 2.0 1490.0\n"
+                              "3 3.0 10.0 30.0 2.0 1490.0\n";
 
 TEST_F(Convert, WritesTheFilesOfTheExportHandler)
 {
@@ -207,9 +214,9 @@ TEST_F(Convert, WritesTheFilesOfTheExportHandler)
     dir.write("tiny.TOB", tiny_cast);
     convert({"--salt", "--latitude", "54", "tiny.TOB"});
     EXPECT_EQ(read_file(dir.file("tiny.sva")), ".profile  1\r\n\r\n"
-                                               "1\t1490\t10\t35\t30\t\r\n"
-                                               "2\t1490\t10\t35\t30\t\r\n"
-                                               "3\t1490\t10\t35\t30\t\r\n");
+                                               "1\t1490\t10\t2\t30\t\r\n"
+                                               "2\t1490\t10\t2\t30\t\r\n"
+                                               "3\t1490\t10\t2\t30\t\r\n");
 }
 
 TEST_F(Convert, NamesTheOutputAfterTheInput)
@@ -246,10 +253,10 @@ TEST_F(Convert, AFailedInputIsReportedAndTheNextOneConverted)
     dir.write("broken.sva", "the profile of yesterday");
     fs::create_directory(dir.file("folder.TOB"));
 
-    const Outcome outcome = convert(
-        {"--fresh", "first.TOB", "missing.TOB", "partial.TOB", "broken.TOB", "folder.TOB", "", "last.TOB"});
-    EXPECT_EQ(outcome.out, "first.TOB -> first.sva: 250 rows, 44 profile lines\n"
-                           "last.TOB -> last.sva: 250 rows, 44 profile lines\n");
+    const Outcome outcome = convert({"--salt", "--latitude", "54", "first.TOB", "missing.TOB", "partial.TOB",
+                                     "broken.TOB", "folder.TOB", "", "last.TOB"});
+    EXPECT_EQ(outcome.out, "first.TOB -> first.sva: 250 rows, 43 profile lines\n"
+                           "last.TOB -> last.sva: 250 rows, 43 profile lines\n");
     EXPECT_EQ(outcome.err,
               "quillonde-cli: missing.TOB: File not found: \"missing.TOB\"\n"
               "quillonde-cli: partial.TOB: The data file has no column named \"SOUND\" "
@@ -264,9 +271,9 @@ TEST_F(Convert, AFailedInputIsReportedAndTheNextOneConverted)
               (std::vector<std::string>{"broken.TOB", "broken.sva", "first.TOB", "first.sva", "folder.TOB",
                                         "last.TOB", "last.sva", "partial.TOB"}));
 
-    // A latitude that is no number fails at the first data line, as in the window.
+    // A latitude that is no number fails before the load, as in the window: not a line of the cast.
     EXPECT_EQ(convert({"--salt", "--latitude", "x", "first.TOB"}).err,
-              "quillonde-cli: first.TOB: Type mismatch at line 29: latitude \"x\" is not a number\n");
+              "quillonde-cli: first.TOB: Type mismatch: latitude \"x\" is not a number\n");
 }
 
 TEST_F(Convert, NeverOverwritesAnInputOrItsOwnOutput)
@@ -302,12 +309,54 @@ TEST_F(Convert, NeverOverwritesAnInputOrItsOwnOutput)
 TEST_F(Convert, DeriveComputesAMissingColumnAndSaysSo)
 {
     copy_cast("rev183_utf8_partial.TOB", "partial.TOB");
-    const Outcome outcome = convert({"--fresh", "--derive", "partial.TOB"});
+    const Outcome outcome = convert({"--salt", "--latitude", "54", "--derive", "partial.TOB"});
     EXPECT_EQ(outcome.out, "partial.TOB -> partial.sva: 722 rows, 16 profile lines\n");
     EXPECT_EQ(outcome.err,
               "quillonde-cli: partial.TOB: warning: the cast declares 980 rows; 722 were read\n"
               "quillonde-cli: partial.TOB: SOUND computed from Temp, SALIN and Press (UNESCO 1983)\n");
     EXPECT_EQ(outcome.status, 0);
+}
+
+// A cast cut inside its last line ("... 11.04  14" where SOUND was 1491.75) was converted without a
+// word; every warning was answered Yes with exit status 0, which a pipeline takes for success.
+TEST_F(Convert, WarnsOfACutLastLineAndStrictMakesEveryWarningAFailure)
+{
+    const std::string whole = read_file(casts + "rev205_deneb.TOB");
+    const std::string reference = read_file(QUILLONDE_TEST_DATA "/profiles/rev205_deneb_salt54.sva");
+    dir.write("whole.TOB", whole);
+    dir.write("cut.TOB", whole.substr(0, whole.size() - 4)); // "... 1481.95   55" where SerNo was 55.00
+    dir.write("cut.sva", "yesterday's profile");
+
+    // Every line ends: no word, the profile's bytes as they have always been.
+    const Outcome kept = convert({"--salt", "--latitude", "54", "--strict", "whole.TOB"});
+    EXPECT_EQ(kept.err, "");
+    EXPECT_EQ(kept.status, 0);
+    EXPECT_EQ(read_file(dir.file("whole.sva")), reference);
+
+    const std::string cut_line =
+        "the last line of the cast (line 278) has no line end: the cast may have been "
+        "cut while it was written";
+    const Outcome warned = convert({"--salt", "--latitude", "54", "cut.TOB"});
+    EXPECT_EQ(warned.err, "quillonde-cli: cut.TOB: warning: " + cut_line + "\n");
+    EXPECT_EQ(warned.status, 0);
+    EXPECT_NE(read_file(dir.file("cut.sva")), "yesterday's profile");
+
+    // With --strict, each warning fails its input and the batch goes on; the fresh-water one too.
+    dir.write("cut.sva", "yesterday's profile");
+    const Outcome refused = convert({"--fresh", "--strict", "cut.TOB", "whole.TOB"});
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err,
+              "quillonde-cli: cut.TOB: refused by --strict: " + cut_line +
+                  ". The median salinity of the stored rows is 19.225, as in sea water, but the "
+                  "depths were computed for fresh water\n"
+                  "quillonde-cli: whole.TOB: refused by --strict: the median salinity of the stored "
+                  "rows is 19.225, as in sea water, but the depths were computed for fresh water\n");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(read_file(dir.file("cut.sva")), "yesterday's profile");
+    EXPECT_EQ(read_file(dir.file("whole.sva")), reference);
+
+    dir.write("one.TOB", "Lines : 1\n; Datasets Press Temp Cond SALIN SOUND\n1 1.0 10.0 0.3 0.2 1450.0\n");
+    EXPECT_EQ(convert({"--fresh", "--strict", "one.TOB"}).out, "one.TOB -> one.sva: 1 row, 1 profile line\n");
 }
 
 TEST(Sound, PrintsChenAndMilleroForEachPressure)

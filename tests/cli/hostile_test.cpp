@@ -138,7 +138,8 @@ protected:
 
 TEST_F(Hostile, AFileSizeLimitIsAnErrorThatKeepsTheOldTarget)
 {
-    const Outcome outcome = Tool({"convert", "--fresh", "c.TOB"}, dir.path(), null_out, 1000).wait();
+    const Outcome outcome =
+        Tool({"convert", "--salt", "--latitude", "54", "c.TOB"}, dir.path(), null_out, 1000).wait();
     EXPECT_EQ(outcome.signal, 0);
     EXPECT_EQ(outcome.status, 1);
     EXPECT_NE(outcome.err.find("cannot write \"c.sva\": File too large"), std::string::npos) << outcome.err;
@@ -153,7 +154,8 @@ TEST_F(Hostile, ASignalEndsAWaitOnAPipeWithinASecond)
         for (const auto& [signal, status] : {std::pair{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}}) {
             SCOPED_TRACE((writer ? "stalled writer, signal " : "no writer, signal ") +
                          std::to_string(signal));
-            Tool tool({"convert", "--fresh", "live.TOB", "c.TOB"}, dir.path(), null_out); // c.TOB waits
+            Tool tool({"convert", "--salt", "--latitude", "54", "live.TOB", "c.TOB"}, dir.path(),
+                      null_out); // c.TOB waits
             int fifo = -1;
             for (int attempt = 0; writer && attempt < 500 && fifo < 0; ++attempt) {
                 fifo = open(dir.file("live.TOB").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
@@ -215,7 +217,9 @@ TEST_F(Hostile, ASignalEndsAWriteToAStalledReaderWithinASecond)
 TEST_F(Hostile, TwoExportsCreatingOneTargetBothSucceed)
 {
     dir.write("d.TOB", sparse_cast(300, 1, true));
-    ASSERT_EQ(Tool({"convert", "--fresh", "c.TOB", "d.TOB"}, dir.path(), null_out).wait().status, 0);
+    ASSERT_EQ(
+        Tool({"convert", "--salt", "--latitude", "54", "c.TOB", "d.TOB"}, dir.path(), null_out).wait().status,
+        0);
     const std::string profiles[] = {read_file(dir.file("c.sva")), read_file(dir.file("d.sva"))};
     // A hundred rounds, ten at a time, each round two exports to a target of its own.
     int failures = 0;
@@ -225,9 +229,9 @@ TEST_F(Hostile, TwoExportsCreatingOneTargetBothSucceed)
             const std::string target = "new" + std::to_string(round) + ".sva";
             fs::remove(dir.file(target));
             for (const char* cast : {"c.TOB", "d.TOB"}) {
-                tools.push_back(
-                    std::make_unique<Tool>(std::vector<std::string>{"convert", "--fresh", "-o", target, cast},
-                                           dir.path(), null_out));
+                tools.push_back(std::make_unique<Tool>(
+                    std::vector<std::string>{"convert", "--salt", "--latitude", "54", "-o", target, cast},
+                    dir.path(), null_out));
             }
         }
         for (const auto& tool : tools) {
@@ -253,7 +257,7 @@ TEST_F(Hostile, AnExportStoppedOrKilledLeavesTheTargetAndNothingElse)
     for (const int signal : {SIGINT, SIGKILL}) {
         SCOPED_TRACE(signal);
         Pipe out;
-        Tool tool({"convert", "--fresh", "big.TOB"}, dir.path(), out.ends[1]);
+        Tool tool({"convert", "--salt", "--latitude", "54", "big.TOB"}, dir.path(), out.ends[1]);
         std::string temporary;
         for (int attempt = 0; attempt < 20'000 && temporary.empty(); ++attempt) {
             temporary = export_in_progress(tool.pid());
@@ -276,22 +280,24 @@ TEST_F(Hostile, AnExportStoppedOrKilledLeavesTheTargetAndNothingElse)
 
 TEST_F(Hostile, StandardOutputAsTheTargetIsWrittenWhereItStands)
 {
-    ASSERT_EQ(Tool({"convert", "--fresh", "c.TOB"}, dir.path(), null_out).wait().status, 0);
+    ASSERT_EQ(Tool({"convert", "--salt", "--latitude", "54", "c.TOB"}, dir.path(), null_out).wait().status,
+              0);
     const std::string profile = read_file(dir.file("c.sva"));
-    const std::string progress = "c.TOB -> /dev/stdout: 250 rows, 44 profile lines\n";
+    const std::string progress = "c.TOB -> /dev/stdout: 250 rows, 43 profile lines\n";
     for (const char* target : {"-", "/dev/stdout"}) {
         SCOPED_TRACE(target);
         Pipe out;
-        Tool tool({"convert", "--fresh", "-o", target, "c.TOB"}, dir.path(), out.ends[1]);
+        Tool tool({"convert", "--salt", "--latitude", "54", "-o", target, "c.TOB"}, dir.path(), out.ends[1]);
         const Outcome outcome = tool.wait();
         EXPECT_EQ(out.read_all(), profile);
         EXPECT_EQ(outcome.status, 0);
         EXPECT_EQ(outcome.err, progress); // not into the profile
     }
     // The plot too: its picture on standard output, nothing named "-", the progress line aside.
-    ASSERT_EQ(Tool({"plot", "--fresh", "c.TOB"}, dir.path(), null_out).wait().status, 0);
+    ASSERT_EQ(Tool({"plot", "--salt", "--latitude", "54", "c.TOB"}, dir.path(), null_out).wait().status, 0);
     const int picture = open(dir.file("picture").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const Outcome plotted = Tool({"plot", "--fresh", "-o", "-", "c.TOB"}, dir.path(), picture).wait();
+    const Outcome plotted =
+        Tool({"plot", "--salt", "--latitude", "54", "-o", "-", "c.TOB"}, dir.path(), picture).wait();
     close(picture);
     EXPECT_TRUE(read_file(dir.file("picture")) == read_file(dir.file("c.svg")));
     EXPECT_EQ(plotted.err, progress);
@@ -302,7 +308,8 @@ TEST_F(Hostile, StandardOutputAsTheTargetIsWrittenWhereItStands)
     struct stat before = {};
     fstat(file, &before);
     const Outcome outcome =
-        Tool({"convert", "--fresh", "-o", "/dev/stdout", "c.TOB"}, dir.path(), file).wait();
+        Tool({"convert", "--salt", "--latitude", "54", "-o", "/dev/stdout", "c.TOB"}, dir.path(), file)
+            .wait();
     close(file);
     struct stat after = {};
     stat(dir.file("out.sva").c_str(), &after);
@@ -319,7 +326,8 @@ TEST_F(Hostile, AReaderThatGoesAwayStopsNoConversion)
     Pipe gone;
     gone.close_end(0); // as `| head -1` after its line
     const Outcome outcome =
-        Tool({"convert", "--fresh", "c.TOB", "d.TOB", "e.TOB"}, dir.path(), gone.ends[1]).wait();
+        Tool({"convert", "--salt", "--latitude", "54", "c.TOB", "d.TOB", "e.TOB"}, dir.path(), gone.ends[1])
+            .wait();
     EXPECT_EQ(outcome.signal, 0);
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.err, "quillonde-cli: cannot write to standard output\n");
@@ -341,8 +349,10 @@ TEST_F(Hostile, MemoryFollowsTheRowsThatArrive)
     const auto rows_bytes = static_cast<double>(cast.size() - cast.find("\n1 ") - 1);
     dir.write("sparse.TOB", cast);
     dir.write("small.TOB", sparse_cast(3, 1));
-    const Outcome small = Tool({"convert", "--fresh", "small.TOB"}, dir.path(), null_out).wait();
-    const Outcome sparse = Tool({"convert", "--fresh", "sparse.TOB"}, dir.path(), null_out).wait();
+    const Outcome small =
+        Tool({"convert", "--salt", "--latitude", "54", "small.TOB"}, dir.path(), null_out).wait();
+    const Outcome sparse =
+        Tool({"convert", "--salt", "--latitude", "54", "sparse.TOB"}, dir.path(), null_out).wait();
     // Both loads succeed; the exports fail for want of SOUND.
     EXPECT_NE(sparse.err.find("no column named \"SOUND\""), std::string::npos) << sparse.err;
     EXPECT_LE(static_cast<double>(sparse.peak_kib - small.peak_kib) * 1024.0, 10.0 * rows_bytes)

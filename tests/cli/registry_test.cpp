@@ -112,7 +112,7 @@ TEST(Registry, AFormatAddedToItIsOfferedEverywhere)
     std::ostringstream err;
     const std::atomic<bool> stop{false};
     const cli::Console console{out, err, stop};
-    EXPECT_EQ(cli::convert_casts({OptionButton::op_fresh, ""}, {dir.file("cast.txt")}, dir.file("out.tsv"),
+    EXPECT_EQ(cli::convert_casts({OptionButton::op_salt, "54"}, {dir.file("cast.txt")}, dir.file("out.tsv"),
                                  false, console),
               cli::RunResult::all_done);
     EXPECT_EQ(read_file(dir.file("out.tsv")), "toy\n1 1490\n2 1491\n");

@@ -46,7 +46,11 @@ TEST_F(Castaway, ARealCastWithItsPosition)
                                   "1511.7792774224181", "1026.3825110580399", "42.96"}));
     EXPECT_EQ(profile_head(4), ".profile  1\r\n\r\n0.8\t1511.54\t16.318\t35.661\t44.965\t\r\n"
                                "1.4\t1511.48\t16.293\t35.664\t44.943\t\r\n");
+    EXPECT_EQ(controls.questions,
+              Texts{"The median salinity of the stored rows is 35.644, as in sea water, but "
+                    "the depths were computed for fresh water. Export them?"});
 
+    controls.questions.clear();
     controls.water = OptionButton::op_salt;
     controls.texts[TextBox::tx_lat] = "36";
     load_cast("castaway/castaway_data.csv");
@@ -75,6 +79,7 @@ TEST_F(Castaway, ACastWithoutAPosition)
     EXPECT_EQ(profile_head(5),
               ".profile  1\r\n\r\n0.9\t1481.02\t8.12\t33.105\t36.049\t\r\n"
               "1.6\t1480.98\t8.101\t33.109\t36.031\t\r\n2.3\t1480.84\t8.05\t33.118\t35.991\t\r\n");
+    controls.questions.clear(); // the one on sea water's salinity under fresh water
     controls.water = OptionButton::op_salt;
     load_cast("castaway/castaway_no_position.csv");
     profile_head(0);

@@ -49,7 +49,10 @@ TEST_F(Seabird, ACastWithSoundVelocityAndATitleRowInItsData)
     // svCM is written as the file gives it. The cast was recorded on the way up: the profile starts
     // at its shallowest row.
     EXPECT_EQ(profile_head(3), ".profile  1\r\n\r\n0.8\t1526.53\t28.94\t18.855\t32.829\t\r\n");
-    EXPECT_TRUE(controls.questions.empty());
+    EXPECT_EQ(controls.questions,
+              Texts{"The median salinity of the stored rows is 32.067, as in sea water, but "
+                    "the depths were computed for fresh water. Export them?"});
+    controls.questions.clear();
 
     // Sea-water depths for 45 degrees, 2.4 degrees south: asked first.
     controls.water = OptionButton::op_salt;
@@ -275,7 +278,9 @@ TEST_F(Seabird, ACastCutShortKeepsTheRowsBeforeTheCutAndTheExportAsks)
     EXPECT_EQ(profile_head(3), ".profile  1\r\n\r\n4.1\t1540.41\t28.968\t32.046\t52.941\t\r\n");
     EXPECT_EQ(controls.questions,
               Texts{"The last load stopped at line 59 (" + cut +
-                    "). The table holds only the 9 rows read before that line. Export them?"});
+                    "). The table holds only the 9 rows read before that line. The median salinity of the "
+                    "stored rows is 32.074, as in sea water, but the depths were computed for fresh water. "
+                    "Export them?"});
     // A header without rows is no cast.
     EXPECT_EQ(load_error("empty.cnv", replaced(small_header, "# nvalues = 2\n", "")).what(),
               "Not a data file: \"" + dir.file("empty.cnv") + "\" has no rows after its header");

@@ -40,7 +40,7 @@ protected:
 
 TEST_F(Desktop, ACastOnTheCommandLineLoadsOnceTheWindowShows)
 {
-    window.open_cast_later(cast_argument({QStringLiteral("quillonde"), cast}));
+    window.open_cast_later(start_options({QStringLiteral("quillonde"), cast}).cast);
     EXPECT_FALSE(loaded());
     EXPECT_TRUE(QTest::qWaitFor([this] { return loaded(); }));
     EXPECT_EQ(loaded_path(), cast);

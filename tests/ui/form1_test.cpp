@@ -7,8 +7,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -79,7 +82,7 @@ TEST_F(Window, ShowsEveryControlWholeAndApart)
         {"Label1", "Latitude [deg]"},
         {"Label2", "Pressure [dbar]"},
         {"lb_depth", "Depth [m]: "},
-        {"Label7", "Sea water depth after UNESCO 1983 (Fofonoff and Millard)"},
+        {"Label7", "Fresh water depth: 1.019716 m per dbar"}, // what the selected water is: StatusLine
     };
     // Where a label reaches under a box, the box lies above it.
     const std::set<std::pair<QString, QString>> covered = {
@@ -117,42 +120,57 @@ TEST_F(Window, ShowsEveryControlWholeAndApart)
     EXPECT_NE(window.findChild<FileDialog*>(QStringLiteral("CD")), nullptr);
 }
 
-TEST_F(Window, NumberBoxesTakeOnlyDigitsPointsAndSlashes)
+TEST_F(Window, NumberBoxesFilterWhatIsTypedOrPastedAndKeepTheirEditingKeys)
 {
     auto* latitude = control<QLineEdit>("tx_lat");
     auto* pressure = control<QLineEdit>("tx_press");
     latitude->clear();
-    QTest::keyClicks(latitude, "-12,59e");
-    EXPECT_EQ(latitude->text(), "12.59");
+    QTest::keyClicks(latitude, "-12,59e ");
+    EXPECT_EQ(latitude->text().toStdString(), "12.59");
     pressure->clear();
     QTest::keyClicks(pressure, "1.2.3/4");
-    EXPECT_EQ(pressure->text(), "1.2.3/4");
-
-    // Keys that type a character other than those change nothing.
-    const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {
-        {Qt::Key_A, Qt::ControlModifier}, {Qt::Key_C, Qt::ControlModifier},
-        {Qt::Key_V, Qt::ControlModifier}, {Qt::Key_X, Qt::ControlModifier},
-        {Qt::Key_Return, Qt::NoModifier}, {Qt::Key_Enter, Qt::KeypadModifier},
-        {Qt::Key_Space, Qt::NoModifier},  {Qt::Key_Minus, Qt::NoModifier},
-        {Qt::Key_Escape, Qt::NoModifier}};
-    for (const auto& [key, modifiers] : keys) {
-        QApplication::clipboard()->setText(QStringLiteral("99"));
-        QTest::keyClick(pressure, key, modifiers);
-        EXPECT_EQ(pressure->text(), "1.2.3/4") << key;
-    }
+    EXPECT_EQ(pressure->text().toStdString(), "1.2.3/4");
 
     // Keys that type no character keep their effect: Backspace, Delete, arrows, Home, End.
     for (const Qt::Key key : {Qt::Key_Backspace, Qt::Key_Home, Qt::Key_Delete, Qt::Key_Right, Qt::Key_7,
-                              Qt::Key_End, Qt::Key_Left, Qt::Key_Backspace}) {
+                              Qt::Key_End, Qt::Key_Left, Qt::Key_Backspace, Qt::Key_Escape}) {
         QTest::keyClick(pressure, key);
     }
-    EXPECT_EQ(pressure->text(), ".72./");
+    EXPECT_EQ(pressure->text().toStdString(), ".72./");
 
-    // Text that arrives otherwise, such as a paste from the context menu, is not filtered.
-    QApplication::clipboard()->setText(QStringLiteral("-4,5"));
+    // The editing shortcuts were swallowed: pasting "54" did nothing.
+    QClipboard* clipboard = QApplication::clipboard();
+    QTest::keyClick(pressure, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(pressure, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard->text().toStdString(), ".72./");
+    QTest::keyClick(pressure, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(pressure->text().toStdString(), "");
+    QTest::keyClick(pressure, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(pressure->text().toStdString(), ".72./");
     latitude->clear();
-    latitude->paste();
-    EXPECT_EQ(latitude->text(), "-4,5");
+    clipboard->setText(QStringLiteral("54"));
+    QTest::keyClick(latitude, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(latitude->text().toStdString(), "54");
+
+    // Pasted text is filtered as typed text is, whichever way it comes.
+    clipboard->setText(QStringLiteral(" -4,5 N\n"));
+    QTest::keyClick(latitude, Qt::Key_Insert, Qt::ShiftModifier);
+    EXPECT_EQ(latitude->text().toStdString(), "544.5");
+    latitude->clear();
+    QTimer::singleShot(0, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* action : menu->actions()) {
+            if (action->text().startsWith(QStringLiteral("&Paste"))) {
+                action->trigger();
+            }
+        }
+        menu->close();
+    });
+    QContextMenuEvent menu_key(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                               latitude->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(latitude, &menu_key);
+    EXPECT_EQ(latitude->text().toStdString(), "4.5");
 }
 
 TEST_F(Window, TabFollowsTheWindowsOrder)
@@ -169,17 +187,24 @@ TEST_F(Window, TabFollowsTheWindowsOrder)
     EXPECT_EQ(QApplication::focusWidget(), control("op_fresh"));
 }
 
-TEST_F(Window, EnterAndEscapePressNoButton)
+// Enter did nothing anywhere.
+TEST_F(Window, EnterInABoxDoesWhatTheBoxIsFor)
 {
-    for (const char* name : {"tx_lat", "tx_press", "tx_ss_file", "tx_out"}) {
-        control(name)->setFocus();
-        QTest::keyClick(control(name), Qt::Key_Return);
-        QTest::keyClick(control(name), Qt::Key_Enter, Qt::KeypadModifier);
-        QTest::keyClick(control(name), Qt::Key_Escape);
+    QTest::keyClick(control("tx_press"), Qt::Key_Return);
+    EXPECT_EQ(caption("lb_depth").toStdString(), "Depth [m]:  101.97");
+    control<QRadioButton>("op_salt")->setChecked(true);
+    QTest::keyClick(control("tx_lat"), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(caption("lb_depth").toStdString(), "Depth [m]:  99.16");
+
+    box("tx_ss_file")->setText(casts + QStringLiteral("rev205_deneb.TOB"));
+    QTest::keyClick(control("tx_ss_file"), Qt::Key_Return);
+    EXPECT_EQ(list()->count(), 8); // loaded without a dialog
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        QTest::keyClick(control("tx_out"), key); // exports nothing: the dialog only
     }
-    EXPECT_EQ(caption("lb_depth"), "Depth [m]: ");
     EXPECT_TRUE(requests.empty());
     EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(Window, CalculatesTheDepthForTheSelectedWater)
@@ -193,6 +218,8 @@ TEST_F(Window, CalculatesTheDepthForTheSelectedWater)
 
 TEST_F(Window, LoadsAndExportsThroughTheDialog)
 {
+    control<QRadioButton>("op_salt")->setChecked(true);
+    box("tx_lat")->setText(QStringLiteral("54"));
     answer = casts + "rev205_deneb.TOB";
     click("Command2");
     const auto selected = [&](std::size_t request) {
@@ -211,6 +238,9 @@ TEST_F(Window, LoadsAndExportsThroughTheDialog)
     ASSERT_EQ(requests.size(), 2U);
     EXPECT_TRUE(selected(1).startsWith("ELAC Sound File *.sva ("));
     EXPECT_TRUE(requests[1].save);
+    // It started in the home folder, or where the last profile went, with no name.
+    EXPECT_EQ(requests[1].folder, QDir::cleanPath(QStringLiteral(QUILLONDE_TEST_DATA "/casts")));
+    EXPECT_EQ(requests[1].name.toStdString(), "rev205_deneb.sva");
     EXPECT_EQ(box_text("tx_out"), answer);
     EXPECT_EQ(read_file(dir.file("deneb.sva")).substr(0, 11),
               ".profile  1"); // the bytes: WritesTheFilesOfTheBatchTool
@@ -219,6 +249,8 @@ TEST_F(Window, LoadsAndExportsThroughTheDialog)
 
 TEST_F(Window, WritesTheFilesOfTheBatchTool)
 {
+    expect_questions = true; // fresh water for a sea cast
+    yes = true;
     const std::tuple<const char*, bool, const char*> cases[] = {{"rev205_deneb.TOB", false, "45"},
                                                                 {"rev205_deneb.TOB", true, "-12.5"},
                                                                 {"rev183_duplicate_press.TOB", true, "54"}};

@@ -40,7 +40,9 @@ TEST(ProfilePlot, AMarkerLandsWhereItsDepthAndValueMap)
     EXPECT_EQ(
         cast.plot.summary().toStdString(),
         "small.TOB \u00b7 5 of 6 rows stored \u00b7 depth 0.20 to 4.08 m \u00b7 fresh water \u00b7 4 profile "
-        "lines \u00b7 Temp: 0 rows without a number");
+        "lines \u00b7 Temp: 0 rows without a number \u00b7 the export would stop at table row 3: SOUND "
+        "\"n/a\" "
+        "is not a number");
 }
 
 TEST(ProfilePlot, ATextCellIsLeftOutAndCounted)
@@ -53,6 +55,15 @@ TEST(ProfilePlot, ATextCellIsLeftOutAndCounted)
     EXPECT_EQ(cast.plot.profile_lines(), 4);
     EXPECT_EQ(centres.size(), 3U + 4U); // SOUND without row 3, Cond with it
     EXPECT_TRUE(cast.plot.summary().contains(QStringLiteral("SOUND: 1 row without a number")));
+    // It promised 4 profile lines where the export stops at row 3.
+    EXPECT_TRUE(cast.plot.summary().endsWith(
+        QStringLiteral("the export would stop at table row 3: SOUND \"n/a\" is not a number")));
+    // Row 1 lies above the export's first step: its text stops nothing.
+    std::string skipped(small_cast);
+    skipped.replace(skipped.find("    n/a"), 7, "1488.00").replace(skipped.find("1490.00"), 7, "    n/a");
+    Loaded other(dir.write("skipped.TOB", skipped), "SOUND");
+    EXPECT_FALSE(other.plot.summary().contains(QStringLiteral("export would stop")))
+        << other.plot.summary().toStdString();
 
     // No line bridges row 3.
     QImage image(800, 600, QImage::Format_RGB32);

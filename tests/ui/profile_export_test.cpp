@@ -12,6 +12,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 
 #include <chrono>
@@ -47,6 +48,13 @@ protected:
                                                     std::chrono::seconds(7)));
         return QString::fromStdString(path);
     }
+    /// Loads the deneb cast, a sea cast, for sea water at 54 degrees.
+    void load_deneb()
+    {
+        control<QRadioButton>("op_salt")->setChecked(true);
+        control<QLineEdit>("tx_lat")->setText(QStringLiteral("54"));
+        load(copy_cast("rev205_deneb.TOB", "deneb.TOB"));
+    }
     /// Exports to `name` in the test's folder, the time-and-position dialog handled by `handle` once
     /// it shows; returns what it showed first.
     Shown export_with_dialog(const std::string& name, const std::function<void(CastFixDialog&)>& handle)
@@ -78,7 +86,7 @@ void press_ok(CastFixDialog& dialog)
 // the same cast.
 TEST_F(ProfileExport, TheDialogShowsWhatIsKnownAndRemembersWhatWasGiven)
 {
-    load(copy_cast("rev205_deneb.TOB", "deneb.TOB"));
+    load_deneb();
     const Shown first = export_with_dialog("deneb.asvp", [](CastFixDialog& dialog) {
         dialog.findChild<QLineEdit*>(QStringLiteral("longitude"))->setText(QStringLiteral("11.7"));
         press_ok(dialog);
@@ -89,7 +97,7 @@ TEST_F(ProfileExport, TheDialogShowsWhatIsKnownAndRemembersWhatWasGiven)
     EXPECT_TRUE(first.ok_enabled);
     EXPECT_TRUE(
         read_file(dir.file("deneb.asvp"))
-            .starts_with("( SoundVelocity 1.0 0 202103040506 54.3386667 11.7 -1 0 0 Quillonde P 44 )\r\n"));
+            .starts_with("( SoundVelocity 1.0 0 202103040506 54.3386667 11.7 -1 0 0 Quillonde P 43 )\r\n"));
 
     const Shown again = export_with_dialog("deneb.vel", [](CastFixDialog& dialog) { dialog.reject(); });
     EXPECT_EQ(again.longitude, "11.7");
@@ -119,7 +127,7 @@ TEST_F(ProfileExport, TheDialogShowsWhatIsKnownAndRemembersWhatWasGiven)
 TEST_F(ProfileExport, ACarisFileIsAskedToTakeTheCastAsANewSection)
 {
     expect_questions = true;
-    load(copy_cast("rev205_deneb.TOB", "deneb.TOB"));
+    load_deneb();
     const auto give_time = [](CastFixDialog& dialog) { press_ok(dialog); };
     export_with_dialog("survey.svp", give_time);
     EXPECT_TRUE(questions.empty()); // a new file
