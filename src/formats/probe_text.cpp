@@ -19,7 +19,6 @@ namespace quillonde {
 namespace {
 
 constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
-constexpr double feet_to_metres = 0.3048;
 constexpr double minutes_per_degree = 60.0;
 constexpr double seconds_per_degree = 3600.0;
 

@@ -15,8 +15,6 @@ namespace {
 
 constexpr double dbar_per_psi = 0.6894757293168361;
 constexpr double metres_per_foot = 0.3048;
-constexpr double minutes_per_degree = 60.0;
-constexpr double seconds_per_degree = 3600.0;
 // More than a conversion adds to a value's text: double_to_str's longest, or a point moved three places.
 constexpr std::size_t longest_conversion = 32;
 // A number the file marks as missing is taken as that mark when it agrees to this share of it:
