@@ -356,7 +356,9 @@ void CastRows::name(const std::vector<ColumnDescription>& described, std::string
             if (reading.strict) {
                 reading.scale = known->scale;
             }
-            const auto [name, unit] = own_column(known->quantity);
+            const std::pair<std::string_view, std::string_view> own = own_column(known->quantity);
+            const std::string_view name = own.first;
+            const std::string_view unit = own.second;
             const bool first = std::ranges::none_of(
                 readings, [&](const ColumnReading& taken) { return taken.column.name == name; });
             const auto index = static_cast<std::int32_t>(k);
