@@ -1,6 +1,6 @@
 #include "formats/aml.h"
 
-#include "formats/probe_text.h"
+#include "formats/text_cast.h"
 #include "runtime/error.h"
 
 #include <algorithm>
@@ -52,8 +52,8 @@ std::string sensor_type(std::string_view name)
     const std::vector<std::string_view> words = fields_of_line(name, ' ');
     for (std::size_t k = 0; k + 1 < words.size(); ++k) {
         const std::string_view word = words[k + 1];
-        if (word.size() > 2 && same_text(word.substr(word.size() - 2), ".X") &&
-            same_text(words[k].substr(std::max<std::size_t>(words[k].size(), 8) - 8), ".Xchange")) {
+        if (word.size() > 2 && equal_ignoring_case(word.substr(word.size() - 2), ".X") &&
+            equal_ignoring_case(words[k].substr(std::max<std::size_t>(words[k].size(), 8) - 8), ".Xchange")) {
             std::string type;
             for (const char c : word.substr(0, word.size() - 2)) {
                 type += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
@@ -80,7 +80,7 @@ std::vector<std::string_view> split_row(std::string_view line)
     return fields;
 }
 
-class AmlParser : public TextCastParser {
+class AmlParser : public TextLineParser {
 public:
     AmlParser(CastSink& sink, std::string_view path) : sink_(sink), path_(path) {}
     void finish() override;
@@ -141,11 +141,11 @@ void AmlParser::text_line(std::string_view text)
 void AmlParser::section_line(std::string_view name)
 {
     name = trim_space(name);
-    section_ = same_text(name, "cast header")   ? Section::cast_header
-               : same_text(name, "Instrument")  ? Section::instrument
-               : starts_with_text(name, "Slot") ? Section::slot
-               : same_text(name, "Data.X")      ? Section::data_x
-               : same_text(name, "data")        ? Section::data
+    section_ = equal_ignoring_case(name, "cast header")   ? Section::cast_header
+               : equal_ignoring_case(name, "Instrument")  ? Section::instrument
+               : starts_with_ignoring_case(name, "Slot") ? Section::slot
+               : equal_ignoring_case(name, "Data.X")      ? Section::data_x
+               : equal_ignoring_case(name, "data")        ? Section::data
                                                 : Section::other;
     if (section_ != Section::data) {
         return;
@@ -171,46 +171,46 @@ void AmlParser::key_line(std::string_view key, std::string_view value)
                                                             : std::nullopt;
     };
     const auto take_position = [&](Position& position) {
-        if (same_text(key, "Latitude")) {
-            position.latitude = same_text(value, no_lock) ? std::nullopt : angle_of(value, 90.0);
+        if (equal_ignoring_case(key, "Latitude")) {
+            position.latitude = equal_ignoring_case(value, no_lock) ? std::nullopt : angle_of(value, 90.0);
             position.seen = true;
-        } else if (same_text(key, "Longitude")) {
-            position.longitude = same_text(value, no_lock) ? std::nullopt : angle_of(value, 180.0);
+        } else if (equal_ignoring_case(key, "Longitude")) {
+            position.longitude = equal_ignoring_case(value, no_lock) ? std::nullopt : angle_of(value, 180.0);
             position.seen = true;
         }
     };
     switch (section_) {
     case Section::cast_header:
-        if (same_text(key, "DepthInMeters")) {
-            depth_in_metres_ = same_text(value, yes);
+        if (equal_ignoring_case(key, "DepthInMeters")) {
+            depth_in_metres_ = equal_ignoring_case(value, yes);
         }
         return;
     case Section::instrument:
-        if (same_text(key, "Type")) {
+        if (equal_ignoring_case(key, "Type")) {
             info.instrument = value;
-        } else if (same_text(key, "SN")) {
+        } else if (equal_ignoring_case(key, "SN")) {
             info.serial = value;
-        } else if (same_text(key, "Date")) {
+        } else if (equal_ignoring_case(key, "Date")) {
             date_ = value;
-        } else if (same_text(key, "Time")) {
+        } else if (equal_ignoring_case(key, "Time")) {
             clock_ = value;
-        } else if (starts_with_text(key, "Display") && same_text(value, yes)) {
+        } else if (starts_with_ignoring_case(key, "Display") && equal_ignoring_case(value, yes)) {
             displayed_.emplace_back(key.substr(7));
         } else {
             take_position(instrument_position_);
         }
         return;
     case Section::slot:
-        if (same_text(key, "SensorName")) {
+        if (equal_ignoring_case(key, "SensorName")) {
             sensors_.push_back(sensor_type(value));
         }
         return;
     case Section::data_x:
-        if (same_text(key, "C position")) {
+        if (equal_ignoring_case(key, "C position")) {
             c_position_ = whole(value);
-        } else if (same_text(key, "SV position")) {
+        } else if (equal_ignoring_case(key, "SV position")) {
             sv_position_ = whole(value);
-        } else if (same_text(key, "Real positions")) {
+        } else if (equal_ignoring_case(key, "Real positions")) {
             real_positions_ = whole(value);
         } else {
             take_position(cast_position_);
@@ -332,7 +332,7 @@ void AmlParser::name_untitled(const std::vector<std::string_view>& first_row)
     // After the sensors' values, what the instrument computes from them and shows.
     const auto shown = [&](std::string_view what) {
         return std::ranges::any_of(displayed_,
-                                   [&](const std::string& name) { return same_text(name, what); });
+                                   [&](const std::string& name) { return equal_ignoring_case(name, what); });
     };
     const bool ctd = position_of(Quantity::conductivity) > 0 && position_of(Quantity::temperature) > 0 &&
                      (position_of(Quantity::pressure) > 0 || position_of(Quantity::depth) > 0);
@@ -391,7 +391,7 @@ bool AmlReader::recognises(std::string_view head) const
 {
     for (const std::string_view line : head_lines(head, 8)) {
         if (!trim_space(line).empty()) {
-            return same_text(trim_space(line), first_section);
+            return equal_ignoring_case(trim_space(line), first_section);
         }
     }
     return false;

@@ -121,34 +121,29 @@ std::vector<ColumnReading> CastawayParser::columns_of(const std::vector<std::str
                                            : title.substr(open + 2, title.size() - open - 3);
         const std::string_view unit = unit_symbol(words);
         ColumnFinding column = ColumnFinding::of(title, without_blanks(name), unit);
-        const auto expect = [&](Quantity quantity, std::string_view wanted) {
-            column.quantity = quantity;
-            if (unit != wanted) {
+        const auto take = [&](Quantity quantity) {
+            const std::optional<KnownUnit> known = known_unit(quantity, unit);
+            if (!known) {
                 throw unknown_unit(k, title, words);
             }
+            column.quantity = known->quantity;
+            column.scale = known->scale;
+            column.conversion = known->conversion;
         };
         if (name == "Pressure") {
-            expect(Quantity::pressure, "dbar");
+            take(Quantity::pressure);
         } else if (name == "Depth") {
-            expect(Quantity::depth, "m");
+            take(Quantity::depth);
         } else if (name == "Temperature") {
-            expect(Quantity::temperature, "\u00B0C");
-            column.conversion = "ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)";
+            take(Quantity::temperature);
+            column.conversion += (column.conversion.empty() ? "" : "; ") +
+                                 std::string("ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)");
         } else if (name == "Conductivity") {
-            column.quantity = Quantity::conductivity;
-            if (unit == "\u00B5S/cm") {
-                column.scale = Scale::per_1000;
-                column.conversion = "uS/cm / 1000";
-            } else if (unit == "S/m") {
-                column.scale = Scale::times_10;
-                column.conversion = "S/m x 10";
-            } else if (unit != "mS/cm") {
-                throw unknown_unit(k, title, words);
-            }
+            take(Quantity::conductivity);
         } else if (name == "Salinity") {
-            expect(Quantity::salinity, "PSU");
+            take(Quantity::salinity);
         } else if (name == "Sound velocity") {
-            expect(Quantity::sound, "m/s");
+            take(Quantity::sound);
         }
         found.push_back(std::move(column));
     }

@@ -4,17 +4,21 @@
 #include "runtime/convert.h"
 #include "runtime/error.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace quillonde {
 
 namespace {
 
 constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
-constexpr double feet_to_metres = 0.3048;
 constexpr double minutes_per_degree = 60.0;
 constexpr double seconds_per_degree = 3600.0;
 
@@ -23,19 +27,14 @@ char lower(char c) noexcept
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool is_space(char c) noexcept
-{
-    return c == ' ' || c == '\t';
-}
-
 bool is_digit(char c) noexcept
 {
     return c >= '0' && c <= '9';
 }
 
-/// Whether `unit` is one of `spellings`, ignoring case; a degree or micro sign may be Latin-1 or
-/// UTF-8, and blanks do not count.
-bool unit_is(std::string_view unit, std::initializer_list<std::string_view> spellings)
+/// `unit` as the table of units spells it: lower case, without blanks; a degree sign, Latin-1 or
+/// UTF-8, as "deg", a micro sign as "u".
+std::string plain_unit(std::string_view unit)
 {
     std::string plain;
     for (std::size_t k = 0; k < unit.size(); ++k) {
@@ -53,13 +52,15 @@ bool unit_is(std::string_view unit, std::initializer_list<std::string_view> spel
             plain += lower(unit[k]);
         }
     }
-    for (const std::string_view spelling : spellings) {
-        if (plain == spelling) {
-            return true;
-        }
-    }
-    return false;
+    return plain;
 }
+
+/// A line of the table of units: the spellings of a unit of `of`, as plain_unit writes them.
+struct UnitSpellings {
+    Quantity of;
+    std::initializer_list<std::string_view> spellings;
+    KnownUnit unit;
+};
 
 /// The whole numbers of a date or time text separated by "/", "-", "." or ":", at most `most`; the
 /// text after the last one (a fraction of a second) is left in `rest`.
@@ -102,9 +103,9 @@ std::optional<std::array<int, 3>> calendar_date(std::string_view date)
 
 } // namespace
 
-void TextCastParser::line(std::string_view raw)
+void TextLineParser::line(std::string_view raw)
 {
-    if (line_number_ == 0 && raw.starts_with(byte_order_mark)) {
+    if (number_ == 0 && raw.starts_with(byte_order_mark)) {
         raw.remove_prefix(byte_order_mark.size());
     }
     // The CR that ends the last piece is the first CR of a CR CR LF line end, or a file's last.
@@ -113,11 +114,11 @@ void TextCastParser::line(std::string_view raw)
     }
     for (std::size_t begin = 0;;) {
         const std::size_t end = raw.find('\r', begin);
-        ++line_number_;
+        ++number_;
         try {
             text_line(raw.substr(begin, end - begin));
         } catch (const Error& error) {
-            throw error.at("line " + std::to_string(line_number_));
+            throw error.at("line " + std::to_string(number_));
         }
         if (end == std::string_view::npos) {
             return;
@@ -143,22 +144,28 @@ std::vector<std::string_view> head_lines(std::string_view head, std::size_t most
     return lines;
 }
 
-bool same_text(std::string_view a, std::string_view b) noexcept
+std::string_view trim_space(std::string_view text) noexcept
 {
-    if (a.size() != b.size()) {
-        return false;
+    // By hand: find_first_not_of looks each character up in the set with a call.
+    std::size_t first = 0;
+    while (first < text.size() && is_space(text[first])) {
+        ++first;
     }
-    for (std::size_t k = 0; k < a.size(); ++k) {
-        if (lower(a[k]) != lower(b[k])) {
-            return false;
-        }
+    std::size_t end = text.size();
+    while (end > first && is_space(text[end - 1])) {
+        --end;
     }
-    return true;
+    return text.substr(first, end - first);
 }
 
-bool starts_with_text(std::string_view text, std::string_view prefix) noexcept
+bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept
 {
-    return text.size() >= prefix.size() && same_text(text.substr(0, prefix.size()), prefix);
+    return std::ranges::equal(a, b, [](char x, char y) { return lower(x) == lower(y); });
+}
+
+bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) noexcept
+{
+    return text.size() >= prefix.size() && equal_ignoring_case(text.substr(0, prefix.size()), prefix);
 }
 
 std::optional<std::pair<std::string_view, std::string_view>> key_value(std::string_view line, char separator)
@@ -204,58 +211,107 @@ std::string own_name(std::string_view name)
     return own;
 }
 
+void comma_fields(std::string_view line, std::vector<std::string_view>& fields)
+{
+    fields.clear();
+    for (std::size_t begin = 0;;) {
+        const std::size_t end = line.find(',', begin);
+        fields.push_back(trim_space(line.substr(begin, end == std::string_view::npos ? end : end - begin)));
+        if (end == std::string_view::npos) {
+            return;
+        }
+        begin = end + 1;
+    }
+}
+
+std::string without_blanks(std::string_view text)
+{
+    std::string name(text);
+    std::ranges::replace(name, ' ', '_');
+    std::ranges::replace(name, '\t', '_');
+    return name;
+}
+
+std::size_t blanks_in(std::string_view text) noexcept
+{
+    std::size_t blanks = 0;
+    std::size_t at = 0;
+#ifdef __SSE2__
+    // Sixteen bytes at a time: each blank subtracts one (0xFF) from its byte's count, and the counts
+    // are summed before any of them can pass 255.
+    constexpr std::size_t block = 16;
+    constexpr std::size_t blocks_per_sum = 255;
+    const __m128i blank = _mm_set1_epi8(' ');
+    while (at + block <= text.size()) {
+        __m128i counts = _mm_setzero_si128();
+        for (std::size_t n = 0; n < blocks_per_sum && at + block <= text.size(); ++n, at += block) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, blank));
+        }
+        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+        blanks += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+                  static_cast<std::size_t>(_mm_extract_epi16(sums, 4));
+    }
+#else
+    constexpr std::uint64_t ones = 0x0101010101010101U;
+    constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7FU;
+    for (; at + sizeof(std::uint64_t) <= text.size(); at += sizeof(std::uint64_t)) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + at, sizeof word);
+        word ^= ones * ' '; // a blank becomes a zero byte
+        // The high bit of each byte that is not zero.
+        const std::uint64_t nonzero = (((word & low7) + low7) | word) & ~low7;
+        blanks += sizeof(std::uint64_t) - static_cast<std::size_t>(((nonzero >> 7U) * ones) >> 56U);
+    }
+#endif
+    for (; at < text.size(); ++at) {
+        blanks += text[at] == ' ' ? 1U : 0U;
+    }
+    return blanks;
+}
+
 std::optional<KnownUnit> known_unit(Quantity quantity, std::string_view unit)
 {
-    const auto as_given = [&](std::string_view name, std::string_view shown) {
-        return KnownUnit{name, shown, 1.0, {}};
+    using enum Quantity;
+    static const UnitSpellings table[] = {
+        {pressure, {"dbar", "db", "decibar", "decibars"}, {pressure, Scale::as_given, {}, {}}},
+        {pressure, {"psi"}, {pressure, Scale::psi, "psi x 0.6894757", "x 0.6894757"}},
+        // A "pressure" a probe gives in metres or feet is its depth.
+        {pressure, {"m", "metres", "meters", "metre", "meter"}, {depth, Scale::as_given, {}, {}}},
+        {pressure, {"ft", "feet"}, {depth, Scale::feet, "ft x 0.3048", "x 0.3048"}},
+        {depth, {"m", "metres", "meters", "metre", "meter"}, {depth, Scale::as_given, {}, {}}},
+        {depth, {"ft", "feet"}, {depth, Scale::feet, "ft x 0.3048", "x 0.3048"}},
+        {temperature,
+         {"degc", "c", "deg.c", "celsius", "its-90", "its90", "ipts-68"},
+         {temperature, Scale::as_given, {}, {}}},
+        {temperature, {"degf", "f"}, {temperature, Scale::celsius, "(deg F - 32) / 1.8", {}}},
+        {conductivity, {"ms/cm", "mmho/cm"}, {conductivity, Scale::as_given, {}, {}}},
+        {conductivity, {"s/m"}, {conductivity, Scale::times_10, "S/m x 10", "x 10"}},
+        {conductivity, {"us/cm", "umho/cm"}, {conductivity, Scale::per_1000, "uS/cm / 1000", "/ 1000"}},
+        {salinity, {"", "psu", "pss-78", "psu(pss-78)", "ppt"}, {salinity, Scale::as_given, {}, {}}},
+        {sound, {"m/s", "ms-1", "m/sec", "m.s-1", "mps"}, {sound, Scale::as_given, {}, {}}},
     };
-    const auto converted = [&](std::string_view name, std::string_view shown, double factor,
-                               std::string what) {
-        return KnownUnit{name, shown, factor, std::string(trim_space(unit)) + " " + std::move(what)};
-    };
-    switch (quantity) {
-    case Quantity::pressure:
-        if (unit_is(unit, {"dbar", "db", "decibar", "decibars"})) {
-            return as_given(pressure_name, dbar_unit);
+    const std::string plain = plain_unit(unit);
+    for (const UnitSpellings& line : table) {
+        if (line.of == quantity && std::ranges::find(line.spellings, plain) != line.spellings.end()) {
+            return line.unit;
         }
-        [[fallthrough]]; // a "pressure" the probe gives in metres or feet is its depth
-    case Quantity::depth:
-        if (unit_is(unit, {"m", "metres", "meters", "metre", "meter"})) {
-            return as_given(depth_name, metre_unit);
-        }
-        if (unit_is(unit, {"ft", "feet"})) {
-            return converted(depth_name, metre_unit, feet_to_metres, "x 0.3048");
-        }
-        return std::nullopt;
-    case Quantity::temperature:
-        if (unit_is(unit, {"degc", "c", "deg.c", "celsius", "its-90", "its90"})) {
-            return as_given(profile_fields[temperature_field].name, celsius_unit);
-        }
-        return std::nullopt;
-    case Quantity::conductivity:
-        if (unit_is(unit, {"ms/cm", "mmho/cm"})) {
-            return as_given(profile_fields[conductivity_field].name, ms_cm_unit);
-        }
-        if (unit_is(unit, {"s/m"})) {
-            return converted(profile_fields[conductivity_field].name, ms_cm_unit, 10.0, "x 10");
-        }
-        if (unit_is(unit, {"us/cm", "umho/cm"})) {
-            return converted(profile_fields[conductivity_field].name, ms_cm_unit, 0.001, "/ 1000");
-        }
-        return std::nullopt;
-    case Quantity::salinity:
-        if (unit_is(unit, {"", "psu", "pss-78", "psu(pss-78)", "ppt"})) {
-            return as_given(profile_fields[salinity_field].name, psu_unit);
-        }
-        return std::nullopt;
-    case Quantity::sound:
-        if (unit_is(unit, {"m/s", "ms-1", "m/sec", "m.s-1", "mps"})) {
-            return as_given(profile_fields[sound_field].name, m_s_unit);
-        }
-        return std::nullopt;
-    case Quantity::other: break;
     }
     return std::nullopt;
+}
+
+std::pair<std::string_view, std::string_view> own_column(Quantity quantity)
+{
+    switch (quantity) {
+    case Quantity::pressure: return {pressure_name, dbar_unit};
+    case Quantity::depth: return {depth_name, metre_unit};
+    case Quantity::temperature: return {profile_fields[temperature_field].name, celsius_unit};
+    case Quantity::conductivity: return {profile_fields[conductivity_field].name, ms_cm_unit};
+    case Quantity::salinity: return {profile_fields[salinity_field].name, psu_unit};
+    case Quantity::sound: return {profile_fields[sound_field].name, m_s_unit};
+    case Quantity::other: break;
+    }
+    return {};
 }
 
 Quantity quantity_named(std::string_view name)
@@ -301,42 +357,15 @@ std::string_view quantity_words(Quantity quantity)
     return "a value";
 }
 
-std::string_view converted_value(std::string_view text, const ValueRule& rule, std::size_t index,
-                                 std::string_view source, std::string& out)
+std::optional<std::string> iso_date(std::string_view date)
 {
-    if (text.empty()) {
-        return text;
+    const auto ymd = calendar_date(date);
+    if (!ymd) {
+        return std::nullopt;
     }
-    if (rule.date_time) {
-        const std::size_t blank = text.find_first_of(" \t");
-        if (blank == std::string_view::npos) {
-            return text;
-        }
-        const std::string_view clock = trim_space(text.substr(blank));
-        if (const auto ymd = calendar_date(text.substr(0, blank));
-            ymd && clock.find(' ') == std::string_view::npos) {
-            char date[32];
-            std::snprintf(date, sizeof date, "%04d-%02d-%02dT", (*ymd)[0], (*ymd)[1], (*ymd)[2]);
-            out = date;
-            out += clock;
-        } else {
-            out = own_name(text);
-        }
-        return out;
-    }
-    if (!rule.number) {
-        if (text.find_first_of(" \t") == std::string_view::npos) {
-            return text;
-        }
-        out = own_name(text); // a value of the table holds no blank
-        return out;
-    }
-    const double value = with_subject(column_place(index, source), [&] { return str_to_double(text); });
-    if (rule.factor == 1.0 && rule.offset == 0.0) {
-        return text;
-    }
-    out = double_to_str(value * rule.factor + rule.offset);
-    return out;
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", (*ymd)[0], (*ymd)[1], (*ymd)[2]);
+    return text;
 }
 
 std::optional<CastTime> date_time_of(std::string_view date, std::string_view clock)
@@ -412,83 +441,83 @@ std::optional<double> number_of(std::string_view text)
     return value;
 }
 
-void CastRows::name(const std::vector<ColumnDescription>& described, std::string_view where)
+std::optional<std::chrono::sys_seconds> iso_date_time(std::string_view text)
 {
-    std::vector<CastColumn> columns;
-    DepthSource depth;
-    rules_.clear();
-    for (std::size_t k = 0; k < described.size(); ++k) {
-        const ColumnDescription& column = described[k];
-        std::string source = column.source.empty() ? "column " + std::to_string(k + 1) : column.source;
-        CastColumn cast{own_name(column.name.empty() ? source : column.name), source, column.unit,
-                        column.conversion};
-        if (cast.name.empty()) {
-            cast.name = "column_" + std::to_string(k + 1);
+    const auto number = [&](std::size_t at, std::size_t digits) {
+        int value = 0;
+        for (std::size_t k = at; k < at + digits; ++k) {
+            if (k >= text.size() || !is_digit(text[k])) {
+                return -1;
+            }
+            value = value * 10 + (text[k] - '0');
         }
-        ValueRule rule;
-        rule.date_time = column.date_time;
-        if (column.quantity != Quantity::other) {
-            const std::optional<KnownUnit> known = known_unit(column.quantity, column.unit);
-            if (!known) {
-                throw Error(ErrorKind::bad_data_file, column_place(k, source) + " is " +
-                                                          std::string(quantity_words(column.quantity)) +
-                                                          " in " + quillonde::quoted(column.unit) +
-                                                          ", a unit the program does not know for it");
-            }
-            rule.number = true;
-            rule.factor = known->factor;
-            const bool first = std::ranges::none_of(
-                columns, [&](const CastColumn& taken) { return taken.name == known->name; });
-            const auto index = static_cast<std::int32_t>(k);
-            if (first) {
-                cast.name = known->name;
-                cast.unit = known->unit;
-                if (known->name == pressure_name) {
-                    depth.pressure = index;
-                } else if (known->name == depth_name) {
-                    depth.depth = index;
-                }
-            }
-            std::string conversion = known->conversion;
-            if (known->name == pressure_name && !column.offset_note.empty()) {
-                rule.offset = column.pressure_offset;
-                conversion = column.offset_note;
-            }
-            if (!column.conversion.empty()) {
-                conversion += (conversion.empty() ? "" : "; ") + column.conversion;
-            }
-            cast.conversion = std::move(conversion);
-        }
-        columns.push_back(std::move(cast));
-        rules_.push_back(rule);
+        return value;
+    };
+    text = trim_space(text);
+    if (text.size() < 19 || text[4] != '-' || text[7] != '-' || (text[10] != ' ' && text[10] != 'T') ||
+        text[13] != ':' || text[16] != ':' || (text.size() > 19 && text[19] != '.')) {
+        return std::nullopt;
     }
-    if (depth.pressure < 0 && depth.depth < 0) {
-        throw Error(ErrorKind::bad_data_file,
-                    std::string(where) +
-                        " names neither a pressure nor a depth column, so the cast gives no depths");
+    const std::array<int, 6> parts = {number(0, 4),  number(5, 2),  number(8, 2),
+                                      number(11, 2), number(14, 2), number(17, 2)};
+    if (std::ranges::any_of(parts, [](int part) { return part < 0; })) {
+        return std::nullopt;
     }
-    sources_.clear();
-    for (const CastColumn& column : columns) {
-        sources_.push_back(column.source);
-    }
-    texts_.assign(rules_.size(), {});
-    named_ = true;
-    sink_.columns_named(std::move(columns), depth);
+    return calendar_time(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5]);
 }
 
-void CastRows::add(const std::vector<std::string_view>& fields)
+std::optional<double> angle_of(std::string_view text, char positive, char negative, double limit)
 {
-    if (fields.size() > rules_.size()) {
-        throw Error(ErrorKind::subscript_out_of_range, "the line has " + std::to_string(fields.size()) +
-                                                           " values, but the header names " +
-                                                           std::to_string(rules_.size()) + " columns");
+    text = trim_space(text);
+    bool south_or_west = false;
+    bool lettered = false;
+    const auto take_letter = [&](char c) {
+        if (lower(c) == lower(positive) || lower(c) == lower(negative)) {
+            south_or_west = lower(c) == lower(negative);
+            lettered = true;
+            return true;
+        }
+        return false;
+    };
+    if (!text.empty() && take_letter(text.front())) {
+        text.remove_prefix(1);
+    } else if (!text.empty() && take_letter(text.back())) {
+        text.remove_suffix(1);
     }
-    values_.clear();
-    for (std::size_t k = 0; k < fields.size(); ++k) {
-        values_.push_back(converted_value(fields[k], rules_[k], k, sources_[k], texts_[k]));
+    // Degrees, then minutes, then seconds, between blanks and the signs of degrees and minutes.
+    std::array<double, 3> parts{};
+    std::size_t count = 0;
+    bool negative_degrees = false;
+    for (std::size_t at = 0; at < text.size();) {
+        const char c = text[at];
+        if (is_digit(c) || ((c == '-' || c == '+' || c == '.') && count == 0)) {
+            std::size_t end = at + 1;
+            while (end < text.size() && (is_digit(text[end]) || text[end] == '.')) {
+                ++end;
+            }
+            double value = 0.0;
+            if (count == parts.size() || parse_number(text.substr(at, end - at), value) != NumberStatus::ok) {
+                return std::nullopt;
+            }
+            negative_degrees = negative_degrees || (count == 0 && c == '-');
+            parts[count++] = std::fabs(value);
+            at = end;
+        } else if (c == ' ' || c == '\t' || c == '\'' || c == '"' || c == ':' ||
+                   static_cast<unsigned char>(c) >= 0x80) { // a degree sign, Latin-1 or UTF-8
+            ++at;
+        } else {
+            return std::nullopt;
+        }
     }
-    sink_.row_appended(values_);
-    ++count_;
+    if (count == 0 || (count > 1 && (parts[0] != std::floor(parts[0]) || parts[1] >= minutes_per_degree)) ||
+        (count > 2 && (parts[1] != std::floor(parts[1]) || parts[2] >= minutes_per_degree))) {
+        return std::nullopt;
+    }
+    const double angle = parts[0] + parts[1] / minutes_per_degree + parts[2] / seconds_per_degree;
+    if (!(angle <= limit) || (lettered && negative_degrees && !south_or_west)) {
+        return std::nullopt; // beyond the limit, or "-12 40.46 N"
+    }
+    return south_or_west || negative_degrees ? -angle : angle;
 }
 
 } // namespace quillonde

@@ -3,17 +3,20 @@
 #include "formats/cast.h"
 #include "formats/format.h"
 
+#include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quillonde {
 
-// What the text formats of profiling probes (Valeport, AML) have in common: lines that may end in
-// a CR alone, "key=value" headers, units written a dozen ways, values to check and convert.
+// What the readers of probe casts written as text share below their rows: line ends of every
+// kind, "key=value" headers, column names and the units they are written in, positions and times.
 
 /// The units the program shows for its own columns.
 inline constexpr std::string_view dbar_unit = "dbar";
@@ -23,34 +26,38 @@ inline constexpr std::string_view psu_unit = "PSU";
 inline constexpr std::string_view ms_cm_unit = "mS/cm";
 inline constexpr std::string_view m_s_unit = "m/s";
 
-/// A parser of a format whose lines may end in LF, CR LF, CR alone or CR CR LF: it splits what the
+/// A parser of a format whose lines may end in LF, CR LF, CR CR LF or CR alone: it splits what the
 /// load gives it at every CR, counts the lines so and places each error at the line it was raised
 /// on (a file of CR line ends is one line to the load). A UTF-8 byte order mark is dropped.
-class TextCastParser : public CastParser {
+class TextLineParser : public CastParser {
 public:
     void line(std::string_view raw) final;
 
 protected:
     /// One line of the file, without its line end.
     virtual void text_line(std::string_view text) = 0;
-    /// The number of the line being read, from 1.
-    std::uint64_t line_number() const noexcept { return line_number_; }
 
 private:
-    std::uint64_t line_number_ = 0;
+    std::uint64_t number_ = 0; // of the last line given to text_line, counted from 1
 };
 
 /// The lines of the first bytes of a file, whatever their line ends, without a byte order mark.
 std::vector<std::string_view> head_lines(std::string_view head, std::size_t most);
 
-/// `text` without blanks and TABs at either end.
+/// Whether `c` is a blank or a tab.
+constexpr bool is_space(char c) noexcept
+{
+    return c == ' ' || c == '\t';
+}
+
+/// `text` without blanks and tabs at both ends.
 std::string_view trim_space(std::string_view text) noexcept;
 
-/// Whether two texts are equal but for the case of ASCII letters.
-bool same_text(std::string_view a, std::string_view b) noexcept;
+/// Whether `a` and `b` are equal, ASCII letters compared without case.
+bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept;
 
-/// Whether `text` begins with `prefix`, ignoring the case of ASCII letters.
-bool starts_with_text(std::string_view text, std::string_view prefix) noexcept;
+/// Whether `text` begins with `prefix`, ASCII letters compared without case.
+bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) noexcept;
 
 /// The key and the value of a "key=value" or "key: value" line, split at the first `separator`,
 /// each trimmed; nothing when the line has no separator or no key.
@@ -60,100 +67,109 @@ std::optional<std::pair<std::string_view, std::string_view>> key_value(std::stri
 /// trail the last value (a separator or TAB at a line's end).
 std::vector<std::string_view> fields_of_line(std::string_view line, char separator);
 
+/// The pieces of `line` between commas, each without blanks at its ends, empty ones kept.
+void comma_fields(std::string_view line, std::vector<std::string_view>& fields);
+
 /// A column name of a file as the program lists it: trimmed, each run of blanks or TABs one "_".
 std::string own_name(std::string_view name);
 
-/// What a column holds, as its name says.
-enum class Quantity { pressure, depth, temperature, conductivity, salinity, sound, other };
+/// `text` with each blank and tab made a "_", for a column name of the file.
+std::string without_blanks(std::string_view text);
 
-/// A column of one of the program's own quantities, read in a unit the program knows.
-struct KnownUnit {
-    std::string_view name; ///< the program's name: Press, Depth, Temp, Cond, SALIN, SOUND
-    std::string_view unit; ///< the unit the program shows
-    double factor = 1.0;   ///< the file's values times this are in `unit`
-    std::string conversion;
-};
+/// How many blanks `text` holds; sixteen bytes at a time, for the rows of long casts.
+std::size_t blanks_in(std::string_view text) noexcept;
+
+/// Whether `text` is written with the characters of a number only, a digit among them: "1.2.3"
+/// passes, "abc" and "1 2" do not. Inline and without branches: a million rows of a dozen fields
+/// each pass through here.
+inline bool looks_like_number(std::string_view text) noexcept
+{
+    // Bit 0: a character of a number; bit 1: a digit.
+    static constexpr std::array<unsigned char, 256> classes = [] {
+        std::array<unsigned char, 256> table{};
+        for (const char c : std::string_view(".+-eE")) {
+            table[static_cast<unsigned char>(c)] = 1;
+        }
+        for (char c = '0'; c <= '9'; ++c) {
+            table[static_cast<unsigned char>(c)] = 3;
+        }
+        return table;
+    }();
+    unsigned all = 1;
+    unsigned any = 0;
+    for (const char c : text) {
+        const unsigned kind = classes[static_cast<unsigned char>(c)];
+        all &= kind;
+        any |= kind;
+    }
+    return (all & 1U) != 0 && (any & 2U) != 0;
+}
+
+/// The number of a text, or nothing.
+std::optional<double> number_of(std::string_view text);
+
+/// What a column of a probe cast gives the profile.
+enum class Quantity { other, pressure, temperature, conductivity, salinity, sound, depth };
 
 /// The quantity a column's name stands for, ignoring case, blanks, "_" and ".": "Pressure",
 /// "Sound Velocity", "Calc. SALINITY"...
 Quantity quantity_named(std::string_view name);
 
-/// What a column of `quantity` written in `unit` becomes. A pressure in metres or feet is a depth.
-/// Nothing when the unit is not one the program knows for the quantity.
-std::optional<KnownUnit> known_unit(Quantity quantity, std::string_view unit);
-
 /// The words for a quantity in a message: "a temperature".
 std::string_view quantity_words(Quantity quantity);
 
-/// How the values of a column reach the table.
-struct ValueRule {
-    bool number = false;    ///< each value must be a number
-    double factor = 1.0;    ///< multiplies a number
-    double offset = 0.0;    ///< is added after
-    bool date_time = false; ///< a date and a time with a blank between: written as ISO 8601
+/// The program's name of a quantity's column (Press, Temp, Cond, SALIN, SOUND, Depth) and its unit.
+std::pair<std::string_view, std::string_view> own_column(Quantity quantity);
+
+/// What a reader does to a column's values on their way into the table.
+enum class Scale {
+    as_given,  ///< the file's text, checked to be a number
+    times_10,  ///< S/m to mS/cm
+    per_1000,  ///< uS/cm to mS/cm
+    psi,       ///< psi to dbar
+    celsius,   ///< deg F to deg C
+    feet,      ///< ft to m
+    minus,     ///< less the column's offset only: absolute to sea pressure [dbar]
+    date_time, ///< a date and a time of day: the blank between them becomes a "T"
+    calendar,  ///< a date, day or year first, and a time: written as ISO 8601
+    text,      ///< any text, each run of blanks in it one "_"
 };
 
-/// The place of a column in a message: column 3 ("Temperature").
-std::string column_place(std::size_t index, std::string_view source);
+/// A unit the program knows for a quantity, and what its values need to be in the program's unit.
+struct KnownUnit {
+    Quantity quantity = Quantity::other; ///< what the column gives: a pressure in metres is a depth
+    Scale scale = Scale::as_given;
+    std::string_view conversion; ///< what the scale does: "S/m x 10"; empty for none
+    std::string_view operation;  ///< what follows the unit in it, "x 10", where it is a factor
+};
 
-/// A value of the column at `index` (counted from 0) named `source`, converted by `rule`: the
-/// file's own text where nothing changes, else the new text, which `out` then holds; blanks in a
-/// text become "_". An empty value stays empty (the file marks it missing). Fails naming the column
-/// when a number is not one.
-std::string_view converted_value(std::string_view text, const ValueRule& rule, std::size_t index,
-                                 std::string_view source, std::string& out);
+/// What a column of `quantity` written in `unit` becomes, the unit's case, blanks and Latin-1 or
+/// UTF-8 degree and micro signs aside; nothing when the program does not know the unit for it.
+std::optional<KnownUnit> known_unit(Quantity quantity, std::string_view unit);
+
+/// A date, day or year first ("18/07/2016", "2019-04-11"), as ISO 8601 writes it; nothing when the
+/// text is not one. Two-digit years are 19xx/20xx.
+std::optional<std::string> iso_date(std::string_view date);
 
 /// A date and a time, day or year first ("18/07/2016 20:53:53", "2019/03/12 15:58:25.313",
 /// "2019-04-11" and "18:25:00"): nothing when the text is not one. Two-digit years are 19xx/20xx.
 std::optional<CastTime> date_time_of(std::string_view date, std::string_view clock);
 
-/// A latitude or longitude: decimal degrees, or degrees and minutes, or degrees, minutes and seconds
-/// with an optional hemisphere letter ("-12 14 35 S", "59.299999"). Nothing when it is not one or lies
-/// beyond `limit` degrees, as 999 does, the probes' word for "no fix".
+/// "2017-08-22 02:39:11" or "2017-08-22T02:39:11.500" as a time, to the second; nothing when it is
+/// not one.
+std::optional<std::chrono::sys_seconds> iso_date_time(std::string_view text);
+
+/// A latitude or longitude as Valeport and AML write it: decimal degrees, or degrees and minutes,
+/// or degrees, minutes and seconds between blanks, with an optional hemisphere letter after them
+/// ("-12 14 35 S", "59.299999"). Nothing when it is not one or lies beyond `limit` degrees, as 999
+/// does, the probes' word for "no fix".
 std::optional<double> angle_of(std::string_view text, double limit);
 
-/// The number of a text, or nothing.
-std::optional<double> number_of(std::string_view text);
-
-/// A column of a file as its header describes it.
-struct ColumnDescription {
-    std::string source; ///< the file's own name, as it stands
-    std::string name;   ///< that name without the unit it holds ("Battery" of "Battery (V)"), or empty
-    Quantity quantity = Quantity::other;
-    std::string unit;       ///< as the file writes it; empty when it gives none
-    std::string conversion; ///< what the file says of the values ("calculated by the instrument")
-    bool date_time = false; ///< a date and a time with a blank between
-    /// Added to a pressure in dbar, with what it does: the tare of an absolute pressure.
-    double pressure_offset = 0.0;
-    std::string offset_note;
-};
-
-/// The rows of a cast, as they reach the sink under the columns its header describes.
-class CastRows {
-public:
-    explicit CastRows(CastSink& sink) : sink_(sink) {}
-
-    /// Names the table's columns for `described`: the first column of each of the program's
-    /// quantities under the program's name and unit, converted; a later one (a second sensor) and
-    /// every other column under its own name. Fails naming the column whose unit the program does
-    /// not know for its quantity, and when no column gives depths (`where` names the header).
-    void name(const std::vector<ColumnDescription>& described, std::string_view where);
-    bool named() const noexcept { return named_; }
-
-    /// Appends `fields`, converted by the rules of their columns, as the next row. Fails naming the
-    /// column of a value that is not a number, and when there are more fields than columns.
-    void add(const std::vector<std::string_view>& fields);
-    /// The rows appended.
-    std::int64_t count() const noexcept { return count_; }
-
-private:
-    CastSink& sink_;
-    bool named_ = false;
-    std::vector<std::string> sources_;
-    std::vector<ValueRule> rules_;
-    std::vector<std::string> texts_;
-    std::vector<std::string_view> values_;
-    std::int64_t count_ = 0;
-};
+/// An angle as Sea-Bird, RBR and CastAway files write a latitude or longitude: decimal degrees
+/// ("-36.2199169", "54.3387 N"), or degrees and decimal minutes ("02 26.71 S", "054°20.32' N",
+/// "12 40.46N"); the hemisphere letter, `positive` or `negative`, may stand before or after.
+/// Nothing when it is not one, or when it lies beyond `limit` degrees (999 marks an unknown
+/// position).
+std::optional<double> angle_of(std::string_view text, char positive, char negative, double limit);
 
 } // namespace quillonde

@@ -31,6 +31,7 @@ constexpr std::string_view absolute_pressure_title = "Pressure";
 constexpr std::string_view sea_pressure_title = "Sea pressure";
 constexpr std::string_view title_example = "Time,Conductivity,Temperature,Pressure,...,Sea pressure,...";
 constexpr std::size_t lines_looked_at = 64;
+constexpr std::string_view its90_note = "ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)";
 
 /// A title and the unit in brackets after it: "Conductivity (mS/cm)".
 struct Title {
@@ -74,13 +75,6 @@ std::string key_of(std::string_view text)
         }
     }
     return key;
-}
-
-bool unit_is(std::string_view unit, std::initializer_list<std::string_view> units)
-{
-    return unit.empty() || std::ranges::any_of(units, [&](std::string_view known) {
-               return equal_ignoring_case(unit, known);
-           });
 }
 
 /// Whether a title row names the time first and a pressure or depth.
@@ -145,6 +139,7 @@ std::vector<ColumnReading> RbrParser::columns_of(const std::vector<std::string_v
 {
     std::vector<ColumnFinding> found;
     std::int32_t absolute = -1;
+    KnownUnit absolute_unit;
     bool sea_pressure = false;
     for (std::size_t k = 0; k < titles.size(); ++k) {
         const Title title = title_of(titles[k]);
@@ -152,57 +147,47 @@ std::vector<ColumnReading> RbrParser::columns_of(const std::vector<std::string_v
         const std::string_view unit = title.unit;
         ColumnFinding column =
             ColumnFinding::of(titles[k], without_blanks(name), unit.empty() ? unit_of(name) : unit);
-        const auto refuse = [&] { return unknown_unit(k, titles[k], unit); };
+        // A title without a unit is in the unit Ruskin gives the channel.
+        const auto known = [&](Quantity quantity) {
+            const std::optional<KnownUnit> in = known_unit(quantity, column.unit);
+            if (!in) {
+                throw unknown_unit(k, titles[k], unit);
+            }
+            return *in;
+        };
+        const auto take = [&](Quantity quantity) {
+            const KnownUnit in = known(quantity);
+            column.quantity = in.quantity;
+            column.scale = in.scale;
+            column.conversion = in.conversion;
+        };
         if (name == time_title && k == 0) {
             column.scale = Scale::date_time;
             column.conversion = "the blank between date and time made a \"T\"";
             time_column_ = static_cast<std::int32_t>(k);
             time_utc_ = equal_ignoring_case(unit, "UTC");
         } else if (name == "Conductivity") {
-            column.quantity = Quantity::conductivity;
-            if (equal_ignoring_case(unit, "S/m")) {
-                column.scale = Scale::times_10;
-                column.conversion = "S/m x 10";
-            } else if (unit_is(unit, {"uS/cm", "\u00B5S/cm"}) && !unit.empty()) {
-                column.scale = Scale::per_1000;
-                column.conversion = "uS/cm / 1000";
-            } else if (!unit_is(unit, {"mS/cm"})) {
-                throw refuse();
-            }
+            take(Quantity::conductivity);
         } else if (name == "Temperature") {
-            column.quantity =
-                Quantity::temperature; // a second one is another sensor's: the first is the CTD's
-            column.conversion = "ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)";
-            if (!unit_is(unit, {"\u00B0C", "degC", "C", "deg C"})) {
-                throw refuse();
-            }
+            take(Quantity::temperature); // a second one is another sensor's: the first is the CTD's
+            column.conversion += (column.conversion.empty() ? "" : "; ") + std::string(its90_note);
         } else if (name == absolute_pressure_title || name == sea_pressure_title) {
-            if (!unit_is(unit, {"dbar", "dBar", "db"})) {
-                throw refuse();
-            }
+            const KnownUnit in = known(Quantity::pressure);
             if (name == sea_pressure_title) {
-                column.quantity = Quantity::pressure;
+                take(Quantity::pressure);
                 sea_pressure = true;
             } else if (absolute < 0) {
                 absolute = static_cast<std::int32_t>(k);
+                absolute_unit = in;
                 column.conversion = "absolute: sea pressure and the air's";
             }
         } else if (name == "Depth") {
-            column.quantity = Quantity::depth;
-            if (!unit_is(unit, {"m"})) {
-                throw refuse();
-            }
+            take(Quantity::depth);
         } else if (name == "Salinity") {
-            column.quantity = Quantity::salinity;
-            if (!unit_is(unit, {"PSU", "PSS-78"})) {
-                throw refuse();
-            }
+            take(Quantity::salinity);
         } else if (name == "Speed of sound") {
-            column.quantity = Quantity::sound;
+            take(Quantity::sound);
             column.conversion = "Chen-Millero (UNESCO), as the logger derives it";
-            if (!unit_is(unit, {"m/s"})) {
-                throw refuse();
-            }
         }
         found.push_back(std::move(column));
     }
@@ -215,10 +200,12 @@ std::vector<ColumnReading> RbrParser::columns_of(const std::vector<std::string_v
                         "depths; export it from Ruskin with \"Sea pressure\"");
         }
         ColumnFinding& pressure = found[static_cast<std::size_t>(absolute)];
-        pressure.quantity = Quantity::pressure;
-        pressure.scale = Scale::minus;
+        pressure.quantity = absolute_unit.quantity;
+        pressure.scale = absolute_unit.scale == Scale::as_given ? Scale::minus : absolute_unit.scale;
         pressure.offset = *atmosphere_dbar_;
-        pressure.conversion = "absolute pressure - " + double_to_str(*atmosphere_dbar_) + " dbar";
+        pressure.conversion = std::string(absolute_unit.conversion) +
+                              (absolute_unit.conversion.empty() ? "" : "; ") + "absolute pressure - " +
+                              double_to_str(*atmosphere_dbar_) + " dbar";
     }
     return readings_of(found, depth);
 }

@@ -78,16 +78,6 @@ bool contains_ignoring_case(std::string_view text, std::string_view part)
     return false;
 }
 
-bool is_one_of(std::string_view unit, std::initializer_list<std::string_view> units)
-{
-    for (const std::string_view known : units) {
-        if (equal_ignoring_case(unit, known)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 /// The unit within the brackets: their last part ("deg C" of "ITS-90, deg C").
 std::string_view unit_of(std::string_view bracket)
 {
@@ -142,64 +132,46 @@ ColumnFinding finding_of(std::size_t index, NameLine line)
     // SBE Data Processing's Loop Edit marks a scan it finds bad (a pressure reversal, the surface
     // soak) with the bad flag in this column: the scan gets no depth.
     found.vital = s == "flag";
-    const auto refuse = [&] { return unknown_unit(index, s, unit); };
+    // What the file says of the values, after what the unit's conversion does to them.
+    std::string_view note;
     if (s.starts_with("pr") && starts_with_ignoring_case(name, "Pressure")) {
         found.quantity = Quantity::pressure;
-        if (is_one_of(unit, {"psi"})) {
-            found.scale = Scale::psi;
-            found.conversion = "psi x 0.6894757";
-        } else if (!is_one_of(unit, {"db", "dbar", "decibar", "decibars"})) {
-            throw refuse();
-        }
     } else if (s.starts_with("t") && starts_with_ignoring_case(name, "Temperature") &&
                !contains_ignoring_case(name, "Difference")) {
         found.quantity = Quantity::temperature;
-        const bool ipts68 = contains_ignoring_case(line.long_name + line.bracket, "68");
-        found.conversion = ipts68 ? ipts68_note : its90_note;
-        if (is_one_of(unit, {"deg F", "F"})) {
-            found.scale = Scale::celsius;
-            found.conversion = "(deg F - 32) / 1.8; " + found.conversion;
-        } else if (!is_one_of(unit, {"deg C", "C", "degC", "\u00B0C", "ITS-90", "IPTS-68"})) {
-            throw refuse();
-        }
+        note = contains_ignoring_case(line.long_name + line.bracket, "68") ? ipts68_note : its90_note;
     } else if (s.starts_with("c") && starts_with_ignoring_case(name, "Conductivity")) {
         found.quantity = Quantity::conductivity;
-        if (is_one_of(unit, {"S/m"})) {
-            found.scale = Scale::times_10;
-            found.conversion = "S/m x 10";
-        } else if (is_one_of(unit, {"uS/cm", "\u00B5S/cm"})) {
-            found.scale = Scale::per_1000;
-            found.conversion = "uS/cm / 1000";
-        } else if (!is_one_of(unit, {"mS/cm", "mmho/cm"})) {
-            throw refuse();
-        }
     } else if (s.starts_with("sal") && starts_with_ignoring_case(name, "Salinity")) {
         found.quantity = Quantity::salinity;
-        if (!unit.empty() && !is_one_of(unit, {"PSU", "PSS-78"})) {
-            throw refuse();
-        }
     } else if (s.starts_with("sv") && starts_with_ignoring_case(name, "Sound Velocity")) {
         found.quantity = Quantity::sound;
         constexpr std::array<std::string_view, 3> formulas = {"Chen-Millero", "Delgrosso", "Wilson"};
         found.rank += static_cast<int>(formulas.size());
         for (std::size_t f = 0; f < formulas.size(); ++f) {
             if (contains_ignoring_case(line.bracket, formulas[f])) {
-                found.conversion = formulas[f];
+                note = formulas[f];
                 found.rank -= static_cast<int>(formulas.size() - f);
                 break;
             }
         }
-        if (!is_one_of(unit, {"m/s"})) {
-            throw refuse();
-        }
     } else if (s.starts_with("dep") && starts_with_ignoring_case(name, "Depth")) {
         found.quantity = Quantity::depth;
-        found.conversion = contains_ignoring_case(line.bracket, "fresh")  ? "fresh water"
-                           : contains_ignoring_case(line.bracket, "salt") ? "salt water"
-                                                                          : "";
-        if (!is_one_of(unit, {"m"})) {
-            throw refuse();
-        }
+        note = contains_ignoring_case(line.bracket, "fresh")  ? "fresh water"
+               : contains_ignoring_case(line.bracket, "salt") ? "salt water"
+                                                              : "";
+    } else {
+        return found;
+    }
+    const std::optional<KnownUnit> known = known_unit(found.quantity, unit);
+    if (!known) {
+        throw unknown_unit(index, s, unit);
+    }
+    found.quantity = known->quantity;
+    found.scale = known->scale;
+    found.conversion = known->conversion;
+    if (!note.empty()) {
+        found.conversion += (found.conversion.empty() ? "" : "; ") + std::string(note);
     }
     return found;
 }
@@ -244,11 +216,11 @@ std::optional<std::chrono::sys_seconds> month_day_year_time(std::string_view tex
 /// The value of a "key = value" header line whose key is `key` (any case), or nothing.
 std::optional<std::string_view> value_of(std::string_view text, std::string_view key)
 {
-    const std::size_t equals = text.find('=');
-    if (equals == std::string_view::npos || !equal_ignoring_case(trim_space(text.substr(0, equals)), key)) {
+    const auto pair = key_value(text, '=');
+    if (!pair || !equal_ignoring_case(pair->first, key)) {
         return std::nullopt;
     }
-    return trim_space(text.substr(equals + 1));
+    return pair->second;
 }
 
 /// One load of a Sea-Bird cast.

@@ -3,10 +3,6 @@
 #include "profile/profile_rows.h"
 #include "runtime/convert.h"
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -18,18 +14,12 @@ namespace quillonde {
 namespace {
 
 constexpr double dbar_per_psi = 0.6894757293168361;
-constexpr double minutes_per_degree = 60.0;
-constexpr double seconds_per_degree = 3600.0;
+constexpr double metres_per_foot = 0.3048;
 // More than a conversion adds to a value's text: double_to_str's longest, or a point moved three places.
 constexpr std::size_t longest_conversion = 32;
 // A number the file marks as missing is taken as that mark when it agrees to this share of it:
 // the mark may be written with fewer digits in the header than in the data ("-9.99e-29").
 constexpr double bad_value_tolerance = 1e-6;
-
-char lower(char c) noexcept
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 bool is_digit(char c) noexcept
 {
@@ -56,22 +46,6 @@ bool is_missing(std::string_view text) noexcept
 {
     return text.empty() || (text.size() == 3 && equal_ignoring_case(text, "nan"));
 }
-
-struct Canonical {
-    std::string_view name;
-    std::string_view unit;
-};
-
-/// The program's name and unit of a quantity, in the order of Quantity.
-constexpr std::array<Canonical, 7> canonical = {{
-    {{}, {}},
-    {pressure_name, "dbar"},
-    {profile_fields[temperature_field].name, "\u00B0C"},
-    {profile_fields[conductivity_field].name, "mS/cm"},
-    {profile_fields[salinity_field].name, "PSU"},
-    {profile_fields[sound_field].name, "m/s"},
-    {depth_name, "m"},
-}};
 
 /// A decimal text times 10 (Scale::times_10) or over 1000 (Scale::per_1000), exactly, by moving
 /// its point: "4.468541" gives "44.68541". False, `out` unfinished, for other scales and for texts
@@ -132,49 +106,52 @@ bool shift_point(std::string_view text, Scale scale, std::string& out)
     return true;
 }
 
-double scaled(Scale scale, double value, double offset) noexcept
+double scaled(Scale scale, double value) noexcept
 {
     switch (scale) {
     case Scale::times_10: return value * 10.0;
     case Scale::per_1000: return value / 1000.0;
     case Scale::psi: return value * dbar_per_psi;
     case Scale::celsius: return (value - 32.0) / 1.8;
-    case Scale::minus: return value - offset;
+    case Scale::feet: return value * metres_per_foot;
     case Scale::as_given:
+    case Scale::minus:
     case Scale::date_time:
+    case Scale::calendar:
     case Scale::text: break;
     }
     return value;
 }
 
-} // namespace
-
-void TextLineParser::line(std::string_view raw)
+/// A text value of Scale::text or Scale::calendar as the table takes it, in `out` where it changes:
+/// a date and a time as ISO 8601, any other text with each run of blanks one "_". An empty text
+/// stays empty (the file marks it missing).
+std::string_view written_text(std::string_view text, Scale scale, std::string& out)
 {
-    // A CR CR LF ending leaves a CR at the end: one line end, not two.
-    while (!raw.empty() && raw.back() == '\r') {
-        raw.remove_suffix(1);
+    const std::size_t blank = text.find_first_of(" \t");
+    if (blank == std::string_view::npos) {
+        return text;
     }
-    for (std::size_t begin = 0;;) {
-        const std::size_t end = raw.find('\r', begin);
-        ++number_;
-        try {
-            text_line(
-                raw.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin));
-        } catch (const Error& error) {
-            throw error.at("line " + std::to_string(number_));
+    if (scale == Scale::calendar) {
+        const std::string_view clock = trim_space(text.substr(blank));
+        if (const std::optional<std::string> date = iso_date(text.substr(0, blank));
+            date && clock.find(' ') == std::string_view::npos) {
+            out = *date + 'T';
+            out += clock;
+            return out;
         }
-        if (end == std::string_view::npos) {
-            return;
-        }
-        begin = end + 1;
     }
+    out = own_name(text); // a value of the table holds no blank
+    return out;
 }
+
+} // namespace
 
 std::vector<ColumnReading> readings_of(const std::vector<ColumnFinding>& found, DepthSource& depth)
 {
     // The column taken for each quantity.
-    std::array<std::int32_t, canonical.size()> taken;
+    constexpr std::size_t quantities = static_cast<std::size_t>(Quantity::depth) + 1;
+    std::array<std::int32_t, quantities> taken;
     taken.fill(-1);
     for (std::size_t k = 0; k < found.size(); ++k) {
         const auto q = static_cast<std::size_t>(found[k].quantity);
@@ -195,8 +172,8 @@ std::vector<ColumnReading> readings_of(const std::vector<ColumnFinding>& found, 
         const auto q = static_cast<std::size_t>(column.quantity);
         if (q != 0 && taken[q] == static_cast<std::int32_t>(k)) {
             const bool profile_value = q != pressure && q != depth_column;
-            readings.push_back({{std::string(canonical[q].name), column.source,
-                                 std::string(canonical[q].unit), column.conversion},
+            const auto [name, unit] = own_column(column.quantity);
+            readings.push_back({{std::string(name), column.source, std::string(unit), column.conversion},
                                 column.scale,
                                 column.offset,
                                 profile_value || column.vital});
@@ -223,7 +200,8 @@ RowConverter::RowConverter(CastSink& sink, std::vector<ColumnReading> columns, D
         bad_start_ = sign_and_first_digit(double_to_str(*bad_value_));
     }
     for (const ColumnReading& reading : readings_) {
-        plans_.push_back({reading.scale, reading.needed || plans_.size() == depth_source_, reading.needed});
+        plans_.push_back(
+            {reading.scale, reading.needed || plans_.size() == depth_source_, reading.needed, reading.strict});
     }
     std::vector<CastColumn> named;
     named.reserve(readings_.size());
@@ -237,8 +215,9 @@ void RowConverter::append(std::span<const std::string_view> fields)
 {
     // The values go joined by single blanks into one text, which the load then takes as it stands:
     // room for each, and for what a conversion may add to it.
+    const std::size_t count = std::min(fields.size(), plans_.size());
     std::size_t room = 0;
-    for (const std::string_view field : fields.first(plans_.size())) {
+    for (const std::string_view field : fields.first(count)) {
         room += field.size() + longest_conversion;
     }
     if (row_.size() < room) {
@@ -246,13 +225,13 @@ void RowConverter::append(std::span<const std::string_view> fields)
     }
     char* at = row_.data();
     bool depthless = false;
-    for (std::size_t k = 0; k < plans_.size(); ++k) {
+    for (std::size_t k = 0; k < count; ++k) {
         const Plan plan = plans_[k];
         std::string_view value = fields[k];
         // Most values: a number kept as the file writes it that cannot be the bad value; a value the
         // profile takes is looked at, not read, which a million rows would feel ("1.2.3" fails where
         // the table's value is read). The others are looked at more closely.
-        if (plan.scale == Scale::as_given && !value.empty() && value.size() != 3 &&
+        if (plan.scale == Scale::as_given && !plan.strict && !value.empty() && value.size() != 3 &&
             (!bad_value_ || (value.front() == '-') != bad_start_.first)) {
             if (plan.checked && !looks_like_number(value)) {
                 throw not_a_number(k, value);
@@ -270,7 +249,7 @@ void RowConverter::append(std::span<const std::string_view> fields)
     if (depthless) {
         out_[depth_source_] = out_[depth_source_].substr(0, 0);
     }
-    sink_.row_appended(out_);
+    sink_.row_appended(std::span<const std::string_view>(out_).first(count));
     ++rows_;
 }
 
@@ -283,8 +262,11 @@ Error RowConverter::not_a_number(std::size_t k, std::string_view text) const
 std::string_view RowConverter::value_of(std::size_t k, std::string_view text, bool& depthless)
 {
     const Plan plan = plans_[k];
-    if (plan.scale == Scale::text) {
-        return text;
+    if (plan.strict) {
+        return strict_value(k, text);
+    }
+    if (plan.scale == Scale::text || plan.scale == Scale::calendar) {
+        return written_text(text, plan.scale, converted_[k]);
     }
     if (plan.scale == Scale::date_time) {
         std::string& joined = converted_[k];
@@ -313,6 +295,20 @@ std::string_view RowConverter::value_of(std::size_t k, std::string_view text, bo
     return value;
 }
 
+std::string_view RowConverter::strict_value(std::size_t k, std::string_view text)
+{
+    const ColumnReading& reading = readings_[k];
+    if (text.empty()) {
+        return text;
+    }
+    const double value = with_subject(column_place(k, reading.column.source), [&] { return str_to_double(text); });
+    if ((reading.scale == Scale::as_given || reading.scale == Scale::minus) && reading.offset == 0.0) {
+        return text;
+    }
+    converted_[k] = double_to_str(scaled(reading.scale, value) - reading.offset);
+    return converted_[k];
+}
+
 bool RowConverter::read_value(std::size_t k, std::string_view text, std::string_view& value)
 {
     const ColumnReading& reading = readings_[k];
@@ -328,10 +324,87 @@ bool RowConverter::read_value(std::size_t k, std::string_view text, std::string_
         return true;
     }
     if (reading.scale != Scale::as_given) {
-        converted_[k] = double_to_str(scaled(reading.scale, number, reading.offset));
+        converted_[k] = double_to_str(scaled(reading.scale, number) - reading.offset);
         value = converted_[k];
     }
     return false;
+}
+
+void CastRows::name(const std::vector<ColumnDescription>& described, std::string_view where)
+{
+    std::vector<ColumnReading> readings;
+    DepthSource depth;
+    for (std::size_t k = 0; k < described.size(); ++k) {
+        const ColumnDescription& column = described[k];
+        std::string source = column.source.empty() ? "column " + std::to_string(k + 1) : column.source;
+        ColumnReading reading{{own_name(column.name.empty() ? source : column.name), source, column.unit,
+                               column.conversion},
+                              column.date_time ? Scale::calendar : Scale::text};
+        CastColumn& cast = reading.column;
+        if (cast.name.empty()) {
+            cast.name = "column_" + std::to_string(k + 1);
+        }
+        if (column.quantity != Quantity::other) {
+            const std::optional<KnownUnit> known = known_unit(column.quantity, column.unit);
+            if (!known) {
+                throw Error(ErrorKind::bad_data_file, column_place(k, source) + " is " +
+                                                          std::string(quantity_words(column.quantity)) +
+                                                          " in " + quillonde::quoted(column.unit) +
+                                                          ", a unit the program does not know for it");
+            }
+            reading.strict = !column.date_time;
+            if (reading.strict) {
+                reading.scale = known->scale;
+            }
+            const std::pair<std::string_view, std::string_view> own = own_column(known->quantity);
+            const std::string_view name = own.first;
+            const std::string_view unit = own.second;
+            const bool first = std::ranges::none_of(
+                readings, [&](const ColumnReading& taken) { return taken.column.name == name; });
+            const auto index = static_cast<std::int32_t>(k);
+            if (first) {
+                cast.name = name;
+                cast.unit = unit;
+                if (known->quantity == Quantity::pressure) {
+                    depth.pressure = index;
+                } else if (known->quantity == Quantity::depth) {
+                    depth.depth = index;
+                }
+            }
+            // The file's own spelling of a unit its factor converts: "S/m x 10", "ft x 0.3048".
+            std::string conversion = known->operation.empty()
+                                         ? std::string(known->conversion)
+                                         : std::string(trim_space(column.unit)) + " " + std::string(known->operation);
+            if (known->quantity == Quantity::pressure && !column.offset_note.empty()) {
+                reading.offset = -column.pressure_offset;
+                if (reading.strict && reading.scale == Scale::as_given) {
+                    reading.scale = Scale::minus;
+                }
+                conversion = column.offset_note;
+            }
+            if (!column.conversion.empty()) {
+                conversion += (conversion.empty() ? "" : "; ") + column.conversion;
+            }
+            cast.conversion = std::move(conversion);
+        }
+        readings.push_back(std::move(reading));
+    }
+    if (depth.pressure < 0 && depth.depth < 0) {
+        throw Error(ErrorKind::bad_data_file,
+                    std::string(where) +
+                        " names neither a pressure nor a depth column, so the cast gives no depths");
+    }
+    rows_.emplace(sink_, std::move(readings), depth);
+}
+
+void CastRows::add(const std::vector<std::string_view>& fields)
+{
+    if (fields.size() > rows_->size()) {
+        throw Error(ErrorKind::subscript_out_of_range, "the line has " + std::to_string(fields.size()) +
+                                                           " values, but the header names " +
+                                                           std::to_string(rows_->size()) + " columns");
+    }
+    rows_->append(fields);
 }
 
 CommaSeparatedParser::CommaSeparatedParser(CastSink& sink, std::string_view path,
@@ -396,19 +469,6 @@ void CommaSeparatedParser::finish()
     }
 }
 
-void comma_fields(std::string_view line, std::vector<std::string_view>& fields)
-{
-    fields.clear();
-    for (std::size_t begin = 0;;) {
-        const std::size_t end = line.find(',', begin);
-        fields.push_back(trim_space(line.substr(begin, end == std::string_view::npos ? end : end - begin)));
-        if (end == std::string_view::npos) {
-            return;
-        }
-        begin = end + 1;
-    }
-}
-
 bool RowConverter::starts_as_bad_value(std::string_view text) const noexcept
 {
     return sign_and_first_digit(text) == bad_start_;
@@ -423,155 +483,6 @@ Error unknown_unit(std::size_t index, std::string_view source, std::string_view 
 {
     return {ErrorKind::bad_data_file,
             column_place(index, source) + ": the unit " + quoted(unit) + " is not one this program knows"};
-}
-
-std::string without_blanks(std::string_view text)
-{
-    std::string name(text);
-    std::ranges::replace(name, ' ', '_');
-    std::ranges::replace(name, '\t', '_');
-    return name;
-}
-
-std::size_t blanks_in(std::string_view text) noexcept
-{
-    std::size_t blanks = 0;
-    std::size_t at = 0;
-#ifdef __SSE2__
-    // Sixteen bytes at a time: each blank subtracts one (0xFF) from its byte's count, and the counts
-    // are summed before any of them can pass 255.
-    constexpr std::size_t block = 16;
-    constexpr std::size_t blocks_per_sum = 255;
-    const __m128i blank = _mm_set1_epi8(' ');
-    while (at + block <= text.size()) {
-        __m128i counts = _mm_setzero_si128();
-        for (std::size_t n = 0; n < blocks_per_sum && at + block <= text.size(); ++n, at += block) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
-            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, blank));
-        }
-        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-        blanks += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
-                  static_cast<std::size_t>(_mm_extract_epi16(sums, 4));
-    }
-#else
-    constexpr std::uint64_t ones = 0x0101010101010101U;
-    constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7FU;
-    for (; at + sizeof(std::uint64_t) <= text.size(); at += sizeof(std::uint64_t)) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, text.data() + at, sizeof word);
-        word ^= ones * ' '; // a blank becomes a zero byte
-        // The high bit of each byte that is not zero.
-        const std::uint64_t nonzero = (((word & low7) + low7) | word) & ~low7;
-        blanks += sizeof(std::uint64_t) - static_cast<std::size_t>(((nonzero >> 7U) * ones) >> 56U);
-    }
-#endif
-    for (; at < text.size(); ++at) {
-        blanks += text[at] == ' ' ? 1U : 0U;
-    }
-    return blanks;
-}
-
-std::string_view trim_space(std::string_view text) noexcept
-{
-    // By hand: find_first_not_of looks each character up in the set with a call.
-    std::size_t first = 0;
-    while (first < text.size() && is_space(text[first])) {
-        ++first;
-    }
-    std::size_t end = text.size();
-    while (end > first && is_space(text[end - 1])) {
-        --end;
-    }
-    return text.substr(first, end - first);
-}
-
-bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) noexcept
-{
-    return text.size() >= prefix.size() && equal_ignoring_case(text.substr(0, prefix.size()), prefix);
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept
-{
-    return std::ranges::equal(a, b, [](char x, char y) { return lower(x) == lower(y); });
-}
-
-std::optional<double> angle_of(std::string_view text, char positive, char negative, double limit)
-{
-    text = trim_space(text);
-    bool south_or_west = false;
-    bool lettered = false;
-    const auto take_letter = [&](char c) {
-        if (lower(c) == lower(positive) || lower(c) == lower(negative)) {
-            south_or_west = lower(c) == lower(negative);
-            lettered = true;
-            return true;
-        }
-        return false;
-    };
-    if (!text.empty() && take_letter(text.front())) {
-        text.remove_prefix(1);
-    } else if (!text.empty() && take_letter(text.back())) {
-        text.remove_suffix(1);
-    }
-    // Degrees, then minutes, then seconds, between blanks and the signs of degrees and minutes.
-    std::array<double, 3> parts{};
-    std::size_t count = 0;
-    bool negative_degrees = false;
-    for (std::size_t at = 0; at < text.size();) {
-        const char c = text[at];
-        if (is_digit(c) || ((c == '-' || c == '+' || c == '.') && count == 0)) {
-            std::size_t end = at + 1;
-            while (end < text.size() && (is_digit(text[end]) || text[end] == '.')) {
-                ++end;
-            }
-            double value = 0.0;
-            if (count == parts.size() || parse_number(text.substr(at, end - at), value) != NumberStatus::ok) {
-                return std::nullopt;
-            }
-            negative_degrees = negative_degrees || (count == 0 && c == '-');
-            parts[count++] = std::fabs(value);
-            at = end;
-        } else if (c == ' ' || c == '\t' || c == '\'' || c == '"' || c == ':' ||
-                   static_cast<unsigned char>(c) >= 0x80) { // a degree sign, Latin-1 or UTF-8
-            ++at;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (count == 0 || (count > 1 && (parts[0] != std::floor(parts[0]) || parts[1] >= minutes_per_degree)) ||
-        (count > 2 && (parts[1] != std::floor(parts[1]) || parts[2] >= minutes_per_degree))) {
-        return std::nullopt;
-    }
-    const double angle = parts[0] + parts[1] / minutes_per_degree + parts[2] / seconds_per_degree;
-    if (!(angle <= limit) || (lettered && negative_degrees && !south_or_west)) {
-        return std::nullopt; // beyond the limit, or "-12 40.46 N"
-    }
-    return south_or_west || negative_degrees ? -angle : angle;
-}
-
-std::optional<std::chrono::sys_seconds> iso_date_time(std::string_view text)
-{
-    const auto number = [&](std::size_t at, std::size_t digits) {
-        int value = 0;
-        for (std::size_t k = at; k < at + digits; ++k) {
-            if (k >= text.size() || !is_digit(text[k])) {
-                return -1;
-            }
-            value = value * 10 + (text[k] - '0');
-        }
-        return value;
-    };
-    text = trim_space(text);
-    if (text.size() < 19 || text[4] != '-' || text[7] != '-' || (text[10] != ' ' && text[10] != 'T') ||
-        text[13] != ':' || text[16] != ':' || (text.size() > 19 && text[19] != '.')) {
-        return std::nullopt;
-    }
-    const std::array<int, 6> parts = {number(0, 4),  number(5, 2),  number(8, 2),
-                                      number(11, 2), number(14, 2), number(17, 2)};
-    if (std::ranges::any_of(parts, [](int part) { return part < 0; })) {
-        return std::nullopt;
-    }
-    return calendar_time(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5]);
 }
 
 } // namespace quillonde

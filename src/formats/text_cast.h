@@ -1,10 +1,9 @@
 #pragma once
 
 #include "formats/format.h"
+#include "formats/probe_text.h"
 #include "runtime/error.h"
 
-#include <array>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -16,47 +15,21 @@
 
 namespace quillonde {
 
-// What the readers of probe casts written as text share: line ends of every kind, columns whose
-// values are converted on their way into the table, positions and times written as text.
-
-/// A parser of a format whose files end their lines in LF, CR LF, CR CR LF or CR alone: each line
-/// the load gives is cut at its CRs, and an error is placed at the line an editor shows it on.
-class TextLineParser : public CastParser {
-public:
-    void line(std::string_view raw) final;
-
-protected:
-    /// One line, without any CR.
-    virtual void text_line(std::string_view line) = 0;
-
-private:
-    std::uint64_t number_ = 0; // of the last line given to text_line, counted from 1
-};
-
-/// What a reader does to a column's values on their way into the table.
-enum class Scale {
-    as_given,  ///< the file's text, checked to be a number
-    times_10,  ///< S/m to mS/cm
-    per_1000,  ///< uS/cm to mS/cm
-    psi,       ///< psi to dbar
-    celsius,   ///< deg F to deg C
-    minus,     ///< less `offset`: absolute to sea pressure [dbar]
-    date_time, ///< a date and a time of day: the blank between them becomes a "T"
-    text,      ///< any text without a blank, taken as it stands
-};
+// How the readers of probe casts written as text take their rows: the columns each finds, named
+// as the program names its own quantities, and the values converted on their way into the table.
 
 /// A column as the reader found it, and what it does with the column's values.
 struct ColumnReading {
     CastColumn column;
     Scale scale = Scale::as_given;
-    double offset = 0.0; ///< Scale::minus only
+    double offset = 0.0; ///< subtracted after the scale: the air's pressure of an absolute pressure
     /// A value the profile takes, or a mark of the row (Sea-Bird's flag): a row in which it is
     /// missing gets no depth, so that it is never written.
     bool needed = false;
+    /// Each value read as the table will read it, and written again when the scale changes it: a
+    /// text that is not a number fails at once, naming the column.
+    bool strict = false;
 };
-
-/// What a column of a probe cast gives the profile.
-enum class Quantity { other, pressure, temperature, conductivity, salinity, sound, depth };
 
 /// A column as a reader classified it: what it gives, how its values are converted and, among the
 /// columns that give the same, its rank (0 for a primary sensor; lower ranks are taken first).
@@ -68,7 +41,7 @@ struct ColumnFinding {
     int rank = 0;
     Scale scale = Scale::as_given; ///< for its quantity; as_given when it is not taken
     std::string conversion;        ///< what the scale does, or what the file says the values are
-    double offset = 0.0;           ///< Scale::minus only
+    double offset = 0.0;           ///< subtracted after the scale
     bool vital = false;            ///< a row whose value the file marks missing gets no depth
 
     /// A column of no quantity, its values as given.
@@ -96,9 +69,9 @@ public:
     RowConverter(CastSink& sink, std::vector<ColumnReading> columns, DepthSource depth,
                  std::optional<double> bad_value = std::nullopt);
 
-    /// Appends a row of the table: `fields` holds one text for each column, without blanks at
-    /// either end; an empty one is missing. Fails naming the column of a value the profile takes, or
-    /// of one to convert, that is not a number.
+    /// Appends a row of the table: `fields` holds one text for each column, or for the first
+    /// columns, without blanks at either end; an empty one is missing. Fails naming the column of a
+    /// value the profile takes, or of one to convert, that is not a number.
     void append(std::span<const std::string_view> fields);
 
     std::size_t size() const noexcept { return readings_.size(); }
@@ -118,12 +91,15 @@ private:
     /// Reads the value of column `k`, `text`, and converts it into `value`; true when it is the bad
     /// value.
     bool read_value(std::size_t k, std::string_view text, std::string_view& value);
+    /// The value of a strict column `k`, from the file's `text`.
+    std::string_view strict_value(std::size_t k, std::string_view text);
 
     /// What append looks at first, for each column.
     struct Plan {
         Scale scale;
         bool needed;  ///< a value the profile takes, or the depths' source: the row's depth needs it
         bool checked; ///< a value the profile takes: looked at to be a number
+        bool strict;  ///< read as the table will read it
     };
 
     CastSink& sink_;
@@ -139,6 +115,45 @@ private:
 
     std::string row_; // the row's values joined by single blanks, with room to spare
     std::int64_t rows_ = 0;
+};
+
+/// A column of a file as its header describes it, for CastRows.
+struct ColumnDescription {
+    std::string source; ///< the file's own name, as it stands
+    std::string name;   ///< that name without the unit it holds ("Battery" of "Battery (V)"), or empty
+    Quantity quantity = Quantity::other;
+    std::string unit;       ///< as the file writes it; empty when it gives none
+    std::string conversion; ///< what the file says of the values ("calculated by the instrument")
+    bool date_time = false; ///< a date and a time with a blank between
+    /// Added to a pressure in dbar, with what it does: the tare of an absolute pressure.
+    double pressure_offset = 0.0;
+    std::string offset_note;
+};
+
+/// The rows of a cast whose header describes its columns (Valeport, AML), as they reach the sink:
+/// every value of one of the program's quantities read at once, and rows that may stop short of
+/// the last columns.
+class CastRows {
+public:
+    explicit CastRows(CastSink& sink) : sink_(sink) {}
+
+    /// Names the table's columns for `described`: the first column of each of the program's
+    /// quantities under the program's name and unit, converted; a later one (a second sensor)
+    /// converted but under its own name and the file's unit; every other column under its own
+    /// name. Fails naming the column whose unit the program does not know for its quantity, and
+    /// when no column gives depths (`where` names the header).
+    void name(const std::vector<ColumnDescription>& described, std::string_view where);
+    bool named() const noexcept { return rows_.has_value(); }
+
+    /// Appends `fields`, converted by the rules of their columns, as the next row. Fails naming the
+    /// column of a value that is not a number, and when there are more fields than columns.
+    void add(const std::vector<std::string_view>& fields);
+    /// The rows appended.
+    std::int64_t count() const noexcept { return rows_ ? rows_->rows() : 0; }
+
+private:
+    CastSink& sink_;
+    std::optional<RowConverter> rows_;
 };
 
 /// A parser of a cast written as comma-separated values: header lines, a title row naming the
@@ -172,70 +187,10 @@ private:
     std::vector<std::string_view> fields_;
 };
 
-/// The pieces of `line` between commas, each without blanks at its ends.
-void comma_fields(std::string_view line, std::vector<std::string_view>& fields);
-
-/// Whether `text` is written with the characters of a number only, a digit among them: "1.2.3"
-/// passes, "abc" and "1 2" do not. Inline and without branches: a million rows of a dozen fields
-/// each pass through here.
-inline bool looks_like_number(std::string_view text) noexcept
-{
-    // Bit 0: a character of a number; bit 1: a digit.
-    static constexpr std::array<unsigned char, 256> classes = [] {
-        std::array<unsigned char, 256> table{};
-        for (const char c : std::string_view(".+-eE")) {
-            table[static_cast<unsigned char>(c)] = 1;
-        }
-        for (char c = '0'; c <= '9'; ++c) {
-            table[static_cast<unsigned char>(c)] = 3;
-        }
-        return table;
-    }();
-    unsigned all = 1;
-    unsigned any = 0;
-    for (const char c : text) {
-        const unsigned kind = classes[static_cast<unsigned char>(c)];
-        all &= kind;
-        any |= kind;
-    }
-    return (all & 1U) != 0 && (any & 2U) != 0;
-}
-
 /// "column 4 ("t090C")", naming a column (counted from 0) in a message.
 std::string column_place(std::size_t index, std::string_view source);
 
 /// The error for a column whose unit the reader does not know.
 Error unknown_unit(std::size_t index, std::string_view source, std::string_view unit);
-
-/// `text` with each blank made a "_", for a column name of the file.
-std::string without_blanks(std::string_view text);
-
-/// Whether `c` is a blank or a tab.
-constexpr bool is_space(char c) noexcept
-{
-    return c == ' ' || c == '\t';
-}
-
-/// How many blanks `text` holds; eight bytes at a time, for the rows of long casts.
-std::size_t blanks_in(std::string_view text) noexcept;
-
-/// `text` without blanks and tabs at both ends.
-std::string_view trim_space(std::string_view text) noexcept;
-
-/// Whether `text` begins with `prefix`, letters compared without case.
-bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) noexcept;
-
-/// Whether `a` and `b` are equal, letters compared without case.
-bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept;
-
-/// An angle as probes write a latitude or longitude: decimal degrees ("-36.2199169", "54.3387 N"),
-/// or degrees and decimal minutes ("02 26.71 S", "054°20.32' N", "12 40.46N"); the hemisphere
-/// letter, `positive` or `negative`, may stand before or after. Nothing when it is not one, or when
-/// it lies beyond `limit` degrees (999 marks an unknown position).
-std::optional<double> angle_of(std::string_view text, char positive, char negative, double limit);
-
-/// "2017-08-22 02:39:11" or "2017-08-22T02:39:11.500" as a time, to the second; nothing when it is
-/// not one.
-std::optional<std::chrono::sys_seconds> iso_date_time(std::string_view text);
 
 } // namespace quillonde

@@ -1,6 +1,6 @@
 #include "formats/valeport.h"
 
-#include "formats/probe_text.h"
+#include "formats/text_cast.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
 
@@ -45,7 +45,7 @@ constexpr std::string_view valeport_conductivity_unit = "mS/M";
 
 bool is_date_time_name(std::string_view name)
 {
-    return same_text(name, "Date/Time") || same_text(name, "Date / Time") || same_text(name, "DateTime");
+    return equal_ignoring_case(name, "Date/Time") || equal_ignoring_case(name, "Date / Time") || equal_ignoring_case(name, "DateTime");
 }
 
 /// A date and time as "2019/03/12 15:58:25", or nothing.
@@ -72,7 +72,7 @@ std::vector<std::string_view> row_fields(std::string_view line)
 
 // --- *.vp2 -----------------------------------------------------------------------------------
 
-class Vp2Parser : public TextCastParser {
+class Vp2Parser : public TextLineParser {
 public:
     Vp2Parser(CastSink& sink, std::string_view path) : sink_(sink), path_(path) {}
     void finish() override;
@@ -114,9 +114,9 @@ void Vp2Parser::text_line(std::string_view text)
         return;
     }
     if (line.front() == '[' && line.back() == ']') {
-        section_ = same_text(line, header_section)    ? Section::header
-                   : same_text(line, columns_section) ? Section::columns
-                   : same_text(line, data_section)    ? Section::data
+        section_ = equal_ignoring_case(line, header_section)    ? Section::header
+                   : equal_ignoring_case(line, columns_section) ? Section::columns
+                   : equal_ignoring_case(line, data_section)    ? Section::data
                                                       : Section::other;
         if (!title_.empty() && section_ != Section::other) {
             throw Error(ErrorKind::bad_data_file,
@@ -135,7 +135,7 @@ void Vp2Parser::text_line(std::string_view text)
             // "Pressure=Float;dBar;" and "Salinity=Float;PSU;Calculated"
             const std::vector<std::string_view> parts = fields_of_line(pair->second, ';');
             declared_.push_back({std::string(pair->first), std::string(parts.size() > 1 ? parts[1] : ""),
-                                 parts.size() > 2 && same_text(parts[2], "Calculated")});
+                                 parts.size() > 2 && equal_ignoring_case(parts[2], "Calculated")});
         }
         return;
     case Section::data: data_line(text); return;
@@ -147,21 +147,21 @@ void Vp2Parser::text_line(std::string_view text)
 void Vp2Parser::header_line(std::string_view key, std::string_view value)
 {
     CastInfo& info = sink_.info();
-    if (same_text(key, "Instrument")) {
+    if (equal_ignoring_case(key, "Instrument")) {
         info.instrument = value;
-    } else if (same_text(key, "SerialNumber")) {
+    } else if (equal_ignoring_case(key, "SerialNumber")) {
         info.serial = value;
-    } else if (same_text(key, "Latitude")) {
+    } else if (equal_ignoring_case(key, "Latitude")) {
         info.latitude_deg = angle_of(value, 90.0);
-    } else if (same_text(key, "Longitude")) {
+    } else if (equal_ignoring_case(key, "Longitude")) {
         info.longitude_deg = angle_of(value, 180.0);
-    } else if (same_text(key, "DataStartTime") || same_text(key, "DateStartTime")) {
+    } else if (equal_ignoring_case(key, "DataStartTime") || equal_ignoring_case(key, "DateStartTime")) {
         info.time = time_of(value);
-    } else if (same_text(key, "PressureTareDbar")) {
+    } else if (equal_ignoring_case(key, "PressureTareDbar")) {
         tare_dbar_ = number_of(value);
-    } else if (same_text(key, "PressureTareSubtracted")) {
+    } else if (equal_ignoring_case(key, "PressureTareSubtracted")) {
         tare_subtracted_ = value != "0";
-    } else if (same_text(key, "RowCount")) {
+    } else if (equal_ignoring_case(key, "RowCount")) {
         if (const auto count = number_of(value); count && *count >= 0.0 && *count < 1e15) {
             row_count_ = static_cast<std::int64_t>(*count);
         }
@@ -171,7 +171,7 @@ void Vp2Parser::header_line(std::string_view key, std::string_view value)
 const Vp2Parser::Declared* Vp2Parser::declared(std::string_view name) const
 {
     const auto found =
-        std::ranges::find_if(declared_, [&](const Declared& column) { return same_text(column.name, name); });
+        std::ranges::find_if(declared_, [&](const Declared& column) { return equal_ignoring_case(column.name, name); });
     return found == declared_.end() ? nullptr : &*found;
 }
 
@@ -280,13 +280,13 @@ constexpr std::string_view midas_title_start = "Date / Time";
 bool is_midas_title(std::string_view line)
 {
     const std::vector<std::string_view> fields = fields_of_line(line, '\t');
-    return starts_with_text(trim_space(line), midas_title_start) ||
+    return starts_with_ignoring_case(trim_space(line), midas_title_start) ||
            (fields.size() > 1 && std::ranges::count_if(fields, [](std::string_view field) {
                                      return field.find(';') != std::string_view::npos;
                                  }) > 1);
 }
 
-class ValeportTextParser : public TextCastParser {
+class ValeportTextParser : public TextLineParser {
 public:
     ValeportTextParser(CastSink& sink, std::string_view path) : sink_(sink), path_(path) {}
     void finish() override;
@@ -345,25 +345,25 @@ void ValeportTextParser::text_line(std::string_view text)
 void ValeportTextParser::header_line(std::string_view key, std::string_view value)
 {
     CastInfo& info = sink_.info();
-    if (starts_with_text(value, serial_prefix)) { // "MiniSVP: S/N 34826"
+    if (starts_with_ignoring_case(value, serial_prefix)) { // "MiniSVP: S/N 34826"
         instrument_ = key;
         info.instrument = key;
         info.serial = trim_space(value.substr(serial_prefix.size()));
-    } else if (same_text(key, model_key)) {
+    } else if (equal_ignoring_case(key, model_key)) {
         instrument_ = value;
         info.instrument = value;
-    } else if (same_text(key, midas_serial_key)) {
+    } else if (equal_ignoring_case(key, midas_serial_key)) {
         info.serial = value;
-    } else if (same_text(key, now_key) || same_text(key, stamp_key)) {
+    } else if (equal_ignoring_case(key, now_key) || equal_ignoring_case(key, stamp_key)) {
         info.time = time_of(value);
-    } else if (same_text(key, "Latitude") || same_text(key, "Lat")) {
+    } else if (equal_ignoring_case(key, "Latitude") || equal_ignoring_case(key, "Lat")) {
         info.latitude_deg = angle_of(value, 90.0);
-    } else if (same_text(key, "Longitude") || same_text(key, "Longtitude") || same_text(key, "Long") ||
-               same_text(key, "Lon")) {
+    } else if (equal_ignoring_case(key, "Longitude") || equal_ignoring_case(key, "Longtitude") || equal_ignoring_case(key, "Long") ||
+               equal_ignoring_case(key, "Lon")) {
         info.longitude_deg = angle_of(value, 180.0);
-    } else if (same_text(key, tare_key)) {
+    } else if (equal_ignoring_case(key, tare_key)) {
         tare_dbar_ = number_of(value);
-    } else if (same_text(key, units_key)) {
+    } else if (equal_ignoring_case(key, units_key)) {
         first_unit_ = value;
     }
 }
@@ -436,7 +436,7 @@ void ValeportTextParser::name_midas_columns(std::string_view title)
         column.quantity = quantity_named(name);
         column.date_time = is_date_time_name(name);
         measured_sound = measured_sound || column.quantity == Quantity::sound;
-        if (starts_with_text(name, "Calc.")) {
+        if (starts_with_ignoring_case(name, "Calc.")) {
             column.conversion = "calculated by the instrument's software";
             column.quantity = quantity_named(trim_space(name.substr(5)));
         }
@@ -470,7 +470,7 @@ bool Vp2Reader::recognises(std::string_view head) const
 {
     for (const std::string_view line : head_lines(head, 8)) {
         if (!trim_space(line).empty()) {
-            return same_text(trim_space(line), header_section);
+            return equal_ignoring_case(trim_space(line), header_section);
         }
     }
     return false;
@@ -493,13 +493,13 @@ bool ValeportTextReader::recognises(std::string_view head) const
     bool model = false;
     for (const std::string_view line : head_lines(head, 60)) {
         const auto pair = key_value(line, ':');
-        if (pair && same_text(pair->first, units_key)) {
+        if (pair && equal_ignoring_case(pair->first, units_key)) {
             return true;
         }
-        now = now || (pair && same_text(pair->first, now_key));
-        serial = serial || (pair && starts_with_text(pair->second, serial_prefix));
-        model = model || (pair && same_text(pair->first, model_key));
-        if (model && starts_with_text(line, midas_title_start) && line.find('\t') != std::string_view::npos) {
+        now = now || (pair && equal_ignoring_case(pair->first, now_key));
+        serial = serial || (pair && starts_with_ignoring_case(pair->second, serial_prefix));
+        model = model || (pair && equal_ignoring_case(pair->first, model_key));
+        if (model && starts_with_ignoring_case(line, midas_title_start) && line.find('\t') != std::string_view::npos) {
             return true;
         }
     }

@@ -212,8 +212,8 @@ TEST_F(Valeport, BrokenFilesFailNamingTheLineAndTheField)
          "not "
          "know",
          0},
-        {"psi.TXT", "Now: 28/05/2015 23:49:31\nMiniSVP: S/N 1\nPressure units: psi\n1\t2\t3\n",
-         "Not a data file at line 4: column 1 (\"pressure\") is a pressure in \"psi\", a unit the program "
+        {"kPa.TXT", "Now: 28/05/2015 23:49:31\nMiniSVP: S/N 1\nPressure units: kPa\n1\t2\t3\n",
+         "Not a data file at line 4: column 1 (\"pressure\") is a pressure in \"kPa\", a unit the program "
          "does "
          "not know for it",
          0},
