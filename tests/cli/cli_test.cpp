@@ -357,6 +357,14 @@ TEST_F(Convert, WarnsOfACutLastLineAndStrictMakesEveryWarningAFailure)
 
     dir.write("one.TOB", "Lines : 1\n; Datasets Press Temp Cond SALIN SOUND\n1 1.0 10.0 0.3 0.2 1450.0\n");
     EXPECT_EQ(convert({"--fresh", "--strict", "one.TOB"}).out, "one.TOB -> one.sva: 1 row, 1 profile line\n");
+    // A sound velocity computed slightly outside the formula's range is a warning as well.
+    dir.write("cold.TOB", "Lines : 1\n; Datasets Press Temp Cond SALIN\n1 1.0 -1.9 30 35\n");
+    const Outcome cold = convert({"--salt", "--latitude", "54", "--derive", "--strict", "cold.TOB"});
+    EXPECT_EQ(cold.err,
+              "quillonde-cli: cold.TOB: refused by --strict: 1 row of SOUND was computed from values "
+              "slightly outside the range of Chen and Millero's formula\n");
+    EXPECT_EQ(cold.status, 1);
+    EXPECT_FALSE(fs::exists(dir.file("cold.sva")));
 }
 
 TEST(Sound, PrintsChenAndMilleroForEachPressure)

@@ -96,6 +96,16 @@ TEST_F(Feedback, TheBottomLineSaysWhatTheLastActionDid)
     EXPECT_TRUE(caption("Label7").contains(QChar(u'\u2026')));
     EXPECT_EQ(status(), "Loaded 250 of 250 rows from " + std::string(80, 'n') +
                             ".TOB (salt water, 54\u00b0); its last line has no line end");
+
+    // What the computed values met is told after the export, not asked.
+    yes = true;
+    load(dir.write("cold.TOB", "Lines : 1\n; Datasets Press Temp Cond SALIN\n1 1.0 -1.9 30 35\n"));
+    answer = QString::fromStdString(dir.file("cold.sva"));
+    asked();
+    click("Command3");
+    EXPECT_EQ(asked().size(), 1U); // computing SOUND
+    EXPECT_EQ(status(), "Wrote 1 profile line to cold.sva; 1 row of SOUND was computed from values slightly "
+                        "outside the range of Chen and Millero's formula");
 }
 
 // 540 for 54 gave the equator's depth with no word; an empty box was blamed on line 29 of the cast.
