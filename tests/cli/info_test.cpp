@@ -1,6 +1,7 @@
 // quillonde-cli info: what a cast says of itself and of its columns, as text and as JSON.
 #include "cli/info_command.h"
 
+#include "formats/cast_test.h"
 #include "tool.h"
 
 #include <gtest/gtest.h>
@@ -10,14 +11,13 @@
 namespace quillonde {
 namespace {
 
+using testing::format_casts;
 using testing::Outcome;
 using testing::run;
 
-const std::string formats = std::string(QUILLONDE_TEST_DATA) + "/formats";
-
 TEST(Info, TellsWhatACastSaysOfItselfAndOfItsColumns)
 {
-    const Outcome outcome = run({"info", "seabird/SK287_CTD05.cnv"}, formats);
+    const Outcome outcome = run({"info", "seabird/SK287_CTD05.cnv"}, format_casts);
     EXPECT_EQ(outcome.out,
               "seabird/SK287_CTD05.cnv\n"
               "  format:      Sea-Bird *.cnv\n"
@@ -45,7 +45,7 @@ TEST(Info, OneJsonObjectALineNullWhereTheFileSaysNothing)
 {
     const Outcome outcome = run(
         {"info", "--json", "castaway/castaway_no_position.csv", "none.cnv", "seabird/CTD_with_sigma_e00.cnv"},
-        formats);
+        format_casts);
     const std::string first = outcome.out.substr(0, outcome.out.find('\n') + 1);
     EXPECT_EQ(
         first,

@@ -7,7 +7,7 @@
 #include "profile/output_file.h"
 
 #include "error_matchers.h"
-#include "formats/probe_casts.h"
+#include "formats/cast_test.h"
 
 #include <gtest/gtest.h>
 
@@ -20,13 +20,11 @@
 namespace quillonde {
 namespace {
 
-using testing::first_lines;
 using testing::read_file;
-using Lines = std::vector<std::string>;
 
 constexpr std::string_view rapidsv_question =
-    "The cast gives no values for Temp, SALIN and Cond, and the export cannot compute them: each line of "
-    "the profile holds 0 for them. Write the profile?";
+    "The cast gives no values for Temp, SALIN and Cond, and the export cannot compute them: each line of the "
+    "profile holds 0 for them. Write the profile?";
 
 constexpr FormatFacts depth_sound_facts{"ds", "Depth and sound *.ds", "*.ds", "tests", "depth and sound"};
 
@@ -50,7 +48,7 @@ private:
     std::array<bool, 4>& given_;
 };
 
-class ProbeRules : public testing::ProbeCastTest {
+class ProbeRules : public testing::SaltWaterCastTest {
 protected:
     /// Runs the batch tool's convert on `inputs` for salt water at 54 degrees.
     cli::RunResult convert(const std::vector<std::string>& inputs)
@@ -66,69 +64,64 @@ protected:
 
 TEST_F(ProbeRules, TheSvaHoldsZeroForWhatASoundProbeCannotGiveOnceTheUserAgrees)
 {
-    load("valeport/rapidsv.TXT");
+    load_cast("valeport/rapidsv.TXT");
     controls.answer = [](const Question& question) { return question.kind != QuestionKind::export_anyway; };
     EXPECT_FALSE(export_path(dir.file("no.sva")).written);
-    EXPECT_EQ(controls.questions, Lines{std::string(rapidsv_question)});
+    EXPECT_EQ(controls.questions, Texts{std::string(rapidsv_question)});
     EXPECT_FALSE(std::filesystem::exists(dir.file("no.sva")));
 
     controls.answer = [](const Question&) { return true; };
-    EXPECT_EQ(first_lines(exported(), 4), ".profile  1\r\n\r\n"
-                                          "0.6\t1496.1\t0\t0\t0\t\r\n"
-                                          "1.2\t1496.01\t0\t0\t0\t\r\n");
+    EXPECT_EQ(exported(4), ".profile  1\r\n\r\n"
+                           "0.6\t1496.1\t0\t0\t0\t\r\n"
+                           "1.2\t1496.01\t0\t0\t0\t\r\n");
 
     // Only what cannot be computed is 0: without a pressure, SALIN cannot be had from Cond.
     controls.questions.clear();
-    controls.texts[TextBox::tx_ss_file] =
-        dir.write("depths.csv",
-                  "[cast header]\n[data]\nDate,Time,Depth (m),SV (m/s),Temperature (C),Conductivity (mS/cm)\n"
-                  "2020-01-01,10:00:00,1.25,1490.5,10.5,42.125\n");
-    load_data_file(controls, state);
-    EXPECT_EQ(exported("depths.sva"), ".profile  1\r\n\r\n1.2\t1490.5\t10.5\t0\t42.125\t\r\n");
-    EXPECT_EQ(
-        controls.questions,
-        Lines{"The cast gives no values for SALIN, and the export cannot compute them: each line of the "
-              "profile holds 0 for them. Write the profile?"});
+    load_text("depths.csv",
+              "[cast header]\n[data]\nDate,Time,Depth (m),SV (m/s),Temperature (C),Conductivity (mS/cm)\n"
+              "2020-01-01,10:00:00,1.25,1490.5,10.5,42.125\n");
+    EXPECT_EQ(exported(), ".profile  1\r\n\r\n1.2\t1490.5\t10.5\t0\t42.125\t\r\n");
+    EXPECT_EQ(controls.questions,
+              Texts{"The cast gives no values for SALIN, and the export cannot compute them: each line of "
+                    "the profile holds 0 for them. Write the profile?"});
 
     // Without sound velocity, and nothing to compute it from, there is no profile.
     controls.questions.clear();
-    controls.texts[TextBox::tx_ss_file] = dir.write(
+    load_text(
         "ctd.csv",
         "[cast header]\n[data]\nDate,Time,Pressure (dBar),Conductivity (mS/cm)\n2020-01-01,10:00:00,1,42\n");
-    load_data_file(controls, state);
     controls.dialog_modes.clear();
-    EXPECT_STREQ(testing::error_of([&] { exported("ctd.sva"); }).what(),
+    EXPECT_STREQ(testing::error_of([&] { exported(); }).what(),
                  R"(The data file has no columns named "SOUND", "Temp", "SALIN")");
     EXPECT_TRUE(controls.dialog_modes.empty());
-    EXPECT_EQ(controls.questions, Lines{});
+    EXPECT_EQ(controls.questions, Texts{});
 }
 
 TEST_F(ProbeRules, AFormatOfDepthAndSoundOnlyAsksNothing)
 {
     std::array<bool, 4> given{};
     const AddedFormat format(std::make_unique<DepthSoundWriter>(given));
-    load("valeport/rapidsv.TXT");
-    EXPECT_EQ(first_lines(exported("profile.ds"), 2), "0.6 1496.1\n1.2 1496.01\n");
-    EXPECT_EQ(controls.questions, Lines{});
+    load_cast("valeport/rapidsv.TXT");
+    EXPECT_EQ(exported(2, "profile.ds"), "0.6 1496.1\n1.2 1496.01\n");
+    EXPECT_EQ(controls.questions, Texts{});
     EXPECT_EQ(given, (std::array<bool, 4>{true, false, false, false}));
 }
 
 TEST_F(ProbeRules, TheBatchToolWarnsOfTheZerosOnStandardError)
 {
     const std::string input =
-        dir.write("rapid.TXT", read_file(testing::formats_data + "valeport/rapidsv.TXT"));
+        dir.write("rapid.TXT", read_file(testing::format_casts + "valeport/rapidsv.TXT"));
     EXPECT_EQ(convert({input}), cli::RunResult::all_done);
-    EXPECT_EQ(err.str(),
-              "quillonde-cli: " + input +
-                  ": warning: the cast gives no values for Temp, SALIN and Cond, and the export cannot "
-                  "compute them: each line of the profile holds 0 for them\n");
+    EXPECT_EQ(err.str(), "quillonde-cli: " + input +
+                             ": warning: the cast gives no values for Temp, SALIN and Cond, and the export "
+                             "cannot compute them: each line of the profile holds 0 for them\n");
     EXPECT_EQ(out.str(), input + " -> " + dir.file("rapid.sva") + ": 6 rows, 5 profile lines\n");
 }
 
 // A SWiFT in SMART PROFILE mode records from 7 m up to 0.6 m.
 TEST_F(ProbeRules, AnUpcastIsWrittenFromItsDeepestRowAndSaysSo)
 {
-    load("valeport/swift_upcast.vp2");
+    load_cast("valeport/swift_upcast.vp2");
     const ExportOutcome outcome = export_path(dir.file("up.sva"));
     EXPECT_TRUE(outcome.from_upcast);
     EXPECT_EQ(read_file(dir.file("up.sva")), ".profile  1\r\n\r\n"
@@ -152,13 +145,13 @@ TEST_F(ProbeRules, AnUpcastIsWrittenFromItsDeepestRowAndSaysSo)
 
     // The batch tool's note.
     const std::string input =
-        dir.write("up.vp2", read_file(testing::formats_data + "valeport/swift_upcast.vp2"));
+        dir.write("up.vp2", read_file(testing::format_casts + "valeport/swift_upcast.vp2"));
     convert({input});
     EXPECT_EQ(out.str(),
               input + " -> " + dir.file("up.sva") + ": 12 rows, 11 profile lines from the upcast\n");
 
     // A downcast keeps its order and the status.
-    load("valeport/VL_68630_190312155825.vp2");
+    load_cast("valeport/VL_68630_190312155825.vp2");
     EXPECT_FALSE(export_path(dir.file("down.sva")).from_upcast);
     EXPECT_EQ(controls.captions[Label::Label6], "-");
     plot.set_columns(state.listed_names(), {"SOUND"});
@@ -167,10 +160,8 @@ TEST_F(ProbeRules, AnUpcastIsWrittenFromItsDeepestRowAndSaysSo)
 
 TEST_F(ProbeRules, ASeaAndSunCastKeepsItsRowOrderUpOrDown)
 {
-    controls.texts[TextBox::tx_ss_file] =
-        dir.write("up.TOB", "Lines : 3\n; Datasets Press SOUND Temp SALIN Cond\n1 7.0 1490 10 35 42\n"
-                            "2 4.0 1491 10 35 42\n3 1.0 1492 10 35 42\n");
-    load_data_file(controls, state);
+    load_text("up.TOB", "Lines : 3\n; Datasets Press SOUND Temp SALIN Cond\n1 7.0 1490 10 35 42\n"
+                        "2 4.0 1491 10 35 42\n3 1.0 1492 10 35 42\n");
     const ExportOutcome outcome = export_path(dir.file("up.sva"));
     EXPECT_FALSE(outcome.from_upcast);
     EXPECT_EQ(outcome.profile_lines, 1);

@@ -1,14 +1,21 @@
 #pragma once
 
+// A window that loads the casts of the probe formats, and what the tests look at after a load: the
+// cast's description of itself and of its columns, a row of the table, the head of an export.
+
+#include "form/state.h"
+#include "formats/cast.h"
+#include "runtime/cell.h"
+#include "runtime/convert.h"
+
 #include "error_matchers.h"
 #include "handler_fixture.h"
 
-#include "runtime/convert.h"
-
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
-
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,30 +33,35 @@ inline std::string replaced(std::string_view text, std::string_view what, std::s
     return result.replace(result.find(what), what.size(), with);
 }
 
-/// A broken cast and the message its load fails with.
+/// A broken cast, the file it is written as, the message its load fails with and the rows the table
+/// keeps.
 struct Broken {
+    std::string name;
     std::string contents;
     std::string message;
+    std::int32_t rows;
 };
 
-/// A window that loads casts of the probe formats, and what it holds then.
-class CastTest : public HandlerTest {
+/// A window that loads probe casts, Yes to every question but computing a column.
+class CastTest : public GoingOnTest {
 protected:
     using Texts = std::vector<std::string>;
 
-    void SetUp() override
+    /// The window's boxes set to salt water at 54 degrees.
+    void salt_water_at_54()
     {
-        // Every question but computing a column answered Yes; their words are kept.
-        controls.answer = [](const Question& question) {
-            return question.kind != QuestionKind::compute_column;
-        };
+        controls.water = OptionButton::op_salt;
+        controls.texts[TextBox::tx_lat] = "54";
     }
 
     /// Loads the cast `name` of the formats folder.
-    void load_cast(const std::string& name) { load_path(format_casts + name); }
+    LoadOutcome load_cast(const std::string& name) { return load_path(format_casts + name); }
 
     /// Loads `contents`, written as the file `name`.
-    void load_text(std::string_view name, std::string_view contents) { load_path(dir.write(name, contents)); }
+    LoadOutcome load_text(std::string_view name, std::string_view contents)
+    {
+        return load_path(dir.write(name, contents));
+    }
 
     /// The error of loading `contents` as the file `name`.
     Error load_error(std::string_view name, std::string_view contents)
@@ -57,11 +69,14 @@ protected:
         return error_of([&] { load_text(name, contents); });
     }
 
-    /// Loads each of `casts` as the file `name`, expecting its message.
-    void expect_failures(std::string_view name, const std::vector<Broken>& casts)
+    /// Loads each of `casts` into a fresh state, expecting its message and the rows it keeps.
+    void expect_failures(const std::vector<Broken>& casts)
     {
         for (const Broken& cast : casts) {
-            EXPECT_EQ(load_error(name, cast.contents).what(), cast.message);
+            SCOPED_TRACE(cast.name);
+            state = ProfileState{};
+            EXPECT_EQ(load_error(cast.name, cast.contents).what(), cast.message);
+            EXPECT_EQ(state.g_table.has_shape() ? state.g_table.filled_rows() : 0, cast.rows);
         }
     }
 
@@ -75,45 +90,59 @@ protected:
         return texts;
     }
 
-    /// Row `row` of the table: each text column, then the depth; "<>" stands for empty.
-    Texts row_of(std::int32_t row) const
+    /// Row `row` of the table, each text column and then the depth, joined by "|"; "<>" is an empty
+    /// cell.
+    std::string row_of(std::int32_t row) const
     {
-        Texts texts;
-        for (std::int32_t column = 0; column <= state.g_table.last_column(); ++column) {
+        std::string text;
+        for (std::int32_t column = 0; column <= state.ccolumns + 1; ++column) {
             const Cell cell = state.g_table.cell(column, row);
+            text += column == 0 ? "" : "|";
             switch (cell.kind()) {
-            case Cell::Kind::empty: texts.emplace_back("<>"); break;
-            case Cell::Kind::text: texts.emplace_back(cell.as_text()); break;
-            case Cell::Kind::number: texts.push_back(double_to_str(cell.as_number())); break;
+            case Cell::Kind::empty: text += "<>"; break;
+            case Cell::Kind::text: text += cell.as_text(); break;
+            case Cell::Kind::number: text += double_to_str(cell.as_number()); break;
             }
         }
-        return texts;
+        return text;
     }
 
-    /// What the cast says of itself: "instrument|serial|time|latitude|longitude", "?" for unknown.
+    /// What the cast says of itself: "format|instrument|serial|time|latitude|longitude", "?" for
+    /// unknown.
     std::string described() const
     {
         const CastInfo& cast = state.cast;
         const auto angle = [](const std::optional<double>& value) {
             return value ? double_to_str(round_to(*value, 6)) : std::string("?");
         };
-        return (cast.instrument.empty() ? "?" : cast.instrument) + "|" +
+        return cast.format + "|" + (cast.instrument.empty() ? "?" : cast.instrument) + "|" +
                (cast.serial.empty() ? "?" : cast.serial) + "|" + (cast.time ? iso_time(*cast.time) : "?") +
                "|" + angle(cast.latitude_deg) + "|" + angle(cast.longitude_deg);
     }
 
-    /// The first `count` lines of the profile the export writes, each with its ending.
-    std::string profile_head(std::size_t count)
+    /// The first `count` lines of the profile the export writes to `name` in the test's folder, each
+    /// with its ending; the whole file by default.
+    std::string exported(std::size_t count = std::string::npos, const std::string& name = "profile.sva")
     {
-        std::filesystem::remove(dir.file("profile.sva")); // no question on replacing it
-        export_path(dir.file("profile.sva"));
-        const std::string profile = read_file(dir.file("profile.sva"));
+        std::filesystem::remove(dir.file(name)); // no question on replacing it
+        export_path(dir.file(name));
+        const std::string profile = read_file(dir.file(name));
         std::size_t end = 0;
         for (std::size_t line = 0; line < count && end != std::string::npos; ++line) {
             end = profile.find('\n', end);
             end = end == std::string::npos ? end : end + 1;
         }
         return profile.substr(0, end);
+    }
+};
+
+/// Salt water at 54 degrees and Yes to every question, computing a column too.
+class SaltWaterCastTest : public CastTest {
+protected:
+    void SetUp() override
+    {
+        salt_water_at_54();
+        controls.answer = [](const Question&) { return true; };
     }
 };
 

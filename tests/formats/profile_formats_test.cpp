@@ -8,8 +8,7 @@
 #include "profile/profile_reduction.h"
 #include "runtime/convert.h"
 
-#include "error_matchers.h"
-#include "handler_fixture.h"
+#include "cast_test.h"
 
 #include <gtest/gtest.h>
 
@@ -69,22 +68,16 @@ Texts deneb_lines(std::size_t fields)
     return lines;
 }
 
-class ProfileFormats : public testing::GoingOnTest {
+class ProfileFormats : public testing::CastTest {
 protected:
     void load_deneb()
     {
-        controls.water = OptionButton::op_salt;
-        controls.texts[TextBox::tx_lat] = "54";
+        salt_water_at_54();
         load_path(data + "/casts/rev205_deneb.TOB");
         // Its header gives the position; the time is the user's.
         controls.fix = [](const FixRequest& request) {
             return CastFix{*request.latitude_deg, *request.longitude_deg, deneb_time()};
         };
-    }
-    /// Loads `path` as typed into the load box; returns the error, or none.
-    std::string load_error(const std::string& path)
-    {
-        return error_of([&] { load_path(path); }).what();
     }
 };
 
@@ -270,72 +263,78 @@ TEST(CarisAngle, TheSignHoldsForTheWholeAngle)
 TEST_F(ProfileFormats, BrokenProfilesAreNamedByLineAndField)
 {
     const std::string asvp_header = "( SoundVelocity 1.0 0 201608240753 54.3 11.7 -1 0 0 SVP-16 P 3 )\r\n";
-    const std::pair<std::string, std::string> broken[] = {
+    expect_failures({
         // Kongsberg
-        {asvp_header + "0.5 1490\r\n1 1491\r\n",
-         "Not a data file: \"PATH\" ends after 2 of the 3 samples its header announces; those are loaded"},
-        {asvp_header + "0.5 1490\r\n1 1491\r\n2 1492\r\n3 1493\r\n",
-         "Not a data file at line 5: the header announces 3 samples; this line is one more"},
-        {asvp_header + "0.5 1490\r\n1,5 1491\r\n", "Type mismatch at line 3: depth \"1,5\" is not a number"},
-        {asvp_header + "0.5 1490 12.5\r\n", "Not a data file at line 2: a sample line holds two numbers, "
-                                            "depth and sound speed; \"0.5 1490 12.5\" "
-                                            "holds 3 words"},
-        {"( SoundVelocity 1.0 0 201608240753 54.3 11.7 SVP-16 P 3 )\r\n",
+        {"asvp_cut.txt", asvp_header + "0.5 1490\r\n1 1491\r\n",
+         "Not a data file: \"" + dir.file("asvp_cut.txt") +
+             "\" ends after 2 of the 3 samples its header announces; those are loaded",
+         2},
+        {"asvp_long.txt", asvp_header + "0.5 1490\r\n1 1491\r\n2 1492\r\n3 1493\r\n",
+         "Not a data file at line 5: the header announces 3 samples; this line is one more", 3},
+        {"asvp_comma.txt", asvp_header + "0.5 1490\r\n1,5 1491\r\n",
+         "Type mismatch at line 3: depth \"1,5\" is not a number", 1},
+        {"asvp_words.txt", asvp_header + "0.5 1490 12.5\r\n",
+         "Not a data file at line 2: a sample line holds two numbers, "
+         "depth and sound speed; \"0.5 1490 12.5\" "
+         "holds 3 words",
+         0},
+        {"asvp_fields.txt", "( SoundVelocity 1.0 0 201608240753 54.3 11.7 SVP-16 P 3 )\r\n",
          "Not a data file at line 1: the header holds 9 fields; a Kongsberg header holds 12, or 13 from SIS "
-         "5 on"},
-        {"( SoundVelocity 1.0 0 201608240753 94.3 11.7 -1 0 0 SVP-16 P 3 )\r\n",
-         "Overflow at line 1: latitude \"94.3\" lies beyond 90 degrees"},
-        {"( SoundVelocity 1.0 0 201608240753 54.3 11.7 -1 0 0 SVP-16 P 3\r\n",
+         "5 on",
+         0},
+        {"asvp_beyond.txt", "( SoundVelocity 1.0 0 201608240753 94.3 11.7 -1 0 0 SVP-16 P 3 )\r\n",
+         "Overflow at line 1: latitude \"94.3\" lies beyond 90 degrees", 0},
+        {"asvp_bracket.txt", "( SoundVelocity 1.0 0 201608240753 54.3 11.7 -1 0 0 SVP-16 P 3\r\n",
          "Not a data file at line 1: the header \"( SoundVelocity 1.0 0 201608240753 54.3 11.7 -1 0 0 SVP-16 "
-         "P...\" is not enclosed in brackets"},
+         "P...\" is not enclosed in brackets",
+         0},
         // CARIS
-        {"[SVP_VERSION_2]\r\nx.svp\r\n0.5 1490\r\n",
-         "Not a data file at line 3: a sample line stands before the first \"Section\" line"},
-        {"[SVP_VERSION_2]\r\nx.svp\r\nSection 2016-367 07:53:13 54:20:19.20 11:41:28.80\r\n",
+        {"svp_sample.txt", "[SVP_VERSION_2]\r\nx.svp\r\n0.5 1490\r\n",
+         "Not a data file at line 3: a sample line stands before the first \"Section\" line", 0},
+        {"svp_day.txt", "[SVP_VERSION_2]\r\nx.svp\r\nSection 2016-367 07:53:13 54:20:19.20 11:41:28.80\r\n",
          "Not a data file at line 3: the section line \"Section 2016-367 07:53:13 54:20:19.20 11:41:28.80\" "
-         "gives no date and time as YYYY-DDD HH:MM:SS"},
-        {"[SVP_VERSION_2]\r\nx.svp\r\nSection\r\n", "Not a data file at line 3: the section line \"Section\" "
-                                                    "gives no date and time as YYYY-DDD HH:MM:SS"},
-        {"[SVP_VERSION_2]\r\nx.svp\r\nSection 2016-237 07:53:13 54:20:19.20\r\n",
+         "gives no date and time as YYYY-DDD HH:MM:SS",
+         0},
+        {"svp_bare.txt", "[SVP_VERSION_2]\r\nx.svp\r\nSection\r\n",
+         "Not a data file at line 3: the section line \"Section\" "
+         "gives no date and time as YYYY-DDD HH:MM:SS",
+         0},
+        {"svp_longitude.txt", "[SVP_VERSION_2]\r\nx.svp\r\nSection 2016-237 07:53:13 54:20:19.20\r\n",
          "Not a data file at line 3: the section line \"Section 2016-237 07:53:13 54:20:19.20\" gives a "
-         "latitude but no longitude"},
-        {"[SVP_VERSION_2]\r\nx.svp\r\nSection 2016-237 07:53:13 54:20:19.20 11:41:61\r\n",
-         "Type mismatch at line 3: longitude \"11:41:61\" is no angle (D:MM:SS.ss or degrees)"},
-        {"[SVP_VERSION_2]\r\nx.svp\r\n",
-         "Not a data file: \"PATH\" has no \"Section\" line, so it holds no cast"},
-        {"[SVP_VERSION_2]\r\nx.svp\r\nSection 2016-237 07:53:13\r\n",
-         "Not a data file: \"PATH\" has no section with samples"},
+         "latitude but no longitude",
+         0},
+        {"svp_angle.txt", "[SVP_VERSION_2]\r\nx.svp\r\nSection 2016-237 07:53:13 54:20:19.20 11:41:61\r\n",
+         "Type mismatch at line 3: longitude \"11:41:61\" is no angle (D:MM:SS.ss or degrees)", 0},
+        {"svp_nosection.txt", "[SVP_VERSION_2]\r\nx.svp\r\n",
+         "Not a data file: \"" + dir.file("svp_nosection.txt") +
+             "\" has no \"Section\" line, so it holds no cast",
+         0},
+        {"svp_nosamples.txt", "[SVP_VERSION_2]\r\nx.svp\r\nSection 2016-237 07:53:13\r\n",
+         "Not a data file: \"" + dir.file("svp_nosamples.txt") + "\" has no section with samples", 0},
         // HYPACK
-        {"FTP NEW 3 54.3 11.7 07:53 24/08/2016\r\n",
-         "Not a data file at line 1: the time \"07:53\" and date \"24/08/2016\" are not HH:MM MM/DD/YYYY"},
-        {"FTP NEW 3 54.3 11.7 07:53\r\n",
-         "Not a data file at line 1: the time \"07:53\" and date \"\" are not HH:MM MM/DD/YYYY"},
-        {"FTP NEW 3 54.3 11.7 07:53 08/24/2016\r\n0.5\t1490\r\n1 x\r\n",
-         "Type mismatch at line 3: sound speed \"x\" is not a number"},
+        {"vel_date.txt", "FTP NEW 3 54.3 11.7 07:53 24/08/2016\r\n",
+         "Not a data file at line 1: the time \"07:53\" and date \"24/08/2016\" are not HH:MM MM/DD/YYYY", 0},
+        {"vel_nodate.txt", "FTP NEW 3 54.3 11.7 07:53\r\n",
+         "Not a data file at line 1: the time \"07:53\" and date \"\" are not HH:MM MM/DD/YYYY", 0},
+        {"vel_speed.txt", "FTP NEW 3 54.3 11.7 07:53 08/24/2016\r\n0.5\t1490\r\n1 x\r\n",
+         "Type mismatch at line 3: sound speed \"x\" is not a number", 1},
         // ELAC
-        {".profile  1\r\n\r\n0.5\t1491.88\t19.03\t11.02\t\r\n",
+        {"sva_row.txt", ".profile  1\r\n\r\n0.5\t1491.88\t19.03\t11.02\t\r\n",
          "Not a data file at line 3: the row \"0.5\\t1491.88\\t19.03\\t11.02\\t\" holds 4 values; the file "
-         "has 5 columns"},
-        {"# depth veloc.\r\n.profile 0\r\n    0.50   1490.00\r\n    1.00      n/a\r\n",
-         "Type mismatch at line 4: SOUND \"n/a\" is not a number"},
+         "has 5 columns",
+         0},
+        {"sva_na.txt", "# depth veloc.\r\n.profile 0\r\n    0.50   1490.00\r\n    1.00      n/a\r\n",
+         "Type mismatch at line 4: SOUND \"n/a\" is not a number", 1},
         // CSV
-        {std::string(csv_title) + "\r\n0.5,1490,10,35\r\n",
-         "Not a data file at line 2: the row \"0.5,1490,10,35\" has 4 cells; the title row names 5"},
-    };
-    for (const auto& [contents, message] : broken) {
-        const std::string path = dir.write("broken.txt", contents);
-        std::string expected = message;
-        if (const std::size_t at = expected.find("PATH"); at != std::string::npos) {
-            expected.replace(at, 4, path);
-        }
-        EXPECT_EQ(load_error(path), expected) << contents;
-    }
+        {"csv_cells.txt", std::string(csv_title) + "\r\n0.5,1490,10,35\r\n",
+         "Not a data file at line 2: the row \"0.5,1490,10,35\" has 4 cells; the title row names 5", 0},
+    });
     // A header without samples loads a table without rows (fuzz/regressions/loader).
     load_path(dir.write("empty.vel", "FTP NEW 3 54.3386667 11.69333 07:53 08/24/2016\r\n"));
     EXPECT_EQ(state.g_table.last_row(), 0);
     EXPECT_EQ(controls.list, (Texts{"Depth", "SOUND"}));
     // A truncated Kongsberg file keeps the samples before the cut.
-    load_error(dir.write("short.asvp", asvp_header + "0.5 1490\r\n1 1491\r\n"));
+    load_error("short.asvp", asvp_header + "0.5 1490\r\n1 1491\r\n");
     EXPECT_EQ(table_lines(state), (Texts{"0.5 1490", "1 1491"}));
 }
 
