@@ -39,11 +39,7 @@ constexpr std::int64_t hundredths_per_minute = 6000;
 /// The first line of a CARIS file, in any case, after a byte order mark if there is one.
 bool is_version_line(std::string_view line)
 {
-    constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
-    if (line.starts_with(byte_order_mark)) {
-        line.remove_prefix(byte_order_mark.size());
-    }
-    const std::vector<std::string_view> words = words_of(line);
+    const std::vector<std::string_view> words = words_of(without_byte_order_mark(line));
     return words.size() == 1 && std::ranges::equal(words.front(), version_line, [](char a, char b) {
                return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
            });

@@ -2,6 +2,7 @@
 
 #include "formats/text_cast.h"
 #include "runtime/error.h"
+#include "runtime/text.h"
 
 #include <array>
 #include <optional>
@@ -159,6 +160,7 @@ const FormatFacts& CastawayReader::facts() const
 
 bool CastawayReader::recognises(std::string_view head) const
 {
+    head = without_byte_order_mark(head);
     return head.starts_with("% ") &&
            (head.starts_with("% Device,") || head.find("\n% Device,") != std::string_view::npos ||
             head.find("\r% Device,") != std::string_view::npos);

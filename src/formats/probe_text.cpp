@@ -3,6 +3,7 @@
 #include "profile/profile_rows.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
+#include "runtime/text.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -18,7 +19,6 @@ namespace quillonde {
 
 namespace {
 
-constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 constexpr double minutes_per_degree = 60.0;
 constexpr double seconds_per_degree = 3600.0;
 
@@ -105,8 +105,8 @@ std::optional<std::array<int, 3>> calendar_date(std::string_view date)
 
 void TextLineParser::line(std::string_view raw)
 {
-    if (number_ == 0 && raw.starts_with(byte_order_mark)) {
-        raw.remove_prefix(byte_order_mark.size());
+    if (number_ == 0) {
+        raw = without_byte_order_mark(raw);
     }
     // The CR that ends the last piece is the first CR of a CR CR LF line end, or a file's last.
     if (raw.ends_with('\r')) {
@@ -129,9 +129,7 @@ void TextLineParser::line(std::string_view raw)
 
 std::vector<std::string_view> head_lines(std::string_view head, std::size_t most)
 {
-    if (head.starts_with(byte_order_mark)) {
-        head.remove_prefix(byte_order_mark.size());
-    }
+    head = without_byte_order_mark(head);
     std::vector<std::string_view> lines;
     std::size_t begin = 0;
     while (lines.size() < most && begin < head.size()) {

@@ -4,6 +4,12 @@
 
 namespace quillonde {
 
+std::string_view without_byte_order_mark(std::string_view text) noexcept
+{
+    constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+    return text.starts_with(byte_order_mark) ? text.substr(byte_order_mark.size()) : text;
+}
+
 std::string_view trim_blanks(std::string_view text) noexcept
 {
     const std::size_t first = text.find_first_not_of(' ');

@@ -10,6 +10,9 @@ namespace quillonde {
 /// `text` without the blanks at both ends.
 std::string_view trim_blanks(std::string_view text) noexcept;
 
+/// `text` without the UTF-8 byte order mark that some programs write before a file's first line.
+std::string_view without_byte_order_mark(std::string_view text) noexcept;
+
 /// The pieces of `text` between the separators, counted from 0: two separators in a row hold an
 /// empty piece, and a text without one is one piece.
 std::vector<std::string_view> split_at(std::string_view text, char separator);

@@ -117,16 +117,23 @@ TEST_F(Valeport, MiniAndRapidSeriesFilesOfEachProbe)
 }
 
 // Editors on Windows start a UTF-8 file with a byte order mark: the first line stays the header's.
+// Windows programs may write a UTF-8 byte order mark before the first line: each probe format is
+// recognised and read as without it.
 TEST_F(Valeport, AByteOrderMarkIsNoPartOfTheFirstLine)
 {
-    const std::string cast = read_file(format_casts + "valeport/VL_68630_190312155825.vp2");
-    load_text("plain.vp2", cast);
-    Texts plain = columns();
-    plain.insert(plain.end(), {described(), row_of(1), row_of(33)});
-    load_text("marked.vp2", "\xEF\xBB\xBF" + cast);
-    Texts marked = columns();
-    marked.insert(marked.end(), {described(), row_of(1), row_of(33)});
-    EXPECT_EQ(marked, plain);
+    for (const char* name : {"valeport/VL_68630_190312155825.vp2", "valeport/V000007.TXT",
+                             "aml/025485_2019-04-11_18-25-00.csv", "seabird/SK287_CTD05.cnv",
+                             "rbr/OXR20201007_RBR_1106_027_data_head300.txt", "castaway/castaway_data.csv"}) {
+        SCOPED_TRACE(name);
+        const std::string cast = read_file(format_casts + name);
+        load_text("plain", cast);
+        Texts plain = columns();
+        plain.insert(plain.end(), {described(), row_of(1), row_of(state.g_table.last_row())});
+        load_text("marked", "\xEF\xBB\xBF" + cast);
+        Texts marked = columns();
+        marked.insert(marked.end(), {described(), row_of(1), row_of(state.g_table.last_row())});
+        EXPECT_EQ(marked, plain);
+    }
 }
 
 TEST_F(Valeport, SwiftCtdTakesTheTareOffAnAbsolutePressure)
