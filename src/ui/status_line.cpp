@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 
+#include <algorithm>
 #include <string>
 
 namespace quillonde {
@@ -47,11 +48,18 @@ QString file_name(const std::string& path)
     return QFileInfo(from_message(path)).fileName();
 }
 
+/// The first quoted part of an error's line, mostly a path, or an empty text.
+QString quoted_part(const QString& line)
+{
+    const qsizetype open = line.indexOf(QLatin1Char('"'));
+    const qsizetype close = open < 0 ? -1 : line.indexOf(QLatin1Char('"'), open + 1);
+    return close < 0 ? QString() : line.mid(open + 1, close - open - 1);
+}
+
 } // namespace
 
-void fit_caption(QLabel* label)
+void fit_caption(QLabel* label, int narrowest_stretch)
 {
-    constexpr int narrowest_stretch = 70;
     constexpr int stretch_step = 2;
     const QString text = label->text().trimmed();
     const int room = label->contentsRect().width();
@@ -69,16 +77,27 @@ void fit_caption(QLabel* label)
 
 StatusLine::StatusLine(QLabel* label) : label_(label), font_(label->font()) {}
 
-void StatusLine::show(const QString& text)
+void StatusLine::show(const QString& text, const QString& name)
 {
+    // Narrowed only a little: a line of small condensed print is no longer read at a glance.
+    constexpr int narrowest_stretch = 85;
     text_ = text;
     label_->setFont(font_);
     label_->setText(text);
-    fit_caption(label_);
+    fit_caption(label_, narrowest_stretch);
     const QFontMetrics metrics(label_->font());
     const int room = label_->contentsRect().width();
     const bool too_long = metrics.horizontalAdvance(text) > room;
-    label_->setText(too_long ? metrics.elidedText(text, Qt::ElideMiddle, room) : text);
+    QString shortened = text;
+    // The file's name gives way first, in its middle, so that what was done and for which water
+    // stay whole; what is still too long loses its end, which the tooltip shows.
+    if (const qsizetype at = name.isEmpty() ? -1 : text.indexOf(name); too_long && at >= 0) {
+        // Never shorter than a quarter of the line: a name cut to its dots says nothing.
+        const int name_room =
+            std::max(room - metrics.horizontalAdvance(QString(text).remove(at, name.size())), room / 4);
+        shortened.replace(at, name.size(), metrics.elidedText(name, Qt::ElideMiddle, name_room));
+    }
+    label_->setText(metrics.elidedText(shortened, Qt::ElideRight, room));
     label_->setToolTip(too_long ? text : QString());
 }
 
@@ -102,9 +121,10 @@ void StatusLine::loaded(const ProfileState& state)
     reported_ = true;
     const ProfileTable& table = state.g_table;
     const LoadRecord& load = state.last_load;
+    const QString name = file_name(load.cast_path);
     QString text = QString::fromUtf8(loaded_text)
                        .arg(table.filled_rows())
-                       .arg(utf8(counted(table.last_row(), "row")), file_name(load.cast_path));
+                       .arg(utf8(counted(table.last_row(), "row")), name);
     if (load.depth_basis) {
         text += QStringLiteral(" (") + water_words(*load.depth_basis) +
                 (load.mixed_basis ? QString::fromUtf8(mixed_words) : QString()) + QLatin1Char(')');
@@ -114,7 +134,7 @@ void StatusLine::loaded(const ProfileState& state)
     if (load.unended_line != 0) {
         text += QString::fromUtf8(unended_text);
     }
-    show(text);
+    show(text, name);
 }
 
 void StatusLine::load_failed(const QString& error, const ProfileState& state)
@@ -128,21 +148,23 @@ void StatusLine::load_failed(const QString& error, const ProfileState& state)
                     .arg(load.rows_before_failure)
                     .arg(utf8(counted(state.g_table.last_row(), "row")));
     }
-    show(text);
+    show(text, quoted_part(text));
 }
 
 void StatusLine::written(std::int32_t profile_lines, const QString& path, const QString& note)
 {
     reported_ = true;
-    const QString text = QString::fromUtf8(written_text)
-                             .arg(utf8(counted(profile_lines, "profile line")), QFileInfo(path).fileName());
-    show(note.isEmpty() ? text : text + QStringLiteral("; ") + note);
+    const QString name = QFileInfo(path).fileName();
+    const QString text =
+        QString::fromUtf8(written_text).arg(utf8(counted(profile_lines, "profile line")), name);
+    show(note.isEmpty() ? text : text + QStringLiteral("; ") + note, name);
 }
 
 void StatusLine::failed(const QString& error)
 {
     reported_ = true;
-    show(first_line(error));
+    const QString line = first_line(error);
+    show(line, quoted_part(line));
 }
 
 } // namespace quillonde

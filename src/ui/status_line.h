@@ -15,13 +15,14 @@ namespace quillonde {
 /// Narrows a caption that would be cut off at the edge of its label just enough to show whole. The
 /// toolkit's sans-serif is wider than the face the window's layout was drawn for, and how much
 /// depends on the fonts installed, so the caption is measured, not guessed; a trailing blank need
-/// not show.
-void fit_caption(QLabel* label);
+/// not show. The font is narrowed to `narrowest_stretch` percent at most.
+void fit_caption(QLabel* label, int narrowest_stretch = 70);
 
 /// The line at the bottom of the window, Label7: what the last action did ("Loaded 250 of 250 rows
 /// from cast.TOB (salt water, 54°)", "Wrote 44 profile lines to out.sva", the first line of an
 /// error), and before any, how the selected water's depth is computed. A text too long for the
-/// line is narrowed, then shortened in the middle; the whole text is the line's tooltip.
+/// line is narrowed a little, then the file name it quotes is shortened in its middle, then the
+/// text at its end; the whole text is the line's tooltip.
 class StatusLine {
 public:
     explicit StatusLine(QLabel* label);
@@ -43,7 +44,8 @@ public:
     const QString& text() const { return text_; }
 
 private:
-    void show(const QString& text);
+    /// Shows `text`; `name`, a part of it, is what gives way first when it is too long.
+    void show(const QString& text, const QString& name = {});
 
     QLabel* label_;
     QFont font_; // the label's own, before a text was narrowed

@@ -91,9 +91,13 @@ TEST_F(Feedback, TheBottomLineSaysWhatTheLastActionDid)
     EXPECT_EQ(status(), "Type mismatch: pressure \"x\" is not a number");
     EXPECT_EQ(failures().size(), 2U);
 
-    // Too long for the line: shortened in the middle, whole in its tooltip.
-    load(dir.write(std::string(80, 'n') + ".TOB", deneb.substr(0, deneb.size() - 4)));
+    // Too long for the line: the file's name gives way in its middle, the water stays whole; the
+    // whole text is in the tooltip.
+    load(dir.write(std::string(80, 'n') + ".TOB", deneb));
+    EXPECT_TRUE(caption("Label7").startsWith(QStringLiteral("Loaded 250 of 250 rows from nn")));
+    EXPECT_TRUE(caption("Label7").endsWith(QStringLiteral("n.TOB (salt water, 54\u00b0)")));
     EXPECT_TRUE(caption("Label7").contains(QChar(u'\u2026')));
+    load(dir.write(std::string(80, 'n') + ".TOB", deneb.substr(0, deneb.size() - 4)));
     EXPECT_EQ(status(), "Loaded 250 of 250 rows from " + std::string(80, 'n') +
                             ".TOB (salt water, 54\u00b0); its last line has no line end");
 
@@ -106,6 +110,10 @@ TEST_F(Feedback, TheBottomLineSaysWhatTheLastActionDid)
     EXPECT_EQ(asked().size(), 1U); // computing SOUND
     EXPECT_EQ(status(), "Wrote 1 profile line to cold.sva; 1 row of SOUND was computed from values slightly "
                         "outside the range of Chen and Millero's formula");
+    // A short name stays whole; the note loses its end.
+    EXPECT_TRUE(
+        caption("Label7").startsWith(QStringLiteral("Wrote 1 profile line to cold.sva; 1 row of SOUND")));
+    EXPECT_TRUE(caption("Label7").endsWith(QChar(u'\u2026')));
 }
 
 // 540 for 54 gave the equator's depth with no word; an empty box was blamed on line 29 of the cast.
