@@ -76,8 +76,9 @@ TEST(CalculateDepth, AsksBeforeALatitudeBeyondThePoles)
                                            "Compute the depth for it anyway?"});
         EXPECT_EQ(controls.captions.at(Label::lb_depth), yes ? "Depth [m]:  992.12" : "Depth [m]: ");
     }
-    // The whole degree decides: 90.5 acts as 90, -90.6 as -91.
-    for (const auto& [latitude, asked] : {std::pair{"-90", false}, {"90.5", false}, {"-90.6", true}}) {
+    // The whole degree decides: 90.5 acts as 90, 90.6 as 91, -90.6 as -91.
+    for (const auto& [latitude, asked] :
+         {std::pair{"-90", false}, {"90.5", false}, {"90.6", true}, {"-90.6", true}}) {
         FakeControls controls = window_with({salt, "1000", latitude, ""});
         calculate_depth(controls);
         EXPECT_EQ(controls.questions.size(), asked ? 1U : 0U) << latitude;
