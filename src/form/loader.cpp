@@ -9,6 +9,7 @@
 #include "runtime/convert.h"
 #include "runtime/error.h"
 #include "runtime/memory.h"
+#include "runtime/text.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -150,7 +151,8 @@ LoadOutcome Load::run(int file)
             }
             // Records that end in a CR alone: the last one ends in its CR.
             last_ends_in_cr_ = line.ends_with('\r') && line.find('\r') + 1 < line.size();
-            parser->line(line);
+            // Some programs write a UTF-8 byte order mark before the first line; no format holds one.
+            parser->line(line_number_ == 1 ? without_byte_order_mark(line) : line);
         } catch (const Error& error) {
             throw failed(error.at(line_place(line_number_)));
         } catch (const std::bad_alloc&) {

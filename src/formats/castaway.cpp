@@ -2,7 +2,6 @@
 
 #include "formats/text_cast.h"
 #include "runtime/error.h"
-#include "runtime/text.h"
 
 #include <array>
 #include <optional>
@@ -160,7 +159,6 @@ const FormatFacts& CastawayReader::facts() const
 
 bool CastawayReader::recognises(std::string_view head) const
 {
-    head = without_byte_order_mark(head);
     return head.starts_with("% ") &&
            (head.starts_with("% Device,") || head.find("\n% Device,") != std::string_view::npos ||
             head.find("\r% Device,") != std::string_view::npos);

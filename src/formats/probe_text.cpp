@@ -3,7 +3,6 @@
 #include "profile/profile_rows.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
-#include "runtime/text.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -105,9 +104,6 @@ std::optional<std::array<int, 3>> calendar_date(std::string_view date)
 
 void TextLineParser::line(std::string_view raw)
 {
-    if (number_ == 0) {
-        raw = without_byte_order_mark(raw);
-    }
     // The CR that ends the last piece is the first CR of a CR CR LF line end, or a file's last.
     if (raw.ends_with('\r')) {
         raw.remove_suffix(1);
@@ -129,7 +125,6 @@ void TextLineParser::line(std::string_view raw)
 
 std::vector<std::string_view> head_lines(std::string_view head, std::size_t most)
 {
-    head = without_byte_order_mark(head);
     std::vector<std::string_view> lines;
     std::size_t begin = 0;
     while (lines.size() < most && begin < head.size()) {

@@ -28,7 +28,7 @@ inline constexpr std::string_view m_s_unit = "m/s";
 
 /// A parser of a format whose lines may end in LF, CR LF, CR CR LF or CR alone: it splits what the
 /// load gives it at every CR, counts the lines so and places each error at the line it was raised
-/// on (a file of CR line ends is one line to the load). A UTF-8 byte order mark is dropped.
+/// on (a file of CR line ends is one line to the load).
 class TextLineParser : public CastParser {
 public:
     void line(std::string_view raw) final;
@@ -41,7 +41,7 @@ private:
     std::uint64_t number_ = 0; // of the last line given to text_line, counted from 1
 };
 
-/// The lines of the first bytes of a file, whatever their line ends, without a byte order mark.
+/// The lines of the first bytes of a file, whatever their line ends.
 std::vector<std::string_view> head_lines(std::string_view head, std::size_t most);
 
 /// Whether `c` is a blank or a tab.

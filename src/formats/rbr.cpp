@@ -3,7 +3,6 @@
 #include "formats/text_cast.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
-#include "runtime/text.h"
 
 #include <algorithm>
 #include <array>
@@ -229,7 +228,6 @@ const FormatFacts& RbrReader::facts() const
 
 bool RbrReader::recognises(std::string_view head) const
 {
-    head = without_byte_order_mark(head);
     // "key=value" lines may come first; the first other line is the title row.
     std::size_t begin = 0;
     for (std::size_t lines = 0; lines < lines_looked_at && begin < head.size(); ++lines) {

@@ -14,6 +14,7 @@
 #include "formats/valeport.h"
 #include "profile/output_file.h"
 #include "runtime/error.h"
+#include "runtime/text.h"
 
 #include <algorithm>
 
@@ -94,6 +95,7 @@ const std::vector<const ProfileWriter*>& profile_writers()
 
 const CastReader& reader_for(std::string_view head)
 {
+    head = without_byte_order_mark(head);
     for (const CastReader* reader : readers()) {
         if (reader->recognises(head)) {
             return *reader;

@@ -20,7 +20,8 @@ const std::vector<const CastReader*>& cast_readers();
 const std::vector<const ProfileWriter*>& profile_writers();
 
 /// The reader of a file that begins with `head`: the first that recognises it, or else the first,
-/// whose failure then names the formats tried.
+/// whose failure then names the formats tried. A UTF-8 byte order mark before `head` is no part of
+/// any format: the readers see the head without it.
 const CastReader& reader_for(std::string_view head);
 
 /// The writer whose extension `path` has (any case), or nothing.

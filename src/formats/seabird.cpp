@@ -544,7 +544,6 @@ const FormatFacts& SeabirdReader::facts() const
 
 bool SeabirdReader::recognises(std::string_view head) const
 {
-    head = without_byte_order_mark(head);
     if (head.starts_with(first_line_marker)) {
         return true;
     }

@@ -123,7 +123,9 @@ TEST_F(Valeport, AByteOrderMarkIsNoPartOfTheFirstLine)
 {
     for (const char* name : {"valeport/VL_68630_190312155825.vp2", "valeport/V000007.TXT",
                              "aml/025485_2019-04-11_18-25-00.csv", "seabird/SK287_CTD05.cnv",
-                             "rbr/OXR20201007_RBR_1106_027_data_head300.txt", "castaway/castaway_data.csv"}) {
+                             "rbr/OXR20201007_RBR_1106_027_data_head300.txt", "castaway/castaway_data.csv",
+                             "../profiles/rev205_deneb_salt54.asvp", "../profiles/rev205_deneb_salt54.sva",
+                             "../profiles/rev205_deneb_salt54.vel", "../profiles/rev205_deneb_salt54.csv"}) {
         SCOPED_TRACE(name);
         const std::string cast = read_file(format_casts + name);
         load_text("plain", cast);
