@@ -276,6 +276,50 @@ constexpr std::string_view midas_serial_key = "Serial No.";
 constexpr std::string_view stamp_key = "Time Stamp";
 constexpr std::string_view midas_title_start = "Date / Time";
 
+constexpr std::string_view midas_no_unit_note = "the title row names no unit: ";
+
+/// Whether every unit of a MIDAS title row stands one column early, as some firmware writes it:
+/// "SOUND VELOCITY;DBAR<TAB>PRESSURE;C<TAB>TEMPERATURE;" gives the pressure in dbar and the
+/// temperature in C. So where the last column has no unit and each unit fits the next column's
+/// quantity, one of them not its own.
+bool units_shifted(const std::vector<ColumnDescription>& described)
+{
+    std::size_t first = 0;
+    while (first < described.size() && described[first].date_time) {
+        ++first;
+    }
+    if (described.size() < first + 2 || !described.back().unit.empty()) {
+        return false;
+    }
+    bool misplaced = false;
+    for (std::size_t k = first; k + 1 < described.size(); ++k) {
+        const std::string& unit = described[k].unit;
+        const Quantity next = described[k + 1].quantity;
+        if (unit.empty() || (next != Quantity::other && !known_unit(next, unit))) {
+            return false;
+        }
+        misplaced = misplaced || (described[k].quantity != Quantity::other && !known_unit(described[k].quantity, unit));
+    }
+    return misplaced;
+}
+
+/// Puts the units of a title row that units_shifted finds each under its own column.
+void shift_midas_units(std::vector<ColumnDescription>& described)
+{
+    if (!units_shifted(described)) {
+        return;
+    }
+    std::string unit; // the unit of the column before: none for the first
+    for (ColumnDescription& column : described) {
+        if (!column.date_time) {
+            std::swap(unit, column.unit);
+            if (!column.unit.empty()) {
+                column.conversion = "the unit written before its name (\"" + column.unit + " " + column.name + "\")";
+            }
+        }
+    }
+}
+
 /// Whether a line is the title row of a MIDAS file: TAB-separated "NAME;UNIT" fields.
 bool is_midas_title(std::string_view line)
 {
@@ -442,10 +486,23 @@ void ValeportTextParser::name_midas_columns(std::string_view title)
         }
         described.push_back(std::move(column));
     }
-    // The sound velocity the probe calculates stands in only for one it does not measure.
+    shift_midas_units(described);
     for (ColumnDescription& column : described) {
+        // The sound velocity the probe calculates stands in only for one it does not measure.
         if (measured_sound && column.quantity == Quantity::sound && !column.conversion.empty()) {
             column.quantity = Quantity::other;
+        }
+        // A name without a unit: the one unit a Valeport sensor of sound or temperature writes in.
+        // A pressure is written in dbar or in metres, so it needs its unit.
+        if (column.unit.empty() && (column.quantity == Quantity::sound || column.quantity == Quantity::temperature)) {
+            column.unit = column.quantity == Quantity::sound ? m_s_unit : celsius_unit;
+            column.conversion += std::string(column.conversion.empty() ? "" : "; ") + std::string(midas_no_unit_note) +
+                                 std::string(column.unit);
+        } else if (column.unit.empty() && column.quantity != Quantity::other) {
+            throw Error(ErrorKind::bad_data_file, "the title row's " + quillonde::quoted(column.source) +
+                                                      " names no unit, and " +
+                                                      std::string(quantity_words(column.quantity)) +
+                                                      " may be written in more than one");
         }
     }
     rows_.name(described, "the title row");
@@ -468,9 +525,14 @@ const FormatFacts& Vp2Reader::facts() const
 
 bool Vp2Reader::recognises(std::string_view head) const
 {
-    for (const std::string_view line : head_lines(head, 8)) {
+    const std::vector<std::string_view> lines = head_lines(head, std::string_view::npos);
+    for (const std::string_view line : lines) {
         if (!trim_space(line).empty()) {
-            return equal_ignoring_case(trim_space(line), header_section);
+            // AML's newer exports begin "[Header]" too, and hold a [MeasurementData] section.
+            return equal_ignoring_case(trim_space(line), header_section) &&
+                   std::ranges::none_of(lines, [](std::string_view other) {
+                       return equal_ignoring_case(trim_space(other), "[MeasurementData]");
+                   });
         }
     }
     return false;
