@@ -192,6 +192,9 @@ void AmlParser::section_line(std::string_view name)
         return;
     }
     if (data_seen_) {
+        if (!held_.empty()) {
+            name_held(); // the rows of the first cast
+        }
         throw Error(ErrorKind::bad_data_file, "a second [" + std::string(name) +
                                                   "] section: the file holds more than one cast");
     }
@@ -280,11 +283,12 @@ void AmlParser::key_line(std::string_view key, std::string_view value)
     }
 }
 
-/// Whether a field of a data section is a word: a title, or a unit ("mS/cm"), not a number or a date.
+/// Whether a field of a data section is a word: a title, or a unit ("mS/cm", "hh:mm:ss"), not a
+/// number or a date.
 bool is_word(std::string_view field)
 {
-    return !field.empty() && !looks_like_number(field) && !looks_like_date(field) &&
-           field.find(':') == std::string_view::npos;
+    return !field.empty() && (field.front() < '0' || field.front() > '9') && field.front() != '-' &&
+           field.front() != '+' && field.front() != '.';
 }
 
 void AmlParser::data_line(std::string_view line)
