@@ -28,8 +28,10 @@ constexpr FormatFacts seabird_facts{
     "*.cnv",
     "Sea-Bird CTD probes: SBE 9, 19, 19plus, 25, 37 ... (SBE Data Processing)",
     "the columns of the \"# name\" lines (pressure, temperature, conductivity, salinity, sound velocity, "
-    "depth; primary sensors before secondary ones), \"bad_flag\" values as missing, the rows after "
-    "\"*END*\", the instrument, the NMEA or user position, the start time",
+    "depth; primary sensors before secondary ones) in the unit of their brackets or, without one, of the "
+    "short name's last letter (svCF ft/s, depSF ft, prdE psi, t090F deg F), \"bad_flag\" values as missing, "
+    "the rows after \"*END*\", the instrument, the NMEA or operator's position (\"**\" and \"@\" lines; a "
+    "depth's \"lat =\" is none), the start time (a Y2K year set right by the header's other times)",
 };
 
 constexpr std::string_view first_line_marker = "* Sea-Bird";

@@ -29,8 +29,8 @@ constexpr FormatFacts text_facts{
     "*.TXT *.000",
     "Valeport MiniSVP, MiniCTD, RapidSV, RapidSVT, RapidCTD, MIDAS SVX2 (DataLog)",
     "pressure [dbar] or depth [m] as \"Pressure units:\" or the title row says, the probe's "
-    "temperature, sound velocity or conductivity, the header's instrument, serial number, time and "
-    "position",
+    "temperature, sound velocity or conductivity (a MIDAS title row's units also where written before "
+    "the names; none: m/s and \u00b0C), the header's instrument, serial number, time and position",
 };
 
 // The SWiFT's files: "Latitude=999" has no fix; the pressure is absolute until
