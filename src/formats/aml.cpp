@@ -180,14 +180,13 @@ void AmlParser::text_line(std::string_view text)
 void AmlParser::section_line(std::string_view name)
 {
     name = trim_space(name);
-    section_ = equal_ignoring_case(name, "cast header") || equal_ignoring_case(name, "Header")
-                   ? Section::cast_header
-               : equal_ignoring_case(name, "Instrument") ? Section::instrument
-               : starts_with_ignoring_case(name, "Slot") ? Section::slot
-               : equal_ignoring_case(name, "Data.X")     ? Section::data_x
-               : equal_ignoring_case(name, "data") || equal_ignoring_case(name, "MeasurementData")
-                   ? Section::data
-                   : Section::other;
+    section_ =
+        equal_ignoring_case(name, "cast header") || equal_ignoring_case(name, "Header") ? Section::cast_header
+        : equal_ignoring_case(name, "Instrument")                                       ? Section::instrument
+        : starts_with_ignoring_case(name, "Slot")                                       ? Section::slot
+        : equal_ignoring_case(name, "Data.X")                                           ? Section::data_x
+        : equal_ignoring_case(name, "data") || equal_ignoring_case(name, "MeasurementData") ? Section::data
+                                                                                            : Section::other;
     if (section_ != Section::data) {
         return;
     }
@@ -195,14 +194,14 @@ void AmlParser::section_line(std::string_view name)
         if (!held_.empty()) {
             name_held(); // the rows of the first cast
         }
-        throw Error(ErrorKind::bad_data_file, "a second [" + std::string(name) +
-                                                  "] section: the file holds more than one cast");
+        throw Error(ErrorKind::bad_data_file,
+                    "a second [" + std::string(name) + "] section: the file holds more than one cast");
     }
     data_seen_ = true;
     // The position the Data.X took with the cast; without a fix there, the one the instrument was
     // given.
-    const Position& position = cast_position_.latitude && cast_position_.longitude ? cast_position_
-                                                                                   : instrument_position_;
+    const Position& position =
+        cast_position_.latitude && cast_position_.longitude ? cast_position_ : instrument_position_;
     CastInfo& info = sink_.info();
     info.latitude_deg = position.latitude;
     info.longitude_deg = position.longitude;
@@ -227,7 +226,8 @@ void AmlParser::key_line(std::string_view key, std::string_view value)
         }
     };
     const bool instrument_key = equal_ignoring_case(key, "Type") || equal_ignoring_case(key, "Instrument") ||
-                                equal_ignoring_case(key, "InstrumentType") || equal_ignoring_case(key, "Model");
+                                equal_ignoring_case(key, "InstrumentType") ||
+                                equal_ignoring_case(key, "Model");
     const bool serial_key = equal_ignoring_case(key, "SN") || equal_ignoring_case(key, "SerialNumber") ||
                             equal_ignoring_case(key, "Serial");
     switch (section_) {
@@ -340,8 +340,8 @@ void AmlParser::add_row(std::string_view line)
         // A record the instrument wrote broken, the start of a later one run into it
         // ("...,-0.24,00-13,11:10:03.65,1540.582,-0000.13"): none of its values can be trusted.
         fields.resize(columns_);
-        std::fill(fields.begin() + static_cast<std::ptrdiff_t>(std::min(text_columns_, columns_)), fields.end(),
-                  std::string_view());
+        std::fill(fields.begin() + static_cast<std::ptrdiff_t>(std::min(text_columns_, columns_)),
+                  fields.end(), std::string_view());
     }
     rows_.add(fields);
 }
@@ -414,8 +414,8 @@ void AmlParser::name_titled(std::string_view title, const std::vector<std::strin
         if (calculated) {
             column.conversion = "calculated by the instrument";
         }
-        if (column.quantity != Quantity::other && !column.date_time && !known_unit(column.quantity, column.unit) &&
-            calculated) {
+        if (column.quantity != Quantity::other && !column.date_time &&
+            !known_unit(column.quantity, column.unit) && calculated) {
             // Some exports label a computed value with another column's unit ("mS/cm" for a sound
             // velocity): such a column is kept as it stands, not taken for its quantity.
             column.quantity = Quantity::other;
@@ -426,7 +426,8 @@ void AmlParser::name_titled(std::string_view title, const std::vector<std::strin
     text_columns_ = 0;
     while (text_columns_ < described.size() && described[text_columns_].quantity == Quantity::other &&
            (equal_ignoring_case(described[text_columns_].source, "Date") ||
-            equal_ignoring_case(described[text_columns_].source, "Time") || described[text_columns_].date_time)) {
+            equal_ignoring_case(described[text_columns_].source, "Time") ||
+            described[text_columns_].date_time)) {
         ++text_columns_;
     }
     columns_ = described.size();
@@ -571,8 +572,8 @@ std::optional<bool> agrees(const Value& value, double number, const RowValues& r
             return std::fabs(number - salinity) <= salinity_tolerance;
         }
         if (value.quantity == Quantity::sound) {
-            return std::fabs(number - sound_speed(row.salinity.value_or(salinity), row.temperature, row.pressure)) <=
-                   sound_tolerance_m_s;
+            return std::fabs(number - sound_speed(row.salinity.value_or(salinity), row.temperature,
+                                                  row.pressure)) <= sound_tolerance_m_s;
         }
     } catch (const Error&) {
         return std::nullopt; // no water the formulas take: the row tells nothing
@@ -588,12 +589,13 @@ std::vector<Value> AmlParser::ordered_extras(const std::vector<Value>& sensors, 
     }
     const auto index_of = [&](Quantity quantity) {
         const auto found = std::ranges::find(sensors, quantity, &Value::quantity);
-        return found == sensors.end() ? std::optional<std::size_t>() : static_cast<std::size_t>(found - sensors.begin());
+        return found == sensors.end() ? std::optional<std::size_t>()
+                                      : static_cast<std::size_t>(found - sensors.begin());
     };
     const std::optional<std::size_t> c = index_of(Quantity::conductivity);
     const std::optional<std::size_t> t = index_of(Quantity::temperature);
-    const std::optional<std::size_t> p = index_of(Quantity::pressure) ? index_of(Quantity::pressure)
-                                                                       : index_of(Quantity::depth);
+    const std::optional<std::size_t> p =
+        index_of(Quantity::pressure) ? index_of(Quantity::pressure) : index_of(Quantity::depth);
     const auto names = [](const std::vector<Value>& list) {
         std::string text;
         for (const Value& value : list) {
@@ -610,7 +612,9 @@ std::vector<Value> AmlParser::ordered_extras(const std::vector<Value>& sensors, 
         telling_rows = 0;
         for (const Held& held : held_) {
             const std::vector<std::string_view> fields = split_row(held.line);
-            const auto number = [&](std::size_t k) { return k < fields.size() ? number_of(fields[k]) : std::nullopt; };
+            const auto number = [&](std::size_t k) {
+                return k < fields.size() ? number_of(fields[k]) : std::nullopt;
+            };
             const auto cv = number(at + *c);
             const auto tv = number(at + *t);
             const auto pv = number(at + *p);

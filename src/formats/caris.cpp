@@ -24,9 +24,10 @@ constexpr std::string_view caris_title = "CARIS HIPS and SIPS; QPS Qimera";
 constexpr FormatFacts caris_written{caris_id, caris_filter, caris_patterns, caris_title,
                                     "depth [m] and sound speed [m/s] as a section with the time (UTC) and "
                                     "position of the cast; added to an existing file as a new section"};
-constexpr FormatFacts caris_read{caris_id, caris_filter, caris_patterns, caris_title,
-                                 "depth and sound speed of the newest section, its time (UTC) and position (0:0:0 0:0:0: "
-                                 "none)"};
+constexpr FormatFacts caris_read{
+    caris_id, caris_filter, caris_patterns, caris_title,
+    "depth and sound speed of the newest section, its time (UTC) and position (0:0:0 0:0:0: "
+    "none)"};
 
 constexpr std::string_view version_line = "[SVP_VERSION_2]";
 constexpr std::string_view section_word = "Section";

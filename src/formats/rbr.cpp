@@ -22,7 +22,8 @@ constexpr FormatFacts rbr_facts{
     "*.txt",
     "RBR loggers: RBRconcerto, RBRmaestro, RBRduo ... (Ruskin text export, also of Ruskin 1.x)",
     "the channels of the title row, named or by their codes (cond10, temp12, pres08 sea pressure, "
-    "pres07 absolute, dpth01, sal_01, sos_01), \"Sea pressure\" as the pressure (or the absolute \"Pressure\" less "
+    "pres07 absolute, dpth01, sal_01, sos_01), \"Sea pressure\" as the pressure (or the absolute "
+    "\"Pressure\" less "
     "the atmospheric pressure the file states), \"Speed of sound\", the time of the first row, the "
     "model, serial and atmospheric pressure of \"key=value\" lines before the title row",
 };
@@ -98,8 +99,8 @@ std::string_view channel_title(std::string_view title)
 /// Whether a title names the time of the rows: "Time", or Ruskin 1.x's "Date & Time".
 bool is_time_title(std::string_view name)
 {
-    return name == time_title || equal_ignoring_case(name, "Date & Time") || equal_ignoring_case(name, "Date&Time") ||
-           equal_ignoring_case(name, "Timestamp");
+    return name == time_title || equal_ignoring_case(name, "Date & Time") ||
+           equal_ignoring_case(name, "Date&Time") || equal_ignoring_case(name, "Timestamp");
 }
 
 /// A "key=value" line's key, lower case, without blanks, "_" and "-": "serialnumber".

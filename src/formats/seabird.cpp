@@ -87,7 +87,8 @@ std::string_view unit_of(std::string_view bracket)
     const std::size_t comma = bracket.rfind(',');
     std::string_view unit = trim_space(comma == std::string_view::npos ? bracket : bracket.substr(comma + 1));
     for (const std::string_view scale : {"ITS-90", "ITS-68", "IPTS-68", "salt water", "fresh water"}) {
-        if (unit.size() > scale.size() && starts_with_ignoring_case(unit, scale) && is_space(unit[scale.size()])) {
+        if (unit.size() > scale.size() && starts_with_ignoring_case(unit, scale) &&
+            is_space(unit[scale.size()])) {
             return trim_space(unit.substr(scale.size()));
         }
     }
@@ -128,9 +129,10 @@ void fill_from_short_name(NameLine& line)
         line.long_name = std::string("Salinity") + second(3);
     } else if (s.starts_with("sv")) {
         line.long_name = "Sound Velocity";
-        line.bracket = s.starts_with("svC") ? "Chen-Millero" : s.starts_with("svD") ? "Delgrosso"
-                       : s.starts_with("svW")                ? "Wilson"
-                                                             : "";
+        line.bracket = s.starts_with("svC")   ? "Chen-Millero"
+                       : s.starts_with("svD") ? "Delgrosso"
+                       : s.starts_with("svW") ? "Wilson"
+                                              : "";
     } else if (s.starts_with("dep")) {
         line.long_name = "Depth";
         line.bracket = s.starts_with("depF") ? "fresh water" : s.starts_with("depS") ? "salt water" : "";
@@ -213,8 +215,10 @@ ColumnFinding finding_of(std::size_t index, NameLine line)
         throw unknown_unit(index, s, unit);
     }
     if (const std::optional<KnownUnit> named = known_unit(found.quantity, name_unit);
-        !bracket_unit.empty() && named && (named->quantity != known->quantity || named->scale != known->scale)) {
-        throw Error(ErrorKind::bad_data_file, column_place(index, s) + " is in " + quillonde::quoted(bracket_unit) +
+        !bracket_unit.empty() && named &&
+        (named->quantity != known->quantity || named->scale != known->scale)) {
+        throw Error(ErrorKind::bad_data_file, column_place(index, s) + " is in " +
+                                                  quillonde::quoted(bracket_unit) +
                                                   " by its brackets but in " + quillonde::quoted(name_unit) +
                                                   " by its short name, so its unit cannot be known");
     }

@@ -45,7 +45,8 @@ constexpr std::string_view valeport_conductivity_unit = "mS/M";
 
 bool is_date_time_name(std::string_view name)
 {
-    return equal_ignoring_case(name, "Date/Time") || equal_ignoring_case(name, "Date / Time") || equal_ignoring_case(name, "DateTime");
+    return equal_ignoring_case(name, "Date/Time") || equal_ignoring_case(name, "Date / Time") ||
+           equal_ignoring_case(name, "DateTime");
 }
 
 /// A date and time as "2019/03/12 15:58:25", or nothing.
@@ -117,10 +118,11 @@ void Vp2Parser::text_line(std::string_view text)
         section_ = equal_ignoring_case(line, header_section)    ? Section::header
                    : equal_ignoring_case(line, columns_section) ? Section::columns
                    : equal_ignoring_case(line, data_section)    ? Section::data
-                                                      : Section::other;
+                                                                : Section::other;
         if (!title_.empty() && section_ != Section::other) {
             throw Error(ErrorKind::bad_data_file,
-                        "a second " + quillonde::quoted(line) + " section after the rows: the file holds more than one cast");
+                        "a second " + quillonde::quoted(line) +
+                            " section after the rows: the file holds more than one cast");
         }
         return;
     }
@@ -170,8 +172,8 @@ void Vp2Parser::header_line(std::string_view key, std::string_view value)
 
 const Vp2Parser::Declared* Vp2Parser::declared(std::string_view name) const
 {
-    const auto found =
-        std::ranges::find_if(declared_, [&](const Declared& column) { return equal_ignoring_case(column.name, name); });
+    const auto found = std::ranges::find_if(
+        declared_, [&](const Declared& column) { return equal_ignoring_case(column.name, name); });
     return found == declared_.end() ? nullptr : &*found;
 }
 
@@ -298,7 +300,8 @@ bool units_shifted(const std::vector<ColumnDescription>& described)
         if (unit.empty() || (next != Quantity::other && !known_unit(next, unit))) {
             return false;
         }
-        misplaced = misplaced || (described[k].quantity != Quantity::other && !known_unit(described[k].quantity, unit));
+        misplaced = misplaced ||
+                    (described[k].quantity != Quantity::other && !known_unit(described[k].quantity, unit));
     }
     return misplaced;
 }
@@ -314,7 +317,8 @@ void shift_midas_units(std::vector<ColumnDescription>& described)
         if (!column.date_time) {
             std::swap(unit, column.unit);
             if (!column.unit.empty()) {
-                column.conversion = "the unit written before its name (\"" + column.unit + " " + column.name + "\")";
+                column.conversion =
+                    "the unit written before its name (\"" + column.unit + " " + column.name + "\")";
             }
         }
     }
@@ -374,8 +378,8 @@ void ValeportTextParser::text_line(std::string_view text)
         return;
     }
     if (rows_.named()) {
-        throw Error(ErrorKind::bad_data_file,
-                    "the line " + quillonde::quoted(line) + " is not a row of numbers, as the rows before it are");
+        throw Error(ErrorKind::bad_data_file, "the line " + quillonde::quoted(line) +
+                                                  " is not a row of numbers, as the rows before it are");
     }
     if (is_midas_title(line)) {
         name_midas_columns(line);
@@ -402,8 +406,8 @@ void ValeportTextParser::header_line(std::string_view key, std::string_view valu
         info.time = time_of(value);
     } else if (equal_ignoring_case(key, "Latitude") || equal_ignoring_case(key, "Lat")) {
         info.latitude_deg = angle_of(value, 90.0);
-    } else if (equal_ignoring_case(key, "Longitude") || equal_ignoring_case(key, "Longtitude") || equal_ignoring_case(key, "Long") ||
-               equal_ignoring_case(key, "Lon")) {
+    } else if (equal_ignoring_case(key, "Longitude") || equal_ignoring_case(key, "Longtitude") ||
+               equal_ignoring_case(key, "Long") || equal_ignoring_case(key, "Lon")) {
         info.longitude_deg = angle_of(value, 180.0);
     } else if (equal_ignoring_case(key, tare_key)) {
         tare_dbar_ = number_of(value);
@@ -494,10 +498,11 @@ void ValeportTextParser::name_midas_columns(std::string_view title)
         }
         // A name without a unit: the one unit a Valeport sensor of sound or temperature writes in.
         // A pressure is written in dbar or in metres, so it needs its unit.
-        if (column.unit.empty() && (column.quantity == Quantity::sound || column.quantity == Quantity::temperature)) {
+        if (column.unit.empty() &&
+            (column.quantity == Quantity::sound || column.quantity == Quantity::temperature)) {
             column.unit = column.quantity == Quantity::sound ? m_s_unit : celsius_unit;
-            column.conversion += std::string(column.conversion.empty() ? "" : "; ") + std::string(midas_no_unit_note) +
-                                 std::string(column.unit);
+            column.conversion += std::string(column.conversion.empty() ? "" : "; ") +
+                                 std::string(midas_no_unit_note) + std::string(column.unit);
         } else if (column.unit.empty() && column.quantity != Quantity::other) {
             throw Error(ErrorKind::bad_data_file, "the title row's " + quillonde::quoted(column.source) +
                                                       " names no unit, and " +
@@ -561,7 +566,8 @@ bool ValeportTextReader::recognises(std::string_view head) const
         now = now || (pair && equal_ignoring_case(pair->first, now_key));
         serial = serial || (pair && starts_with_ignoring_case(pair->second, serial_prefix));
         model = model || (pair && equal_ignoring_case(pair->first, model_key));
-        if (model && starts_with_ignoring_case(line, midas_title_start) && line.find('\t') != std::string_view::npos) {
+        if (model && starts_with_ignoring_case(line, midas_title_start) &&
+            line.find('\t') != std::string_view::npos) {
             return true;
         }
     }

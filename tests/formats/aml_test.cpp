@@ -65,10 +65,10 @@ TEST_F(Aml, WithoutTitleRowTheDisplayOptionsFollowTheSensors)
 {
     load_cast("aml/basex2_ct_untitled.csv");
     EXPECT_EQ(described(), "aml|Base.X2|25310|2022-05-03T11:04:50|44.6488|-63.5752");
-    EXPECT_EQ(columns(),
-              (Texts{"Date|Date||", "Time|Time||", "Cond|Conductivity|mS/cm|", "Temp|Temperature|\u00b0C|",
-                     "Press|Pressure|dbar|", "Battery|Battery|V|", "SALIN|Salinity|PSU|calculated by the instrument",
-                     "SOUND|Sound Velocity|m/s|calculated by the instrument"}));
+    EXPECT_EQ(columns(), (Texts{"Date|Date||", "Time|Time||", "Cond|Conductivity|mS/cm|",
+                                "Temp|Temperature|\u00b0C|", "Press|Pressure|dbar|", "Battery|Battery|V|",
+                                "SALIN|Salinity|PSU|calculated by the instrument",
+                                "SOUND|Sound Velocity|m/s|calculated by the instrument"}));
     EXPECT_EQ(row_of(1), "2022-05-03|11:04:51.02|31.455|08.120|0000.31|012.41|29.837|1476.538|0.31");
     EXPECT_EQ(exported(3), ".profile  1\r\n\r\n"
                            "0.9\t1476.52\t8.101\t29.868\t31.47\t\r\n");
@@ -97,29 +97,36 @@ TEST_F(Aml, WithoutTitleRowTheDisplayOptionsFollowTheSensors)
 TEST_F(Aml, TheOrderOfComputedValuesIsTheOnePhysicsAllows)
 {
     load_cast("aml/_025485_2019-05-11_18-05-08.csv");
-    EXPECT_EQ(described(), "aml|Base.X2|25485|2019-05-11T18:05:08|45.0548|-83.4215"); // no lock: [Instrument]'s
-    EXPECT_EQ(controls.list, (Texts{"Date", "Time", "Cond", "Temp", "Press", "Battery", "SALIN", "Density", "SOUND"}));
+    EXPECT_EQ(described(),
+              "aml|Base.X2|25485|2019-05-11T18:05:08|45.0548|-83.4215"); // no lock: [Instrument]'s
+    EXPECT_EQ(controls.list,
+              (Texts{"Date", "Time", "Cond", "Temp", "Press", "Battery", "SALIN", "Density", "SOUND"}));
     EXPECT_EQ(state.g_table.last_row(), 11);
     EXPECT_EQ(row_of(1), "2019-05-11|18:05:09.85|00.070|08.721|0000.15|007.00|00.047|0999.842|1442.19|0.15");
     EXPECT_EQ(row_of(11), "2019-05-11|18:05:40.51|00.172|08.869|0000.24|007.03|00.118|0999.888|1442.88|0.24");
 
     // Where the rows allow no order, or more than one, the file is refused, naming the doubt.
     const std::string cast = read_file(testing::format_casts + "aml/_025485_2019-05-11_18-05-08.csv");
-    const std::string no_order = "the file has no title row, and its first rows leave the order of the values "
-                                 "after Conductivity, Temperature, Pressure open: ";
-    const std::string formulas = " (salinity by PSS-78, sound velocity by Chen and Millero, density as water's); "
-                                 "export the cast from SeaCast with its title row";
+    const std::string no_order =
+        "the file has no title row, and its first rows leave the order of the values "
+        "after Conductivity, Temperature, Pressure open: ";
+    const std::string formulas =
+        " (salinity by PSS-78, sound velocity by Chen and Millero, density as water's); "
+        "export the cast from SeaCast with its title row";
     expect_failures({
         {"none.csv", replaced(cast, "007.00,00.047,0999.842,1442.19", "007.00,00.047,0999.842,1452.19"),
          "Not a data file at line 99: " + no_order +
-             "no order of Battery, Density, Salinity, Sound Velocity agrees with the sensors' values" + formulas,
+             "no order of Battery, Density, Salinity, Sound Velocity agrees with the sensors' values" +
+             formulas,
          0},
         {"two.csv",
          replaced(replaced(cast, "DisplaySoundVelocity=yes", "DisplaySoundVelocity=no"), "DisplayDensity=yes",
                   "DisplayDensity=no")
                  .substr(0, cast.find("[data]") + 8) +
              "2019-05-11,18:05:09.85,00.070,08.721,0000.15,00.047,00.047\r\r\n",
-         "Not a data file at line 99: " + no_order + "2 orders of Battery, Salinity agree with them" + formulas, 0},
+         "Not a data file at line 99: " + no_order + "2 orders of Battery, Salinity agree with them" +
+             formulas,
+         0},
     });
 }
 
@@ -144,11 +151,12 @@ TEST_F(Aml, TheNewerExportWithHeaderAndMeasurementData)
 {
     load_cast("aml/basex2_fw5_header.csv");
     EXPECT_EQ(described(), "aml|Base.X2|25485|2024-09-04T11:02:33|44.6488|-63.5752");
-    EXPECT_EQ(columns(), (Texts{"Date|Date|yyyy-mm-dd|", "Time|Time|hh:mm:ss.ss|", "Cond|Cond|mS/cm|",
-                                "Temp|TempCT|\u00b0C|", "Press|Pressure|dbar|", "Density|Density|kg/cm^3|",
-                                "svcalculated|svcalculated|mS/cm|calculated by the instrument; its unit is none of a "
-                                "sound velocity",
-                                "Battery|Battery|V|"}));
+    EXPECT_EQ(columns(),
+              (Texts{"Date|Date|yyyy-mm-dd|", "Time|Time|hh:mm:ss.ss|", "Cond|Cond|mS/cm|",
+                     "Temp|TempCT|\u00b0C|", "Press|Pressure|dbar|", "Density|Density|kg/cm^3|",
+                     "svcalculated|svcalculated|mS/cm|calculated by the instrument; its unit is none of a "
+                     "sound velocity",
+                     "Battery|Battery|V|"}));
     EXPECT_EQ(row_of(3), "2024-09-04|11:02:36.10|41.612|13.110|2.503|1026.705|1501.202|12.39|2.48");
 }
 

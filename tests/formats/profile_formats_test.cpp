@@ -257,7 +257,8 @@ TEST_F(ProfileFormats, RealFilesOfOtherSoftwareAndTheirZeroPositions)
     EXPECT_EQ(row_of(33), "46.3|1509.70|46.3");
 
     for (const std::string section : {"0:0:0 0:0:0", "0 0", "0:00:00.00 -0:00:00.00"}) {
-        load_text("zero.svp", "[SVP_VERSION_2]\nzero.svp\nSection 2020-036 18:26:00 " + section + "\n1 1490\n");
+        load_text("zero.svp",
+                  "[SVP_VERSION_2]\nzero.svp\nSection 2020-036 18:26:00 " + section + "\n1 1490\n");
         EXPECT_EQ(described(), "caris|?|?|2020-02-05T18:26:00Z|?|?") << section;
     }
     load_text("equator.svp", "[SVP_VERSION_2]\ne.svp\nSection 2020-036 18:26:00 0:0:0 -0:30:0\n1 1490\n");

@@ -209,8 +209,9 @@ TEST_F(Seabird, SecondarySensorsARawCastAndAnUpcastBinFile)
 {
     load_cast("seabird/WQR086CFACLWDB.cnv");
     EXPECT_EQ(described(), "cnv|SBE 9|?|2025-02-02T04:01:52Z|-23.340667|150.905333");
-    EXPECT_EQ(controls.list, (Texts{"Press", "Temp", "Cond", "scan", "depSM", "timeS", "cpar", "spar", "turbWETntu0",
-                                    "flECO-AFL", "par", "t190C", "c1S/m", "depSM", "SALIN", "nbin", "flag"}));
+    EXPECT_EQ(controls.list,
+              (Texts{"Press", "Temp", "Cond", "scan", "depSM", "timeS", "cpar", "spar", "turbWETntu0",
+                     "flECO-AFL", "par", "t190C", "c1S/m", "depSM", "SALIN", "nbin", "flag"}));
     EXPECT_EQ(columns()[13], "depSM|depSM|m|salt water, for latitude -23.3407");
     EXPECT_EQ(row_of(1), "1.006|28.0831|58.11991|5248|0.998|218.616|6.9285e+01|3.9379e+02|11.8057|0.8223|"
                          "2.7316e+02|28.0829|5.811250|1.000|36.2666|31|0.0000e+00|1.03");
@@ -239,35 +240,41 @@ TEST_F(Seabird, UnitsOfTheShortNamesAndTheBrackets)
     const auto cast = [](const std::string& names, const std::string& header = "") {
         return "* Sea-Bird SBE 9 Data File:\n" + header + names + "*END*\n";
     };
-    load_text("feet.cnv", cast("# name 0 = depSF:\n# name 1 = svCF:\n# name 2 = t068C: Temperature [ITS-68 deg C]\n"
-                               "# name 3 = prdE: Pressure\n") +
-                              "     32.808    4921.59    10.0000     14.504\n");
-    EXPECT_EQ(columns(), (Texts{"depSF|depSF|ft|", "SOUND|svCF|m/s|ft/s x 0.3048; Chen-Millero", "Temp|t068C|\u00B0C|IPTS-68",
-                                "Press|prdE|dbar|psi x 0.6894757"}));
+    load_text("feet.cnv",
+              cast("# name 0 = depSF:\n# name 1 = svCF:\n# name 2 = t068C: Temperature [ITS-68 deg C]\n"
+                   "# name 3 = prdE: Pressure\n") +
+                  "     32.808    4921.59    10.0000     14.504\n");
+    EXPECT_EQ(columns(), (Texts{"depSF|depSF|ft|", "SOUND|svCF|m/s|ft/s x 0.3048; Chen-Millero",
+                                "Temp|t068C|\u00B0C|IPTS-68", "Press|prdE|dbar|psi x 0.6894757"}));
     EXPECT_EQ(row_of(1), "32.808|1500.100632|10.0000|10.0001559780114|10.2");
     load_text("depth.cnv", cast("# name 0 = depFF: Depth [fresh water, ft]\n") + "    129.921\n");
     EXPECT_EQ(row_of(1), "39.5999208|39.5999208"); // 129.921 ft
 
     expect_failures({
         {"bare.cnv", cast("# name 0 = prDM:\n# name 1 = sv: Sound Velocity\n") + "  1.0  1490.0\n",
-         "Not a data file at line 4: column 2 (\"sv\") is a sound velocity in a unit neither its brackets nor its "
+         "Not a data file at line 4: column 2 (\"sv\") is a sound velocity in a unit neither its brackets "
+         "nor its "
          "short name give, so its values cannot be read",
          0},
-        {"contrary.cnv", cast("# name 0 = prDM:\n# name 1 = svCF: Sound Velocity [Chen-Millero, m/s]\n") + "  1.0  1490.0\n",
-         "Not a data file at line 4: column 2 (\"svCF\") is in \"m/s\" by its brackets but in \"ft/s\" by its short "
+        {"contrary.cnv",
+         cast("# name 0 = prDM:\n# name 1 = svCF: Sound Velocity [Chen-Millero, m/s]\n") + "  1.0  1490.0\n",
+         "Not a data file at line 4: column 2 (\"svCF\") is in \"m/s\" by its brackets but in \"ft/s\" by "
+         "its short "
          "name, so its unit cannot be known",
          0},
     });
 
     // The latitude a depth was computed for is no position; a Y2K year in the start time is set
     // right by the header's other times.
-    load_text("lat.cnv", cast("# name 0 = depSM: Depth [salt water, m], lat = 50\n",
-                              "* System UpLoad Time = Mar 04 2003 10:00:00\n# start_time = Mar 04 1903 09:12:00\n") +
-                             "      1.000\n");
+    load_text("lat.cnv",
+              cast("# name 0 = depSM: Depth [salt water, m], lat = 50\n",
+                   "* System UpLoad Time = Mar 04 2003 10:00:00\n# start_time = Mar 04 1903 09:12:00\n") +
+                  "      1.000\n");
     EXPECT_EQ(described(), "cnv|SBE 9|?|2003-03-04T09:12:00|?|?");
     EXPECT_EQ(columns()[0], "Depth|depSM|m|salt water, for latitude 50");
     load_text("1998.cnv", cast("# name 0 = prDM:\n", "* System UpLoad Time = Mar 04 1998 10:00:00\n"
-                                                      "# start_time = Mar 04 1998 09:12:00\n") + "  1.0\n");
+                                                     "# start_time = Mar 04 1998 09:12:00\n") +
+                              "  1.0\n");
     EXPECT_EQ(described(), "cnv|SBE 9|?|1998-03-04T09:12:00|?|?");
 }
 
