@@ -154,7 +154,12 @@ ColumnFinding finding_of(std::size_t index, NameLine line)
     }
     const std::string_view s = line.short_name;
     const std::string_view name = line.long_name;
-    const std::string_view bracket_unit = named_only ? std::string_view() : unit_of(line.bracket);
+    std::string_view bracket_unit = named_only ? std::string_view() : unit_of(line.bracket);
+    std::string_view scale_only; // "[ITS-90]": a scale of deg C, unless the short name says deg F
+    if (equal_ignoring_case(bracket_unit, "ITS-90") || equal_ignoring_case(bracket_unit, "ITS-68") ||
+        equal_ignoring_case(bracket_unit, "IPTS-68")) {
+        scale_only = std::exchange(bracket_unit, {});
+    }
     ColumnFinding found = ColumnFinding::of(line.short_name, without_blanks(line.short_name), bracket_unit);
     if (found.name.empty()) {
         found.name = "column" + std::to_string(index + 1);
@@ -203,7 +208,9 @@ ColumnFinding finding_of(std::size_t index, NameLine line)
     // The short name's last letter tells the unit too ("svCF" ft/s, "prdE" psi): where the brackets
     // give none, it is the unit; where they give another, the unit is not known.
     const std::string name_unit = short_name_unit(s, found.quantity);
-    const std::string_view unit = bracket_unit.empty() ? std::string_view(name_unit) : bracket_unit;
+    const std::string_view unit = !bracket_unit.empty() ? bracket_unit
+                                  : !name_unit.empty()  ? std::string_view(name_unit)
+                                                        : scale_only;
     const std::optional<KnownUnit> known = known_unit(found.quantity, unit);
     if (!known) {
         if (unit.empty()) {

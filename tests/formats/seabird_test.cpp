@@ -247,8 +247,11 @@ TEST_F(Seabird, UnitsOfTheShortNamesAndTheBrackets)
     EXPECT_EQ(columns(), (Texts{"depSF|depSF|ft|", "SOUND|svCF|m/s|ft/s x 0.3048; Chen-Millero",
                                 "Temp|t068C|\u00B0C|IPTS-68", "Press|prdE|dbar|psi x 0.6894757"}));
     EXPECT_EQ(row_of(1), "32.808|1500.100632|10.0000|10.0001559780114|10.2");
-    load_text("depth.cnv", cast("# name 0 = depFF: Depth [fresh water, ft]\n") + "    129.921\n");
-    EXPECT_EQ(row_of(1), "39.5999208|39.5999208"); // 129.921 ft
+    load_text("depth.cnv",
+              cast("# name 0 = depFF: Depth [fresh water, ft]\n# name 1 = t090F: Temperature [ITS-90]\n"
+                   "# name 2 = t068: Temperature [IPTS-68]\n") +
+                  "    129.921    50.0000    10.0000\n");
+    EXPECT_EQ(row_of(1), "39.5999208|10|10.0000|39.5999208"); // 129.921 ft, 50 deg F
 
     expect_failures({
         {"bare.cnv", cast("# name 0 = prDM:\n# name 1 = sv: Sound Velocity\n") + "  1.0  1490.0\n",
