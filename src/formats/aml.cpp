@@ -301,7 +301,6 @@ void AmlParser::data_line(std::string_view line)
             const bool unit_row = std::ranges::all_of(units, [](std::string_view unit) {
                 return unit.empty() || is_word(unit) || unit.front() == '(' || unit.front() == '[';
             });
-            const std::vector<std::string_view> titles(title_fields_.begin(), title_fields_.end());
             name_titled(title_, unit_row ? units : std::vector<std::string_view>{});
             if (unit_row) {
                 return;
@@ -550,13 +549,15 @@ void AmlParser::name_untitled(const std::vector<std::string_view>& first_row)
     rows_.name(described, "the header's slots");
 }
 
+/// The sensors' values of a held row, and the salinity the row gives where it gives one.
+struct RowValues {
+    double conductivity, temperature, pressure;
+    std::optional<double> salinity;
+};
+
 /// Whether `value` of a held row agrees with the sensors' values: a salinity with PSS-78 of the
 /// conductivity, temperature and pressure, a sound velocity with Chen and Millero's of the
 /// salinity, temperature and pressure, a density with water's. Nothing when the row cannot tell.
-struct RowValues {
-    double conductivity, temperature, pressure;
-    std::optional<double> salinity; // the file's, where it gives one
-};
 
 std::optional<bool> agrees(const Value& value, double number, const RowValues& row)
 {
