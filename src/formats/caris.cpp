@@ -24,8 +24,10 @@ constexpr std::string_view caris_title = "CARIS HIPS and SIPS; QPS Qimera";
 constexpr FormatFacts caris_written{caris_id, caris_filter, caris_patterns, caris_title,
                                     "depth [m] and sound speed [m/s] as a section with the time (UTC) and "
                                     "position of the cast; added to an existing file as a new section"};
-constexpr FormatFacts caris_read{caris_id, caris_filter, caris_patterns, caris_title,
-                                 "depth and sound speed of the newest section, its time (UTC) and position"};
+constexpr FormatFacts caris_read{
+    caris_id, caris_filter, caris_patterns, caris_title,
+    "depth and sound speed of the newest section, its time (UTC) and position (0:0:0 0:0:0: "
+    "none)"};
 
 constexpr std::string_view version_line = "[SVP_VERSION_2]";
 constexpr std::string_view section_word = "Section";
@@ -176,6 +178,11 @@ private:
                             "the section line " + quoted(raw) + " gives a latitude but no longitude");
             }
             section.longitude_deg = caris_angle("longitude", words[4], 180.0);
+            // "0:0:0 0:0:0" is what software writes for a cast without a fix.
+            if (*section.latitude_deg == 0.0 && *section.longitude_deg == 0.0) {
+                section.latitude_deg.reset();
+                section.longitude_deg.reset();
+            }
         }
         return section;
     }

@@ -16,7 +16,7 @@ constexpr FormatFacts vel_written{vel_id, vel_filter, vel_patterns, vel_title,
                                   "depth [m] and sound speed [m/s]; the position and time (UTC, to the "
                                   "minute) of the cast in the first line"};
 constexpr FormatFacts vel_read{vel_id, vel_filter, vel_patterns, vel_title,
-                               "depth and sound speed; the first line's position and time (UTC)"};
+                               "depth and sound speed; the first line's position (0 0: none) and time (UTC)"};
 
 // HYPACK's own files begin "FTP NEW 2"; its sound velocity files, "FTP NEW 3".
 constexpr std::array<std::string_view, 3> header_words = {"FTP", "NEW", "3"};
@@ -63,6 +63,10 @@ private:
         if (words.size() > longitude_word) {
             info.latitude_deg = degrees_of("latitude", words[latitude_word], 90.0);
             info.longitude_deg = degrees_of("longitude", words[longitude_word], 180.0);
+            if (*info.latitude_deg == 0.0 && *info.longitude_deg == 0.0) { // written for no fix
+                info.latitude_deg.reset();
+                info.longitude_deg.reset();
+            }
         }
         if (words.size() > time_word) {
             const std::string_view date = words.size() > date_word ? words[date_word] : std::string_view();

@@ -275,7 +275,7 @@ std::optional<KnownUnit> known_unit(Quantity quantity, std::string_view unit)
         {depth, {"m", "metres", "meters", "metre", "meter"}, {depth, Scale::as_given, {}, {}}},
         {depth, {"ft", "feet"}, {depth, Scale::feet, "ft x 0.3048", "x 0.3048"}},
         {temperature,
-         {"degc", "c", "deg.c", "celsius", "its-90", "its90", "ipts-68"},
+         {"degc", "c", "deg.c", "celsius", "its-90", "its90", "ipts-68", "its-68"},
          {temperature, Scale::as_given, {}, {}}},
         {temperature, {"degf", "f"}, {temperature, Scale::celsius, "(deg F - 32) / 1.8", {}}},
         {conductivity, {"ms/cm", "mmho/cm"}, {conductivity, Scale::as_given, {}, {}}},
@@ -283,6 +283,7 @@ std::optional<KnownUnit> known_unit(Quantity quantity, std::string_view unit)
         {conductivity, {"us/cm", "umho/cm"}, {conductivity, Scale::per_1000, "uS/cm / 1000", "/ 1000"}},
         {salinity, {"", "psu", "pss-78", "psu(pss-78)", "ppt"}, {salinity, Scale::as_given, {}, {}}},
         {sound, {"m/s", "ms-1", "m/sec", "m.s-1", "mps"}, {sound, Scale::as_given, {}, {}}},
+        {sound, {"ft/s", "ft/sec", "fps"}, {sound, Scale::feet, "ft/s x 0.3048", "x 0.3048"}},
     };
     const std::string plain = plain_unit(unit);
     for (const UnitSpellings& line : table) {

@@ -128,7 +128,7 @@ enum class Scale {
     per_1000,  ///< uS/cm to mS/cm
     psi,       ///< psi to dbar
     celsius,   ///< deg F to deg C
-    feet,      ///< ft to m
+    feet,      ///< ft to m, ft/s to m/s
     minus,     ///< less the column's offset only: absolute to sea pressure [dbar]
     date_time, ///< a date and a time of day: the blank between them becomes a "T"
     calendar,  ///< a date, day or year first, and a time: written as ISO 8601

@@ -20,8 +20,10 @@ constexpr FormatFacts rbr_facts{
     "rbr",
     "RBR Ruskin *.txt",
     "*.txt",
-    "RBR loggers: RBRconcerto, RBRmaestro, RBRduo ... (Ruskin text export)",
-    "the channels of the title row, \"Sea pressure\" as the pressure (or the absolute \"Pressure\" less "
+    "RBR loggers: RBRconcerto, RBRmaestro, RBRduo ... (Ruskin text export, also of Ruskin 1.x)",
+    "the channels of the title row, named or by their codes (cond10, temp12, pres08 sea pressure, "
+    "pres07 absolute, dpth01, sal_01, sos_01), \"Sea pressure\" as the pressure (or the absolute "
+    "\"Pressure\" less "
     "the atmospheric pressure the file states), \"Speed of sound\", the time of the first row, the "
     "model, serial and atmospheric pressure of \"key=value\" lines before the title row",
 };
@@ -65,6 +67,42 @@ std::string_view unit_of(std::string_view name)
     return found == units.end() ? std::string_view() : found->second;
 }
 
+/// The title of a channel that Ruskin 1.x names by its code, the letters naming the quantity and the
+/// digits the channel ("temp12", "sal_01"): "Temperature", "Salinity". A sea pressure is "pres08";
+/// any other pressure is absolute. Any other title stands as it is.
+std::string_view channel_title(std::string_view title)
+{
+    const std::size_t digits = title.find_first_of("0123456789");
+    if (digits == std::string_view::npos || digits == 0 ||
+        title.find_first_not_of("0123456789", digits) != std::string_view::npos) {
+        return title;
+    }
+    std::string_view letters = title.substr(0, digits);
+    while (letters.ends_with('_')) {
+        letters.remove_suffix(1);
+    }
+    constexpr std::array<std::pair<std::string_view, std::string_view>, 6> codes = {{
+        {"cond", "Conductivity"},
+        {"temp", "Temperature"},
+        {"pres", absolute_pressure_title},
+        {"dpth", "Depth"},
+        {"sal", "Salinity"},
+        {"sos", "Speed of sound"},
+    }};
+    if (title == "pres08") {
+        return sea_pressure_title;
+    }
+    const auto found = std::ranges::find(codes, letters, [](const auto& code) { return code.first; });
+    return found == codes.end() ? title : found->second;
+}
+
+/// Whether a title names the time of the rows: "Time", or Ruskin 1.x's "Date & Time".
+bool is_time_title(std::string_view name)
+{
+    return name == time_title || equal_ignoring_case(name, "Date & Time") ||
+           equal_ignoring_case(name, "Date&Time") || equal_ignoring_case(name, "Timestamp");
+}
+
 /// A "key=value" line's key, lower case, without blanks, "_" and "-": "serialnumber".
 std::string key_of(std::string_view text)
 {
@@ -82,9 +120,9 @@ bool is_title_row(std::string_view line)
 {
     std::vector<std::string_view> titles;
     comma_fields(line, titles);
-    return titles.size() > 1 && title_of(titles[0]).name == time_title &&
+    return titles.size() > 1 && is_time_title(title_of(titles[0]).name) &&
            std::ranges::any_of(titles, [](std::string_view title) {
-               const std::string_view name = title_of(title).name;
+               const std::string_view name = channel_title(title_of(title).name);
                return name == absolute_pressure_title || name == sea_pressure_title || name == "Depth";
            });
 }
@@ -143,10 +181,10 @@ std::vector<ColumnReading> RbrParser::columns_of(const std::vector<std::string_v
     bool sea_pressure = false;
     for (std::size_t k = 0; k < titles.size(); ++k) {
         const Title title = title_of(titles[k]);
-        const std::string_view name = title.name;
+        const std::string_view name = channel_title(title.name);
         const std::string_view unit = title.unit;
         ColumnFinding column =
-            ColumnFinding::of(titles[k], without_blanks(name), unit.empty() ? unit_of(name) : unit);
+            ColumnFinding::of(titles[k], without_blanks(title.name), unit.empty() ? unit_of(name) : unit);
         // A title without a unit is in the unit Ruskin gives the channel.
         const auto known = [&](Quantity quantity) {
             const std::optional<KnownUnit> in = known_unit(quantity, column.unit);
@@ -161,7 +199,7 @@ std::vector<ColumnReading> RbrParser::columns_of(const std::vector<std::string_v
             column.scale = in.scale;
             column.conversion = in.conversion;
         };
-        if (name == time_title && k == 0) {
+        if (is_time_title(name) && k == 0) {
             column.scale = Scale::date_time;
             column.conversion = "the blank between date and time made a \"T\"";
             time_column_ = static_cast<std::int32_t>(k);

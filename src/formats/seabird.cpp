@@ -28,8 +28,10 @@ constexpr FormatFacts seabird_facts{
     "*.cnv",
     "Sea-Bird CTD probes: SBE 9, 19, 19plus, 25, 37 ... (SBE Data Processing)",
     "the columns of the \"# name\" lines (pressure, temperature, conductivity, salinity, sound velocity, "
-    "depth; primary sensors before secondary ones), \"bad_flag\" values as missing, the rows after "
-    "\"*END*\", the instrument, the NMEA or user position, the start time",
+    "depth; primary sensors before secondary ones) in the unit of their brackets or, without one, of the "
+    "short name's last letter (svCF ft/s, depSF ft, prdE psi, t090F deg F), \"bad_flag\" values as missing, "
+    "the rows after \"*END*\", the instrument, the NMEA or operator's position (\"**\" and \"@\" lines; a "
+    "depth's \"lat =\" is none), the start time (a Y2K year set right by the header's other times)",
 };
 
 constexpr std::string_view first_line_marker = "* Sea-Bird";
@@ -78,53 +80,87 @@ bool contains_ignoring_case(std::string_view text, std::string_view part)
     return false;
 }
 
-/// The unit within the brackets: their last part ("deg C" of "ITS-90, deg C").
+/// The unit within the brackets: their last part ("deg C" of "ITS-90, deg C"), without a scale's
+/// or a water's name written before it without a comma ("ITS-68 deg C").
 std::string_view unit_of(std::string_view bracket)
 {
     const std::size_t comma = bracket.rfind(',');
-    return trim_space(comma == std::string_view::npos ? bracket : bracket.substr(comma + 1));
+    std::string_view unit = trim_space(comma == std::string_view::npos ? bracket : bracket.substr(comma + 1));
+    for (const std::string_view scale : {"ITS-90", "ITS-68", "IPTS-68", "salt water", "fresh water"}) {
+        if (unit.size() > scale.size() && starts_with_ignoring_case(unit, scale) &&
+            is_space(unit[scale.size()])) {
+            return trim_space(unit.substr(scale.size()));
+        }
+    }
+    return unit;
 }
 
-/// A "# name" line without a long name, as some files have it: the long name and unit that SBE
-/// Data Processing gives the short name.
+/// The unit a short name carries in its last letter, before a sensor's number: "ft/s" of "svCF",
+/// "psi" of "prdE", "deg C" of "t190C"; the conductivity's unit follows its sensor's number
+/// ("c0mS/cm"). Empty when the name carries none.
+std::string short_name_unit(std::string_view s, Quantity quantity)
+{
+    if (quantity == Quantity::conductivity) {
+        return std::string(s.size() > 2 ? s.substr(2) : std::string_view());
+    }
+    const std::size_t end = s.find_last_not_of("0123456789");
+    const char last = end == std::string_view::npos || end < 2 ? '\0' : s[end];
+    switch (quantity) {
+    case Quantity::sound: return last == 'M' ? "m/s" : last == 'F' ? "ft/s" : "";
+    case Quantity::depth: return last == 'M' ? "m" : last == 'F' ? "ft" : "";
+    case Quantity::pressure: return s == "pr" || last == 'M' ? "db" : last == 'E' ? "psi" : "";
+    case Quantity::temperature: return last == 'C' ? "deg C" : last == 'F' ? "deg F" : "";
+    case Quantity::salinity: return "PSU";
+    case Quantity::conductivity:
+    case Quantity::other: break;
+    }
+    return {};
+}
+
+/// A "# name" line without a long name, as some files have it: the long name that SBE Data
+/// Processing gives the short name, and what its brackets say besides the unit.
 void fill_from_short_name(NameLine& line)
 {
     const std::string_view s = line.short_name;
     const auto second = [&](std::size_t at) { return at < s.size() && s[at] == '1' ? ", 2" : ""; };
     if (s.starts_with("pr")) {
         line.long_name = "Pressure";
-        line.bracket = s.ends_with("E") ? "psi" : "db";
     } else if (s.starts_with("sal")) {
         line.long_name = std::string("Salinity") + second(3);
     } else if (s.starts_with("sv")) {
         line.long_name = "Sound Velocity";
-        line.bracket = s.starts_with("svCM")   ? "Chen-Millero, m/s"
-                       : s.starts_with("svDM") ? "Delgrosso, m/s"
-                       : s.starts_with("svWM") ? "Wilson, m/s"
-                                               : "m/s";
+        line.bracket = s.starts_with("svC")   ? "Chen-Millero"
+                       : s.starts_with("svD") ? "Delgrosso"
+                       : s.starts_with("svW") ? "Wilson"
+                                              : "";
     } else if (s.starts_with("dep")) {
         line.long_name = "Depth";
-        line.bracket = "m";
+        line.bracket = s.starts_with("depF") ? "fresh water" : s.starts_with("depS") ? "salt water" : "";
     } else if (s.size() > 2 && s[0] == 't' && (s[1] == 'v' || (s[1] >= '0' && s[1] <= '9'))) {
         line.long_name = std::string("Temperature") + second(1);
-        line.bracket = std::string(s.find("68") != std::string_view::npos ? "IPTS-68" : "ITS-90") +
-                       (s.ends_with("F") ? ", deg F" : ", deg C");
+        line.bracket = s.find("68") != std::string_view::npos ? "IPTS-68" : "ITS-90";
     } else if (s.size() > 2 && s[0] == 'c' && (s[1] == '0' || s[1] == '1')) {
         line.long_name = std::string("Conductivity") + second(1);
-        line.bracket = s.substr(2);
     }
 }
 
-/// What a column of a .cnv gives, from its "# name" line; fails on a unit the program does not know.
+/// What a column of a .cnv gives, from its "# name" line. Fails on a column of a profile quantity
+/// whose unit the program does not know, or which its brackets and its short name give differently.
 ColumnFinding finding_of(std::size_t index, NameLine line)
 {
-    if (line.long_name.empty()) {
+    const bool named_only = line.long_name.empty();
+    if (named_only) {
         fill_from_short_name(line);
     }
     const std::string_view s = line.short_name;
     const std::string_view name = line.long_name;
-    const std::string_view unit = unit_of(line.bracket);
-    ColumnFinding found = ColumnFinding::of(line.short_name, without_blanks(line.short_name), unit);
+    std::string_view bracket_unit = named_only ? std::string_view() : unit_of(line.bracket);
+    std::string_view scale_only; // "[ITS-90]": a scale of deg C, unless the short name says deg F
+    if (equal_ignoring_case(bracket_unit, "ITS-90") || equal_ignoring_case(bracket_unit, "ITS-68") ||
+        equal_ignoring_case(bracket_unit, "IPTS-68")) {
+        scale_only = std::exchange(bracket_unit, {});
+    }
+    ColumnFinding found = ColumnFinding::of(line.short_name, without_blanks(line.short_name), bracket_unit);
     if (found.name.empty()) {
         found.name = "column" + std::to_string(index + 1);
     }
@@ -133,7 +169,7 @@ ColumnFinding finding_of(std::size_t index, NameLine line)
     // soak) with the bad flag in this column: the scan gets no depth.
     found.vital = s == "flag";
     // What the file says of the values, after what the unit's conversion does to them.
-    std::string_view note;
+    std::string note;
     if (s.starts_with("pr") && starts_with_ignoring_case(name, "Pressure")) {
         found.quantity = Quantity::pressure;
     } else if (s.starts_with("t") && starts_with_ignoring_case(name, "Temperature") &&
@@ -160,18 +196,45 @@ ColumnFinding finding_of(std::size_t index, NameLine line)
         note = contains_ignoring_case(line.bracket, "fresh")  ? "fresh water"
                : contains_ignoring_case(line.bracket, "salt") ? "salt water"
                                                               : "";
+        // "depSM: Depth [salt water, m], lat = 39.00": the latitude the depths were computed for.
+        const std::size_t lat = line.after.find("lat =");
+        if (lat != std::string::npos) {
+            note += (note.empty() ? "" : ", ") + std::string("for latitude ") +
+                    std::string(trim_space(std::string_view(line.after).substr(lat + 5)));
+        }
     } else {
         return found;
     }
+    // The short name's last letter tells the unit too ("svCF" ft/s, "prdE" psi): where the brackets
+    // give none, it is the unit; where they give another, the unit is not known.
+    const std::string name_unit = short_name_unit(s, found.quantity);
+    const std::string_view unit = !bracket_unit.empty() ? bracket_unit
+                                  : !name_unit.empty()  ? std::string_view(name_unit)
+                                                        : scale_only;
     const std::optional<KnownUnit> known = known_unit(found.quantity, unit);
     if (!known) {
+        if (unit.empty()) {
+            throw Error(ErrorKind::bad_data_file,
+                        column_place(index, s) + " is " + std::string(quantity_words(found.quantity)) +
+                            " in a unit neither its brackets nor its short name give, so its values cannot "
+                            "be read");
+        }
         throw unknown_unit(index, s, unit);
     }
+    if (const std::optional<KnownUnit> named = known_unit(found.quantity, name_unit);
+        !bracket_unit.empty() && named &&
+        (named->quantity != known->quantity || named->scale != known->scale)) {
+        throw Error(ErrorKind::bad_data_file, column_place(index, s) + " is in " +
+                                                  quillonde::quoted(bracket_unit) +
+                                                  " by its brackets but in " + quillonde::quoted(name_unit) +
+                                                  " by its short name, so its unit cannot be known");
+    }
+    found.unit = unit;
     found.quantity = known->quantity;
     found.scale = known->scale;
     found.conversion = known->conversion;
     if (!note.empty()) {
-        found.conversion += (found.conversion.empty() ? "" : "; ") + std::string(note);
+        found.conversion += (found.conversion.empty() ? "" : "; ") + note;
     }
     return found;
 }
@@ -213,6 +276,19 @@ std::optional<std::chrono::sys_seconds> month_day_year_time(std::string_view tex
     return calendar_time(year, month, day, hour, minute, second);
 }
 
+int year_of(std::chrono::sys_seconds when)
+{
+    return static_cast<int>(std::chrono::year_month_day(std::chrono::floor<std::chrono::days>(when)).year());
+}
+
+/// The same day and time of day a hundred years later.
+std::chrono::sys_seconds century_later(std::chrono::sys_seconds when)
+{
+    const auto day = std::chrono::floor<std::chrono::days>(when);
+    const std::chrono::year_month_day date(day);
+    return std::chrono::sys_days(date + std::chrono::years(100)) + (when - day);
+}
+
 /// The value of a "key = value" header line whose key is `key` (any case), or nothing.
 std::optional<std::string_view> value_of(std::string_view text, std::string_view key)
 {
@@ -252,8 +328,9 @@ private:
     bool binary_ = false;
     std::map<std::int32_t, NameLine> names_;
     // The position and time as the header gives them, most trusted first.
-    std::optional<double> nmea_latitude_, nmea_longitude_, user_latitude_, user_longitude_, depth_latitude_;
+    std::optional<double> nmea_latitude_, nmea_longitude_, user_latitude_, user_longitude_;
     std::optional<CastTime> start_time_, nmea_time_, system_utc_;
+    std::vector<int> header_years_; // of the header's other times, to see a start time's Y2K year
     std::optional<RowConverter> rows_;
     std::vector<std::string_view> fields_;
     bool width_shown_ = false; // a row has shown right-aligned values in fields of one width
@@ -280,6 +357,8 @@ void SeabirdParser::text_line(std::string_view line)
         instrument_line(line.substr(1));
     } else if (line.starts_with("#")) {
         processing_line(line.substr(1));
+    } else if (line.starts_with("@")) {
+        user_line(line.substr(1)); // "@ Latitude: 54 57.83 N", a cruise's own lines after processing
     }
     // Any other line of the header says nothing the program reads.
 }
@@ -294,10 +373,23 @@ void SeabirdParser::instrument_line(std::string_view text)
     } else if (const auto nmea_time = value_of(text, "NMEA UTC (Time)")) {
         if (const auto when = month_day_year_time(*nmea_time)) {
             nmea_time_ = CastTime{*when, true};
+            header_years_.push_back(year_of(*when));
         }
     } else if (const auto system_time = value_of(text, "System UTC")) {
         if (const auto when = month_day_year_time(*system_time)) {
             system_utc_ = CastTime{*when, true};
+            header_years_.push_back(year_of(*when));
+        }
+    } else if (const auto upload = value_of(text, "System UpLoad Time")) {
+        if (const auto when = month_day_year_time(*upload)) {
+            header_years_.push_back(year_of(*when));
+        }
+    } else if (const std::vector<std::string_view> words = list_items(trim_space(text), ' ');
+               words.size() > 5 && words[0] == "cast") {
+        // "* cast   1 10 Dec 2016 06:16:51 samples 1 to 3069": day, month, year.
+        if (const auto when = month_day_year_time(std::string(words[3]) + " " + std::string(words[2]) + " " +
+                                                  std::string(words[4]) + " " + std::string(words[5]))) {
+            header_years_.push_back(year_of(*when));
         }
     }
     // The instrument's status as it was uploaded: "* SBE 19plus V 2.5.2  SERIAL NO. 01906855 ...".
@@ -391,13 +483,6 @@ void SeabirdParser::end_header()
                         "the header has no \"# name " + std::to_string(expected - 1) + "\" line");
         }
         found.push_back(finding_of(static_cast<std::size_t>(index), line));
-        if (found.back().quantity == Quantity::depth && !depth_latitude_) {
-            // "depSM: Depth [salt water, m], lat = 39.00": the latitude its depths were computed for.
-            const std::size_t lat = line.after.find("lat =");
-            if (lat != std::string::npos) {
-                depth_latitude_ = angle_of(std::string_view(line.after).substr(lat + 5), 'N', 'S', 90.0);
-            }
-        }
     }
     DepthSource depth;
     std::vector<ColumnReading> readings = readings_of(found, depth);
@@ -406,8 +491,17 @@ void SeabirdParser::end_header()
                                               "depth column (depSM ...), so the cast gives no depths");
     }
     CastInfo& info = sink_.info();
-    info.latitude_deg = nmea_latitude_ ? nmea_latitude_ : user_latitude_ ? user_latitude_ : depth_latitude_;
+    // The latitude a depth column was computed for ("lat = 50") is no position.
+    info.latitude_deg = nmea_latitude_ ? nmea_latitude_ : user_latitude_;
     info.longitude_deg = nmea_longitude_ ? nmea_longitude_ : user_longitude_;
+    if (start_time_) {
+        // Old Seasoft wrote 2003 as 1903 in "# start_time", while its other lines are right.
+        const int year = year_of(start_time_->when);
+        if (year >= 1900 && year < 2000 && std::ranges::find(header_years_, year) == header_years_.end() &&
+            std::ranges::find(header_years_, year + 100) != header_years_.end()) {
+            start_time_->when = century_later(start_time_->when);
+        }
+    }
     if (start_time_ && start_time_->utc) {
         info.time = start_time_;
     } else {

@@ -29,8 +29,8 @@ constexpr FormatFacts text_facts{
     "*.TXT *.000",
     "Valeport MiniSVP, MiniCTD, RapidSV, RapidSVT, RapidCTD, MIDAS SVX2 (DataLog)",
     "pressure [dbar] or depth [m] as \"Pressure units:\" or the title row says, the probe's "
-    "temperature, sound velocity or conductivity, the header's instrument, serial number, time and "
-    "position",
+    "temperature, sound velocity or conductivity (a MIDAS title row's units also where written before "
+    "the names; none: m/s and \u00b0C), the header's instrument, serial number, time and position",
 };
 
 // The SWiFT's files: "Latitude=999" has no fix; the pressure is absolute until
@@ -45,7 +45,8 @@ constexpr std::string_view valeport_conductivity_unit = "mS/M";
 
 bool is_date_time_name(std::string_view name)
 {
-    return equal_ignoring_case(name, "Date/Time") || equal_ignoring_case(name, "Date / Time") || equal_ignoring_case(name, "DateTime");
+    return equal_ignoring_case(name, "Date/Time") || equal_ignoring_case(name, "Date / Time") ||
+           equal_ignoring_case(name, "DateTime");
 }
 
 /// A date and time as "2019/03/12 15:58:25", or nothing.
@@ -117,10 +118,11 @@ void Vp2Parser::text_line(std::string_view text)
         section_ = equal_ignoring_case(line, header_section)    ? Section::header
                    : equal_ignoring_case(line, columns_section) ? Section::columns
                    : equal_ignoring_case(line, data_section)    ? Section::data
-                                                      : Section::other;
+                                                                : Section::other;
         if (!title_.empty() && section_ != Section::other) {
             throw Error(ErrorKind::bad_data_file,
-                        "a second " + quillonde::quoted(line) + " section after the rows: the file holds more than one cast");
+                        "a second " + quillonde::quoted(line) +
+                            " section after the rows: the file holds more than one cast");
         }
         return;
     }
@@ -170,8 +172,8 @@ void Vp2Parser::header_line(std::string_view key, std::string_view value)
 
 const Vp2Parser::Declared* Vp2Parser::declared(std::string_view name) const
 {
-    const auto found =
-        std::ranges::find_if(declared_, [&](const Declared& column) { return equal_ignoring_case(column.name, name); });
+    const auto found = std::ranges::find_if(
+        declared_, [&](const Declared& column) { return equal_ignoring_case(column.name, name); });
     return found == declared_.end() ? nullptr : &*found;
 }
 
@@ -276,6 +278,52 @@ constexpr std::string_view midas_serial_key = "Serial No.";
 constexpr std::string_view stamp_key = "Time Stamp";
 constexpr std::string_view midas_title_start = "Date / Time";
 
+constexpr std::string_view midas_no_unit_note = "the title row names no unit: ";
+
+/// Whether every unit of a MIDAS title row stands one column early, as some firmware writes it:
+/// "SOUND VELOCITY;DBAR<TAB>PRESSURE;C<TAB>TEMPERATURE;" gives the pressure in dbar and the
+/// temperature in C. So where the last column has no unit and each unit fits the next column's
+/// quantity, one of them not its own.
+bool units_shifted(const std::vector<ColumnDescription>& described)
+{
+    std::size_t first = 0;
+    while (first < described.size() && described[first].date_time) {
+        ++first;
+    }
+    if (described.size() < first + 2 || !described.back().unit.empty()) {
+        return false;
+    }
+    bool misplaced = false;
+    for (std::size_t k = first; k + 1 < described.size(); ++k) {
+        const std::string& unit = described[k].unit;
+        const Quantity next = described[k + 1].quantity;
+        if (unit.empty() || (next != Quantity::other && !known_unit(next, unit))) {
+            return false;
+        }
+        misplaced = misplaced ||
+                    (described[k].quantity != Quantity::other && !known_unit(described[k].quantity, unit));
+    }
+    return misplaced;
+}
+
+/// Puts the units of a title row that units_shifted finds each under its own column.
+void shift_midas_units(std::vector<ColumnDescription>& described)
+{
+    if (!units_shifted(described)) {
+        return;
+    }
+    std::string unit; // the unit of the column before: none for the first
+    for (ColumnDescription& column : described) {
+        if (!column.date_time) {
+            std::swap(unit, column.unit);
+            if (!column.unit.empty()) {
+                column.conversion =
+                    "the unit written before its name (\"" + column.unit + " " + column.name + "\")";
+            }
+        }
+    }
+}
+
 /// Whether a line is the title row of a MIDAS file: TAB-separated "NAME;UNIT" fields.
 bool is_midas_title(std::string_view line)
 {
@@ -330,8 +378,8 @@ void ValeportTextParser::text_line(std::string_view text)
         return;
     }
     if (rows_.named()) {
-        throw Error(ErrorKind::bad_data_file,
-                    "the line " + quillonde::quoted(line) + " is not a row of numbers, as the rows before it are");
+        throw Error(ErrorKind::bad_data_file, "the line " + quillonde::quoted(line) +
+                                                  " is not a row of numbers, as the rows before it are");
     }
     if (is_midas_title(line)) {
         name_midas_columns(line);
@@ -358,8 +406,8 @@ void ValeportTextParser::header_line(std::string_view key, std::string_view valu
         info.time = time_of(value);
     } else if (equal_ignoring_case(key, "Latitude") || equal_ignoring_case(key, "Lat")) {
         info.latitude_deg = angle_of(value, 90.0);
-    } else if (equal_ignoring_case(key, "Longitude") || equal_ignoring_case(key, "Longtitude") || equal_ignoring_case(key, "Long") ||
-               equal_ignoring_case(key, "Lon")) {
+    } else if (equal_ignoring_case(key, "Longitude") || equal_ignoring_case(key, "Longtitude") ||
+               equal_ignoring_case(key, "Long") || equal_ignoring_case(key, "Lon")) {
         info.longitude_deg = angle_of(value, 180.0);
     } else if (equal_ignoring_case(key, tare_key)) {
         tare_dbar_ = number_of(value);
@@ -442,10 +490,24 @@ void ValeportTextParser::name_midas_columns(std::string_view title)
         }
         described.push_back(std::move(column));
     }
-    // The sound velocity the probe calculates stands in only for one it does not measure.
+    shift_midas_units(described);
     for (ColumnDescription& column : described) {
+        // The sound velocity the probe calculates stands in only for one it does not measure.
         if (measured_sound && column.quantity == Quantity::sound && !column.conversion.empty()) {
             column.quantity = Quantity::other;
+        }
+        // A name without a unit: the one unit a Valeport sensor of sound or temperature writes in.
+        // A pressure is written in dbar or in metres, so it needs its unit.
+        if (column.unit.empty() &&
+            (column.quantity == Quantity::sound || column.quantity == Quantity::temperature)) {
+            column.unit = column.quantity == Quantity::sound ? m_s_unit : celsius_unit;
+            column.conversion += std::string(column.conversion.empty() ? "" : "; ") +
+                                 std::string(midas_no_unit_note) + std::string(column.unit);
+        } else if (column.unit.empty() && column.quantity != Quantity::other) {
+            throw Error(ErrorKind::bad_data_file, "the title row's " + quillonde::quoted(column.source) +
+                                                      " names no unit, and " +
+                                                      std::string(quantity_words(column.quantity)) +
+                                                      " may be written in more than one");
         }
     }
     rows_.name(described, "the title row");
@@ -468,9 +530,14 @@ const FormatFacts& Vp2Reader::facts() const
 
 bool Vp2Reader::recognises(std::string_view head) const
 {
-    for (const std::string_view line : head_lines(head, 8)) {
+    const std::vector<std::string_view> lines = head_lines(head, std::string_view::npos);
+    for (const std::string_view line : lines) {
         if (!trim_space(line).empty()) {
-            return equal_ignoring_case(trim_space(line), header_section);
+            // AML's newer exports begin "[Header]" too, and hold a [MeasurementData] section.
+            return equal_ignoring_case(trim_space(line), header_section) &&
+                   std::ranges::none_of(lines, [](std::string_view other) {
+                       return equal_ignoring_case(trim_space(other), "[MeasurementData]");
+                   });
         }
     }
     return false;
@@ -499,7 +566,8 @@ bool ValeportTextReader::recognises(std::string_view head) const
         now = now || (pair && equal_ignoring_case(pair->first, now_key));
         serial = serial || (pair && starts_with_ignoring_case(pair->second, serial_prefix));
         model = model || (pair && equal_ignoring_case(pair->first, model_key));
-        if (model && starts_with_ignoring_case(line, midas_title_start) && line.find('\t') != std::string_view::npos) {
+        if (model && starts_with_ignoring_case(line, midas_title_start) &&
+            line.find('\t') != std::string_view::npos) {
             return true;
         }
     }

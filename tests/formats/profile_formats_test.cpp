@@ -235,6 +235,38 @@ TEST_F(ProfileFormats, ACastAddedToAnotherProgramsCarisFileFollowsItsLineEnds)
 
 // A latitude or longitude of a CARIS section: the sign stands for the whole angle, also where the
 // degrees are 0, which some readers get wrong.
+// Real CARIS and HYPACK files of other software; "0:0:0 0:0:0" and "0 0" are what such software
+// writes for a cast without a fix: no position, not the Gulf of Guinea.
+TEST_F(ProfileFormats, RealFilesOfOtherSoftwareAndTheirZeroPositions)
+{
+    load_path(data + "/formats/caris/2020_036_182635.svp");
+    EXPECT_EQ(described(), "caris|?|?|2020-02-05T18:26:00Z|37.850944|-122.464917");
+    EXPECT_EQ(state.g_table.last_row(), 24);
+    EXPECT_EQ(row_of(1), "0.031000|1487.619079|0.031");
+    EXPECT_EQ(row_of(24), "23.031000|1491.519287|23.031");
+    load_path(data + "/formats/caris/s20200713_071750.svp");
+    EXPECT_EQ(described(), "caris|?|?|2020-07-13T07:17:50Z|54.292833|11.955167");
+    EXPECT_EQ(state.g_table.last_row(), 207);
+    EXPECT_EQ(row_of(1), "0.840000|1484.430000|0.84");
+    EXPECT_EQ(row_of(207), "18.090000|1485.820000|18.09");
+    load_path(data + "/formats/hypack/20190819_SV_2035_D.vel");
+    EXPECT_EQ(described(), "vel|?|?|2019-08-19T20:33:00Z|38.016269|-122.395375");
+    EXPECT_EQ(columns(), (Texts{"Depth|depth|m|", "SOUND|sound speed|m/s|"}));
+    EXPECT_EQ(state.g_table.last_row(), 33);
+    EXPECT_EQ(row_of(1), "0.0|1508.27|0");
+    EXPECT_EQ(row_of(33), "46.3|1509.70|46.3");
+
+    for (const std::string section : {"0:0:0 0:0:0", "0 0", "0:00:00.00 -0:00:00.00"}) {
+        load_text("zero.svp",
+                  "[SVP_VERSION_2]\nzero.svp\nSection 2020-036 18:26:00 " + section + "\n1 1490\n");
+        EXPECT_EQ(described(), "caris|?|?|2020-02-05T18:26:00Z|?|?") << section;
+    }
+    load_text("equator.svp", "[SVP_VERSION_2]\ne.svp\nSection 2020-036 18:26:00 0:0:0 -0:30:0\n1 1490\n");
+    EXPECT_EQ(described(), "caris|?|?|2020-02-05T18:26:00Z|0|-0.5");
+    load_text("zero.vel", "FTP NEW 3 0.000 0.000 20:33 08/19/2019\r\n1 1490\r\n");
+    EXPECT_EQ(described(), "vel|?|?|2019-08-19T20:33:00Z|?|?");
+}
+
 TEST(CarisAngle, TheSignHoldsForTheWholeAngle)
 {
     const std::pair<const char*, double> angles[] = {
@@ -417,6 +449,9 @@ TEST(ProfileReaders, EachRecognisesItsOwnHeaderOnly)
         {"# depth veloc.\n0.5 1490\n", "tob"},
         {"depth_m,sound_speed_m_s\r\n", "tob"},
         {"[SVP_VERSION_2] x\r\n", "tob"},
+        // "[Header]" begins Valeport's files and AML's newer ones, which hold "[MeasurementData]".
+        {"[HEADER]\r\nInstrument=SWIFT SVP\r\n", "vp2"},
+        {"[Header]\r\nInstrument=Base.X2\r\n[MeasurementData]\r\n", "aml"},
     };
     for (const auto& [head, format] : heads) {
         EXPECT_EQ(reader_for(head).facts().id, format) << head;

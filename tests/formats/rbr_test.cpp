@@ -67,6 +67,37 @@ TEST_F(Rbr, AnAbsolutePressureLessTheAtmosphereTheFileStates)
               "1.3\t1505.87\t14.781\t35.01\t48.199\t\r\n2\t1505.56\t14.652\t35.031\t48.152\t\r\n");
 }
 
+// Ruskin 1.x names its channels by codes: the letters the quantity, the digits the channel. "pres08"
+// is the sea pressure, "pres07" absolute; without a sea pressure the atmosphere the file states
+// comes off the absolute one.
+TEST_F(Rbr, RuskinOneNamesItsChannelsByCodes)
+{
+    load_cast("rbr/ruskin1_concerto.txt");
+    EXPECT_EQ(described(), "rbr|RBRconcerto|060671|2016-08-17T18:37:49|?|?");
+    EXPECT_EQ(
+        columns(),
+        (Texts{"Date_&_Time|Date & Time||the blank between date and time made a \"T\"", "Cond|cond10|mS/cm|",
+               "Temp|temp12|\u00B0C|ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)",
+               "pres07|pres07|dbar|absolute: sea pressure and the air's", "Press|pres08|dbar|",
+               "dpth01|dpth01|m|", "SALIN|sal_01|PSU|",
+               "SOUND|sos_01|m/s|Chen-Millero (UNESCO), as the logger derives it"}));
+    EXPECT_EQ(row_of(1),
+              "2016-08-17T18:37:49.000|41.9020|14.2030|10.6345|0.5020|0.4979|34.7860|1503.878|0.51");
+    EXPECT_EQ(row_of(4),
+              "2016-08-17T18:37:52.000|41.4000|12.8050|13.6295|3.4970|3.4686|35.6010|1500.305|3.57");
+
+    const std::string cast = read_file(format_casts + "rbr/ruskin1_concerto.txt");
+    load_text("air.txt",
+              replaced(replaced(cast, ",pres08", ",pres99"), "Serial", "atmosphere=10.1325\r\nSerial"));
+    EXPECT_EQ(columns()[3], "Press|pres07|dbar|absolute pressure - 10.1325 dbar");
+    EXPECT_EQ(row_of(1).substr(0, 44), "2016-08-17T18:37:49.000|41.9020|14.2030|0.50"); // 10.6345 - 10.1325
+    EXPECT_EQ(
+        load_error("absolute.txt", replaced(cast, ",pres08", ",pres99")).what(),
+        std::string("Not a data file at line 7: the title row names the absolute \"Pressure\" but no \"Sea "
+                    "pressure\", and the file states no atmospheric pressure (\"atmosphere=10.1325\"), so "
+                    "the cast gives no depths; export it from Ruskin with \"Sea pressure\""));
+}
+
 TEST_F(Rbr, AnExportOfDepthsWithoutPressures)
 {
     // A logger without a pressure channel: Ruskin's depths as they stand.

@@ -202,6 +202,85 @@ TEST_F(Seabird, TheSensorsAndHeadersOfTheFamily)
     EXPECT_EQ(described(), "cnv|SBE 19plus|?|?|?|?");
 }
 
+// Real casts of three more instruments: an SBE 9 with secondary sensors, the NMEA latitude south and
+// a depth column twice, the second computed for a latitude; a raw SBE 19plus V2 cast without a
+// position; an SBE 49 upcast bin file whose position stands only in "@" lines after the processing.
+TEST_F(Seabird, SecondarySensorsARawCastAndAnUpcastBinFile)
+{
+    load_cast("seabird/WQR086CFACLWDB.cnv");
+    EXPECT_EQ(described(), "cnv|SBE 9|?|2025-02-02T04:01:52Z|-23.340667|150.905333");
+    EXPECT_EQ(controls.list,
+              (Texts{"Press", "Temp", "Cond", "scan", "depSM", "timeS", "cpar", "spar", "turbWETntu0",
+                     "flECO-AFL", "par", "t190C", "c1S/m", "depSM", "SALIN", "nbin", "flag"}));
+    EXPECT_EQ(columns()[13], "depSM|depSM|m|salt water, for latitude -23.3407");
+    EXPECT_EQ(row_of(1), "1.006|28.0831|58.11991|5248|0.998|218.616|6.9285e+01|3.9379e+02|11.8057|0.8223|"
+                         "2.7316e+02|28.0829|5.811250|1.000|36.2666|31|0.0000e+00|1.03");
+    EXPECT_EQ(row_of(6), "6.038|28.0926|58.13011|6492|6.023|270.441|-3.827e-02|4.4360e+02|13.3155|1.0252|"
+                         "-1.563e-01|28.0929|5.812366|6.000|36.2649|3|0.0000e+00|6.16");
+
+    load_cast("seabird/19plus_V2_CTD-processing_example.cnv");
+    EXPECT_EQ(described(), "cnv|SBE19plus|6130|2016-12-10T06:16:51|?|?");
+    EXPECT_EQ(controls.list, (Texts{"Temp", "Cond", "Press", "f0", "f1", "f2", "SALIN", "flag"}));
+    EXPECT_EQ(state.g_table.last_row(), 3069);
+    EXPECT_EQ(row_of(1), "20.4459|0.08453|-0.105|322798|2638.340|533539|0.0476|0.000e+00|-0.11");
+    EXPECT_EQ(row_of(3069), "20.1628|47.04514|-0.107|326317|6214.621|533538|34.1533|0.000e+00|-0.11");
+
+    load_cast("seabird/BON010.up");
+    EXPECT_EQ(described(), "cnv|SBE 49|?|2015-05-16T12:22:41Z|54.963833|-158.497333");
+    EXPECT_EQ(columns()[2], "Cond|c0mS/cm|mS/cm|");
+    EXPECT_EQ(state.g_table.last_row(), 103);
+    EXPECT_EQ(row_of(1), "103.000|5.4557|31.353743|32.0797|25.3097|0.0000e+00|105.03");
+    EXPECT_EQ(row_of(103), "1.000|6.4823|31.893913|31.7644|24.9374|0.0000e+00|1.02");
+}
+
+// The unit a short name carries, where the brackets give none or say it without commas; a unit
+// that cannot be known is refused, naming the column.
+TEST_F(Seabird, UnitsOfTheShortNamesAndTheBrackets)
+{
+    const auto cast = [](const std::string& names, const std::string& header = "") {
+        return "* Sea-Bird SBE 9 Data File:\n" + header + names + "*END*\n";
+    };
+    load_text("feet.cnv",
+              cast("# name 0 = depSF:\n# name 1 = svCF:\n# name 2 = t068C: Temperature [ITS-68 deg C]\n"
+                   "# name 3 = prdE: Pressure\n") +
+                  "     32.808    4921.59    10.0000     14.504\n");
+    EXPECT_EQ(columns(), (Texts{"depSF|depSF|ft|", "SOUND|svCF|m/s|ft/s x 0.3048; Chen-Millero",
+                                "Temp|t068C|\u00B0C|IPTS-68", "Press|prdE|dbar|psi x 0.6894757"}));
+    EXPECT_EQ(row_of(1), "32.808|1500.100632|10.0000|10.0001559780114|10.2");
+    load_text("depth.cnv",
+              cast("# name 0 = depFF: Depth [fresh water, ft]\n# name 1 = t090F: Temperature [ITS-90]\n"
+                   "# name 2 = t068: Temperature [IPTS-68]\n") +
+                  "    129.921    50.0000    10.0000\n");
+    EXPECT_EQ(row_of(1), "39.5999208|10|10.0000|39.5999208"); // 129.921 ft, 50 deg F
+
+    expect_failures({
+        {"bare.cnv", cast("# name 0 = prDM:\n# name 1 = sv: Sound Velocity\n") + "  1.0  1490.0\n",
+         "Not a data file at line 4: column 2 (\"sv\") is a sound velocity in a unit neither its brackets "
+         "nor its "
+         "short name give, so its values cannot be read",
+         0},
+        {"contrary.cnv",
+         cast("# name 0 = prDM:\n# name 1 = svCF: Sound Velocity [Chen-Millero, m/s]\n") + "  1.0  1490.0\n",
+         "Not a data file at line 4: column 2 (\"svCF\") is in \"m/s\" by its brackets but in \"ft/s\" by "
+         "its short "
+         "name, so its unit cannot be known",
+         0},
+    });
+
+    // The latitude a depth was computed for is no position; a Y2K year in the start time is set
+    // right by the header's other times.
+    load_text("lat.cnv",
+              cast("# name 0 = depSM: Depth [salt water, m], lat = 50\n",
+                   "* System UpLoad Time = Mar 04 2003 10:00:00\n# start_time = Mar 04 1903 09:12:00\n") +
+                  "      1.000\n");
+    EXPECT_EQ(described(), "cnv|SBE 9|?|2003-03-04T09:12:00|?|?");
+    EXPECT_EQ(columns()[0], "Depth|depSM|m|salt water, for latitude 50");
+    load_text("1998.cnv", cast("# name 0 = prDM:\n", "* System UpLoad Time = Mar 04 1998 10:00:00\n"
+                                                     "# start_time = Mar 04 1998 09:12:00\n") +
+                              "  1.0\n");
+    EXPECT_EQ(described(), "cnv|SBE 9|?|1998-03-04T09:12:00|?|?");
+}
+
 TEST_F(Seabird, BrokenCastsNameTheLineAndTheField)
 {
     const std::string cast = std::string(small_header) + std::string(small_rows);

@@ -179,6 +179,38 @@ TEST_F(Valeport, MidasTitleRowNamesTheColumnsAndTheMeasuredSoundWins)
                      "SOUND|Calc. SOUND VELOCITY;M/SEC|m/s|calculated by the instrument's software"}));
 }
 
+// A real MIDAS SVP 6000 file whose title row writes each unit before its column's name, the first
+// column's none: "SOUND VELOCITY;DBAR<TAB>PRESSURE;C<TAB>TEMPERATURE;".
+TEST_F(Valeport, MidasUnitsWrittenBeforeTheirNamesOrNotAtAll)
+{
+    load_cast("valeport/FILE1.000");
+    EXPECT_EQ(described(), "valeport|MIDAS SVP 6000|36570|2012-05-10T11:08:59|?|?");
+    EXPECT_EQ(
+        columns(),
+        (Texts{"Date_/_Time|Date / Time||", "SOUND|SOUND VELOCITY;DBAR|m/s|the title row names no unit: m/s",
+               "Press|PRESSURE;C|dbar|the unit written before its name (\"DBAR PRESSURE\")",
+               "Temp|TEMPERATURE;|\u00b0C|the unit written before its name (\"C TEMPERATURE\")"}));
+    EXPECT_EQ(state.g_table.last_row(), 6590);
+    EXPECT_EQ(row_of(1), "2012-05-10T11:08:59.000|0.000|-0.064|10.671|-0.06");
+    EXPECT_EQ(row_of(6590), "2012-05-10T12:03:53.500|0.000|-0.012|15.415|-0.01");
+
+    // A name without a unit, and a pressure in metres: a depth. A pressure without a unit may be
+    // either, so it is refused.
+    const std::string header = "Model Name :\tMIDAS SVX2 1000\nDate / Time\t";
+    load_text("svx2.000",
+              header +
+                  "SOUND VELOCITY;\tPRESSURE;M\tTEMPERATURE;C\n21/08/2020 06:30:12\t1512.4\t1.5\t18.2\n");
+    EXPECT_EQ(columns(), (Texts{"Date_/_Time|Date / Time||",
+                                "SOUND|SOUND VELOCITY;|m/s|the title row names no unit: m/s",
+                                "Depth|PRESSURE;M|m|", "Temp|TEMPERATURE;C|\u00b0C|"}));
+    EXPECT_EQ(row_of(1), "2020-08-21T06:30:12|1512.4|1.5|18.2|1.5");
+    EXPECT_EQ(
+        load_error("bare.000", header + "SOUND VELOCITY;M/SEC\tPRESSURE;\n21/08/2020 06:30:12\t1512.4\t1.5\n")
+            .what(),
+        std::string("Not a data file at line 2: the title row's \"PRESSURE;\" names no unit, and a pressure "
+                    "may be written in more than one"));
+}
+
 TEST_F(Valeport, BrokenFilesFailNamingTheLineAndTheField)
 {
     const std::string vp2_header =
