@@ -1,6 +1,7 @@
 // A format is one file and one line in the registry: what is made from the registry offers it.
 #include "cli/batch.h"
 #include "cli/commands.h"
+#include "cli/format_list.h"
 #include "formats/registry.h"
 #include "profile/output_file.h"
 #include "runtime/text.h"
@@ -90,10 +91,34 @@ TEST(Registry, AFormatAddedToItIsOfferedEverywhere)
                                        opened.substr(all_casts, opened.size() - all_casts - 1) + " *.toy|");
     EXPECT_TRUE(opened.starts_with("All *.*|*.*|Sea and Sun *.TOB|*.TOB|"));
     EXPECT_EQ(save_filters().text, before + "Toy sounder *.tsv|*.tsv|");
-    EXPECT_NE(cli::formats_help().find("  Toy probe *.toy         toy probes\n"), std::string::npos);
-    EXPECT_NE(
-        cli::formats_table().find("| Toy sounder *.tsv | `*.tsv` | toy sounders | - | depth and sound |"),
-        std::string::npos);
+    const std::string help = cli::formats_help();
+    EXPECT_NE(help.find("  toy       Toy probe *.toy: toy probes\n"), std::string::npos) << help;
+    EXPECT_TRUE(
+        help.ends_with("  csv       Spreadsheet CSV *.csv: spreadsheets (LibreOffice Calc, Excel), scripts\n"
+                       "  toyp      Toy sounder *.tsv: toy sounders\n"))
+        << help;
+    EXPECT_NE(cli::formats_table().find(
+                  "| Toy sounder *.tsv | `toyp` | `*.tsv` | toy sounders | - | depth and sound |"),
+              std::string::npos);
+    EXPECT_TRUE(
+        cli::formats_manual(cli::ManualPage::window)
+            .ends_with(".TP\n.B Spreadsheet CSV *.csv\nspreadsheets (LibreOffice Calc, Excel), scripts\n"
+                       ".TP\n.B Toy sounder *.tsv\ntoy sounders\n"));
+    EXPECT_NE(cli::formats_manual(cli::ManualPage::batch_tool)
+                  .find(".TP 10\n.B toy\nToy probe *.toy: toy probes\n.PP\n"),
+              std::string::npos);
+
+    // --format takes its name, and says so when a name is none of the formats.
+    cli::ProfileOptions profile;
+    EXPECT_EQ(cli::choose_format("toyp", "", false, profile), "");
+    ASSERT_NE(profile.format, nullptr);
+    EXPECT_EQ(profile.format->facts().id, "toyp");
+    EXPECT_EQ(cli::choose_format("toy", "", false, profile),
+              "--format \"toy\" is no format: the formats are sva, asvp, caris, vel, csv, toyp");
+    EXPECT_EQ(cli::choose_format("toyp", "x.sva", false, profile),
+              "-o \"x.sva\" names another format than --format toyp");
+    EXPECT_EQ(cli::choose_format("", "x.tsv", true, profile),
+              "--append adds a cast to a file that holds many: a CARIS SVP *.svp OUTPUT (or --format caris)");
 
     // The load's dialog offers it, and a cast of it loads whatever its name.
     TempDir dir;
@@ -116,16 +141,30 @@ TEST(Registry, AFormatAddedToItIsOfferedEverywhere)
                                  false, console),
               cli::RunResult::all_done);
     EXPECT_EQ(read_file(dir.file("out.tsv")), "toy\n1 1490\n2 1491\n");
+    // And by --format, naming the output after the input.
+    cli::choose_format("toyp", "", false, profile);
+    EXPECT_EQ(cli::convert_casts({OptionButton::op_salt, "54"}, {dir.file("cast.txt")}, "", false, console,
+                                 profile),
+              cli::RunResult::all_done);
+    EXPECT_EQ(read_file(dir.file("cast.tsv")), "toy\n1 1490\n2 1491\n");
     EXPECT_EQ(err.str(), "");
 }
 
-TEST(Registry, TheReadmeListsEveryFormat)
+// The README and the manual pages repeat the registry's lists; where one differs, the test shows what
+// to paste in its place.
+TEST(Registry, TheReadmeAndTheManualPagesListEveryFormat)
 {
-    const std::string readme = read_file(std::string(QUILLONDE_SOURCE_DIR) + "/README.md");
-    const std::string table = cli::formats_table();
-    EXPECT_NE(readme.find(table), std::string::npos)
-        << "README.md's table of formats is not the registry's; it reads:\n"
-        << table;
+    const std::pair<const char*, std::string> lists[] = {
+        {"README.md", cli::formats_table()},
+        {"docs/quillonde.1", cli::formats_manual(cli::ManualPage::window)},
+        {"docs/quillonde-cli.1", cli::formats_manual(cli::ManualPage::batch_tool)},
+    };
+    for (const auto& [name, list] : lists) {
+        const std::string document = read_file(std::string(QUILLONDE_SOURCE_DIR) + "/" + name);
+        EXPECT_NE(document.find(list), std::string::npos)
+            << name << "'s list of formats is not the registry's; paste this in its place:\n"
+            << list;
+    }
 }
 
 } // namespace
