@@ -5,8 +5,6 @@
 #include "runtime/error.h"
 #include "runtime/text.h"
 
-#include <algorithm>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,59 +64,6 @@ private:
 };
 
 } // namespace
-
-std::string formats_help()
-{
-    static constexpr std::size_t description_width = 26;
-    const auto line = [](const FormatFacts& facts) {
-        std::string text = "  " + std::string(facts.filter);
-        text.resize(std::max(text.size() + 1, description_width), ' ');
-        return text + std::string(facts.title) + "\n";
-    };
-    std::string text = "\nFormats read (recognised by their content, whatever the file's name):\n";
-    for (const CastReader* reader : cast_readers()) {
-        text += line(reader->facts());
-    }
-    text += "Formats written (chosen by OUTPUT's extension; the first one for any other):\n";
-    for (const ProfileWriter* writer : profile_writers()) {
-        text += line(writer->facts());
-    }
-    return text;
-}
-
-std::string formats_table()
-{
-    struct Row {
-        const FormatFacts* facts = nullptr;
-        std::string_view read;
-        std::string_view written;
-    };
-    std::vector<Row> rows;
-    const auto row_of = [&](const FormatFacts& facts) -> Row& {
-        const auto found = std::ranges::find(rows, facts.id, [](const Row& row) { return row.facts->id; });
-        return found != rows.end() ? *found : rows.emplace_back(Row{&facts, {}, {}});
-    };
-    for (const CastReader* reader : cast_readers()) {
-        row_of(reader->facts()).read = reader->facts().content;
-    }
-    for (const ProfileWriter* writer : profile_writers()) {
-        row_of(writer->facts()).written = writer->facts().content;
-    }
-    const auto cell = [](std::string_view text) {
-        return text.empty() ? std::string("-") : std::string(text);
-    };
-    std::string table = "| format | files | made or read by | read from it | written to it |\n"
-                        "|---|---|---|---|---|\n";
-    for (const Row& row : rows) {
-        std::string patterns;
-        for (const std::string_view pattern : list_items(row.facts->patterns, ' ')) {
-            patterns += (patterns.empty() ? "`" : ", `") + std::string(pattern) + "`";
-        }
-        table += "| " + std::string(row.facts->filter) + " | " + patterns + " | " +
-                 std::string(row.facts->title) + " | " + cell(row.read) + " | " + cell(row.written) + " |\n";
-    }
-    return table;
-}
 
 void report(Console console, std::string_view argument, std::string_view message)
 {

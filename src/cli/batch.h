@@ -24,12 +24,6 @@ void report(Console console, std::string_view argument, std::string_view message
 /// The window's controls without a window, with the water and latitude of the command line.
 HeadlessControls controls_for(const Water& water, const std::atomic<bool>& stop);
 
-/// The formats the tool reads and writes, for its help: a line for each, as the registry lists them.
-std::string formats_help();
-
-/// The formats as a Markdown table, one row for each, as the README shows them.
-std::string formats_table();
-
 /// What a command does with each INPUT of a batch.
 struct BatchJob {
     /// The extension of an output named after its INPUT: ".sva".

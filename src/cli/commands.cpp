@@ -27,6 +27,7 @@ constexpr std::string_view derived_source = " (UNESCO 1983)";
 constexpr std::string_view derive_hint = " (--derive computes it from ";
 constexpr std::string_view upcast_note = " from the upcast";
 constexpr std::string_view fix_options = "--position LAT LON and --time YYYY-MM-DDTHH:MM:SSZ give them";
+constexpr std::string_view append_refusal = "--append adds a cast to a file that holds many: ";
 constexpr std::string_view append_hint = "; --append adds the cast as a new section (without it the file is "
                                          "never replaced)";
 
@@ -65,6 +66,38 @@ constexpr std::string_view warning_prefix = "warning: ";
 constexpr std::string_view strict_prefix = "refused by --strict: ";
 
 } // namespace
+
+std::string choose_format(std::string_view name, std::string_view output, bool append,
+                          ProfileOptions& profile)
+{
+    if (!name.empty()) {
+        profile.format = writer_with_id(name);
+        if (profile.format == nullptr) {
+            std::string names;
+            for (const ProfileWriter* writer : profile_writers()) {
+                names += (names.empty() ? "" : ", ") + std::string(writer->facts().id);
+            }
+            return "--format " + quoted(name) + " is no format: the formats are " + names;
+        }
+        const ProfileWriter* named = writer_for_path(output);
+        if (named != nullptr && named != profile.format) {
+            return "-o " + quoted(output) + " names another format than --format " + std::string(name);
+        }
+    }
+    profile.append = append;
+    const ProfileWriter* written = profile.format != nullptr ? profile.format : writer_for_path(output);
+    if (append && (written == nullptr || !written->holds_many_casts())) {
+        std::string many;
+        for (const ProfileWriter* writer : profile_writers()) {
+            if (writer->holds_many_casts()) {
+                many += std::string(many.empty() ? "" : " or ") + "a " + std::string(writer->facts().filter) +
+                        " OUTPUT (or --format " + std::string(writer->facts().id) + ")";
+            }
+        }
+        return std::string(append_refusal) + many;
+    }
+    return {};
+}
 
 RunResult print_depths(const Water& water, const std::vector<std::string>& pressures, Console console)
 {

@@ -52,6 +52,11 @@ struct ProfileOptions {
     bool append = false; ///< --append: a cast goes into an OUTPUT that holds casts as one more
 };
 
+/// Sets the format and `append` of `profile` from convert's --format `name` (none when empty), the
+/// OUTPUT it names and --append; returns what is wrong with them, or an empty text.
+std::string choose_format(std::string_view name, std::string_view output, bool append,
+                          ProfileOptions& profile);
+
 /// Loads each cast as the window's load does and exports it as the window's export does, to `output`
 /// when it is given (a single input, or several with `append`) or else to the input with its last
 /// extension replaced by the format's; prints "INPUT -> OUTPUT: N rows, M profile lines" for each

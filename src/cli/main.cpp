@@ -2,6 +2,7 @@
 // and scripts.
 #include "cli/batch.h"
 #include "cli/commands.h"
+#include "cli/format_list.h"
 #include "cli/info_command.h"
 #include "cli/plot_command.h"
 #include "form/cast_fix.h"
@@ -107,20 +108,21 @@ Options:
                        salinity is PSS-78's at each PRESSURE.
   --temperature T      sound only: the temperature [degC].
   --format FORMAT      convert only: the format of the outputs named after their INPUTs, and of
-                       an OUTPUT whose extension names no format: sva (the default), asvp,
-                       caris, vel or csv (the list below). -o's extension chooses otherwise.
+                       an OUTPUT whose extension names no format: a name of "Formats written"
+                       below, the first one the default. -o's extension chooses otherwise.
                          quillonde-cli convert --salt --latitude 54 --format asvp casts/*.TOB
   --position LAT LON   convert only: the position (decimal degrees, south and west negative) of
-                       every cast that states none, for the formats that state it (asvp, caris,
-                       vel). A cast's own position is used where it has one.
+                       every cast that states none, for the formats that state it (below). A
+                       cast's own position is used where it has one.
   --time TIME          convert only: the time in UTC, as 2024-05-01T13:45:00Z, of every cast
                        that states none in UTC, for the formats that state it. Without these two,
                        such a cast fails and the message names them.
                          quillonde-cli convert --fresh --format vel --position 54.3 11.7
                            --time 2024-05-01T13:45:00Z lake.TOB
-  --append             convert only: adds each cast as a new section to an existing CARIS
-                       OUTPUT (*.svp); -o may then take several INPUTs. Without it an existing
-                       CARIS file that holds casts is never replaced: that INPUT fails.
+  --append             convert only: adds each cast as a new section to an existing OUTPUT of a
+                       format that holds many casts (below); -o may then take several INPUTs.
+                       Without it such a file that holds casts is never replaced: that INPUT
+                       fails.
                          quillonde-cli convert --fresh --append -o survey.svp casts/*.TOB
   -o, --output OUTPUT  convert and plot, with a single INPUT: the file to write. Without it, each
                        output is its INPUT with the last extension replaced by the first
@@ -305,21 +307,10 @@ std::vector<std::string> split_columns(std::string_view list)
 std::string profile_options(const Arguments& arguments, quillonde::cli::ProfileOptions& profile)
 {
     using namespace quillonde;
-    if (!arguments.format.empty()) {
-        profile.format = writer_with_id(arguments.format);
-        if (profile.format == nullptr) {
-            std::string ids;
-            for (const ProfileWriter* writer : profile_writers()) {
-                ids += (ids.empty() ? "" : ", ") + std::string(writer->facts().id);
-            }
-            return "--format " + quillonde::quoted(arguments.format) + " is no format: the formats are " +
-                   ids;
-        }
-        const ProfileWriter* named = writer_for_path(arguments.output);
-        if (named != nullptr && named != profile.format) {
-            return "-o " + quillonde::quoted(arguments.output) + " names another format than --format " +
-                   arguments.format;
-        }
+    if (std::string problem =
+            quillonde::cli::choose_format(arguments.format, arguments.output, arguments.append, profile);
+        !problem.empty()) {
+        return problem;
     }
     if (!arguments.position.empty()) {
         double latitude = 0.0;
@@ -340,12 +331,6 @@ std::string profile_options(const Arguments& arguments, quillonde::cli::ProfileO
         if (!profile.utc) {
             return "--time " + quillonde::quoted(arguments.time) + " is no UTC time as YYYY-MM-DDTHH:MM:SSZ";
         }
-    }
-    profile.append = arguments.append;
-    const ProfileWriter* written =
-        profile.format != nullptr ? profile.format : writer_for_path(arguments.output);
-    if (profile.append && (written == nullptr || !written->holds_many_casts())) {
-        return "--append adds a cast to a file that holds many: a CARIS OUTPUT (*.svp, or --format caris)";
     }
     return {};
 }

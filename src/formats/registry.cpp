@@ -1,17 +1,7 @@
 #include "formats/registry.h"
 
-#include "formats/aml.h"
-#include "formats/asvp.h"
-#include "formats/caris.h"
-#include "formats/castaway.h"
-#include "formats/csv.h"
-#include "formats/hypack.h"
-#include "formats/rbr.h"
-#include "formats/seabird.h"
-#include "formats/sva.h"
-#include "formats/tob.h"
-#include "formats/unrecognised.h"
-#include "formats/valeport.h"
+#include "every_format.h" // made by the build: every header of src/formats
+#include "formats/probe_text.h"
 #include "profile/output_file.h"
 #include "runtime/error.h"
 #include "runtime/text.h"
@@ -25,42 +15,70 @@ namespace {
 constexpr std::string_view all_files_filter = "All *.*|*.*|";
 constexpr std::string_view all_casts_description = "All casts";
 
+/// One line of the table: a format's reader, its writer, or both.
+struct Format {
+    const CastReader* reader = nullptr;
+    const ProfileWriter* writer = nullptr;
+};
+
+template <class Reader> const CastReader* reads()
+{
+    static const Reader reader;
+    return &reader;
+}
+
+template <class Writer> const ProfileWriter* writes()
+{
+    static const Writer writer;
+    return &writer;
+}
+
+// Every format the program knows, one a line: the reader or writer its own file defines. The readers
+// are offered and asked to recognise a file in this order, the writers offered in it; the load
+// dialog opens on the first reader's filter, the export's on the first writer's, which is also the
+// batch tool's default.
+const std::vector<Format>& table()
+{
+    static const std::vector<Format> formats{
+        {reads<TobReader>()},
+        {reads<SeabirdReader>()},
+        {reads<Vp2Reader>()},
+        {reads<ValeportTextReader>()},
+        {reads<AmlReader>()},
+        {reads<RbrReader>()},
+        {reads<CastawayReader>()},
+        {reads<SvaReader>(), writes<SvaWriter>()},
+        {reads<AsvpReader>(), writes<AsvpWriter>()},
+        {reads<CarisReader>(), writes<CarisWriter>()},
+        {reads<HypackReader>(), writes<HypackWriter>()},
+        {reads<CsvReader>(), writes<CsvWriter>()},
+    };
+    return formats;
+}
+
+/// The table's readers or writers, in its order.
+template <class Part> std::vector<const Part*> listed(const Part* Format::*part)
+{
+    std::vector<const Part*> found;
+    for (const Format& format : table()) {
+        if (format.*part != nullptr) {
+            found.push_back(format.*part);
+        }
+    }
+    return found;
+}
+
+// AddedFormat appends to these lists.
 std::vector<const CastReader*>& readers()
 {
-    static const TobReader tob;
-    static const Vp2Reader vp2;
-    static const ValeportTextReader valeport;
-    static const AmlReader aml;
-    static const SeabirdReader seabird;
-    static const RbrReader rbr;
-    static const CastawayReader castaway;
-    static const SvaReader sva;
-    static const AsvpReader asvp;
-    static const CarisReader caris;
-    static const HypackReader vel;
-    static const CsvReader csv;
-    static std::vector<const CastReader*> list{&tob,      &seabird, &vp2,  &valeport, &aml, &rbr,
-                                               &castaway, &sva,     &asvp, &caris,    &vel, &csv};
+    static std::vector<const CastReader*> list = listed(&Format::reader);
     return list;
 }
 
 std::vector<const ProfileWriter*>& writers()
 {
-    static const SvaWriter sva;
-    static const AsvpWriter asvp;
-    static const CarisWriter caris;
-    static const HypackWriter vel;
-    static const CsvWriter csv;
-    static std::vector<const ProfileWriter*> list{&sva, &asvp, &caris, &vel, &csv};
+    static std::vector<const ProfileWriter*> list = listed(&Format::writer);
     return list;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b)
-{
-    return std::ranges::equal(a, b, [](char x, char y) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
 }
 
 void add_filter(std::string& list, std::string_view description, std::string_view patterns)

@@ -9,9 +9,10 @@
 
 namespace quillonde {
 
-// Every format the program knows, in one list: the file dialogs' filters, the batch tool's help and
-// default names, and the README's table of formats are made from it. A new format is a reader or a
-// writer in a file of its own and one line in registry.cpp.
+// Every format the program knows, in one table: the file dialogs' filters, the batch tool's help,
+// its --format names and default output names, the README's and the manual pages' lists of formats
+// are made from it. A new format is a reader or a writer in a file of its own (the build finds it)
+// and one line in the table in registry.cpp.
 
 /// The readers, in the order they are offered; the first one reads a file that none recognises.
 const std::vector<const CastReader*>& cast_readers();

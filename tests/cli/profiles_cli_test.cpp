@@ -119,7 +119,7 @@ TEST_F(ConvertProfiles, WrongProfileOptionsAreUsageErrors)
         {{"--position", "54", "east", "deneb.TOB"},
          "--position takes two numbers, the latitude and longitude in decimal degrees"},
         {{"--append", "-o", "x.asvp", "deneb.TOB"},
-         "--append adds a cast to a file that holds many: a CARIS OUTPUT (*.svp, or --format caris)"},
+         "--append adds a cast to a file that holds many: a CARIS SVP *.svp OUTPUT (or --format caris)"},
         {{"-o", "x.svp", "deneb.TOB", "stockholm.TOB"},
          "-o takes a single INPUT (or several with --append); without it each output is named after its "
          "INPUT"},

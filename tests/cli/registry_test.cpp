@@ -1,6 +1,7 @@
 // A format is one file and one line in the registry: what is made from the registry offers it.
 #include "cli/batch.h"
 #include "cli/commands.h"
+#include "cli/format_list.h"
 #include "formats/registry.h"
 #include "profile/output_file.h"
 #include "runtime/text.h"
@@ -23,7 +24,12 @@ namespace {
 using testing::read_file;
 using testing::TempDir;
 
-constexpr FormatFacts toy_cast_facts{"toy", "Toy probe *.toy", "*.toy", "toy probes", "every column"};
+// A title that fills a line of the help to its last column, and that roff would take for a request
+// and an escape.
+constexpr FormatFacts toy_cast_facts{
+    "toy", "Toy probe *.toy", "*.toy",
+    ".toy probes (C:\\TOY), a title that fills the help line to its very last column, and wraps",
+    "every column"};
 constexpr FormatFacts toy_profile_facts{"toyp", "Toy sounder *.tsv", "*.tsv", "toy sounders",
                                         "depth and sound"};
 
@@ -79,21 +85,60 @@ public:
     }
 };
 
+/// `text` with `line` before the first `marker`, and `last` at its end.
+std::string with_lines(const std::string& text, std::string_view marker, const std::string& line,
+                       const std::string& last)
+{
+    std::string lines = text;
+    return lines.insert(lines.find(marker), line) + last;
+}
+
 TEST(Registry, AFormatAddedToItIsOfferedEverywhere)
 {
     const std::string before = save_filters().text;
     const std::string opened = open_filters().text; // "...|All casts|*.TOB ...|"
     const std::size_t all_casts = opened.rfind("All casts|");
+    const std::string help = cli::formats_help();
+    const std::string window_manual = cli::formats_manual(cli::ManualPage::window);
+    const std::string batch_manual = cli::formats_manual(cli::ManualPage::batch_tool);
+    cli::ProfileOptions profile;
+    const std::string no_format = cli::choose_format("toy", "", false, profile);
+
     const AddedFormat reader(std::make_unique<ToyReader>());
     const AddedFormat writer(std::make_unique<ToyWriter>());
     EXPECT_EQ(open_filters().text, opened.substr(0, all_casts) + "Toy probe *.toy|*.toy|" +
                                        opened.substr(all_casts, opened.size() - all_casts - 1) + " *.toy|");
     EXPECT_TRUE(opened.starts_with("All *.*|*.*|Sea and Sun *.TOB|*.TOB|"));
     EXPECT_EQ(save_filters().text, before + "Toy sounder *.tsv|*.tsv|");
-    EXPECT_NE(cli::formats_help().find("  Toy probe *.toy         toy probes\n"), std::string::npos);
-    EXPECT_NE(
-        cli::formats_table().find("| Toy sounder *.tsv | `*.tsv` | toy sounders | - | depth and sound |"),
-        std::string::npos);
+    EXPECT_EQ(
+        cli::formats_help(),
+        with_lines(help, "Formats written",
+                   "  toy       Toy probe *.toy: .toy probes (C:\\TOY), a title that fills the help line "
+                   "to its very last\n            column, and wraps\n",
+                   "  toyp      Toy sounder *.tsv: toy sounders\n"));
+    EXPECT_EQ(cli::formats_manual(cli::ManualPage::window),
+              with_lines(window_manual, ".PP\n",
+                         ".TP\n.B Toy probe *.toy\n\\&.toy probes (C:\\eTOY), a title that fills the help "
+                         "line to its very last column, and wraps\n",
+                         ".TP\n.B Toy sounder *.tsv\ntoy sounders\n"));
+    EXPECT_EQ(cli::formats_manual(cli::ManualPage::batch_tool),
+              with_lines(batch_manual, ".PP\n",
+                         ".TP 10\n.B toy\nToy probe *.toy: .toy probes (C:\\eTOY), a title that fills the "
+                         "help line to its very last column, and wraps\n",
+                         ".TP 10\n.B toyp\nToy sounder *.tsv: toy sounders\n"));
+    EXPECT_NE(cli::formats_table().find(
+                  "| Toy sounder *.tsv | `toyp` | `*.tsv` | toy sounders | - | depth and sound |"),
+              std::string::npos);
+
+    // --format takes its name, names it among the formats, and refuses --append for it.
+    EXPECT_EQ(cli::choose_format("toyp", "", false, profile), "");
+    ASSERT_NE(profile.format, nullptr);
+    EXPECT_EQ(profile.format->facts().id, "toyp");
+    EXPECT_TRUE(no_format.starts_with("--format \"toy\" is no format: the formats are sva, asvp, "));
+    EXPECT_EQ(cli::choose_format("toy", "", false, profile), no_format + ", toyp");
+    EXPECT_EQ(cli::choose_format("toyp", "x.sva", false, profile),
+              "-o \"x.sva\" names another format than --format toyp");
+    EXPECT_TRUE(cli::choose_format("", "x.tsv", true, profile).starts_with("--append adds a cast to a file"));
 
     // The load's dialog offers it, and a cast of it loads whatever its name.
     TempDir dir;
@@ -116,16 +161,30 @@ TEST(Registry, AFormatAddedToItIsOfferedEverywhere)
                                  false, console),
               cli::RunResult::all_done);
     EXPECT_EQ(read_file(dir.file("out.tsv")), "toy\n1 1490\n2 1491\n");
+    // And by --format, naming the output after the input.
+    cli::choose_format("toyp", "", false, profile);
+    EXPECT_EQ(cli::convert_casts({OptionButton::op_salt, "54"}, {dir.file("cast.txt")}, "", false, console,
+                                 profile),
+              cli::RunResult::all_done);
+    EXPECT_EQ(read_file(dir.file("cast.tsv")), "toy\n1 1490\n2 1491\n");
     EXPECT_EQ(err.str(), "");
 }
 
-TEST(Registry, TheReadmeListsEveryFormat)
+// The README and the manual pages repeat the registry's lists; where one differs, the test shows what
+// to paste in its place.
+TEST(Registry, TheReadmeAndTheManualPagesListEveryFormat)
 {
-    const std::string readme = read_file(std::string(QUILLONDE_SOURCE_DIR) + "/README.md");
-    const std::string table = cli::formats_table();
-    EXPECT_NE(readme.find(table), std::string::npos)
-        << "README.md's table of formats is not the registry's; it reads:\n"
-        << table;
+    const std::pair<const char*, std::string> lists[] = {
+        {"README.md", cli::formats_table()},
+        {"docs/quillonde.1", cli::formats_manual(cli::ManualPage::window)},
+        {"docs/quillonde-cli.1", cli::formats_manual(cli::ManualPage::batch_tool)},
+    };
+    for (const auto& [name, list] : lists) {
+        const std::string document = read_file(std::string(QUILLONDE_SOURCE_DIR) + "/" + name);
+        EXPECT_NE(document.find(list), std::string::npos)
+            << name << "'s list of formats is not the registry's; paste this in its place:\n"
+            << list;
+    }
 }
 
 } // namespace

@@ -27,7 +27,19 @@ using testing::read_file;
 using Texts = std::vector<std::string>;
 
 const std::string data = std::string(QUILLONDE_TEST_DATA);
-const std::string formats[] = {"sva", "asvp", "svp", "vel", "csv"};
+
+/// The extension of each format written, as the registry lists them: "sva", "asvp", ...; each has a
+/// file in tests/data/profiles.
+Texts written_formats()
+{
+    Texts extensions;
+    for (const ProfileWriter* writer : profile_writers()) {
+        extensions.emplace_back(default_extension(writer->facts()).substr(1));
+    }
+    return extensions;
+}
+
+const Texts formats = written_formats();
 
 /// 2016-08-24T07:53:13Z, when the deneb cast was taken (its file states no time).
 std::chrono::sys_seconds deneb_time()
