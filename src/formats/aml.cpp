@@ -141,12 +141,12 @@ void AmlParser::text_line(std::string_view text)
 void AmlParser::section_line(std::string_view name)
 {
     name = trim_space(name);
-    section_ = equal_ignoring_case(name, "cast header")   ? Section::cast_header
-               : equal_ignoring_case(name, "Instrument")  ? Section::instrument
+    section_ = equal_ignoring_case(name, "cast header")  ? Section::cast_header
+               : equal_ignoring_case(name, "Instrument") ? Section::instrument
                : starts_with_ignoring_case(name, "Slot") ? Section::slot
-               : equal_ignoring_case(name, "Data.X")      ? Section::data_x
-               : equal_ignoring_case(name, "data")        ? Section::data
-                                                : Section::other;
+               : equal_ignoring_case(name, "Data.X")     ? Section::data_x
+               : equal_ignoring_case(name, "data")       ? Section::data
+                                                         : Section::other;
     if (section_ != Section::data) {
         return;
     }
@@ -387,14 +387,14 @@ const FormatFacts& AmlReader::facts() const
     return aml_facts;
 }
 
-bool AmlReader::recognises(std::string_view head) const
+Evidence AmlReader::recognises(std::string_view head) const
 {
     for (const std::string_view line : head_lines(head, 8)) {
         if (!trim_space(line).empty()) {
-            return equal_ignoring_case(trim_space(line), first_section);
+            return signature_if(equal_ignoring_case(trim_space(line), first_section));
         }
     }
-    return false;
+    return Evidence::none;
 }
 
 std::unique_ptr<CastParser> AmlReader::parser(CastSink& sink, std::string_view path) const

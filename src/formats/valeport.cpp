@@ -45,7 +45,8 @@ constexpr std::string_view valeport_conductivity_unit = "mS/M";
 
 bool is_date_time_name(std::string_view name)
 {
-    return equal_ignoring_case(name, "Date/Time") || equal_ignoring_case(name, "Date / Time") || equal_ignoring_case(name, "DateTime");
+    return equal_ignoring_case(name, "Date/Time") || equal_ignoring_case(name, "Date / Time") ||
+           equal_ignoring_case(name, "DateTime");
 }
 
 /// A date and time as "2019/03/12 15:58:25", or nothing.
@@ -117,10 +118,11 @@ void Vp2Parser::text_line(std::string_view text)
         section_ = equal_ignoring_case(line, header_section)    ? Section::header
                    : equal_ignoring_case(line, columns_section) ? Section::columns
                    : equal_ignoring_case(line, data_section)    ? Section::data
-                                                      : Section::other;
+                                                                : Section::other;
         if (!title_.empty() && section_ != Section::other) {
             throw Error(ErrorKind::bad_data_file,
-                        "a second " + quillonde::quoted(line) + " section after the rows: the file holds more than one cast");
+                        "a second " + quillonde::quoted(line) +
+                            " section after the rows: the file holds more than one cast");
         }
         return;
     }
@@ -170,8 +172,8 @@ void Vp2Parser::header_line(std::string_view key, std::string_view value)
 
 const Vp2Parser::Declared* Vp2Parser::declared(std::string_view name) const
 {
-    const auto found =
-        std::ranges::find_if(declared_, [&](const Declared& column) { return equal_ignoring_case(column.name, name); });
+    const auto found = std::ranges::find_if(
+        declared_, [&](const Declared& column) { return equal_ignoring_case(column.name, name); });
     return found == declared_.end() ? nullptr : &*found;
 }
 
@@ -330,8 +332,8 @@ void ValeportTextParser::text_line(std::string_view text)
         return;
     }
     if (rows_.named()) {
-        throw Error(ErrorKind::bad_data_file,
-                    "the line " + quillonde::quoted(line) + " is not a row of numbers, as the rows before it are");
+        throw Error(ErrorKind::bad_data_file, "the line " + quillonde::quoted(line) +
+                                                  " is not a row of numbers, as the rows before it are");
     }
     if (is_midas_title(line)) {
         name_midas_columns(line);
@@ -358,8 +360,8 @@ void ValeportTextParser::header_line(std::string_view key, std::string_view valu
         info.time = time_of(value);
     } else if (equal_ignoring_case(key, "Latitude") || equal_ignoring_case(key, "Lat")) {
         info.latitude_deg = angle_of(value, 90.0);
-    } else if (equal_ignoring_case(key, "Longitude") || equal_ignoring_case(key, "Longtitude") || equal_ignoring_case(key, "Long") ||
-               equal_ignoring_case(key, "Lon")) {
+    } else if (equal_ignoring_case(key, "Longitude") || equal_ignoring_case(key, "Longtitude") ||
+               equal_ignoring_case(key, "Long") || equal_ignoring_case(key, "Lon")) {
         info.longitude_deg = angle_of(value, 180.0);
     } else if (equal_ignoring_case(key, tare_key)) {
         tare_dbar_ = number_of(value);
@@ -466,14 +468,14 @@ const FormatFacts& Vp2Reader::facts() const
     return vp2_facts;
 }
 
-bool Vp2Reader::recognises(std::string_view head) const
+Evidence Vp2Reader::recognises(std::string_view head) const
 {
     for (const std::string_view line : head_lines(head, 8)) {
         if (!trim_space(line).empty()) {
-            return equal_ignoring_case(trim_space(line), header_section);
+            return signature_if(equal_ignoring_case(trim_space(line), header_section));
         }
     }
-    return false;
+    return Evidence::none;
 }
 
 std::unique_ptr<CastParser> Vp2Reader::parser(CastSink& sink, std::string_view path) const
@@ -486,7 +488,7 @@ const FormatFacts& ValeportTextReader::facts() const
     return text_facts;
 }
 
-bool ValeportTextReader::recognises(std::string_view head) const
+Evidence ValeportTextReader::recognises(std::string_view head) const
 {
     bool now = false;
     bool serial = false;
@@ -494,16 +496,17 @@ bool ValeportTextReader::recognises(std::string_view head) const
     for (const std::string_view line : head_lines(head, 60)) {
         const auto pair = key_value(line, ':');
         if (pair && equal_ignoring_case(pair->first, units_key)) {
-            return true;
+            return Evidence::signature;
         }
         now = now || (pair && equal_ignoring_case(pair->first, now_key));
         serial = serial || (pair && starts_with_ignoring_case(pair->second, serial_prefix));
         model = model || (pair && equal_ignoring_case(pair->first, model_key));
-        if (model && starts_with_ignoring_case(line, midas_title_start) && line.find('\t') != std::string_view::npos) {
-            return true;
+        if (model && starts_with_ignoring_case(line, midas_title_start) &&
+            line.find('\t') != std::string_view::npos) {
+            return Evidence::signature;
         }
     }
-    return now && serial;
+    return signature_if(now && serial);
 }
 
 std::unique_ptr<CastParser> ValeportTextReader::parser(CastSink& sink, std::string_view path) const

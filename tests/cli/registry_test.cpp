@@ -31,7 +31,10 @@ constexpr FormatFacts toy_profile_facts{"toyp", "Toy sounder *.tsv", "*.tsv", "t
 class ToyReader : public CastReader {
 public:
     const FormatFacts& facts() const override { return toy_cast_facts; }
-    bool recognises(std::string_view head) const override { return head.starts_with("TOY\n"); }
+    Evidence recognises(std::string_view head) const override
+    {
+        return signature_if(head.starts_with("TOY\n"));
+    }
     std::unique_ptr<CastParser> parser(CastSink& sink, std::string_view) const override
     {
         return std::make_unique<Parser>(sink);
