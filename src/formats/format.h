@@ -60,11 +60,16 @@ public:
         columns_named(std::move(columns), depth, {});
     }
 
+    // A format's rows come one of two ways: numbered (ReaderRules::rows_numbered), into a table of
+    // the rows the file states, by rows_stated() and row_read(); or one after the other, by
+    // row_appended().
+
     /// Gives the table the rows 1 to `last_row`, all empty, for a file that states its row count.
     virtual void rows_stated(std::int32_t last_row) = 0;
 
-    /// Stores the first `fields` fields of a data line, `joined` by single blanks, in `row`, and the
-    /// row's depth. Fails when the line has fewer fields than there are columns.
+    /// Stores the first `fields` fields of a data line, `joined` by single blanks as the file writes
+    /// them, in row `row` (a later line of the same number replaces them; a shorter one only its
+    /// first fields), and the row's depth. Fails when the line has fewer fields than there are columns.
     virtual void row_read(std::int32_t row, std::string_view joined, std::size_t fields) = 0;
 
     /// Stores a data line as the row after the last, its fields as the file writes them: the table

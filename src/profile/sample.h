@@ -67,7 +67,7 @@ struct Sample {
 struct ValueRule {
     Scale scale = Scale::as_given;
     double offset = 0.0;
-    std::optional<double> missing_mark;
+    std::optional<double> missing_mark{};
     /// The file's flag column: a value it marks missing leaves the row out (Rule::file_flag).
     bool flags_rows = false;
 
@@ -84,7 +84,7 @@ struct RowNote {
     /// A value the profile takes is missing in the file: the row gets no depth, so it is never written.
     bool value_missing = false;
     /// A rule that leaves the whole row out.
-    std::optional<Rule> left_out;
+    std::optional<Rule> left_out{};
 };
 
 /// A field that holds no value: empty, or "NaN" as some exports write it.

@@ -2,6 +2,7 @@
 // description, and broken ones.
 #include "cast_test.h"
 
+#include "formats/csv.h"
 #include "formats/text_cast.h"
 
 namespace quillonde {
@@ -259,6 +260,26 @@ TEST_F(Seabird, BrokenCastsNameTheLineAndTheField)
     EXPECT_EQ(state.cast.format, "cnv");
     EXPECT_EQ(row_of(1), "1.000|10.0000|5|1.02");
     EXPECT_EQ(row_of(2), "2.000|9.5000|34|2.04"); // S/m x 10, every digit kept
+}
+
+// The operator's note "** Lines : ..." is no Sea & Sun header: the cast is a Sea-Bird cast. Its depths
+// reach a CSV file to the centimetre, from the depth as computed: 6.000 dbar at 50 degrees lies
+// 5.9485 m down, written 5.95 (the .sva keeps its one decimal of 5.95: 6).
+TEST_F(Seabird, AnOperatorsNoteAndDepthsToTheCentimetre)
+{
+    controls.water = OptionButton::op_salt;
+    controls.texts[TextBox::tx_lat] = "50";
+    controls.answer = [](const Question&) { return true; };
+    load_text("bottles.cnv",
+              "* Sea-Bird SBE 9 Data File:\n** Lines : 2 bottles fired\n"
+              "# name 0 = prDM: Pressure, Digiquartz [db]\n# name 1 = t090C: Temperature [ITS-90, deg C]\n"
+              "# name 2 = c0S/m: Conductivity [S/m]\n# name 3 = sal00: Salinity, Practical [PSU]\n"
+              "# name 4 = svCM: Sound Velocity [Chen-Millero, m/s]\n*END*\n"
+              "      6.000    10.0000   4.000000    35.0000    1490.00\n");
+    EXPECT_EQ(state.cast.format, "cnv");
+    EXPECT_EQ(exported(std::string::npos, "bottles.csv"),
+              std::string(csv_title) + "\r\n5.95,1490,10,35,40\r\n");
+    EXPECT_EQ(exported(), ".profile  1\r\n\r\n6\t1490\t10\t35\t40\t\r\n");
 }
 
 TEST_F(Seabird, ACastCutShortKeepsTheRowsBeforeTheCutAndTheExportAsks)
