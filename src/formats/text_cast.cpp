@@ -119,8 +119,13 @@ RowConverter::RowConverter(CastSink& sink, std::vector<ColumnReading> columns, D
     named.reserve(readings_.size());
     for (const ColumnReading& reading : readings_) {
         const bool text = !is_numeric(reading.scale);
-        plans_.push_back({text, !text && (reading.needed || std::cmp_equal(plans_.size(), depth_source)),
-                          !text && reading.needed, !text && reading.strict, !text && reading.flags_rows});
+        const Plan plan{text, !text && (reading.needed || std::cmp_equal(plans_.size(), depth_source)),
+                        !text && reading.needed, !text && reading.strict, !text && reading.flags_rows};
+        (text ? texts_ : looked_at_).push_back(plans_.size());
+        if (!text && !plan.needed && !plan.strict && !plan.flags_rows) {
+            looked_at_.pop_back();
+        }
+        plans_.push_back(plan);
         named.push_back(reading.column);
         ValueRule rule;
         rule.scale = reading.scale;
@@ -136,19 +141,14 @@ void RowConverter::append(std::span<const std::string_view> fields)
 {
     const std::size_t count = std::min(fields.size(), plans_.size());
     RowNote note;
-    bool rewritten = false;
-    for (std::size_t k = 0; k < count; ++k) {
+    // Only the columns that matter are looked at, and their values only looked at, not read, which a
+    // million rows would feel ("1.2.3" fails where the table's value is read).
+    for (const std::size_t k : looked_at_) {
+        if (k >= count) {
+            break;
+        }
         const Plan plan = plans_[k];
         const std::string_view value = fields[k];
-        // Most values: a number that cannot be the bad value, looked at, not read, which a million
-        // rows would feel ("1.2.3" fails where the table's value is read).
-        if (plan.text) {
-            const std::string_view text = written_text(value, readings_[k].scale, rewritten_[k]);
-            rewritten = rewritten || text.data() != value.data();
-            out_[k] = text;
-            continue;
-        }
-        out_[k] = value;
         if (plan.strict && !value.empty()) {
             with_subject(column_place(k, readings_[k].column.source), [&] { return str_to_double(value); });
         }
@@ -167,16 +167,26 @@ void RowConverter::append(std::span<const std::string_view> fields)
             throw not_a_number(k, value);
         }
     }
-    sink_.row_appended(rewritten ? std::span<const std::string_view>(out_).first(count) : fields.first(count),
-                       note);
+    std::span<const std::string_view> row = fields.first(count);
+    if (!texts_.empty()) {
+        bool rewritten = false;
+        std::ranges::copy(row, out_.begin());
+        for (const std::size_t k : texts_) {
+            if (k < count) {
+                out_[k] = written_text(fields[k], readings_[k].scale, rewritten_[k]);
+                rewritten = rewritten || out_[k].data() != fields[k].data();
+            }
+        }
+        if (rewritten) {
+            row = std::span<const std::string_view>(out_).first(count);
+        }
+    }
+    sink_.row_appended(row, note);
     ++rows_;
 }
 
-bool RowConverter::marked_missing(std::size_t k, std::string_view text) const
+bool RowConverter::read_as_bad_value(std::size_t k, std::string_view text) const
 {
-    if (!may_be_bad_value(text)) {
-        return false;
-    }
     double number = 0.0;
     const NumberStatus status = parse_number(text, number);
     if (status != NumberStatus::ok) {

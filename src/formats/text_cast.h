@@ -90,9 +90,13 @@ private:
         return bad_value_ && (text.front() == '-') == bad_start_.first && starts_as_bad_value(text);
     }
     bool starts_as_bad_value(std::string_view text) const noexcept;
-    /// Whether the value `text` of column `k` is one the file marks missing; fails when a text that
-    /// begins as the mark does is no number.
-    bool marked_missing(std::size_t k, std::string_view text) const;
+    /// Whether the value `text` of column `k`, not empty, is one the file marks missing; fails when a
+    /// text that begins as the mark does is no number.
+    bool marked_missing(std::size_t k, std::string_view text) const
+    {
+        return bad_value_ && may_be_bad_value(text) && read_as_bad_value(k, text);
+    }
+    bool read_as_bad_value(std::size_t k, std::string_view text) const;
     /// The error for value `k`, `text`, that is not a number.
     Error not_a_number(std::size_t k, std::string_view text) const;
 
@@ -108,6 +112,8 @@ private:
     CastSink& sink_;
     std::vector<ColumnReading> readings_;
     std::vector<Plan> plans_;
+    std::vector<std::size_t> looked_at_; // the columns of numbers whose values append looks at
+    std::vector<std::size_t> texts_;     // the columns of texts
     std::optional<double> bad_value_;
     std::pair<bool, char> bad_start_{false, '0'}; // the bad value's sign and first significant digit
     std::vector<std::string> rewritten_;          // the texts of text columns, without blanks

@@ -25,6 +25,7 @@ constexpr auto no_numbers_text = "No numbers in %1 at these depths";
 constexpr auto legend_downcast = "every stored row, downcast";
 constexpr auto legend_upcast = "upcast";
 constexpr auto legend_markers = "rows the export writes";
+constexpr auto legend_left_out = "samples left out";
 constexpr auto legend_reference = "reference %1";
 constexpr auto readout_point = "%1 %2, %3, row %4, depth %5 m";
 constexpr auto readout_downcast = "downcast";
@@ -222,6 +223,14 @@ QColor line_colour(QColor colour)
 
 const QColor reference_colour(0x80, 0x80, 0x80, 170);
 const QColor left_out_colour(0xb0, 0x20, 0x20);
+
+/// The mark of a sample a rule leaves out.
+void paint_cross(QPainter& painter, QPointF at, double radius)
+{
+    painter.setPen(QPen(left_out_colour, 1.0));
+    painter.drawLine(at + QPointF(-radius, -radius), at + QPointF(radius, radius));
+    painter.drawLine(at + QPointF(-radius, radius), at + QPointF(radius, -radius));
+}
 
 } // namespace
 
@@ -731,7 +740,7 @@ struct ProfilePlot::Layout {
     QStringList summary;
     double summary_top = 0.0;
     /// The legend's entries, line by line: what each sample shows, and its text.
-    enum class Key { downcast, upcast, marker, reference };
+    enum class Key { downcast, upcast, marker, left_out, reference };
     std::vector<std::vector<std::pair<Key, QString>>> legend;
     double legend_top = 0.0;
     double left = 0.0; ///< of the first panel
@@ -780,6 +789,10 @@ ProfilePlot::Layout ProfilePlot::lay_out(const QFontMetricsF& metrics, const QRe
         entries.emplace_back(Key::upcast, text_of(legend_upcast));
     }
     entries.emplace_back(Key::marker, text_of(legend_markers));
+    if (std::any_of(panels_.begin(), panels_.end(),
+                    [](const Panel& panel) { return !panel.series->left_out().empty(); })) {
+        entries.emplace_back(Key::left_out, text_of(legend_left_out));
+    }
     if (reference_) {
         entries.emplace_back(
             Key::reference,
@@ -1006,12 +1019,9 @@ void ProfilePlot::paint_data(QPainter& painter, const Panel& panel, std::size_t 
         }
     }
     // The samples a rule leaves out: a cross each, no part of the line.
-    painter.setPen(QPen(left_out_colour, 1.0));
     for (const auto& [depth_m, value] : series.left_out()) {
         if (depth_m >= top_m_ && depth_m <= bottom_m_) {
-            const QPointF at(map_x(panel, value), map_y(depth_m));
-            painter.drawLine(at + QPointF(-radius, -radius), at + QPointF(radius, radius));
-            painter.drawLine(at + QPointF(-radius, radius), at + QPointF(radius, -radius));
+            paint_cross(painter, QPointF(map_x(panel, value), map_y(depth_m)), radius);
         }
     }
     painter.restore();
@@ -1037,8 +1047,9 @@ void ProfilePlot::paint_legend(QPainter& painter, const Layout& layout) const
                 painter.setBrush(colour);
                 painter.drawEllipse(stroke.center(), radius, radius);
                 break;
+            case Layout::Key::left_out: paint_cross(painter, stroke.center(), radius); break;
             }
-            if (sample != Layout::Key::marker) {
+            if (sample != Layout::Key::marker && sample != Layout::Key::left_out) {
                 painter.drawLine(stroke);
             }
             painter.restore();
