@@ -3,6 +3,8 @@
 #include "profile/profile_rows.h"
 #include "runtime/text.h"
 
+#include <algorithm>
+
 namespace quillonde {
 
 namespace {
@@ -36,7 +38,11 @@ const Water* WindowWater::now(const Controls& controls)
 {
     if (controls.selected(OptionButton::op_salt)) {
         std::string text = controls.text(TextBox::tx_lat);
-        if (!salt_ || text != latitude_text_) {
+        // Compared by hand: a call for each of a million rows would show.
+        const bool same = salt_ && text.size() == latitude_text_.size() &&
+                          std::equal(text.begin(), text.end(), latitude_text_.begin(),
+                                     [](char a, char b) { return a == b; });
+        if (!same) {
             salt_.reset();
             const std::int32_t latitude = window_latitude(controls);
             salt_.emplace(DepthBasis{true, latitude});

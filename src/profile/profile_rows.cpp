@@ -167,17 +167,15 @@ bool recorded_upward(const ProfileTable& table, std::int32_t /*depth_column*/)
     table.for_each_usable_depth(
         1,
         [&](std::int32_t, double depth_m) {
-            if (downcast) {
-                return;
-            }
             if (!started) {
                 started = true;
                 first_m = depth_m;
             } else if (depth_m > first_m + thinning_step_m) {
                 downcast = true;
-                return;
+                return false;
             }
             rises = rises || depth_m < first_m - thinning_step_m;
+            return true;
         },
         [] {});
     return rises && !downcast;

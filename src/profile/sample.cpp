@@ -40,12 +40,6 @@ double scaled(Scale scale, double value) noexcept
 
 } // namespace
 
-bool is_missing_text(std::string_view text) noexcept
-{
-    return text.empty() || (text.size() == 3 && (text[0] == 'n' || text[0] == 'N') &&
-                            (text[1] == 'a' || text[1] == 'A') && (text[2] == 'n' || text[2] == 'N'));
-}
-
 bool ValueRule::is_missing_mark(double number) const noexcept
 {
     return missing_mark &&

@@ -88,6 +88,10 @@ struct RowNote {
 };
 
 /// A field that holds no value: empty, or "NaN" as some exports write it.
-bool is_missing_text(std::string_view text) noexcept;
+inline bool is_missing_text(std::string_view text) noexcept
+{
+    return text.empty() || (text.size() == 3 && (text[0] == 'n' || text[0] == 'N') &&
+                            (text[1] == 'a' || text[1] == 'A') && (text[2] == 'n' || text[2] == 'N'));
+}
 
 } // namespace quillonde

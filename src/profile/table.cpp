@@ -5,6 +5,7 @@
 #include "runtime/error.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,10 @@
 #include <type_traits>
 
 #include <sys/mman.h>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace quillonde {
 
@@ -296,14 +301,34 @@ std::string_view ProfileTable::text_field(const Row& stored, std::int32_t column
     if (column >= stored.fields) {
         return {};
     }
-    // Fields are short: a plain walk beats a search per blank.
+    // Fields are short: the blanks before the field are counted sixteen bytes at a time, as a median
+    // of a million rows feels a search for each.
     const char* at = stored.text;
     const char* const end = stored.text + stored.size;
-    for (std::int32_t k = 0; k < column; ++k) {
-        while (*at != ' ') {
-            ++at;
+    auto blanks = static_cast<unsigned>(column);
+#ifdef __SSE2__
+    constexpr std::ptrdiff_t block = 16;
+    while (blanks > 0 && end - at >= block) {
+        const __m128i is_blank =
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), _mm_set1_epi8(' '));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(is_blank));
+        // The blanks counted as the sum of their bytes' ones, for want of a population count.
+        const __m128i sums = _mm_sad_epu8(_mm_and_si128(is_blank, _mm_set1_epi8(1)), _mm_setzero_si128());
+        const auto seen = static_cast<unsigned>(_mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4));
+        if (seen < blanks) {
+            blanks -= seen;
+            at += block;
+            continue;
         }
-        ++at;
+        for (; blanks > 1; --blanks) {
+            mask &= mask - 1;
+        }
+        at += std::countr_zero(mask) + 1;
+        blanks = 0;
+    }
+#endif
+    for (; blanks > 0; ++at) {
+        blanks -= *at == ' ' ? 1U : 0U;
     }
     const char* field_end = at;
     while (field_end != end && *field_end != ' ') {
@@ -451,26 +476,17 @@ std::int32_t ProfileTable::append_row(std::span<const std::string_view> fields)
     // Written where it will stay, and taken back when a field turns out to hold a blank.
     char* const text = allocate_text(size);
     char* at = text;
-    bool blank = false;
     for (std::size_t k = 0; k < count; ++k) {
         if (k > 0) {
             *at++ = ' ';
         }
-        // Most fields are a few characters: copied and looked at in one go, without a call.
-        const std::string_view field = fields[k];
-        constexpr std::size_t short_field = 24;
-        if (field.size() <= short_field) {
-            for (const char c : field) {
-                blank = blank || c == ' ';
-                *at++ = c;
-            }
-        } else {
-            std::memcpy(at, field.data(), field.size());
-            at += field.size();
-            blank = blank || field.find(' ') != std::string_view::npos;
+        if (!fields[k].empty()) {
+            std::memcpy(at, fields[k].data(), fields[k].size());
+            at += fields[k].size();
         }
     }
-    if (blank) {
+    // One count of the row's blanks rather than a search in each field.
+    if (blanks_in({text, size}) + 1 != std::max<std::size_t>(count, 1)) {
         block_used_ -= size;
         const auto with_blank = std::ranges::find_if(
             fields, [](std::string_view field) { return field.find(' ') != std::string_view::npos; });

@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -130,8 +131,9 @@ public:
     static constexpr int computed_depth_decimals = 2;
 
     /// Calls `visit(row, depth_m)` for each row from `first` on that has a depth and that no rule
-    /// leaves out, in row order; `pause()` before each further rows_per_chunk rows (where a walk
-    /// may stop by throwing). At less cost than depth_m() row by row.
+    /// leaves out, in row order, until a `visit` that returns a bool returns false; `pause()` before
+    /// each further rows_per_chunk rows (where a walk may stop by throwing). At less cost than
+    /// depth_m() row by row.
     template <typename Visit, typename Pause>
     void for_each_usable_depth(std::int32_t first, Visit&& visit, Pause&& pause) const
     {
@@ -154,7 +156,13 @@ public:
                     (flagged && row_rules_.contains(row))) {
                     continue;
                 }
-                visit(row, table_depth(stored.depth_m));
+                if constexpr (std::is_same_v<decltype(visit(row, 0.0)), bool>) {
+                    if (!visit(row, table_depth(stored.depth_m))) {
+                        return;
+                    }
+                } else {
+                    visit(row, table_depth(stored.depth_m));
+                }
             }
         }
     }
