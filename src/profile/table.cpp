@@ -139,6 +139,13 @@ void ProfileTable::check(std::int32_t column, std::int32_t row) const
     }
 }
 
+void ProfileTable::check_column(std::int32_t column) const
+{
+    if (!has_shape() || column < 0 || column >= last_column_) {
+        throw outside(column, 1, last_column_, std::max(last_row_, 1));
+    }
+}
+
 ProfileTable::Row& ProfileTable::row_for_storing(std::int32_t row)
 {
     const auto index = static_cast<std::size_t>(row - 1);

@@ -91,7 +91,7 @@ public:
     /// order: for what reads a column whole (the median of the salinity), at less cost than sample().
     template <typename Visit> void for_each_sample(std::int32_t column, Visit&& visit) const
     {
-        check(column, std::max(last_row_, 1));
+        check_column(column);
         const ValueRule& by = rule(column);
         const bool flagged = !row_rules_.empty() || !sample_rules_.empty();
         for (std::size_t c = 0; c < chunks_.size(); ++c) {
@@ -210,6 +210,8 @@ private:
     static const Row empty_row;
 
     void check(std::int32_t column, std::int32_t row) const;
+    /// Fails as check() does for a text column outside the table, whatever its rows.
+    void check_column(std::int32_t column) const;
     Row& row_for_storing(std::int32_t row);
     const Row& row_at(std::int32_t row) const;
     char* allocate_text(std::size_t size);
