@@ -10,9 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <map>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +43,15 @@ TEST(ParseScaled, MovesThePointSoTheValueIsRoundedOnce)
     EXPECT_EQ(parsed(" 12 ", 1), 120.0);
     const std::string long_digits = "0." + std::string(90, '3');
     EXPECT_NEAR(parsed(long_digits, 1), 10.0 / 3.0, 1e-14);
+    // Texts of more digits than a double holds exactly are rounded once, as from_chars rounds them.
+    std::mt19937 random(28);
+    for (int k = 0; k < 2000; ++k) {
+        std::string text = std::to_string(random() % 100000) + "." + std::to_string(random()) +
+                           std::to_string(random() % 1000000);
+        double expected = 0.0;
+        std::from_chars(text.data(), text.data() + text.size(), expected);
+        EXPECT_EQ(parsed(text), expected) << text;
+    }
     double value = 7.0;
     EXPECT_EQ(parse_scaled("1,5", 1, value), NumberStatus::not_a_number);
     EXPECT_EQ(parse_scaled("1e400", -3, value), NumberStatus::out_of_range);

@@ -42,7 +42,8 @@ RowOrder export_row_order(const ProfileState& state);
 
 /// Click on "Browse ..." of the export: asks for a profile file with the file dialog, or takes the
 /// path in tx_out, and writes the loaded cast's profile there, thinned by depth as
-/// for_each_profile_row thins it, in export_row_order, in the format of the filter chosen (whose
+/// for_each_profile_row thins it (a profile file's every line, as the file writes its depths and
+/// sound speeds), in export_row_order, in the format of the filter chosen (whose
 /// extension the name then gets), else of the extension, else as an ELAC sound velocity file
 /// (*.sva). Fails before any dialog when no cast is loaded, or when the cast has no SOUND column
 /// and lacks Press, Temp, or both SALIN and Cond, to compute it from. Where SOUND, SALIN or Cond is
