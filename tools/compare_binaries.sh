@@ -65,6 +65,8 @@ def number(value, decimals):
 
 for k in range(count):
     columns = ["Press"] + rng.sample(names, rng.randint(2, 8))
+    if rng.random() < 0.8 and "SOUND" not in columns:
+        columns.append("SOUND")       # most casts give the sound velocity
     if rng.random() < 0.15:
         rng.shuffle(columns)          # the pressure elsewhere
     if rng.random() < 0.03:
@@ -72,22 +74,13 @@ for k in range(count):
     if rng.random() < 0.05:
         columns.append("Press")       # a raw-count channel under the same name
     rows = rng.choice([1, 2, 5, 40, 250, 1200])
-    declared = rows if rng.random() < 0.8 else max(1, rows + rng.randint(-rows // 2 - 1, 20))
     end = "\r\n" if rng.random() < 0.6 else "\n"
     pad = lambda: " " * rng.choice([1, 1, 2, 3, 7, 12, 40])
-    lines = []
-    if rng.random() < 0.7:
-        lines.append("SSDA Sea & Sun Technology's Standard Data Acquisition software package rev 2.05")
-        lines.append("  Position :  Lat.:  0" + str(rng.randint(10, 89)) + "\u00b020.32' N      Lon.:  011\u00b041.48' E")
-    if rng.random() < 0.97:
-        lines.append("Lines :" + pad() + str(declared))
-    lines.append(";")
-    lines.append("; Datasets" + "".join(pad() + c for c in columns))
-    if rng.random() < 0.7:
-        lines.append(";" + "".join(pad() + "[ unit]" for _ in columns))
-    lines.append(";")
+    faults = rng.random() < 0.3           # a cast with lines that are wrong, and the failures they give
+    data = []
     deepest = rng.choice([0.3, 2.0, 30.0, 300.0])
     row = 0
+    highest = 1
     for r in range(rows):
         step = rng.random()
         if step < 0.05:
@@ -95,9 +88,10 @@ for k in range(count):
         elif step < 0.08:
             row = max(row - rng.randint(0, 3), 0)  # a row number again, or an earlier one
         elif step < 0.085:
-            row = -row                    # a row number not above 0
+            row = -abs(row)               # a row number not above 0
         else:
-            row += 1
+            row = abs(row) + 1
+        highest = max(highest, row)
         share = r / max(rows - 1, 1)
         pressure = deepest * (share / 0.7 if share < 0.7 else (1 - share) / 0.3) + rng.uniform(-0.2, 0.2)
         fields = [str(row)]
@@ -106,16 +100,29 @@ for k in range(count):
                            "Cond": number(rng.uniform(0, 60), 3), "SALIN": number(rng.uniform(0, 40), 3),
                            "SOUND": number(rng.uniform(1400, 1560), 2), "IntD": "2017-09-13",
                            "IntT": "08:23:35"}.get(column, number(rng.uniform(0, 2), 3)))
-        bad = rng.random()
+        bad = rng.random() if faults else 1.0
         if bad < 0.01:
             fields[rng.randrange(1, len(fields))] = rng.choice(["10,5", "abc", "1.2.3", "1e999", "-", "NaN"])
         elif bad < 0.015:
             fields = fields[: rng.randint(1, len(fields) - 1)]  # a short line
         elif bad < 0.02:
             fields.append("9.9")                               # a field too many
-        lines.append("".join(pad() + f for f in fields) + (pad() if rng.random() < 0.1 else ""))
+        data.append("".join(pad() + f for f in fields) + (pad() if rng.random() < 0.1 else ""))
         if rng.random() < 0.01:
-            lines.append("")                                   # a blank line
+            data.append("")                                    # a blank line
+    declared = highest + rng.randint(0, 5) if not faults or rng.random() < 0.5 else max(1, highest - rng.randint(1, 9))
+    lines = []
+    if rng.random() < 0.7:
+        lines.append("SSDA Sea & Sun Technology's Standard Data Acquisition software package rev 2.05")
+        lines.append("  Position :  Lat.:  0" + str(rng.randint(10, 89)) + "\u00b020.32' N      Lon.:  011\u00b041.48' E")
+    if rng.random() < 0.98:
+        lines.append("Lines :" + pad() + str(declared))
+    lines.append(";")
+    lines.append("; Datasets" + "".join(pad() + c for c in columns))
+    if rng.random() < 0.7:
+        lines.append(";" + "".join(pad() + "[ unit]" for _ in columns))
+    lines.append(";")
+    lines += data
     text = end.join(lines)
     if rng.random() < 0.9:
         text += end                                            # else the last line has no end
@@ -134,6 +141,7 @@ for cast in "$shared"/tob/*.TOB "$root"/tests/data/casts/*.TOB "$work"/casts/*.T
     # shellcheck disable=SC2206 # the options split at blanks
     options=(${waters[$((index % ${#waters[@]}))]})
     [ $((index % 7)) -eq 0 ] && options+=(--strict)
+    [ $((index % 5)) -eq 0 ] && options+=(--derive)
     compared=$((compared + 1))
     if what=$(differs "$cast" "${options[@]}"); then
         disagree=$((disagree + 1))
