@@ -42,13 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const ExportOutcome outcome = export_profile(window, state);
         upcast = outcome.written && outcome.from_upcast;
-        fuzz::require(!outcome.written || outcome.from_upcast == (export_row_order(state) == RowOrder::upcast),
+        fuzz::require(!outcome.written ||
+                          outcome.from_upcast == (export_row_order(state) == RowOrder::upcast),
                       "the outcome and the row order disagree on the upcast");
         if (outcome.stopped) { // the window closed before the file took the target's place
             fuzz::require(fuzz::read_file(target) == previous_profile, "a stopped export changed the target");
         } else {
             fuzz::require(outcome.written, "the export wrote nothing to a chosen path");
-            fuzz::check_sva(fuzz::read_file(target), outcome.profile_lines);
+            fuzz::check_sva(fuzz::read_file(target), outcome.profile_lines, state.cast.rules.profile);
         }
     } catch (const Error& error) {
         fuzz::require(!error.detail().empty(), "an error without a message");

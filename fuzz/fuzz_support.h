@@ -71,8 +71,9 @@ bool load_input(std::string_view input, FuzzWindow& window, ProfileState& state)
 
 /// Checks an exported ELAC file: the header, then lines of five numeric fields each followed by
 /// a TAB, each field with no more decimals than its column has, CR LF endings, depths strictly
-/// rising from 0.5 on; `lines` of them.
-void check_sva(std::string_view file, std::int32_t lines);
+/// rising from 0.5 on; `lines` of them. Of a `profile` file's profile, the depth and the sound speed
+/// are the file's own texts, in the file's order.
+void check_sva(std::string_view file, std::int32_t lines, bool profile);
 
 /// Whether `text` is a numeric text: optional blanks, optional sign, digits with at most one
 /// point and at least one digit, an optional exponent ("e" or "E", optional sign, digits),

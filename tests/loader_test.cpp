@@ -235,14 +235,14 @@ TEST_F(Load, TheWaterTypeAndLatitudeApplyFromTheNextLineOn)
             window.water = OptionButton::op_salt;
         }
         if (window.process_events_calls == 5) {
-            window.texts[TextBox::tx_lat] = "0";
+            window.texts[TextBox::tx_lat] = "4"; // the start of the latitude before
         }
         return true;
     };
     load("Lines : 3\n; Datasets Press\n1 1000\n2 1000\n3 1000\n");
     EXPECT_EQ(row_of(1).back(), "1019.72"); // fresh
     EXPECT_EQ(row_of(2).back(), "989.5");   // salt at 45
-    EXPECT_EQ(row_of(3).back(), "992.12");  // salt at 0
+    EXPECT_EQ(row_of(3).back(), "992.09");  // salt at 4
 }
 
 TEST_F(Load, ClosingTheWindowStopsTheLoad)

@@ -5,6 +5,7 @@
 #include "form/state.h"
 #include "formats/registry.h"
 #include "runtime/convert.h"
+#include "runtime/text.h"
 
 #include <nlohmann/json.hpp>
 
@@ -95,6 +96,18 @@ std::string_view format_filter(std::string_view id)
     return found == readers.end() ? id : (*found)->facts().filter;
 }
 
+/// How many rows each rule leaves out of the profile, by the rule's reason.
+Json json_left_out(const ProfileState& state)
+{
+    Json left_out = Json::object();
+    if (state.g_table.has_shape()) {
+        for (const auto& [rule, rows] : state.g_table.rows_left_out()) {
+            left_out[std::string(reason_of(rule))] = rows;
+        }
+    }
+    return left_out;
+}
+
 Json json_info(const std::string& input, const ProfileState& state)
 {
     const CastInfo& cast = state.cast;
@@ -113,6 +126,7 @@ Json json_info(const std::string& input, const ProfileState& state)
             {"latitude", number_or_null(cast.latitude_deg)},
             {"longitude", number_or_null(cast.longitude_deg)},
             {"rows", state.g_table.filled_rows()},
+            {"left_out", json_left_out(state)},
             {"columns", std::move(columns)}};
 }
 
@@ -131,6 +145,11 @@ std::string text_info(const std::string& input, const ProfileState& state)
     line("latitude", shown(cast.latitude_deg));
     line("longitude", shown(cast.longitude_deg));
     line("rows", std::to_string(state.g_table.filled_rows()));
+    if (state.g_table.has_shape()) {
+        for (const auto& [rule, rows] : state.g_table.rows_left_out()) {
+            line("left out", counted(rows, "row") + ", " + std::string(reason_of(rule)));
+        }
+    }
     text += "  columns (name, source, unit, conversion):\n";
     // Widths in characters, so that "°C" takes one place.
     const auto characters = [](const std::string& cell) {

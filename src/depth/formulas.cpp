@@ -29,23 +29,27 @@ Error depth_overflow(double pressure_dbar)
                                      " dbar lies beyond the number range"};
 }
 
-} // namespace
-
-double fresh_con(double value)
+/// Gravity at the sea surface at a latitude [whole degrees], in [m/s^2].
+double surface_gravity(std::int32_t latitude_deg)
 {
-    const double depth_m = value * fresh_metres_per_dbar;
-    if (!std::isfinite(depth_m)) {
-        throw depth_overflow(value);
-    }
-    return round_to(depth_m, 2);
-}
-
-double salt_con(std::int32_t g_value, double p)
-{
-    const double latitude_rad = static_cast<double>(g_value) / degrees_per_radian;
+    const double latitude_rad = static_cast<double>(latitude_deg) / degrees_per_radian;
     const double sine = std::sin(latitude_rad);
     const double x = sine * sine;
-    const double gravity = gravity_equator * (1.0 + (gravity_x1 + gravity_x2 * x) * x) + gravity_per_dbar * p;
+    return gravity_equator * (1.0 + (gravity_x1 + gravity_x2 * x) * x);
+}
+
+double fresh_depth(double pressure_dbar)
+{
+    const double depth_m = pressure_dbar * fresh_metres_per_dbar;
+    if (!std::isfinite(depth_m)) {
+        throw depth_overflow(pressure_dbar);
+    }
+    return depth_m;
+}
+
+double salt_depth(double surface_gravity_m_s2, double p)
+{
+    const double gravity = surface_gravity_m_s2 + gravity_per_dbar * p;
     const double n = (((n_p4 * p + n_p3) * p + n_p2) * p + n_p1) * p;
     if (!std::isfinite(n)) {
         throw depth_overflow(p);
@@ -54,12 +58,34 @@ double salt_con(std::int32_t g_value, double p)
     if (!std::isfinite(depth_m)) {
         throw depth_overflow(p);
     }
-    return round_to(depth_m, 2);
+    return depth_m;
+}
+
+} // namespace
+
+double fresh_con(double value)
+{
+    return round_to(fresh_depth(value), 2);
+}
+
+double salt_con(std::int32_t g_value, double p)
+{
+    return round_to(salt_depth(surface_gravity(g_value), p), 2);
 }
 
 double depth_m(const DepthBasis& basis, double pressure_dbar)
 {
-    return basis.salt_water ? salt_con(basis.latitude_deg, pressure_dbar) : fresh_con(pressure_dbar);
+    return round_to(Water(basis).exact_depth_m(pressure_dbar), 2);
+}
+
+Water::Water(const DepthBasis& basis)
+    : basis_(basis), surface_gravity_(basis.salt_water ? surface_gravity(basis.latitude_deg) : 0.0)
+{
+}
+
+double Water::exact_depth_m(double pressure_dbar) const
+{
+    return basis_.salt_water ? salt_depth(surface_gravity_, pressure_dbar) : fresh_depth(pressure_dbar);
 }
 
 } // namespace quillonde

@@ -35,4 +35,22 @@ double salt_con(std::int32_t g_value, double p);
 ///   returns depth [m], rounded to 2 decimals
 double depth_m(const DepthBasis& basis, double pressure_dbar);
 
+/// The depths of one water type, the latitude's gravity worked out once: for the rows of a cast.
+class Water {
+public:
+    explicit Water(const DepthBasis& basis);
+
+    /// The depth of a pressure as fresh_con or salt_con computes it, before their rounding.
+    ///   pressure_dbar : pressure [dbar]
+    ///   returns depth [m], unrounded
+    /// Overflow as fresh_con and salt_con fail.
+    double exact_depth_m(double pressure_dbar) const;
+
+    const DepthBasis& basis() const noexcept { return basis_; }
+
+private:
+    DepthBasis basis_;
+    double surface_gravity_ = 0.0; // [m/s^2], sea water only
+};
+
 } // namespace quillonde

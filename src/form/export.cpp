@@ -3,7 +3,6 @@
 #include "form/loader.h"
 #include "form/water.h"
 #include "formats/registry.h"
-#include "formats/tob.h"
 #include "profile/output_file.h"
 #include "profile/profile_rows.h"
 #include "profile/text_file.h"
@@ -39,11 +38,12 @@ std::string window_water_text(const Controls& controls, std::optional<DepthBasis
 }
 
 /// Gravity, and so a sea-water depth, depends on how far from the equator: north or south alike. A
-/// Sea & Sun cast is exported after the questions it always had, whatever its header's position.
+/// format whose position does not hold (Sea & Sun's) is exported after the questions it always had.
 std::optional<LatitudeFarFromCast> latitude_far_from_cast(const LoadRecord& load, const CastInfo& cast)
 {
     constexpr double tolerance_deg = 1.0;
-    if (cast.format == tob_id || !load.depth_basis || !load.depth_basis->salt_water || !cast.latitude_deg ||
+    if (!cast.rules.position_holds || !load.depth_basis || !load.depth_basis->salt_water ||
+        !cast.latitude_deg ||
         !(std::fabs(std::fabs(*cast.latitude_deg) - std::abs(load.depth_basis->latitude_deg)) >
           tolerance_deg)) {
         return std::nullopt;
@@ -148,6 +148,8 @@ ProfileColumns find_columns(Controls& controls, const ProfileState& state)
         columns.fields[field] = derived_field;
     }
     columns.pressure = state.last_load.press_col;
+    columns.depth = state.last_load.depth_col;
+    columns.file_texts = state.cast.rules.profile;
     return columns;
 }
 
@@ -393,11 +395,15 @@ std::string reduced_status(const Reduction& reduction)
 
 RowOrder export_row_order(const ProfileState& state)
 {
-    // The Sea & Sun casts keep the rule of their rows' order.
-    return state.cast.format != tob_id && state.g_table.has_shape() &&
-                   recorded_upward(state.g_table, state.ccolumns + 1)
-               ? RowOrder::upcast
-               : RowOrder::recorded;
+    switch (state.cast.rules.row_order) {
+    case RowOrderRule::every_row: return RowOrder::given;
+    case RowOrderRule::upcast_if_any:
+        return state.g_table.has_shape() && recorded_upward(state.g_table, state.ccolumns + 1)
+                   ? RowOrder::upcast
+                   : RowOrder::recorded;
+    case RowOrderRule::as_recorded: break;
+    }
+    return RowOrder::recorded;
 }
 
 } // namespace quillonde

@@ -34,14 +34,16 @@ inline constexpr int reduction_decimals = 2; // as sound speeds are written
 /// Label6 after an export that had to reduce the profile: "Reduced: 1000 (0.01 m/s)".
 std::string reduced_status(const Reduction& reduction);
 
-/// The order in which the export takes the rows of the loaded cast: RowOrder::upcast for a cast of
-/// any format but Sea & Sun's *.TOB recorded on the way up only (recorded_upward), so that its rows
-/// are taken from the deepest one up; else as recorded.
+/// The order in which the export takes the rows of the loaded cast, by its format's rule: every row
+/// of a profile file (RowOrder::given); for a format whose casts may be recorded on the way up,
+/// RowOrder::upcast for one recorded on the way up only (recorded_upward), so that its rows are
+/// taken from the deepest one up; else as recorded.
 RowOrder export_row_order(const ProfileState& state);
 
 /// Click on "Browse ..." of the export: asks for a profile file with the file dialog, or takes the
 /// path in tx_out, and writes the loaded cast's profile there, thinned by depth as
-/// for_each_profile_row thins it, in export_row_order, in the format of the filter chosen (whose
+/// for_each_profile_row thins it (a profile file's every line, as the file writes its depths and
+/// sound speeds), in export_row_order, in the format of the filter chosen (whose
 /// extension the name then gets), else of the extension, else as an ELAC sound velocity file
 /// (*.sva). Fails before any dialog when no cast is loaded, or when the cast has no SOUND column
 /// and lacks Press, Temp, or both SALIN and Cond, to compute it from. Where SOUND, SALIN or Cond is

@@ -5,7 +5,6 @@
 #include "formats/text_cast.h"
 #include "profile/clean_line.h"
 #include "profile/text_file.h"
-#include "runtime/cell.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
 #include "runtime/memory.h"
@@ -31,39 +30,6 @@ constexpr std::string_view header_row_count_caption = "Number of rows: ";
 // About what one entry of List1 costs the window; bounds the width of a header.
 constexpr std::uint64_t list_entry_bytes = 256;
 
-/// `fields` joined by single blanks: a view of them where they stand so already, one after the
-/// other in one text, else joined in `buffer`.
-std::string_view joined_row(std::span<const std::string_view> fields, std::string& buffer)
-{
-    if (fields.empty()) {
-        return {};
-    }
-    const auto address = [](const char* at) { return reinterpret_cast<std::uintptr_t>(at); };
-    bool in_place = fields.front().data() != nullptr;
-    for (std::size_t k = 1; k < fields.size() && in_place; ++k) {
-        const std::string_view before = fields[k - 1];
-        in_place = address(before.data()) + before.size() + 1 == address(fields[k].data()) &&
-                   before.data()[before.size()] == ' ';
-    }
-    if (in_place) {
-        return {fields.front().data(), static_cast<std::size_t>(fields.back().data() + fields.back().size() -
-                                                                fields.front().data())};
-    }
-    std::size_t length = fields.size() - 1;
-    for (const std::string_view field : fields) {
-        length += field.size();
-    }
-    buffer.resize(length);
-    char* at = buffer.data();
-    for (std::size_t k = 0; k < fields.size(); ++k) {
-        if (k > 0) {
-            *at++ = ' ';
-        }
-        at = std::copy(fields[k].begin(), fields[k].end(), at);
-    }
-    return buffer;
-}
-
 std::string line_place(std::uint64_t line_number)
 {
     return "line " + std::to_string(line_number);
@@ -82,17 +48,22 @@ public:
 
     CastInfo& info() override { return owns_table_ ? state_.cast : pending_; }
     void row_count_stated(std::string_view count) override;
-    void columns_named(std::vector<CastColumn> columns, DepthSource depth) override;
+    using CastSink::columns_named;
+    void columns_named(std::vector<CastColumn> columns, DepthSource depth,
+                       std::vector<ValueRule> rules) override;
     void rows_stated(std::int32_t last_row) override;
     void row_read(std::int32_t row, std::string_view joined, std::size_t fields) override;
-    void row_appended(std::span<const std::string_view> fields) override;
+    using CastSink::row_appended;
+    void row_appended(std::span<const std::string_view> fields, RowNote note) override;
 
 private:
-    /// Stores the first fields of a data line in `row`; fails when it has fewer than the columns.
-    /// `noun` names what the line holds: "fields" of a line split at blanks, "values" of a format's row.
-    void store_row(std::int32_t row, std::string_view joined, std::size_t fields, std::string_view noun);
-    /// Stores the depth of `row`, whose depth source is the cell `source()` gives.
-    template <typename Source> void store_depth(std::int32_t row, Source&& source);
+    /// Fails when a data line of `fields` values has fewer than the table's columns. `noun` names what
+    /// the line holds: "fields" of a line split at blanks, "values" of a format's row.
+    void check_count(std::size_t fields, std::string_view noun) const;
+    /// Stores the depth of `row` from `source`, the text of its depth's source.
+    void store_depth(std::int32_t row, std::string_view source);
+    /// The value of `text` in `column` by the column's rule; fails naming `subject` when it has none.
+    double value_of(std::string_view subject, std::int32_t column, std::string_view text) const;
     /// Notes in the load record that the load stopped with `error`, when the table is this load's.
     const Error& failed(const Error& error);
 
@@ -106,7 +77,8 @@ private:
     bool owns_table_ = false; // a header of this load has made the table: its failures are the table's
     bool appends_ = false;    // rows come one after the other, not by their numbers
     std::int32_t names_listed_ = 0;
-    std::string joined_;
+    std::vector<ValueRule> rules_; // of the table's columns, from the last header
+    WindowWater water_;
     std::uint64_t line_number_ = 0;
     std::uint64_t header_line_ = 0;     // the line of the last header, once one came
     std::int32_t rows_before_line_ = 0; // the rows stored before the line in hand
@@ -134,6 +106,7 @@ LoadOutcome Load::run(int file)
                 }
                 const CastReader& format = reader_for(head);
                 pending_.format = format.facts().id;
+                pending_.rules = format.rules();
                 parser = format.parser(*this, path_);
             }
             if (reader.at_end()) {
@@ -173,6 +146,7 @@ LoadOutcome Load::run(int file)
     }
     if (owns_table_ && !state_.g_table.has_shape()) {
         state_.g_table.start_rows(state_.ccolumns + 1); // a header without rows
+        state_.g_table.set_rules(rules_);
     }
     if (appends_) {
         controls_.set_caption(Label::Label4, std::string(header_row_count_caption) +
@@ -204,8 +178,9 @@ void Load::row_count_stated(std::string_view count)
     controls_.set_caption(Label::Label4, std::string(row_count_caption) + *row_count_);
 }
 
-void Load::columns_named(std::vector<CastColumn> columns, DepthSource depth)
+void Load::columns_named(std::vector<CastColumn> columns, DepthSource depth, std::vector<ValueRule> rules)
 {
+    rules_ = std::move(rules);
     header_line_ = line_number_;
     if (columns.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - 1) ||
         columns.size() * list_entry_bytes > memory_) {
@@ -243,33 +218,44 @@ void Load::columns_named(std::vector<CastColumn> columns, DepthSource depth)
 void Load::rows_stated(std::int32_t last_row)
 {
     state_.g_table.resize(state_.ccolumns + 1, last_row, memory_);
+    state_.g_table.set_rules(rules_);
 }
 
-template <typename Source> void Load::store_depth(std::int32_t row, Source&& source)
+double Load::value_of(std::string_view subject, std::int32_t column, std::string_view text) const
+{
+    const Sample sample = state_.g_table.rule(column).sample_of(text);
+    if (!sample.good()) {
+        // The number's own error ("pressure "1,5" is not a number"), or else that the file marks it missing.
+        with_subject(subject, [&] { return str_to_double(text); });
+        throw Error(ErrorKind::type_mismatch, std::string(subject) + " " + quoted(text) + " is missing");
+    }
+    return sample.value;
+}
+
+void Load::store_depth(std::int32_t row, std::string_view source)
 {
     if (depth_.pressure >= 0) {
-        const auto depth = depth_for_window(controls_, [&] {
-            return with_subject("pressure", [&] { return cell_to_double(source(depth_.pressure)); });
-        });
-        if (depth) {
-            state_.g_table.store_depth(row, depth->depth_m);
-            state_.last_load.depth_computed(depth->basis);
+        // Read as the window's handlers read it: the pressure first, then the water's latitude.
+        if (!controls_.selected(OptionButton::op_salt) && !controls_.selected(OptionButton::op_fresh)) {
+            return;
+        }
+        const double pressure_dbar = value_of("pressure", depth_.pressure, source);
+        const Water* water = water_.now(controls_);
+        if (water != nullptr) {
+            state_.g_table.store_computed_depth(row, water->exact_depth_m(pressure_dbar));
+            state_.last_load.depth_computed(water->basis());
         }
     } else {
-        state_.g_table.store_depth(
-            row, with_subject("depth", [&] { return cell_to_double(source(depth_.depth)); }));
+        state_.g_table.store_depth(row, value_of("depth", depth_.depth, source));
     }
 }
 
-void Load::store_row(std::int32_t row, std::string_view joined, std::size_t fields, std::string_view noun)
+void Load::check_count(std::size_t fields, std::string_view noun) const
 {
     // Fields 0 to ccolumns go into the table; more are left out.
     const auto wanted = static_cast<std::size_t>(state_.ccolumns) + 1;
-    const std::size_t count = std::min(fields, wanted);
-    state_.g_table.store_texts(row, count == fields ? joined : first_fields(joined, count),
-                               static_cast<std::int32_t>(count));
-    if (count < wanted) {
-        throw Error(ErrorKind::subscript_out_of_range, "the line has " + std::to_string(count) + " " +
+    if (fields < wanted) {
+        throw Error(ErrorKind::subscript_out_of_range, "the line has " + std::to_string(fields) + " " +
                                                            std::string(noun) + ", but the header names " +
                                                            std::to_string(wanted) + " columns");
     }
@@ -277,25 +263,27 @@ void Load::store_row(std::int32_t row, std::string_view joined, std::size_t fiel
 
 void Load::row_read(std::int32_t row, std::string_view joined, std::size_t fields)
 {
-    store_row(row, joined, fields, "fields");
-    // The depth source is the text just stored, as the table holds it.
-    store_depth(row, [&](std::int32_t column) {
-        return Cell::text(field_of(joined, static_cast<std::size_t>(column)));
-    });
+    const auto wanted = static_cast<std::size_t>(state_.ccolumns) + 1;
+    const std::size_t count = std::min(fields, wanted);
+    state_.g_table.store_texts(row, count == fields ? joined : first_fields(joined, count),
+                               static_cast<std::int32_t>(count));
+    check_count(fields, "fields");
+    // The depth's source is the text just stored, as the table holds it.
+    store_depth(row, field_of(joined, static_cast<std::size_t>(depth_.pressure >= 0 ? depth_.pressure
+                                                                                    : depth_.depth)));
 }
 
-void Load::row_appended(std::span<const std::string_view> fields)
+void Load::row_appended(std::span<const std::string_view> fields, RowNote note)
 {
-    // One count of the row's blanks rather than a search in each field: a million rows feel the
-    // calls. Before the table takes rows: a first row that fails leaves no table of no rows.
-    const std::string_view joined = joined_row(fields, joined_);
-    if (blanks_in(joined) + 1 != std::max<std::size_t>(fields.size(), 1)) {
-        const auto blank = std::ranges::find_if(
-            fields, [](std::string_view field) { return field.find(' ') != std::string_view::npos; });
-        throw Error(ErrorKind::bad_data_file, "the value " + quoted(*blank) + " holds a blank");
-    }
     if (!appends_) {
+        // Before the table takes rows: a first row that fails leaves no table of no rows.
+        for (const std::string_view field : fields) {
+            if (field.find(' ') != std::string_view::npos) {
+                throw Error(ErrorKind::bad_data_file, "the value " + quoted(field) + " holds a blank");
+            }
+        }
         state_.g_table.start_rows(state_.ccolumns + 1);
+        state_.g_table.set_rules(rules_);
         appends_ = true;
     }
     const std::int32_t last_row = state_.g_table.last_row();
@@ -303,14 +291,17 @@ void Load::row_appended(std::span<const std::string_view> fields)
         ProfileTable::bytes_needed(state_.ccolumns + 1, last_row + 1) > memory_) {
         throw Error(ErrorKind::out_of_memory, "the cast has more rows than memory can hold");
     }
-    const std::int32_t row = state_.g_table.add_row();
-    store_row(row, joined, fields.size(), "values");
-    // A value the file marks as missing (an empty field) gives the row no depth.
+    const std::int32_t row = state_.g_table.append_row(fields);
+    check_count(fields.size(), "values");
+    if (note.left_out) {
+        state_.g_table.leave_out_row(row, *note.left_out);
+    }
+    // A value the file marks as missing (an empty field) gives the row no depth, as does one that
+    // the profile needs.
     const std::string_view source =
         fields[static_cast<std::size_t>(depth_.pressure >= 0 ? depth_.pressure : depth_.depth)];
-    if (!source.empty()) {
-        store_depth(
-            row, [&](std::int32_t column) { return Cell::text(fields[static_cast<std::size_t>(column)]); });
+    if (!note.value_missing && !is_missing_text(source)) {
+        store_depth(row, source);
     }
 }
 

@@ -13,10 +13,6 @@ namespace {
 
 constexpr std::string_view far_latitude_question = " Compute the depth for it anyway?";
 constexpr std::int32_t pole_deg = 90;
-// The salinity below which water counts as fresh, and above which as sea water, for the doubt
-// SalinityAgainstWater; brackish water between them fits either.
-constexpr double fresh_salinity_below = 0.5;
-constexpr double sea_salinity_above = 5.0;
 constexpr int salinity_decimals = profile_fields[salinity_field].decimals;
 
 /// "The ..." as "the ...", for a sentence that goes on.

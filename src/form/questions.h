@@ -176,6 +176,11 @@ bool latitude_on_earth(std::int32_t latitude_deg);
 /// Why a latitude is doubtful: "the latitude 540 lies outside -90 to 90 degrees".
 std::string far_latitude_text(std::string_view latitude);
 
+/// The salinity below which water counts as fresh, and above which as sea water, for the doubt
+/// SalinityAgainstWater; brackish water between them fits either.
+inline constexpr double fresh_salinity_below = 0.5;
+inline constexpr double sea_salinity_above = 5.0;
+
 /// Whether a cast's median salinity suits the water its depths were computed for: not above 5 for
 /// fresh water, not below 0.5 for salt water.
 bool salinity_fits(const DepthBasis& basis, double median_salinity);

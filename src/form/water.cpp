@@ -3,6 +3,8 @@
 #include "profile/profile_rows.h"
 #include "runtime/text.h"
 
+#include <algorithm>
+
 namespace quillonde {
 
 namespace {
@@ -32,6 +34,28 @@ std::optional<DepthBasis> window_basis(const Controls& controls)
     return std::nullopt;
 }
 
+const Water* WindowWater::now(const Controls& controls)
+{
+    if (controls.selected(OptionButton::op_salt)) {
+        std::string text = controls.text(TextBox::tx_lat);
+        // Compared by hand: a call for each of a million rows would show.
+        const bool same = salt_ && text.size() == latitude_text_.size() &&
+                          std::equal(text.begin(), text.end(), latitude_text_.begin(),
+                                     [](char a, char b) { return a == b; });
+        if (!same) {
+            salt_.reset();
+            const std::int32_t latitude = window_latitude(controls);
+            salt_.emplace(DepthBasis{true, latitude});
+            latitude_text_ = std::move(text);
+        }
+        return &*salt_;
+    }
+    if (controls.selected(OptionButton::op_fresh)) {
+        return &fresh_;
+    }
+    return nullptr;
+}
+
 bool latitude_confirmed(Controls& controls)
 {
     const std::optional<DepthBasis> basis = window_basis(controls);
@@ -49,6 +73,13 @@ std::optional<SalinityAgainstWater> salinity_doubt(const ProfileState& state)
     }
     const std::int32_t column = state.cast.column_named(profile_fields[salinity_field].name);
     if (column < 0 || column > state.ccolumns) {
+        return std::nullopt;
+    }
+    // Whether it fits needs no median of a million values, only the side of the limit it lies on.
+    const bool salt = load.depth_basis->salt_water;
+    const std::optional<bool> beyond =
+        median_beyond(state.g_table, column, salt ? fresh_salinity_below : sea_salinity_above, salt);
+    if (!beyond || !*beyond) {
         return std::nullopt;
     }
     const std::optional<double> median = column_median(state.g_table, column);

@@ -35,6 +35,20 @@ struct WaterDepth {
     double depth_m = 0.0;
 };
 
+/// The water the window shows, looked at again for each row of a load at little cost: the latitude
+/// is read and its gravity worked out again only when the box's text changes.
+class WindowWater {
+public:
+    /// The water the window shows now; nothing when neither option is selected. Fails as
+    /// window_latitude() does.
+    const Water* now(const Controls& controls);
+
+private:
+    std::optional<Water> salt_;
+    std::string latitude_text_; // of salt_
+    Water fresh_{DepthBasis{}};
+};
+
 /// The depth of a pressure for the water the window shows now, as every handler computes it: the
 /// pressure, which `read_pressure` converts, first; then, for salt water, the latitude. Nothing when
 /// neither option is selected.

@@ -681,20 +681,20 @@ const FormatFacts& AmlReader::facts() const
     return aml_facts;
 }
 
-bool AmlReader::recognises(std::string_view head) const
+Evidence AmlReader::recognises(std::string_view head) const
 {
     const std::vector<std::string_view> lines = head_lines(head, std::string_view::npos);
     for (const std::string_view line : lines) {
         if (!trim_space(line).empty()) {
             // The newer exports begin "[Header]", as Valeport's files do: their data section tells.
-            return equal_ignoring_case(trim_space(line), first_section) ||
+            return signature_if(equal_ignoring_case(trim_space(line), first_section) ||
                    (equal_ignoring_case(trim_space(line), newer_first_section) &&
                     std::ranges::any_of(lines, [](std::string_view other) {
                         return equal_ignoring_case(trim_space(other), newer_data_section);
-                    }));
+                    })));
         }
     }
-    return false;
+    return Evidence::none;
 }
 
 std::unique_ptr<CastParser> AmlReader::parser(CastSink& sink, std::string_view path) const

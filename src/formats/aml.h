@@ -12,7 +12,7 @@ namespace quillonde {
 class AmlReader : public CastReader {
 public:
     const FormatFacts& facts() const override;
-    bool recognises(std::string_view head) const override;
+    Evidence recognises(std::string_view head) const override;
     std::unique_ptr<CastParser> parser(CastSink& sink, std::string_view path) const override;
 };
 

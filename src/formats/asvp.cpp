@@ -166,14 +166,14 @@ const FormatFacts& AsvpReader::facts() const
     return asvp_read;
 }
 
-bool AsvpReader::recognises(std::string_view head) const
+Evidence AsvpReader::recognises(std::string_view head) const
 {
     const std::string_view first = trim_blanks(first_line(head));
     if (!first.starts_with(header_open)) {
-        return false;
+        return Evidence::none;
     }
     const std::vector<std::string_view> words = words_of(first.substr(header_open.size(), 32));
-    return !words.empty() && words.front() == file_type;
+    return signature_if(!words.empty() && words.front() == file_type);
 }
 
 std::unique_ptr<CastParser> AsvpReader::parser(CastSink& sink, std::string_view path) const

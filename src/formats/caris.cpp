@@ -295,9 +295,9 @@ const FormatFacts& CarisReader::facts() const
     return caris_read;
 }
 
-bool CarisReader::recognises(std::string_view head) const
+Evidence CarisReader::recognises(std::string_view head) const
 {
-    return is_version_line(first_line(head));
+    return signature_if(is_version_line(first_line(head)));
 }
 
 std::unique_ptr<CastParser> CarisReader::parser(CastSink& sink, std::string_view path) const

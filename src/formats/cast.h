@@ -26,9 +26,32 @@ struct CastTime {
     friend bool operator==(const CastTime&, const CastTime&) = default;
 };
 
+/// Which rows of a cast its profile takes, in which order.
+enum class RowOrderRule {
+    as_recorded,   ///< the rows as recorded, the downcast (Sea & Sun's rule)
+    upcast_if_any, ///< a cast recorded on the way up only is taken from its deepest row up
+    every_row,     ///< a profile already: every row that has a depth, as the file gives them
+};
+
+/// How the program takes the casts of a format: facts its reader declares, which the load records
+/// and the export, the plot and the batch tool follow.
+struct ReaderRules {
+    RowOrderRule row_order = RowOrderRule::upcast_if_any;
+    /// The position the file states may be checked against the latitude the depths are computed for.
+    bool position_holds = true;
+    /// The rows carry their numbers, and the file states how many there are.
+    bool rows_numbered = false;
+    /// A profile for echo sounders already: taken as it stands, never thinned, and its depths and
+    /// sound speeds written again as the file writes them.
+    bool profile = false;
+
+    friend bool operator==(const ReaderRules&, const ReaderRules&) = default;
+};
+
 /// What a cast file says of itself and of its columns. Each piece may be unknown.
 struct CastInfo {
     std::string format;     ///< the id of the format it was read as ("tob"); empty before a load
+    ReaderRules rules;      ///< how the format's casts are taken
     std::string instrument; ///< the probe's type, as the file names it
     std::string serial;     ///< the probe's serial number
     std::optional<CastTime> time;

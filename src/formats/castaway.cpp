@@ -157,11 +157,11 @@ const FormatFacts& CastawayReader::facts() const
     return castaway_facts;
 }
 
-bool CastawayReader::recognises(std::string_view head) const
+Evidence CastawayReader::recognises(std::string_view head) const
 {
-    return head.starts_with("% ") &&
-           (head.starts_with("% Device,") || head.find("\n% Device,") != std::string_view::npos ||
-            head.find("\r% Device,") != std::string_view::npos);
+    return signature_if(head.starts_with("% ") && (head.starts_with("% Device,") ||
+                                                   head.find("\n% Device,") != std::string_view::npos ||
+                                                   head.find("\r% Device,") != std::string_view::npos));
 }
 
 std::unique_ptr<CastParser> CastawayReader::parser(CastSink& sink, std::string_view path) const

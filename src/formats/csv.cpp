@@ -74,10 +74,11 @@ void CsvWriter::write(const Profile& profile, const CastInfo& /*cast*/, OutputFi
     ProfileBlocks blocks(file);
     blocks.text() = std::string(csv_title) + std::string(line_end);
     for (const ProfileRow& line : profile.rows) {
-        blocks.text() += value_text(line.depth_m, depth_decimals);
+        blocks.text() += line_depth_text(line);
         for (std::size_t f = 0; f < profile_fields.size(); ++f) {
             blocks.text() += ',';
-            blocks.text() += value_text(line.values[f], profile_fields[f].decimals);
+            blocks.text() += f == sound_field ? line_sound_text(line)
+                                              : value_text(line.values[f], profile_fields[f].decimals);
         }
         blocks.text() += line_end;
         blocks.line_done(line.table_row);
@@ -90,9 +91,9 @@ const FormatFacts& CsvReader::facts() const
     return csv_read;
 }
 
-bool CsvReader::recognises(std::string_view head) const
+Evidence CsvReader::recognises(std::string_view head) const
 {
-    return first_line(head) == csv_title;
+    return signature_if(first_line(head) == csv_title);
 }
 
 std::unique_ptr<CastParser> CsvReader::parser(CastSink& sink, std::string_view /*path*/) const

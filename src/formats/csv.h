@@ -21,7 +21,8 @@ public:
 class CsvReader : public CastReader {
 public:
     const FormatFacts& facts() const override;
-    bool recognises(std::string_view head) const override;
+    Evidence recognises(std::string_view head) const override;
+    ReaderRules rules() const override { return profile_file_rules; }
     std::unique_ptr<CastParser> parser(CastSink& sink, std::string_view path) const override;
 };
 

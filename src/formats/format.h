@@ -2,6 +2,7 @@
 
 #include "formats/cast.h"
 #include "profile/profile_rows.h"
+#include "profile/sample.h"
 
 #include <array>
 #include <cstddef>
@@ -50,19 +51,32 @@ public:
     virtual void row_count_stated(std::string_view count) = 0;
 
     /// A header names the table's columns: the table is emptied and takes these columns, whose
-    /// depths come from `depth`. Fails when no column gives depths.
-    virtual void columns_named(std::vector<CastColumn> columns, DepthSource depth) = 0;
+    /// depths come from `depth` and whose texts become values by `rules` (one for each column, or
+    /// none: every value as the file gives it). Fails when no column gives depths.
+    virtual void columns_named(std::vector<CastColumn> columns, DepthSource depth,
+                               std::vector<ValueRule> rules) = 0;
+    void columns_named(std::vector<CastColumn> columns, DepthSource depth)
+    {
+        columns_named(std::move(columns), depth, {});
+    }
+
+    // A format's rows come one of two ways: numbered (ReaderRules::rows_numbered), into a table of
+    // the rows the file states, by rows_stated() and row_read(); or one after the other, by
+    // row_appended().
 
     /// Gives the table the rows 1 to `last_row`, all empty, for a file that states its row count.
     virtual void rows_stated(std::int32_t last_row) = 0;
 
-    /// Stores the first `fields` fields of a data line, `joined` by single blanks, in `row`, and the
-    /// row's depth. Fails when the line has fewer fields than there are columns.
+    /// Stores the first `fields` fields of a data line, `joined` by single blanks as the file writes
+    /// them, in row `row` (a later line of the same number replaces them; a shorter one only its
+    /// first fields), and the row's depth. Fails when the line has fewer fields than there are columns.
     virtual void row_read(std::int32_t row, std::string_view joined, std::size_t fields) = 0;
 
-    /// Stores a data line as the row after the last: the table grows by one row. A field holds no
-    /// blank; an empty field is a value the file marks as missing.
-    virtual void row_appended(std::span<const std::string_view> fields) = 0;
+    /// Stores a data line as the row after the last, its fields as the file writes them: the table
+    /// grows by one row. A field holds no blank; an empty field is a value the file marks as
+    /// missing. `note` says what the reader saw of the row as it read it.
+    virtual void row_appended(std::span<const std::string_view> fields, RowNote note) = 0;
+    void row_appended(std::span<const std::string_view> fields) { row_appended(fields, {}); }
 };
 
 /// Reads one file of a format, line by line.
@@ -75,17 +89,36 @@ public:
     virtual void finish() = 0;
 };
 
+/// How much of a format the first bytes of a file show, least first. The reader that sees the most
+/// reads the file; of two that see as much, the one the registry lists first.
+enum class Evidence {
+    none,      ///< nothing of the format
+    layout,    ///< the format's layout: lines that its files hold, and others may
+    signature, ///< what only the format's files hold where they hold it: its first line, its marker
+};
+
 /// A format the program reads casts from.
 class CastReader {
 public:
     virtual ~CastReader() = default;
     virtual const FormatFacts& facts() const = 0;
-    /// Whether a file that begins with `head` (its first head_bytes bytes, or all of a shorter
-    /// file) is of this format.
-    virtual bool recognises(std::string_view head) const = 0;
+    /// How much of this format a file that begins with `head` (its first head_bytes bytes, or all
+    /// of a shorter file) shows.
+    virtual Evidence recognises(std::string_view head) const = 0;
+    /// How the program takes the casts of this format.
+    virtual ReaderRules rules() const { return {}; }
     /// A parser for the file at `path`, which feeds `sink`.
     virtual std::unique_ptr<CastParser> parser(CastSink& sink, std::string_view path) const = 0;
 };
+
+/// How the program takes a profile file: every line as it stands.
+inline constexpr ReaderRules profile_file_rules{RowOrderRule::every_row, true, false, true};
+
+/// Evidence::signature where `seen`, else none: for a reader that knows its files by a marker.
+constexpr Evidence signature_if(bool seen) noexcept
+{
+    return seen ? Evidence::signature : Evidence::none;
+}
 
 /// How many bytes of a file a reader is shown to recognise it.
 inline constexpr std::size_t head_bytes = 64 * 1024;

@@ -115,11 +115,11 @@ const FormatFacts& HypackReader::facts() const
     return vel_read;
 }
 
-bool HypackReader::recognises(std::string_view head) const
+Evidence HypackReader::recognises(std::string_view head) const
 {
     const std::vector<std::string_view> words = words_of(first_line(head.substr(0, 256)));
-    return words.size() >= header_words.size() &&
-           std::equal(header_words.begin(), header_words.end(), words.begin());
+    return signature_if(words.size() >= header_words.size() &&
+                        std::equal(header_words.begin(), header_words.end(), words.begin()));
 }
 
 std::unique_ptr<CastParser> HypackReader::parser(CastSink& sink, std::string_view /*path*/) const

@@ -4,10 +4,6 @@
 #include "runtime/convert.h"
 #include "runtime/error.h"
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -223,44 +219,6 @@ std::string without_blanks(std::string_view text)
     std::ranges::replace(name, ' ', '_');
     std::ranges::replace(name, '\t', '_');
     return name;
-}
-
-std::size_t blanks_in(std::string_view text) noexcept
-{
-    std::size_t blanks = 0;
-    std::size_t at = 0;
-#ifdef __SSE2__
-    // Sixteen bytes at a time: each blank subtracts one (0xFF) from its byte's count, and the counts
-    // are summed before any of them can pass 255.
-    constexpr std::size_t block = 16;
-    constexpr std::size_t blocks_per_sum = 255;
-    const __m128i blank = _mm_set1_epi8(' ');
-    while (at + block <= text.size()) {
-        __m128i counts = _mm_setzero_si128();
-        for (std::size_t n = 0; n < blocks_per_sum && at + block <= text.size(); ++n, at += block) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
-            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, blank));
-        }
-        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-        blanks += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
-                  static_cast<std::size_t>(_mm_extract_epi16(sums, 4));
-    }
-#else
-    constexpr std::uint64_t ones = 0x0101010101010101U;
-    constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7FU;
-    for (; at + sizeof(std::uint64_t) <= text.size(); at += sizeof(std::uint64_t)) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, text.data() + at, sizeof word);
-        word ^= ones * ' '; // a blank becomes a zero byte
-        // The high bit of each byte that is not zero.
-        const std::uint64_t nonzero = (((word & low7) + low7) | word) & ~low7;
-        blanks += sizeof(std::uint64_t) - static_cast<std::size_t>(((nonzero >> 7U) * ones) >> 56U);
-    }
-#endif
-    for (; at < text.size(); ++at) {
-        blanks += text[at] == ' ' ? 1U : 0U;
-    }
-    return blanks;
 }
 
 std::optional<KnownUnit> known_unit(Quantity quantity, std::string_view unit)

@@ -2,6 +2,8 @@
 
 #include "formats/cast.h"
 #include "formats/format.h"
+#include "profile/clean_line.h"
+#include "profile/sample.h"
 
 #include <array>
 #include <chrono>
@@ -76,9 +78,6 @@ std::string own_name(std::string_view name);
 /// `text` with each blank and tab made a "_", for a column name of the file.
 std::string without_blanks(std::string_view text);
 
-/// How many blanks `text` holds; sixteen bytes at a time, for the rows of long casts.
-std::size_t blanks_in(std::string_view text) noexcept;
-
 /// Whether `text` is written with the characters of a number only, a digit among them: "1.2.3"
 /// passes, "abc" and "1 2" do not. Inline and without branches: a million rows of a dozen fields
 /// each pass through here.
@@ -120,20 +119,6 @@ std::string_view quantity_words(Quantity quantity);
 
 /// The program's name of a quantity's column (Press, Temp, Cond, SALIN, SOUND, Depth) and its unit.
 std::pair<std::string_view, std::string_view> own_column(Quantity quantity);
-
-/// What a reader does to a column's values on their way into the table.
-enum class Scale {
-    as_given,  ///< the file's text, checked to be a number
-    times_10,  ///< S/m to mS/cm
-    per_1000,  ///< uS/cm to mS/cm
-    psi,       ///< psi to dbar
-    celsius,   ///< deg F to deg C
-    feet,      ///< ft to m, ft/s to m/s
-    minus,     ///< less the column's offset only: absolute to sea pressure [dbar]
-    date_time, ///< a date and a time of day: the blank between them becomes a "T"
-    calendar,  ///< a date, day or year first, and a time: written as ISO 8601
-    text,      ///< any text, each run of blanks in it one "_"
-};
 
 /// A unit the program knows for a quantity, and what its values need to be in the program's unit.
 struct KnownUnit {

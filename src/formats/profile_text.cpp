@@ -144,10 +144,26 @@ StatedFix stated_fix(const CastInfo& cast, std::string_view format)
     return {cast.time->when, *cast.latitude_deg, *cast.longitude_deg};
 }
 
+std::string line_depth_text(const ProfileRow& line, int decimals)
+{
+    if (!line.depth_text.empty()) {
+        return std::string(line.depth_text);
+    }
+    // The .sva's one decimal comes from the depth the rows were thinned by, as it always has.
+    const double exact_m = std::isnan(line.exact_depth_m) ? line.depth_m : line.exact_depth_m;
+    return value_text(decimals == depth_decimals ? line.depth_m : exact_m, decimals);
+}
+
+std::string line_sound_text(const ProfileRow& line)
+{
+    return line.sound_text.empty()
+               ? value_text(line.values[sound_field], profile_fields[sound_field].decimals)
+               : std::string(line.sound_text);
+}
+
 std::string depth_sound_text(const ProfileRow& line)
 {
-    return value_text(line.depth_m, depth_decimals) + " " +
-           value_text(line.values[sound_field], profile_fields[sound_field].decimals);
+    return line_depth_text(line) + " " + line_sound_text(line);
 }
 
 void write_depth_sound_lines(const Profile& profile, ProfileBlocks& blocks, std::string_view end)

@@ -89,7 +89,14 @@ struct StatedFix {
 };
 StatedFix stated_fix(const CastInfo& cast, std::string_view format);
 
-/// A profile line's depth and sound speed as written: "12.5 1490.25".
+/// A profile line's depth as written: the file's own text where the line repeats it, else the depth
+/// as computed to `decimals`.
+std::string line_depth_text(const ProfileRow& line, int decimals = fine_depth_decimals);
+
+/// A profile line's sound speed as written: the file's own text where the line repeats it.
+std::string line_sound_text(const ProfileRow& line);
+
+/// A profile line's depth and sound speed as written: "12.53 1490.25".
 std::string depth_sound_text(const ProfileRow& line);
 
 class ProfileBlocks;

@@ -264,7 +264,7 @@ const FormatFacts& RbrReader::facts() const
     return rbr_facts;
 }
 
-bool RbrReader::recognises(std::string_view head) const
+Evidence RbrReader::recognises(std::string_view head) const
 {
     // "key=value" lines may come first; the first other line is the title row.
     std::size_t begin = 0;
@@ -277,10 +277,10 @@ bool RbrReader::recognises(std::string_view head) const
         }
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos || line.find(',') < equals) {
-            return is_title_row(line);
+            return is_title_row(line) ? Evidence::layout : Evidence::none;
         }
     }
-    return false;
+    return Evidence::none;
 }
 
 std::unique_ptr<CastParser> RbrReader::parser(CastSink& sink, std::string_view path) const

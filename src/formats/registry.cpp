@@ -114,12 +114,15 @@ const std::vector<const ProfileWriter*>& profile_writers()
 const CastReader& reader_for(std::string_view head)
 {
     head = without_byte_order_mark(head);
+    const CastReader* best = nullptr;
+    Evidence most = Evidence::none;
     for (const CastReader* reader : readers()) {
-        if (reader->recognises(head)) {
-            return *reader;
+        if (const Evidence seen = reader->recognises(head); seen > most) {
+            best = reader;
+            most = seen;
         }
     }
-    return unrecognised_reader(head, readers());
+    return best != nullptr ? *best : unrecognised_reader(head, readers());
 }
 
 const ProfileWriter* writer_for_path(std::string_view path)

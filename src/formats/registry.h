@@ -20,8 +20,9 @@ const std::vector<const CastReader*>& cast_readers();
 /// The writers, in the order they are offered; the first one is the default.
 const std::vector<const ProfileWriter*>& profile_writers();
 
-/// The reader of a file that begins with `head`: the first that recognises it, or else the first,
-/// whose failure then names the formats tried. A UTF-8 byte order mark before `head` is no part of
+/// The reader of a file that begins with `head`: the one that sees the most evidence of its format
+/// in it (of two that see as much, the one listed first), or else the first, whose failure then
+/// names the formats tried. A UTF-8 byte order mark before `head` is no part of
 /// any format: the readers see the head without it.
 const CastReader& reader_for(std::string_view head);
 

@@ -636,20 +636,20 @@ const FormatFacts& SeabirdReader::facts() const
     return seabird_facts;
 }
 
-bool SeabirdReader::recognises(std::string_view head) const
+Evidence SeabirdReader::recognises(std::string_view head) const
 {
     if (head.starts_with(first_line_marker)) {
-        return true;
+        return Evidence::signature;
     }
     // A file another program wrote, without the instrument's lines: "# nquan" before "*END*".
     const std::size_t end = head.find(end_marker);
     for (std::size_t at = head.find("# nquan"); at != std::string_view::npos && at < end;
          at = head.find("# nquan", at + 1)) {
         if (at == 0 || head[at - 1] == '\n' || head[at - 1] == '\r') {
-            return true;
+            return Evidence::layout;
         }
     }
-    return false;
+    return Evidence::none;
 }
 
 std::unique_ptr<CastParser> SeabirdReader::parser(CastSink& sink, std::string_view path) const

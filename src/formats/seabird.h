@@ -11,7 +11,7 @@ namespace quillonde {
 class SeabirdReader : public CastReader {
 public:
     const FormatFacts& facts() const override;
-    bool recognises(std::string_view head) const override;
+    Evidence recognises(std::string_view head) const override;
     std::unique_ptr<CastParser> parser(CastSink& sink, std::string_view path) const override;
 };
 

@@ -160,10 +160,11 @@ void SvaWriter::write(const Profile& profile, const CastInfo& /*cast*/, OutputFi
     blocks.text() = sva_header;
     for (const ProfileRow& line : profile.rows) {
         std::string& text = blocks.text();
-        text += value_text(line.depth_m, depth_decimals);
+        text += line_depth_text(line, depth_decimals);
         text += '\t';
         for (std::size_t f = 0; f < profile_fields.size(); ++f) {
-            text += value_text(line.values[f], profile_fields[f].decimals);
+            text += f == sound_field ? line_sound_text(line)
+                                     : value_text(line.values[f], profile_fields[f].decimals);
             text += '\t';
         }
         text += "\r\n";
@@ -177,17 +178,17 @@ const FormatFacts& SvaReader::facts() const
     return sva_read;
 }
 
-bool SvaReader::recognises(std::string_view head) const
+Evidence SvaReader::recognises(std::string_view head) const
 {
     // Comments and empty lines may come first; the first other line must be ".profile N".
     for (const std::string_view line : split_at(head, '\n')) {
         for (const std::string_view piece : split_at(line, '\r')) {
             if (!is_comment(piece)) {
-                return is_profile_line(piece);
+                return signature_if(is_profile_line(piece));
             }
         }
     }
-    return false;
+    return Evidence::none;
 }
 
 std::unique_ptr<CastParser> SvaReader::parser(CastSink& sink, std::string_view path) const

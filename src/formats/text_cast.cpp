@@ -13,19 +13,6 @@ namespace quillonde {
 
 namespace {
 
-constexpr double dbar_per_psi = 0.6894757293168361;
-constexpr double metres_per_foot = 0.3048;
-// More than a conversion adds to a value's text: double_to_str's longest, or a point moved three places.
-constexpr std::size_t longest_conversion = 32;
-// A number the file marks as missing is taken as that mark when it agrees to this share of it:
-// the mark may be written with fewer digits in the header than in the data ("-9.99e-29").
-constexpr double bad_value_tolerance = 1e-6;
-
-bool is_digit(char c) noexcept
-{
-    return c >= '0' && c <= '9';
-}
-
 /// The sign and the first significant digit of a number's text: "-9" of "-9.990e-29".
 std::pair<bool, char> sign_and_first_digit(std::string_view text) noexcept
 {
@@ -41,93 +28,20 @@ std::pair<bool, char> sign_and_first_digit(std::string_view text) noexcept
     return {negative, '0'};
 }
 
-/// A field that holds no value: empty, or "NaN" as some exports write it.
-bool is_missing(std::string_view text) noexcept
-{
-    return text.empty() || (text.size() == 3 && equal_ignoring_case(text, "nan"));
-}
-
-/// A decimal text times 10 (Scale::times_10) or over 1000 (Scale::per_1000), exactly, by moving
-/// its point: "4.468541" gives "44.68541". False, `out` unfinished, for other scales and for texts
-/// that are not plain decimals ("1e-3").
-bool shift_point(std::string_view text, Scale scale, std::string& out)
-{
-    const int places = scale == Scale::times_10 ? 1 : scale == Scale::per_1000 ? -3 : 0;
-    constexpr std::size_t longest = 48;
-    if (places == 0 || text.size() > longest) {
-        return false;
-    }
-    const bool negative = !text.empty() && text.front() == '-';
-    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-        text.remove_prefix(1);
-    }
-    // The digits without the point, and how many of them stand before it.
-    std::array<char, longest> digits; // written before it is read
-    std::size_t count = 0;
-    std::size_t whole = text.size();
-    for (std::size_t k = 0; k < text.size(); ++k) {
-        if (text[k] == '.' && whole == text.size()) {
-            whole = k;
-        } else if (!is_digit(text[k])) {
-            return false;
-        } else {
-            digits[count++] = text[k];
-        }
-    }
-    if (count == 0) {
-        return false;
-    }
-    // Written after a place for the sign, which goes before the first digit kept.
-    std::array<char, 2 * longest + 8> written; // written before it is read
-    std::size_t end = 1;
-    auto point = static_cast<std::ptrdiff_t>(whole) + places; // where the point stands now
-    if (point <= 0) {
-        written[end++] = '0';
-        written[end++] = '.';
-        for (std::ptrdiff_t zero = point; zero < 0; ++zero) {
-            written[end++] = '0';
-        }
-        point = 0;
-    }
-    for (std::size_t k = 0; k < count || static_cast<std::ptrdiff_t>(k) < point; ++k) {
-        if (point > 0 && static_cast<std::ptrdiff_t>(k) == point) {
-            written[end++] = '.';
-        }
-        written[end++] = k < count ? digits[k] : '0';
-    }
-    std::size_t begin = 1; // "07.87909" of "0.787909" loses its leading zero
-    while (begin + 1 < end && written[begin] == '0' && is_digit(written[begin + 1])) {
-        ++begin;
-    }
-    if (negative) {
-        written[--begin] = '-';
-    }
-    out.assign(written.data() + begin, end - begin);
-    return true;
-}
-
-double scaled(Scale scale, double value) noexcept
-{
-    switch (scale) {
-    case Scale::times_10: return value * 10.0;
-    case Scale::per_1000: return value / 1000.0;
-    case Scale::psi: return value * dbar_per_psi;
-    case Scale::celsius: return (value - 32.0) / 1.8;
-    case Scale::feet: return value * metres_per_foot;
-    case Scale::as_given:
-    case Scale::minus:
-    case Scale::date_time:
-    case Scale::calendar:
-    case Scale::text: break;
-    }
-    return value;
-}
-
-/// A text value of Scale::text or Scale::calendar as the table takes it, in `out` where it changes:
-/// a date and a time as ISO 8601, any other text with each run of blanks one "_". An empty text
-/// stays empty (the file marks it missing).
+/// A text value of Scale::text, Scale::calendar or Scale::date_time as the table takes it, in `out`
+/// where it changes: a date and a time as ISO 8601 (of date_time, the blank between them a "T"), any
+/// other text with each run of blanks one "_". An empty text stays empty (the file marks it missing).
 std::string_view written_text(std::string_view text, Scale scale, std::string& out)
 {
+    if (scale == Scale::date_time) {
+        const std::size_t blank = text.find(' ');
+        if (blank == std::string_view::npos) {
+            return text;
+        }
+        out.assign(text);
+        out[blank] = 'T';
+        return out;
+    }
     const std::size_t blank = text.find_first_of(" \t");
     if (blank == std::string_view::npos) {
         return text;
@@ -173,17 +87,19 @@ std::vector<ColumnReading> readings_of(const std::vector<ColumnFinding>& found, 
         if (q != 0 && taken[q] == static_cast<std::int32_t>(k)) {
             const bool profile_value = q != pressure && q != depth_column;
             const auto [name, unit] = own_column(column.quantity);
-            readings.push_back({{std::string(name), column.source, std::string(unit), column.conversion},
-                                column.scale,
-                                column.offset,
-                                profile_value || column.vital});
+            ColumnReading reading{{std::string(name), column.source, std::string(unit), column.conversion},
+                                  column.scale,
+                                  column.offset};
+            reading.needed = profile_value || column.vital;
+            readings.push_back(std::move(reading));
         } else {
             // A second sensor's values stay in the file's unit; what the file says of them stays.
             const bool converted = q != 0 && column.scale != Scale::as_given;
-            readings.push_back({{column.name, column.source, column.unit, converted ? "" : column.conversion},
-                                converted ? Scale::as_given : column.scale,
-                                0.0,
-                                column.vital});
+            ColumnReading reading{
+                {column.name, column.source, column.unit, converted ? "" : column.conversion},
+                converted ? Scale::as_given : column.scale};
+            reading.flags_rows = column.vital;
+            readings.push_back(std::move(reading));
         }
     }
     return readings;
@@ -191,143 +107,103 @@ std::vector<ColumnReading> readings_of(const std::vector<ColumnFinding>& found, 
 
 RowConverter::RowConverter(CastSink& sink, std::vector<ColumnReading> columns, DepthSource depth,
                            std::optional<double> bad_value)
-    : sink_(sink), readings_(std::move(columns)),
-      depth_source_(
-          static_cast<std::size_t>(std::max(depth.pressure >= 0 ? depth.pressure : depth.depth, 0))),
-      bad_value_(bad_value), converted_(readings_.size()), out_(readings_.size())
+    : sink_(sink), readings_(std::move(columns)), bad_value_(bad_value), rewritten_(readings_.size()),
+      out_(readings_.size())
 {
     if (bad_value_) {
         bad_start_ = sign_and_first_digit(double_to_str(*bad_value_));
     }
-    for (const ColumnReading& reading : readings_) {
-        plans_.push_back(
-            {reading.scale, reading.needed || plans_.size() == depth_source_, reading.needed, reading.strict});
-    }
+    const std::int32_t depth_source = depth.pressure >= 0 ? depth.pressure : depth.depth;
     std::vector<CastColumn> named;
+    std::vector<ValueRule> rules;
     named.reserve(readings_.size());
     for (const ColumnReading& reading : readings_) {
+        const bool text = !is_numeric(reading.scale);
+        const Plan plan{text, !text && (reading.needed || std::cmp_equal(plans_.size(), depth_source)),
+                        !text && reading.needed, !text && reading.strict, !text && reading.flags_rows};
+        (text ? texts_ : looked_at_).push_back(plans_.size());
+        if (!text && !plan.needed && !plan.strict && !plan.flags_rows) {
+            looked_at_.pop_back();
+        }
+        plans_.push_back(plan);
         named.push_back(reading.column);
+        ValueRule rule;
+        rule.scale = reading.scale;
+        rule.offset = reading.offset;
+        rule.missing_mark = text ? std::nullopt : bad_value_;
+        rule.flags_rows = reading.flags_rows;
+        rules.push_back(rule);
     }
-    sink_.columns_named(std::move(named), depth);
+    sink_.columns_named(std::move(named), depth, std::move(rules));
 }
 
 void RowConverter::append(std::span<const std::string_view> fields)
 {
-    // The values go joined by single blanks into one text, which the load then takes as it stands:
-    // room for each, and for what a conversion may add to it.
     const std::size_t count = std::min(fields.size(), plans_.size());
-    std::size_t room = 0;
-    for (const std::string_view field : fields.first(count)) {
-        room += field.size() + longest_conversion;
-    }
-    if (row_.size() < room) {
-        row_.resize(room);
-    }
-    char* at = row_.data();
-    bool depthless = false;
-    for (std::size_t k = 0; k < count; ++k) {
+    RowNote note;
+    // Only the columns that matter are looked at, and their values only looked at, not read, which a
+    // million rows would feel ("1.2.3" fails where the table's value is read).
+    for (const std::size_t k : looked_at_) {
+        if (k >= count) {
+            break;
+        }
         const Plan plan = plans_[k];
-        std::string_view value = fields[k];
-        // Most values: a number kept as the file writes it that cannot be the bad value; a value the
-        // profile takes is looked at, not read, which a million rows would feel ("1.2.3" fails where
-        // the table's value is read). The others are looked at more closely.
-        if (plan.scale == Scale::as_given && !plan.strict && !value.empty() && value.size() != 3 &&
-            (!bad_value_ || (value.front() == '-') != bad_start_.first)) {
-            if (plan.checked && !looks_like_number(value)) {
-                throw not_a_number(k, value);
+        const std::string_view value = fields[k];
+        if (plan.strict && !value.empty()) {
+            with_subject(column_place(k, readings_[k].column.source), [&] { return str_to_double(value); });
+        }
+        if (!plan.needed && !plan.flags_rows) {
+            continue;
+        }
+        if (is_missing_text(value) || marked_missing(k, value)) {
+            // A strict column's empty value is missing as the file gives it; only the depth's source
+            // makes the row depthless then, which the load sees.
+            if (plan.flags_rows) {
+                note.left_out = Rule::file_flag;
+            } else if (!plan.strict) {
+                note.value_missing = true;
             }
-        } else {
-            value = value_of(k, value, depthless);
+        } else if (plan.checked && !looks_like_number(value)) {
+            throw not_a_number(k, value);
         }
-        if (!value.empty()) { // a missing value has no text to copy from
-            std::memcpy(at, value.data(), value.size());
+    }
+    std::span<const std::string_view> row = fields.first(count);
+    if (!texts_.empty()) {
+        bool rewritten = false;
+        std::ranges::copy(row, out_.begin());
+        for (const std::size_t k : texts_) {
+            if (k < count) {
+                out_[k] = written_text(fields[k], readings_[k].scale, rewritten_[k]);
+                rewritten = rewritten || out_[k].data() != fields[k].data();
+            }
         }
-        out_[k] = std::string_view(at, value.size());
-        at += value.size();
-        *at++ = ' ';
+        if (rewritten) {
+            row = std::span<const std::string_view>(out_).first(count);
+        }
     }
-    if (depthless) {
-        out_[depth_source_] = out_[depth_source_].substr(0, 0);
-    }
-    sink_.row_appended(std::span<const std::string_view>(out_).first(count));
+    sink_.row_appended(row, note);
     ++rows_;
+}
+
+bool RowConverter::read_as_bad_value(std::size_t k, std::string_view text) const
+{
+    double number = 0.0;
+    const NumberStatus status = parse_number(text, number);
+    if (status != NumberStatus::ok) {
+        throw Error(status == NumberStatus::out_of_range ? ErrorKind::overflow : ErrorKind::type_mismatch,
+                    column_place(k, readings_[k].column.source) + ": " + quoted(text) +
+                        (status == NumberStatus::out_of_range ? " lies beyond the number range"
+                                                              : " is not a number"));
+    }
+    ValueRule rule;
+    rule.missing_mark = bad_value_;
+    return rule.is_missing_mark(number);
 }
 
 Error RowConverter::not_a_number(std::size_t k, std::string_view text) const
 {
     return {ErrorKind::type_mismatch,
             column_place(k, readings_[k].column.source) + ": " + quoted(text) + " is not a number"};
-}
-
-std::string_view RowConverter::value_of(std::size_t k, std::string_view text, bool& depthless)
-{
-    const Plan plan = plans_[k];
-    if (plan.strict) {
-        return strict_value(k, text);
-    }
-    if (plan.scale == Scale::text || plan.scale == Scale::calendar) {
-        return written_text(text, plan.scale, converted_[k]);
-    }
-    if (plan.scale == Scale::date_time) {
-        std::string& joined = converted_[k];
-        joined.assign(text);
-        if (const std::size_t blank = joined.find(' '); blank != std::string::npos) {
-            joined[blank] = 'T';
-        }
-        return joined;
-    }
-    std::string_view value = text;
-    const bool read = !is_missing(text) && may_be_bad_value(text);
-    if (is_missing(text) || (read && read_value(k, text, value))) {
-        depthless = depthless || plan.needed;
-        return {};
-    }
-    if (plan.scale != Scale::as_given) {
-        // A plain decimal is scaled by moving its point; any other number is read and written again.
-        if (!read && !shift_point(text, plan.scale, converted_[k]) && read_value(k, text, value)) {
-            depthless = depthless || plan.needed;
-            return {};
-        }
-        value = converted_[k];
-    } else if (plan.checked && !looks_like_number(text)) {
-        throw not_a_number(k, text);
-    }
-    return value;
-}
-
-std::string_view RowConverter::strict_value(std::size_t k, std::string_view text)
-{
-    const ColumnReading& reading = readings_[k];
-    if (text.empty()) {
-        return text;
-    }
-    const double value = with_subject(column_place(k, reading.column.source), [&] { return str_to_double(text); });
-    if ((reading.scale == Scale::as_given || reading.scale == Scale::minus) && reading.offset == 0.0) {
-        return text;
-    }
-    converted_[k] = double_to_str(scaled(reading.scale, value) - reading.offset);
-    return converted_[k];
-}
-
-bool RowConverter::read_value(std::size_t k, std::string_view text, std::string_view& value)
-{
-    const ColumnReading& reading = readings_[k];
-    double number = 0.0;
-    const NumberStatus status = parse_number(text, number);
-    if (status != NumberStatus::ok) {
-        throw Error(status == NumberStatus::out_of_range ? ErrorKind::overflow : ErrorKind::type_mismatch,
-                    column_place(k, reading.column.source) + ": " + quoted(text) +
-                        (status == NumberStatus::out_of_range ? " lies beyond the number range"
-                                                              : " is not a number"));
-    }
-    if (bad_value_ && std::fabs(number - *bad_value_) <= bad_value_tolerance * std::fabs(*bad_value_)) {
-        return true;
-    }
-    if (reading.scale != Scale::as_given) {
-        converted_[k] = double_to_str(scaled(reading.scale, number) - reading.offset);
-        value = converted_[k];
-    }
-    return false;
 }
 
 void CastRows::name(const std::vector<ColumnDescription>& described, std::string_view where)
@@ -337,9 +213,9 @@ void CastRows::name(const std::vector<ColumnDescription>& described, std::string
     for (std::size_t k = 0; k < described.size(); ++k) {
         const ColumnDescription& column = described[k];
         std::string source = column.source.empty() ? "column " + std::to_string(k + 1) : column.source;
-        ColumnReading reading{{own_name(column.name.empty() ? source : column.name), source, column.unit,
-                               column.conversion},
-                              column.date_time ? Scale::calendar : Scale::text};
+        ColumnReading reading{
+            {own_name(column.name.empty() ? source : column.name), source, column.unit, column.conversion},
+            column.date_time ? Scale::calendar : Scale::text};
         CastColumn& cast = reading.column;
         if (cast.name.empty()) {
             cast.name = "column_" + std::to_string(k + 1);
@@ -372,9 +248,9 @@ void CastRows::name(const std::vector<ColumnDescription>& described, std::string
                 }
             }
             // The file's own spelling of a unit its factor converts: "S/m x 10", "ft x 0.3048".
-            std::string conversion = known->operation.empty()
-                                         ? std::string(known->conversion)
-                                         : std::string(trim_space(column.unit)) + " " + std::string(known->operation);
+            std::string conversion = known->operation.empty() ? std::string(known->conversion)
+                                                              : std::string(trim_space(column.unit)) + " " +
+                                                                    std::string(known->operation);
             if (known->quantity == Quantity::pressure && !column.offset_note.empty()) {
                 reading.offset = -column.pressure_offset;
                 if (reading.strict && reading.scale == Scale::as_given) {

@@ -16,19 +16,21 @@
 namespace quillonde {
 
 // How the readers of probe casts written as text take their rows: the columns each finds, named
-// as the program names its own quantities, and the values converted on their way into the table.
+// as the program names its own quantities, and the rule by which the table reads each column's
+// values when they are needed.
 
-/// A column as the reader found it, and what it does with the column's values.
+/// A column as the reader found it, and the rule of its values.
 struct ColumnReading {
     CastColumn column;
     Scale scale = Scale::as_given;
     double offset = 0.0; ///< subtracted after the scale: the air's pressure of an absolute pressure
-    /// A value the profile takes, or a mark of the row (Sea-Bird's flag): a row in which it is
-    /// missing gets no depth, so that it is never written.
+    /// A value the profile takes: a row in which it is missing gets no depth, so that it is never
+    /// written, and a text that is no number fails the load.
     bool needed = false;
-    /// Each value read as the table will read it, and written again when the scale changes it: a
-    /// text that is not a number fails at once, naming the column.
+    /// Each value read as it comes: a text that is not a number fails at once, naming the column.
     bool strict = false;
+    /// The file's flag column (Sea-Bird's "flag"): a value it marks missing leaves the row out.
+    bool flags_rows = false;
 };
 
 /// A column as a reader classified it: what it gives, how its values are converted and, among the
@@ -42,7 +44,9 @@ struct ColumnFinding {
     Scale scale = Scale::as_given; ///< for its quantity; as_given when it is not taken
     std::string conversion;        ///< what the scale does, or what the file says the values are
     double offset = 0.0;           ///< subtracted after the scale
-    bool vital = false;            ///< a row whose value the file marks missing gets no depth
+    /// A value the file marks missing leaves the row out: of a quantity taken, as a value the
+    /// profile needs; of any other column, as the file's flag of a bad row.
+    bool vital = false;
 
     /// A column of no quantity, its values as given.
     static ColumnFinding of(std::string_view source, std::string name, std::string_view unit)
@@ -61,7 +65,8 @@ struct ColumnFinding {
 /// its values as given. `depth` tells which column gives the depths.
 std::vector<ColumnReading> readings_of(const std::vector<ColumnFinding>& found, DepthSource& depth);
 
-/// The columns' conversions, applied to each data row before the load takes it.
+/// Hands the rows of a table to the load: each field as the file writes it, with the rule of its
+/// column, and what the row shows of values that are missing or flagged.
 class RowConverter {
 public:
     /// Names `columns` to the sink, with the depths from `depth`; values equal to `bad_value` (the
@@ -71,7 +76,7 @@ public:
 
     /// Appends a row of the table: `fields` holds one text for each column, or for the first
     /// columns, without blanks at either end; an empty one is missing. Fails naming the column of a
-    /// value the profile takes, or of one to convert, that is not a number.
+    /// value the profile takes, or of a strict column, that is not a number.
     void append(std::span<const std::string_view> fields);
 
     std::size_t size() const noexcept { return readings_.size(); }
@@ -85,35 +90,34 @@ private:
         return bad_value_ && (text.front() == '-') == bad_start_.first && starts_as_bad_value(text);
     }
     bool starts_as_bad_value(std::string_view text) const noexcept;
-    /// The value of column `k` as the table takes it, from the file's `text`: converted, or empty
-    /// when the file marks it missing, which makes the row `depthless` when the profile takes it.
-    std::string_view value_of(std::size_t k, std::string_view text, bool& depthless);
-    /// Reads the value of column `k`, `text`, and converts it into `value`; true when it is the bad
-    /// value.
-    bool read_value(std::size_t k, std::string_view text, std::string_view& value);
-    /// The value of a strict column `k`, from the file's `text`.
-    std::string_view strict_value(std::size_t k, std::string_view text);
+    /// Whether the value `text` of column `k`, not empty, is one the file marks missing; fails when a
+    /// text that begins as the mark does is no number.
+    bool marked_missing(std::size_t k, std::string_view text) const
+    {
+        return bad_value_ && may_be_bad_value(text) && read_as_bad_value(k, text);
+    }
+    bool read_as_bad_value(std::size_t k, std::string_view text) const;
+    /// The error for value `k`, `text`, that is not a number.
+    Error not_a_number(std::size_t k, std::string_view text) const;
 
-    /// What append looks at first, for each column.
+    /// What append looks at, for each column.
     struct Plan {
-        Scale scale;
-        bool needed;  ///< a value the profile takes, or the depths' source: the row's depth needs it
-        bool checked; ///< a value the profile takes: looked at to be a number
-        bool strict;  ///< read as the table will read it
+        bool text;       ///< a column of texts, which the table takes without blanks
+        bool needed;     ///< a value the profile takes, or the depths' source: the row's depth needs it
+        bool checked;    ///< a value the profile takes: looked at to be a number
+        bool strict;     ///< read as it comes
+        bool flags_rows; ///< the file's flag column
     };
 
     CastSink& sink_;
     std::vector<ColumnReading> readings_;
     std::vector<Plan> plans_;
-    std::size_t depth_source_;
+    std::vector<std::size_t> looked_at_; // the columns of numbers whose values append looks at
+    std::vector<std::size_t> texts_;     // the columns of texts
     std::optional<double> bad_value_;
     std::pair<bool, char> bad_start_{false, '0'}; // the bad value's sign and first significant digit
-    std::vector<std::string> converted_;
+    std::vector<std::string> rewritten_;          // the texts of text columns, without blanks
     std::vector<std::string_view> out_;
-    /// The error for value `k`, `text`, that is not a number.
-    Error not_a_number(std::size_t k, std::string_view text) const;
-
-    std::string row_; // the row's values joined by single blanks, with room to spare
     std::int64_t rows_ = 0;
 };
 

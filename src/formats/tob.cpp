@@ -267,10 +267,28 @@ const FormatFacts& TobReader::facts() const
     return tob_facts;
 }
 
-bool TobReader::recognises(std::string_view head) const
+Evidence TobReader::recognises(std::string_view head) const
 {
-    return head.find(header_marker) != std::string_view::npos ||
-           head.find(row_count_marker) != std::string_view::npos;
+    // The header line, where the acquisition software writes it: at the start of a line, after
+    // blanks at most. Its banner is no part of the evidence: the window never required it.
+    for (std::size_t at = head.find(header_marker); at != std::string_view::npos;
+         at = head.find(header_marker, at + 1)) {
+        std::size_t begin = at;
+        while (begin > 0 && (head[begin - 1] == ' ' || head[begin - 1] == '\t')) {
+            --begin;
+        }
+        if (begin == 0 || head[begin - 1] == '\n' || head[begin - 1] == '\r') {
+            return Evidence::signature;
+        }
+    }
+    return Evidence::none;
+}
+
+ReaderRules TobReader::rules() const
+{
+    // The rows as recorded, with the questions the window always asked: the header's position is
+    // not checked against the window's latitude.
+    return {RowOrderRule::as_recorded, false, true, false};
 }
 
 std::unique_ptr<CastParser> TobReader::parser(CastSink& sink, std::string_view path) const

@@ -6,8 +6,7 @@
 
 namespace quillonde {
 
-/// The id of the Sea & Sun format, whose casts keep the export's rules of their row order and its
-/// questions as they were.
+/// The id of the Sea & Sun format.
 inline constexpr std::string_view tob_id = "tob";
 
 /// Sea & Sun casts (*.TOB), as the probes' acquisition software writes them: a "Lines :" line with
@@ -16,7 +15,8 @@ inline constexpr std::string_view tob_id = "tob";
 class TobReader : public CastReader {
 public:
     const FormatFacts& facts() const override;
-    bool recognises(std::string_view head) const override;
+    Evidence recognises(std::string_view head) const override;
+    ReaderRules rules() const override;
     std::unique_ptr<CastParser> parser(CastSink& sink, std::string_view path) const override;
 };
 

@@ -73,7 +73,8 @@ public:
     UnrecognisedReader(bool text, const std::vector<const CastReader*>& tried) : text_(text), tried_(tried) {}
 
     const FormatFacts& facts() const override { return tried_.front()->facts(); }
-    bool recognises(std::string_view /*head*/) const override { return false; }
+    Evidence recognises(std::string_view /*head*/) const override { return Evidence::none; }
+    ReaderRules rules() const override { return tried_.front()->rules(); }
     std::unique_ptr<CastParser> parser(CastSink& sink, std::string_view path) const override
     {
         return std::make_unique<UnrecognisedParser>(tried_.front()->parser(sink, path), path, text_, tried_);

@@ -528,19 +528,19 @@ const FormatFacts& Vp2Reader::facts() const
     return vp2_facts;
 }
 
-bool Vp2Reader::recognises(std::string_view head) const
+Evidence Vp2Reader::recognises(std::string_view head) const
 {
     const std::vector<std::string_view> lines = head_lines(head, std::string_view::npos);
     for (const std::string_view line : lines) {
         if (!trim_space(line).empty()) {
             // AML's newer exports begin "[Header]" too, and hold a [MeasurementData] section.
-            return equal_ignoring_case(trim_space(line), header_section) &&
+            return signature_if(equal_ignoring_case(trim_space(line), header_section) &&
                    std::ranges::none_of(lines, [](std::string_view other) {
                        return equal_ignoring_case(trim_space(other), "[MeasurementData]");
-                   });
+                   }));
         }
     }
-    return false;
+    return Evidence::none;
 }
 
 std::unique_ptr<CastParser> Vp2Reader::parser(CastSink& sink, std::string_view path) const
@@ -553,7 +553,7 @@ const FormatFacts& ValeportTextReader::facts() const
     return text_facts;
 }
 
-bool ValeportTextReader::recognises(std::string_view head) const
+Evidence ValeportTextReader::recognises(std::string_view head) const
 {
     bool now = false;
     bool serial = false;
@@ -561,17 +561,17 @@ bool ValeportTextReader::recognises(std::string_view head) const
     for (const std::string_view line : head_lines(head, 60)) {
         const auto pair = key_value(line, ':');
         if (pair && equal_ignoring_case(pair->first, units_key)) {
-            return true;
+            return Evidence::signature;
         }
         now = now || (pair && equal_ignoring_case(pair->first, now_key));
         serial = serial || (pair && starts_with_ignoring_case(pair->second, serial_prefix));
         model = model || (pair && equal_ignoring_case(pair->first, model_key));
         if (model && starts_with_ignoring_case(line, midas_title_start) &&
             line.find('\t') != std::string_view::npos) {
-            return true;
+            return Evidence::signature;
         }
     }
-    return now && serial;
+    return signature_if(now && serial);
 }
 
 std::unique_ptr<CastParser> ValeportTextReader::parser(CastSink& sink, std::string_view path) const

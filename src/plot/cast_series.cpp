@@ -20,15 +20,6 @@ SeriesExtent merged(const SeriesExtent& a, const SeriesExtent& b, bool b_starts_
 
 } // namespace
 
-std::optional<double> number_in(const Cell& cell)
-{
-    double value = cell.as_number();
-    const bool number =
-        cell.kind() == Cell::Kind::number ||
-        (cell.kind() == Cell::Kind::text && parse_number(cell.as_text(), value) == NumberStatus::ok);
-    return number && std::isfinite(value) ? std::optional(value) : std::nullopt;
-}
-
 /// The rows from `first_row` to `last_row`: each column's points as if the cast began there, to be
 /// joined to the parts before.
 struct SeriesReader::Part {
@@ -42,7 +33,7 @@ struct SeriesReader::Part {
 };
 
 SeriesReader::SeriesReader(const ProfileTable& table, std::vector<std::int32_t> columns,
-                       std::int32_t depth_column)
+                           std::int32_t depth_column)
     : table_(table), columns_(std::move(columns)), depth_column_(depth_column),
       last_row_(table.has_shape() ? table.last_row() : 0)
 {
@@ -62,8 +53,8 @@ void SeriesReader::read_part(Part& part) const
         series.run_starts_.reserve(rows);
     }
     for (std::int32_t row = part.first_row; row <= part.last_row; ++row) {
-        const Cell depth = table_.cell(depth_column_, row);
-        if (depth.is_empty()) {
+        const std::optional<double> depth = table_.depth_m(row);
+        if (!depth) {
             // A row number that no data line carried is no gap in the cast; a stored row without a
             // depth is.
             if (!table_.cell(0, row).is_empty()) {
@@ -71,22 +62,26 @@ void SeriesReader::read_part(Part& part) const
             }
             continue;
         }
-        const double depth_m = depth.as_number();
-        if (part.deepest_row == 0 || depth_m > part.deepest_m) {
+        const double depth_m = *depth;
+        if ((part.deepest_row == 0 || depth_m > part.deepest_m) && !table_.row_left_out(row)) {
             part.deepest_row = row;
             part.deepest_m = depth_m;
         }
         for (std::size_t c = 0; c < columns_.size(); ++c) {
             CastSeries& series = part.columns[c];
-            const std::optional<double> value = number_in(table_.cell(columns_[c], row));
-            if (!value) {
-                ++series.no_number_;
+            const Sample sample = table_.sample(columns_[c], row);
+            if (!sample.good()) {
+                if (sample.flag == SampleFlag::left_out) {
+                    series.left_out_.emplace_back(depth_m, sample.value);
+                } else {
+                    ++series.no_number_;
+                }
                 part.broken_at_end[c] = true;
                 continue;
             }
             series.rows_.push_back(row);
             series.depth_m_.push_back(depth_m);
-            series.values_.push_back(*value);
+            series.values_.push_back(sample.value);
             series.run_starts_.push_back(part.broken_at_end[c] ? 1 : 0);
             part.broken_at_end[c] = false;
         }
@@ -166,6 +161,8 @@ std::vector<CastSeries> SeriesReader::finish()
             }
             broken = next.rows_.empty() ? broken || part.broken_at_end[c] : part.broken_at_end[c];
             const std::int32_t no_number = joined.no_number_ + next.no_number_;
+            std::vector<std::pair<double, double>> left_out = std::move(joined.left_out_);
+            left_out.insert(left_out.end(), next.left_out_.begin(), next.left_out_.end());
             if (joined.rows_.empty()) {
                 joined = std::move(next);
             } else {
@@ -175,6 +172,7 @@ std::vector<CastSeries> SeriesReader::finish()
                 joined.run_starts_.insert(joined.run_starts_.end(), next.run_starts_.begin(),
                                           next.run_starts_.end());
             }
+            joined.left_out_ = std::move(left_out);
             joined.no_number_ = no_number;
             next = CastSeries();
         }

@@ -20,15 +20,13 @@ struct SeriesExtent {
     bool joined = true; ///< no point after the run's first starts a new run
 };
 
-/// The number a value cell holds, if it holds a finite one.
-std::optional<double> number_in(const Cell& cell);
-
 /// What a walk does with a block of points.
 enum class WalkStep { skip, take, split };
 
 /// One column of a cast as numbers, read once from the table: every stored row that has a depth
-/// and a number in that column, in row order, and a pyramid of the extents of aligned blocks of
+/// and a good sample in that column, in row order, and a pyramid of the extents of aligned blocks of
 /// them, so that a drawing or a range query touches a few blocks per pixel instead of every row.
+/// The samples a rule leaves out are kept apart, to be marked.
 class CastSeries {
 public:
     /// Reads `columns` of `table` at once (see SeriesReader).
@@ -44,6 +42,8 @@ public:
     /// Whether a stored row left out lies between point i - 1 and point i.
     bool starts_run(std::size_t i) const { return run_starts_[i] != 0; }
     std::int32_t rows_without_number() const { return no_number_; }
+    /// The samples a rule leaves out, as (depth [m], value), in row order.
+    const std::vector<std::pair<double, double>>& left_out() const { return left_out_; }
     /// The first point of the upcast: the points before it are the rows up to the deepest stored
     /// row, in row order.
     std::size_t downcast_end() const { return downcast_end_; }
@@ -108,14 +108,16 @@ private:
     std::vector<double> values_;
     std::vector<std::uint8_t> run_starts_;
     std::int32_t no_number_ = 0;
+    std::vector<std::pair<double, double>> left_out_;
     std::size_t downcast_end_ = 0;
     std::vector<std::vector<SeriesExtent>> levels_; ///< level k: blocks of leaf_points << k points
 };
 
 /// Reads columns of a table into CastSeries: a part of the rows at a time, so that the reading can
 /// go on between the events of a window, or the rest at once over the processor's cores. A stored
-/// row without a depth or a number is left out of a column and counted, and the column's point
-/// after it starts a new run. The table must not change until the reading is finished.
+/// row without a depth or a number is left out of a column and counted, a sample a rule leaves out
+/// is kept apart, and the column's point after either starts a new run. Rows a rule leaves out take
+/// no part in finding the deepest row. The table must not change until the reading is finished.
 class SeriesReader {
 public:
     SeriesReader(const ProfileTable& table, std::vector<std::int32_t> columns, std::int32_t depth_column);

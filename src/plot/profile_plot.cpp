@@ -25,6 +25,7 @@ constexpr auto no_numbers_text = "No numbers in %1 at these depths";
 constexpr auto legend_downcast = "every stored row, downcast";
 constexpr auto legend_upcast = "upcast";
 constexpr auto legend_markers = "rows the export writes";
+constexpr auto legend_left_out = "samples left out";
 constexpr auto legend_reference = "reference %1";
 constexpr auto readout_point = "%1 %2, %3, row %4, depth %5 m";
 constexpr auto readout_downcast = "downcast";
@@ -221,6 +222,15 @@ QColor line_colour(QColor colour)
 }
 
 const QColor reference_colour(0x80, 0x80, 0x80, 170);
+const QColor left_out_colour(0xb0, 0x20, 0x20);
+
+/// The mark of a sample a rule leaves out.
+void paint_cross(QPainter& painter, QPointF at, double radius)
+{
+    painter.setPen(QPen(left_out_colour, 1.0));
+    painter.drawLine(at + QPointF(-radius, -radius), at + QPointF(radius, radius));
+    painter.drawLine(at + QPointF(-radius, radius), at + QPointF(radius, -radius));
+}
 
 } // namespace
 
@@ -305,12 +315,12 @@ void ProfilePlot::Source::read()
     const std::int32_t depth_column = state->ccolumns + 1;
     const std::int32_t last_row = table.last_row();
     for (std::int32_t row = 1; row <= last_row; ++row) {
-        const Cell depth = table.cell(depth_column, row);
-        if (depth.is_empty()) {
+        const std::optional<double> depth = table.depth_m(row);
+        if (!depth) {
             rows_without_depth += table.cell(0, row).is_empty() ? 0 : 1;
             continue;
         }
-        const double depth_m = depth.as_number();
+        const double depth_m = *depth;
         shallowest_m = has_depths ? std::min(shallowest_m, depth_m) : depth_m;
         deepest_m = has_depths ? std::max(deepest_m, depth_m) : depth_m;
         has_depths = true;
@@ -322,8 +332,8 @@ void ProfilePlot::Source::read()
                          });
     if (const std::optional<std::int32_t> sound = column_of(sound_name)) {
         for (const auto& [row, depth_m] : profile_rows) {
-            if (const std::optional<double> value = number_in(table.cell(*sound, row))) {
-                sound_profile.emplace_back(depth_m, *value);
+            if (const Sample sample = table.sample(*sound, row); sample.good()) {
+                sound_profile.emplace_back(depth_m, sample.value);
             }
         }
     }
@@ -595,6 +605,10 @@ QStringList ProfilePlot::summary_parts() const
     if (main_.rows_without_depth > 0) {
         parts << counted(main_.rows_without_depth, "row without a depth", "rows without a depth");
     }
+    for (const auto& [rule, rows] : table.rows_left_out()) {
+        parts << QStringLiteral("%1 left out: %2")
+                     .arg(counted(rows, "row", "rows"), bytes_text(reason_of(rule)));
+    }
     if (export_stop_) {
         parts << QStringLiteral("the export would stop at %1: %2")
                      .arg(bytes_text(export_stop_->where()), bytes_text(export_stop_->detail()));
@@ -726,8 +740,8 @@ struct ProfilePlot::Layout {
     QStringList summary;
     double summary_top = 0.0;
     /// The legend's entries, line by line: what each sample shows, and its text.
-    enum class Sample { downcast, upcast, marker, reference };
-    std::vector<std::vector<std::pair<Sample, QString>>> legend;
+    enum class Key { downcast, upcast, marker, left_out, reference };
+    std::vector<std::vector<std::pair<Key, QString>>> legend;
     double legend_top = 0.0;
     double left = 0.0; ///< of the first panel
     double gap = 0.0;  ///< between panels
@@ -768,16 +782,20 @@ ProfilePlot::Layout ProfilePlot::lay_out(const QFontMetricsF& metrics, const QRe
     layout.summary_top = area.bottom() - pad - line * static_cast<double>(layout.summary.size());
 
     // The legend above it.
-    using Sample = Layout::Sample;
-    std::vector<std::pair<Sample, QString>> entries = {{Sample::downcast, text_of(legend_downcast)}};
+    using Key = Layout::Key;
+    std::vector<std::pair<Key, QString>> entries = {{Key::downcast, text_of(legend_downcast)}};
     if (std::any_of(panels_.begin(), panels_.end(),
                     [](const Panel& panel) { return panel.series->downcast_end() < panel.series->size(); })) {
-        entries.emplace_back(Sample::upcast, text_of(legend_upcast));
+        entries.emplace_back(Key::upcast, text_of(legend_upcast));
     }
-    entries.emplace_back(Sample::marker, text_of(legend_markers));
+    entries.emplace_back(Key::marker, text_of(legend_markers));
+    if (std::any_of(panels_.begin(), panels_.end(),
+                    [](const Panel& panel) { return !panel.series->left_out().empty(); })) {
+        entries.emplace_back(Key::left_out, text_of(legend_left_out));
+    }
     if (reference_) {
         entries.emplace_back(
-            Sample::reference,
+            Key::reference,
             text_of(legend_reference)
                 .arg(QFileInfo(bytes_text(reference_->state->last_load.cast_path)).fileName()));
     }
@@ -1000,6 +1018,12 @@ void ProfilePlot::paint_data(QPainter& painter, const Panel& panel, std::size_t 
             painter.drawEllipse(QPointF(map_x(panel, value), map_y(depth_m)), radius, radius);
         }
     }
+    // The samples a rule leaves out: a cross each, no part of the line.
+    for (const auto& [depth_m, value] : series.left_out()) {
+        if (depth_m >= top_m_ && depth_m <= bottom_m_) {
+            paint_cross(painter, QPointF(map_x(panel, value), map_y(depth_m)), radius);
+        }
+    }
     painter.restore();
 }
 
@@ -1015,16 +1039,17 @@ void ProfilePlot::paint_legend(QPainter& painter, const Layout& layout) const
             const QLineF stroke(x, y, x + line * 1.5, y);
             painter.save();
             switch (sample) {
-            case Layout::Sample::downcast: painter.setPen(QPen(line_colour(colour), 1.5)); break;
-            case Layout::Sample::upcast: painter.setPen(QPen(upcast_colour(colour), 1.5)); break;
-            case Layout::Sample::reference: painter.setPen(QPen(reference_colour, 1.5)); break;
-            case Layout::Sample::marker:
+            case Layout::Key::downcast: painter.setPen(QPen(line_colour(colour), 1.5)); break;
+            case Layout::Key::upcast: painter.setPen(QPen(upcast_colour(colour), 1.5)); break;
+            case Layout::Key::reference: painter.setPen(QPen(reference_colour, 1.5)); break;
+            case Layout::Key::marker:
                 painter.setPen(QPen(colour.darker(140), 0.8));
                 painter.setBrush(colour);
                 painter.drawEllipse(stroke.center(), radius, radius);
                 break;
+            case Layout::Key::left_out: paint_cross(painter, stroke.center(), radius); break;
             }
-            if (sample != Layout::Sample::marker) {
+            if (sample != Layout::Key::marker && sample != Layout::Key::left_out) {
                 painter.drawLine(stroke);
             }
             painter.restore();

@@ -30,4 +30,7 @@ std::string_view field_of(std::string_view line, std::size_t k) noexcept;
 /// The first `count` fields as they stand joined in the line; the whole line when it has no more.
 std::string_view first_fields(std::string_view line, std::size_t count) noexcept;
 
+/// How many blanks `text` holds; sixteen bytes at a time, for the rows of long casts.
+std::size_t blanks_in(std::string_view text) noexcept;
+
 } // namespace quillonde

@@ -23,8 +23,7 @@ bool is_derived(const ProfileColumns& columns, std::size_t field)
 void derive_fields(const ProfileTable& table, const ProfileColumns& columns, std::int32_t row,
                    std::array<double, profile_fields.size()>& values, DerivedNotes& notes)
 {
-    const double pressure_dbar =
-        with_subject(pressure_name, [&] { return cell_to_double(table.cell(columns.pressure, row)); });
+    const double pressure_dbar = profile_value(pressure_name, table.sample(columns.pressure, row));
     const double temperature_c = values[temperature_field];
     const auto count_near = [&](std::size_t field, const SeawaterRange& range) {
         if (!range.contains(values[salinity_field], temperature_c, pressure_dbar)) {
@@ -55,8 +54,7 @@ void read_fields(const ProfileTable& table, const ProfileColumns& columns, std::
 {
     for (std::size_t f = 0; f < profile_fields.size(); ++f) {
         if (!is_derived(columns, f) && columns.fields[f] != absent_field) {
-            values[f] = with_subject(profile_fields[f].name,
-                                     [&] { return cell_to_double(table.cell(columns.fields[f], row)); });
+            values[f] = profile_value(profile_fields[f].name, table.sample(columns.fields[f], row));
         }
     }
 }
@@ -86,19 +84,62 @@ std::optional<Error> first_profile_failure(const ProfileTable& table, std::int32
     return std::nullopt;
 }
 
+double profile_value(std::string_view subject, const Sample& sample)
+{
+    if (sample.good()) {
+        return sample.value;
+    }
+    // The number's own error ("Temp "10,5" is not a number", "... lies beyond the number range").
+    with_subject(subject, [&] { return str_to_double(sample.text); });
+    throw Error(ErrorKind::type_mismatch, std::string(subject) + " " + quoted(sample.text) +
+                                              (sample.flag == SampleFlag::left_out
+                                                   ? " is left out: " + std::string(reason_of(sample.rule))
+                                                   : " is missing in the file"));
+}
+
+std::optional<bool> median_beyond(const ProfileTable& table, std::int32_t column, double limit, bool below)
+{
+    // The values split in two at the limit: the low ones (below it, or for `above` not above it)
+    // come first in sorted order. The median's two middle values, or its one, lie on one side of
+    // the split or straddle it; only then is the mean of the two worked out, from the largest low
+    // value and the smallest high one.
+    std::size_t count = 0;
+    std::size_t low = 0;
+    double largest_low = 0.0;
+    double smallest_high = 0.0;
+    table.for_each_sample(column, [&](std::int32_t, const Sample& sample) {
+        if (!sample.good()) {
+            return;
+        }
+        const double value = sample.value;
+        ++count;
+        if (below ? value < limit : !(value > limit)) {
+            largest_low = low++ == 0 ? value : std::max(largest_low, value);
+        } else {
+            smallest_high = count - low == 1 ? value : std::min(smallest_high, value);
+        }
+    });
+    if (count == 0) {
+        return std::nullopt;
+    }
+    const std::size_t middle = count / 2;
+    bool median_low = middle < low; // the middle value, and the one before it, are low
+    if (count % 2 == 0 && middle == low) {
+        const double median = largest_low + (smallest_high - largest_low) / 2.0;
+        median_low = below ? median < limit : !(median > limit);
+    }
+    return below ? median_low : !median_low;
+}
+
 std::optional<double> column_median(const ProfileTable& table, std::int32_t column)
 {
     std::vector<double> values;
     values.reserve(static_cast<std::size_t>(table.filled_rows()));
-    for (std::int32_t row = table.next_stored_row(1); row <= table.last_row();
-         row = table.next_stored_row(row + 1)) {
-        const Cell cell = table.cell(column, row);
-        double value = 0.0;
-        if (cell.kind() == Cell::Kind::text && parse_number(cell.as_text(), value) == NumberStatus::ok &&
-            std::isfinite(value)) {
-            values.push_back(value);
+    table.for_each_sample(column, [&](std::int32_t, const Sample& sample) {
+        if (sample.good()) {
+            values.push_back(sample.value);
         }
-    }
+    });
     if (values.empty()) {
         return std::nullopt;
     }
@@ -116,27 +157,28 @@ std::string row_place(std::int32_t row)
     return row == 0 ? "the header" : "table row " + std::to_string(row);
 }
 
-bool recorded_upward(const ProfileTable& table, std::int32_t depth_column)
+bool recorded_upward(const ProfileTable& table, std::int32_t /*depth_column*/)
 {
     bool started = false;
     double first_m = 0.0;
     bool rises = false;
-    const std::int32_t last_row = table.last_row();
-    for (std::int32_t row = 1; row <= last_row; ++row) {
-        const Cell cell = table.cell(depth_column, row);
-        if (cell.is_empty()) {
-            continue;
-        }
-        const double depth_m = cell_to_double(cell);
-        if (!started) {
-            started = true;
-            first_m = depth_m;
-        } else if (depth_m > first_m + thinning_step_m) {
-            return false; // a downcast
-        }
-        rises = rises || depth_m < first_m - thinning_step_m;
-    }
-    return rises;
+    bool downcast = false;
+    table.last_row(); // a table without shape fails here
+    table.for_each_usable_depth(
+        1,
+        [&](std::int32_t, double depth_m) {
+            if (!started) {
+                started = true;
+                first_m = depth_m;
+            } else if (depth_m > first_m + thinning_step_m) {
+                downcast = true;
+                return false;
+            }
+            rises = rises || depth_m < first_m - thinning_step_m;
+            return true;
+        },
+        [] {});
+    return rises && !downcast;
 }
 
 Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns,
@@ -151,8 +193,14 @@ Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, co
         table, depth_column, order,
         [&](std::int32_t row, double depth_m, const auto&) {
             try {
-                ProfileRow line{row, depth_m, {}};
+                ProfileRow line{row, depth_m, {}, *table.exact_depth_m(row), {}, {}};
                 read_fields(table, columns, row, line.values);
+                if (columns.file_texts && columns.depth >= 0) {
+                    line.depth_text = table.cell(columns.depth, row).as_text();
+                    if (columns.fields[sound_field] >= 0) {
+                        line.sound_text = table.cell(columns.fields[sound_field], row).as_text();
+                    }
+                }
                 if (derives) {
                     derive_fields(table, columns, row, line.values, profile.notes);
                 }

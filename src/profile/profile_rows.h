@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,7 +31,10 @@ inline constexpr std::array<ProfileField, 4> profile_fields = {{
     {"SALIN", 3},
     {"Cond", 3},
 }};
+/// The decimals of a depth in the .sva, and in the thinning's comparison of depths as written.
 inline constexpr int depth_decimals = 1;
+/// The decimals of a depth in every other profile file: centimetres.
+inline constexpr int fine_depth_decimals = 2;
 // The positions of the fields in profile_fields.
 inline constexpr std::size_t sound_field = 0;
 inline constexpr std::size_t temperature_field = 1;
@@ -57,6 +61,11 @@ inline constexpr std::int32_t absent_field = -2;
 struct ProfileColumns {
     std::array<std::int32_t, profile_fields.size()> fields{};
     std::int32_t pressure = -1;
+    /// The column of the depths the file gives; -1 where they are computed from the pressure.
+    std::int32_t depth = -1;
+    /// Each line keeps the file's own texts of its depth and sound speed, to be written again as
+    /// they stand: for a profile file.
+    bool file_texts = false;
 };
 
 /// How many rows a walk over the table passes between two questions whether to go on.
@@ -65,89 +74,120 @@ inline constexpr std::int32_t rows_between_stop_checks = 4096;
 /// A value as a profile writes it: rounded to `decimals`, at most 15 digits, no trailing zeros.
 std::string value_text(double value, int decimals);
 
-/// The rows a profile writes, in row order: a row is taken when it lies more than thinning_step_m
-/// below the row taken last (the unrounded depth; the first one below thinning_step_m) and its
-/// depth, as written, reads deeper than that row's, which only fails from 1E+15 m on. So an
-/// upcast, and rows no data line filled, write nothing. Calls `visit(row, depth_m, depth_text)`.
-/// `keep_going`, when given, is asked every few thousand rows; once it says false, the walk ends
-/// with WriteStopped.
-template <typename Visit>
-void for_each_profile_row(const ProfileTable& table, std::int32_t depth_column, Visit&& visit,
-                          const std::function<bool()>& keep_going = {})
+/// The question whether to go on, for a walk over the rows: WriteStopped once `keep_going` says no.
+inline auto stop_check(const std::function<bool()>& keep_going)
 {
-    const std::int32_t last_row = table.last_row();
-    double last_depth_m = 0.0; // unrounded, as the depth cell holds it
-    std::string last_depth_text;
-    for (std::int32_t row = 1; row <= last_row; ++row) {
-        if (row % rows_between_stop_checks == 0 && keep_going && !keep_going()) {
+    return [&keep_going] {
+        if (keep_going && !keep_going()) {
             throw WriteStopped();
         }
-        const double depth_m = cell_to_double(table.cell(depth_column, row));
-        if (!(last_depth_m + thinning_step_m < depth_m)) {
-            continue;
-        }
-        std::string depth_text = value_text(depth_m, depth_decimals);
-        if (depth_text == last_depth_text) {
-            continue;
-        }
-        visit(row, depth_m, static_cast<const std::string&>(depth_text));
-        last_depth_m = depth_m;
-        last_depth_text = std::move(depth_text);
-    }
+    };
+}
+
+/// The rows a profile writes, in row order: a row is taken when it lies more than thinning_step_m
+/// below the row taken last (the depth as the table thins by it; the first one below
+/// thinning_step_m) and its depth, as written, reads deeper than that row's, which only fails from
+/// 1E+15 m on. So an upcast, rows no data line filled and rows a rule leaves out write nothing.
+/// Calls `visit(row, depth_m, depth_text)`. `keep_going`, when given, is asked every few thousand
+/// rows; once it says false, the walk ends with WriteStopped.
+template <typename Visit>
+void for_each_profile_row(const ProfileTable& table, std::int32_t /*depth_column*/, Visit&& visit,
+                          const std::function<bool()>& keep_going = {})
+{
+    table.last_row();          // a table without shape fails here
+    double last_depth_m = 0.0; // as the table thins by it
+    std::string last_depth_text;
+    table.for_each_usable_depth(
+        1,
+        [&](std::int32_t row, double depth_m) {
+            if (!(last_depth_m + thinning_step_m < depth_m)) {
+                return;
+            }
+            std::string depth_text = value_text(depth_m, depth_decimals);
+            if (depth_text == last_depth_text) {
+                return;
+            }
+            visit(row, depth_m, static_cast<const std::string&>(depth_text));
+            last_depth_m = depth_m;
+            last_depth_text = std::move(depth_text);
+        },
+        stop_check(keep_going));
 }
 
 /// Whether a cast was recorded on the way up only: no row lies more than thinning_step_m below the
-/// first row with a depth, and a later row lies more than thinning_step_m above it.
+/// first row with a depth, and a later row lies more than thinning_step_m above it. Rows a rule
+/// leaves out take no part.
 bool recorded_upward(const ProfileTable& table, std::int32_t depth_column);
 
 /// The rows a profile writes of a cast recorded on the way up, shallowest first: taken from the
 /// deepest row on, in row order, each row that lies more than thinning_step_m above the row taken
 /// last and deeper than thinning_step_m, whose depth, as written, reads shallower than that row's.
-/// Calls `visit(row, depth_m, depth_text)` and asks `keep_going` as for_each_profile_row does.
+/// Rows a rule leaves out take no part. Calls `visit(row, depth_m, depth_text)` and asks
+/// `keep_going` as for_each_profile_row does.
 template <typename Visit>
-void for_each_upcast_row(const ProfileTable& table, std::int32_t depth_column, Visit&& visit,
+void for_each_upcast_row(const ProfileTable& table, std::int32_t /*depth_column*/, Visit&& visit,
                          const std::function<bool()>& keep_going = {})
 {
-    const std::int32_t last_row = table.last_row();
+    table.last_row(); // a table without shape fails here
     std::int32_t deepest_row = 0;
     double deepest_m = 0.0;
-    for (std::int32_t row = 1; row <= last_row; ++row) {
-        if (row % rows_between_stop_checks == 0 && keep_going && !keep_going()) {
-            throw WriteStopped();
-        }
-        const Cell cell = table.cell(depth_column, row);
-        if (!cell.is_empty() && (deepest_row == 0 || cell_to_double(cell) > deepest_m)) {
-            deepest_row = row;
-            deepest_m = cell_to_double(cell);
-        }
-    }
+    table.for_each_usable_depth(
+        1,
+        [&](std::int32_t row, double depth_m) {
+            if (deepest_row == 0 || depth_m > deepest_m) {
+                deepest_row = row;
+                deepest_m = depth_m;
+            }
+        },
+        stop_check(keep_going));
     struct Taken {
         std::int32_t row;
         double depth_m;
         std::string depth_text;
     };
     std::vector<Taken> taken;
-    for (std::int32_t row = deepest_row; row >= 1 && row <= last_row; ++row) {
-        const double depth_m = cell_to_double(table.cell(depth_column, row));
-        if (!(depth_m > thinning_step_m) ||
-            (!taken.empty() && !(depth_m < taken.back().depth_m - thinning_step_m))) {
-            continue;
-        }
-        std::string depth_text = value_text(depth_m, depth_decimals);
-        if (!taken.empty() && depth_text == taken.back().depth_text) {
-            continue;
-        }
-        taken.push_back({row, depth_m, std::move(depth_text)});
+    if (deepest_row > 0) {
+        table.for_each_usable_depth(
+            deepest_row,
+            [&](std::int32_t row, double depth_m) {
+                if (!(depth_m > thinning_step_m) ||
+                    (!taken.empty() && !(depth_m < taken.back().depth_m - thinning_step_m))) {
+                    return;
+                }
+                std::string depth_text = value_text(depth_m, depth_decimals);
+                if (!taken.empty() && depth_text == taken.back().depth_text) {
+                    return;
+                }
+                taken.push_back({row, depth_m, std::move(depth_text)});
+            },
+            [] {});
     }
     for (auto line = taken.rbegin(); line != taken.rend(); ++line) {
         visit(line->row, line->depth_m, static_cast<const std::string&>(line->depth_text));
     }
 }
 
+/// The rows of a profile already made (a profile file): every row with a depth that no rule leaves
+/// out, in row order, none thinned. Calls `visit(row, depth_m, depth_text)` and asks `keep_going`
+/// as for_each_profile_row does.
+template <typename Visit>
+void for_each_given_row(const ProfileTable& table, Visit&& visit,
+                        const std::function<bool()>& keep_going = {})
+{
+    table.last_row(); // a table without shape fails here
+    table.for_each_usable_depth(
+        1,
+        [&](std::int32_t row, double depth_m) {
+            visit(row, depth_m, static_cast<const std::string&>(value_text(depth_m, depth_decimals)));
+        },
+        stop_check(keep_going));
+}
+
 /// The order in which a profile takes the rows of a cast.
 enum class RowOrder {
     recorded, ///< for_each_profile_row: the rows as recorded, from the first on
     upcast,   ///< for_each_upcast_row: a cast recorded on the way up, from its deepest row on
+    given,    ///< for_each_given_row: a profile already, every row as the file gives it
 };
 
 /// The rows a profile writes, in `order`.
@@ -157,6 +197,8 @@ void for_each_profile_row(const ProfileTable& table, std::int32_t depth_column, 
 {
     if (order == RowOrder::upcast) {
         for_each_upcast_row(table, depth_column, std::forward<Visit>(visit), keep_going);
+    } else if (order == RowOrder::given) {
+        for_each_given_row(table, std::forward<Visit>(visit), keep_going);
     } else {
         for_each_profile_row(table, depth_column, std::forward<Visit>(visit), keep_going);
     }
@@ -165,8 +207,14 @@ void for_each_profile_row(const ProfileTable& table, std::int32_t depth_column, 
 /// One line of a profile: a table row the thinning took, its depth and its values.
 struct ProfileRow {
     std::int32_t table_row = 0;
-    double depth_m = 0.0;                               ///< unrounded, as the depth cell holds it
+    double depth_m = 0.0;                               ///< as the rows were thinned by it
     std::array<double, profile_fields.size()> values{}; ///< in the order of profile_fields
+    /// As computed, unrounded, or as the file gives it; NaN where it is depth_m.
+    double exact_depth_m = std::numeric_limits<double>::quiet_NaN();
+    /// The file's own texts of the depth and the sound speed, where the line is to repeat them;
+    /// empty otherwise. They live as long as the table.
+    std::string_view depth_text{};
+    std::string_view sound_text{};
 };
 
 /// What the derived fields of a profile met on the way: rows whose inputs lie slightly outside a
@@ -202,9 +250,18 @@ Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, co
 std::optional<Error> first_profile_failure(const ProfileTable& table, std::int32_t depth_column,
                                            const ProfileColumns& columns, RowOrder order);
 
-/// The median of the numbers in text column `column` of the stored rows; cells that hold no number
-/// are left out. Nothing when no cell holds one.
+/// The median of the good samples of column `column` of the stored rows; samples that are missing,
+/// no number or left out by a rule take no part. Nothing when no sample is good.
 std::optional<double> column_median(const ProfileTable& table, std::int32_t column);
+
+/// Whether column_median() of `column` lies below `limit` (`below`), or else above it: one walk and
+/// no sorting, for a doubt that needs the median itself only where it holds. Nothing when no sample
+/// is good.
+std::optional<bool> median_beyond(const ProfileTable& table, std::int32_t column, double limit, bool below);
+
+/// The value of a sample that a profile takes: fails, naming `subject`, when it is none ("Temp
+/// "10,5" is not a number").
+double profile_value(std::string_view subject, const Sample& sample);
 
 /// The place of a table row in a message: "table row 12"; row 0 is "the header" of a file.
 std::string row_place(std::int32_t row);

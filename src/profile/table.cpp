@@ -5,17 +5,28 @@
 #include "runtime/error.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <string>
+#include <type_traits>
+
+#include <sys/mman.h>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace quillonde {
 
 namespace {
 
-constexpr std::size_t text_block_size = std::size_t{1} << 20;
+constexpr std::size_t first_text_block = std::size_t{1} << 20;
+constexpr std::size_t largest_text_block = std::size_t{16} << 20;
 
 Error outside(std::int32_t column, std::int32_t row, std::int32_t last_column, std::int32_t last_row)
 {
@@ -52,6 +63,10 @@ void ProfileTable::clear() noexcept
     block_used_ = 0;
     block_size_ = 0;
     filled_rows_ = 0;
+    std::vector<ValueRule>().swap(rules_);
+    row_rules_.clear();
+    sample_rules_.clear();
+    computed_depths_ = false;
 }
 
 void ProfileTable::resize(std::int32_t last_column, std::int32_t last_row, std::uint64_t memory_bytes)
@@ -124,6 +139,13 @@ void ProfileTable::check(std::int32_t column, std::int32_t row) const
     }
 }
 
+void ProfileTable::check_column(std::int32_t column) const
+{
+    if (!has_shape() || column < 0 || column >= last_column_) {
+        throw outside(column, 1, last_column_, std::max(last_row_, 1));
+    }
+}
+
 ProfileTable::Row& ProfileTable::row_for_storing(std::int32_t row)
 {
     const auto index = static_cast<std::size_t>(row - 1);
@@ -133,7 +155,7 @@ ProfileTable::Row& ProfileTable::row_for_storing(std::int32_t row)
     }
     const auto offset = static_cast<std::uint16_t>(index % rows_per_chunk);
     if (chunk->whole()) {
-        return chunk->rows[offset];
+        return chunk->all[offset];
     }
     std::vector<std::uint16_t>& offsets = chunk->offsets;
     const auto at = std::lower_bound(offsets.begin(), offsets.end(), offset);
@@ -146,13 +168,14 @@ ProfileTable::Row& ProfileTable::row_for_storing(std::int32_t row)
         return *chunk->rows.insert(chunk->rows.begin() + position, Row{});
     }
     // Enough rows of this chunk have come that holding all of them costs little more.
-    std::vector<Row> whole(rows_per_chunk);
+    Row* const all = allocate_rows();
     for (std::size_t k = 0; k < offsets.size(); ++k) {
-        whole[offsets[k]] = chunk->rows[k];
+        all[offsets[k]] = chunk->rows[k];
     }
-    chunk->rows.swap(whole);
+    chunk->all = all;
+    std::vector<Row>().swap(chunk->rows);
     std::vector<std::uint16_t>().swap(offsets);
-    return chunk->rows[offset];
+    return all[offset];
 }
 
 const ProfileTable::Row& ProfileTable::row_at(std::int32_t row) const
@@ -164,7 +187,7 @@ const ProfileTable::Row& ProfileTable::row_at(std::int32_t row) const
     }
     const auto offset = static_cast<std::uint16_t>(index % rows_per_chunk);
     if (chunk->whole()) {
-        return chunk->rows[offset];
+        return chunk->all[offset];
     }
     const auto at = std::lower_bound(chunk->offsets.begin(), chunk->offsets.end(), offset);
     return at != chunk->offsets.end() && *at == offset
@@ -179,7 +202,7 @@ std::int32_t ProfileTable::next_stored_row(std::int32_t row) const
         const std::size_t first_of_next = (index / rows_per_chunk + 1) * rows_per_chunk;
         const std::unique_ptr<Chunk>& chunk = chunks_[index / rows_per_chunk];
         if (chunk && chunk->whole()) {
-            if (chunk->rows[index % rows_per_chunk].fields > 0) {
+            if (chunk->all[index % rows_per_chunk].fields > 0) {
                 return row;
             }
             ++row;
@@ -199,12 +222,144 @@ std::int32_t ProfileTable::next_stored_row(std::int32_t row) const
     return last_row_ + 1;
 }
 
+void ProfileTable::set_rules(std::vector<ValueRule> rules)
+{
+    rules_ = std::move(rules);
+}
+
+const ValueRule& ProfileTable::rule(std::int32_t column) const
+{
+    static const ValueRule as_given;
+    return column >= 0 && static_cast<std::size_t>(column) < rules_.size()
+               ? rules_[static_cast<std::size_t>(column)]
+               : as_given;
+}
+
+Sample ProfileTable::sample(std::int32_t column, std::int32_t row) const
+{
+    check(column, row);
+    const Row& stored = row_at(row);
+    if (column == last_column_) {
+        Sample depth;
+        if (!std::isnan(stored.depth_m)) {
+            depth.value = table_depth(stored.depth_m);
+            depth.flag = SampleFlag::good;
+        }
+        return depth;
+    }
+    Sample sample = rule(column).sample_of(text_field(stored, column));
+    if (sample.good() && (!row_rules_.empty() || !sample_rules_.empty())) {
+        mark_left_out(column, row, sample);
+    }
+    return sample;
+}
+
+std::optional<double> ProfileTable::depth_m(std::int32_t row) const
+{
+    check(last_column_, row);
+    const double depth = row_at(row).depth_m;
+    return std::isnan(depth) ? std::nullopt : std::optional(table_depth(depth));
+}
+
+std::optional<double> ProfileTable::exact_depth_m(std::int32_t row) const
+{
+    check(last_column_, row);
+    const double depth = row_at(row).depth_m;
+    return std::isnan(depth) ? std::nullopt : std::optional(depth);
+}
+
+void ProfileTable::leave_out_row(std::int32_t row, Rule rule)
+{
+    check(0, row);
+    row_rules_.insert_or_assign(row, rule);
+}
+
+void ProfileTable::leave_out_sample(std::int32_t column, std::int32_t row, Rule rule)
+{
+    check(column, row);
+    sample_rules_.insert_or_assign({column, row}, rule);
+}
+
+std::optional<Rule> ProfileTable::row_left_out(std::int32_t row) const
+{
+    if (row_rules_.empty()) {
+        return std::nullopt;
+    }
+    const auto found = row_rules_.find(row);
+    return found == row_rules_.end() ? std::nullopt : std::optional(found->second);
+}
+
+bool ProfileTable::row_usable(std::int32_t row) const
+{
+    return depth_m(row).has_value() && !row_left_out(row);
+}
+
+std::map<Rule, std::int32_t> ProfileTable::rows_left_out() const
+{
+    std::map<Rule, std::int32_t> counts;
+    for (const auto& [row, rule] : row_rules_) {
+        ++counts[rule];
+    }
+    return counts;
+}
+
+std::string_view ProfileTable::text_field(const Row& stored, std::int32_t column) noexcept
+{
+    if (column >= stored.fields) {
+        return {};
+    }
+    // Fields are short: the blanks before the field are counted sixteen bytes at a time, as a median
+    // of a million rows feels a search for each.
+    const char* at = stored.text;
+    const char* const end = stored.text + stored.size;
+    auto blanks = static_cast<unsigned>(column);
+#ifdef __SSE2__
+    constexpr std::ptrdiff_t block = 16;
+    while (blanks > 0 && end - at >= block) {
+        const __m128i is_blank =
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), _mm_set1_epi8(' '));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(is_blank));
+        // The blanks counted as the sum of their bytes' ones, for want of a population count.
+        const __m128i sums = _mm_sad_epu8(_mm_and_si128(is_blank, _mm_set1_epi8(1)), _mm_setzero_si128());
+        const auto seen = static_cast<unsigned>(_mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4));
+        if (seen < blanks) {
+            blanks -= seen;
+            at += block;
+            continue;
+        }
+        for (; blanks > 1; --blanks) {
+            mask &= mask - 1;
+        }
+        at += std::countr_zero(mask) + 1;
+        blanks = 0;
+    }
+#endif
+    for (; blanks > 0; ++at) {
+        blanks -= *at == ' ' ? 1U : 0U;
+    }
+    const char* field_end = at;
+    while (field_end != end && *field_end != ' ') {
+        ++field_end;
+    }
+    return {at, static_cast<std::size_t>(field_end - at)};
+}
+
+void ProfileTable::mark_left_out(std::int32_t column, std::int32_t row, Sample& sample) const
+{
+    const auto whole = row_rules_.find(row);
+    const auto one = sample_rules_.find({column, row});
+    if (whole != row_rules_.end() || one != sample_rules_.end()) {
+        sample.flag = SampleFlag::left_out;
+        sample.rule = whole != row_rules_.end() ? whole->second : one->second;
+    }
+}
+
 Cell ProfileTable::cell(std::int32_t column, std::int32_t row) const
 {
     check(column, row);
     const Row& stored = row_at(row);
     if (column == last_column_) {
-        return std::isnan(stored.depth_m) ? Cell() : Cell::number(stored.depth_m);
+        return std::isnan(stored.depth_m) ? Cell() : Cell::number(table_depth(stored.depth_m));
     }
     if (column >= stored.fields) {
         return {};
@@ -212,15 +367,51 @@ Cell ProfileTable::cell(std::int32_t column, std::int32_t row) const
     return Cell::text(field_of({stored.text, stored.size}, static_cast<std::size_t>(column)));
 }
 
+ProfileTable::Block::Block(std::size_t size) : data_(nullptr), size_(size)
+{
+    // Its pages made at once, as the block is filled from the start anyway: a long cast's text then
+    // costs a few dozen calls into the system rather than a page fault for every 4 KiB.
+    void* const mapped =
+        mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (mapped == MAP_FAILED) {
+        throw std::bad_alloc();
+    }
+    data_ = static_cast<char*>(mapped);
+}
+
+ProfileTable::Block::~Block()
+{
+    if (data_ != nullptr) {
+        munmap(data_, size_);
+    }
+}
+
+ProfileTable::Row* ProfileTable::allocate_rows()
+{
+    // In the blocks of the texts, which the rows outlive by nothing: a Row needs no destructor.
+    static_assert(std::is_trivially_destructible_v<Row>);
+    constexpr std::size_t bytes = rows_per_chunk * sizeof(Row);
+    block_used_ = std::min(block_size_, (block_used_ + alignof(Row) - 1) / alignof(Row) * alignof(Row));
+    Row* const rows = static_cast<Row*>(static_cast<void*>(allocate_text(bytes)));
+    std::uninitialized_default_construct_n(rows, rows_per_chunk);
+    return rows;
+}
+
 char* ProfileTable::allocate_text(std::size_t size)
 {
+    if (size == 0) {
+        return nullptr;
+    }
     if (size > block_size_ - block_used_) {
-        const std::size_t new_block = std::max(size, text_block_size);
-        text_blocks_.push_back(std::make_unique_for_overwrite<char[]>(new_block));
+        // Blocks grow with the cast, so that a small one costs little.
+        const std::size_t grown =
+            std::min(first_text_block << std::min<std::size_t>(text_blocks_.size(), 4), largest_text_block);
+        const std::size_t new_block = std::max(size, grown);
+        text_blocks_.emplace_back(new_block);
         block_size_ = new_block;
         block_used_ = 0;
     }
-    char* text = text_blocks_.back().get() + block_used_;
+    char* text = text_blocks_.back().data() + block_used_;
     block_used_ += size;
     return text;
 }
@@ -265,6 +456,58 @@ void ProfileTable::store_depth(std::int32_t row, double depth_m)
 {
     check(last_column_, row);
     row_for_storing(row).depth_m = depth_m;
+    computed_depths_ = false;
+}
+
+void ProfileTable::store_computed_depth(std::int32_t row, double exact_m)
+{
+    check(last_column_, row);
+    row_for_storing(row).depth_m = exact_m;
+    computed_depths_ = true;
+}
+
+std::int32_t ProfileTable::append_row(std::span<const std::string_view> fields)
+{
+    if (!has_shape() || last_row_ == std::numeric_limits<std::int32_t>::max()) {
+        throw Error(ErrorKind::subscript_out_of_range, "the profile table takes no more rows");
+    }
+    const std::size_t count = std::min(fields.size(), static_cast<std::size_t>(last_column_));
+    std::size_t size = count == 0 ? 0 : count - 1;
+    for (const std::string_view field : fields.first(count)) {
+        size += field.size();
+    }
+    if (size > std::numeric_limits<std::uint32_t>::max()) {
+        throw Error(ErrorKind::out_of_memory,
+                    "a data line of " + std::to_string(size) + " bytes is too long to store");
+    }
+    // Written where it will stay, and taken back when a field turns out to hold a blank.
+    char* const text = allocate_text(size);
+    char* at = text;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k > 0) {
+            *at++ = ' ';
+        }
+        if (!fields[k].empty()) {
+            std::memcpy(at, fields[k].data(), fields[k].size());
+            at += fields[k].size();
+        }
+    }
+    // One count of the row's blanks rather than a search in each field.
+    if (blanks_in({text, size}) + 1 != std::max<std::size_t>(count, 1)) {
+        block_used_ -= size;
+        const auto with_blank = std::ranges::find_if(
+            fields, [](std::string_view field) { return field.find(' ') != std::string_view::npos; });
+        throw Error(ErrorKind::bad_data_file, "the value " + quoted(*with_blank) + " holds a blank");
+    }
+    const std::int32_t row = add_row();
+    Row& stored = row_for_storing(row);
+    stored.text = text;
+    stored.size = static_cast<std::uint32_t>(size);
+    stored.fields = static_cast<std::int32_t>(count);
+    if (count > 0) {
+        ++filled_rows_;
+    }
+    return row;
 }
 
 } // namespace quillonde

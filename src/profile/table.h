@@ -1,19 +1,32 @@
 #pragma once
 
+#include "profile/sample.h"
 #include "runtime/cell.h"
+#include "runtime/convert.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace quillonde {
 
 /// The profile table: one loaded cast, addressed by column and row. Columns 0 to last_column() - 1
-/// hold the fields of a data line as text, unconverted; the last column holds the row's depth in
-/// metres as a double. Rows run from 1 to last_row(). Every access checks both indices against the
-/// current bounds and fails with a subscript-out-of-range error outside them.
+/// hold the fields of a data line as the file writes them; the last column holds the row's depth
+/// in metres. Rows run from 1 to last_row(). Every access checks both indices against the current
+/// bounds and fails with a subscript-out-of-range error outside them.
+///
+/// cell() shows the texts as they stand. The values are sample(): each column's ValueRule turns its
+/// texts into numbers in the program's unit when they are first needed, and rules may leave samples
+/// or whole rows out of the profile; most rows of a long cast are never read as numbers.
 ///
 /// Rows are stored as their fields joined by single blanks (fields never hold a blank), so a cast
 /// costs little more than its text, and storage for rows is made as data lines arrive, so a small
@@ -45,16 +58,119 @@ public:
     std::int32_t last_column() const;
     std::int32_t last_row() const;
 
-    /// The cell at (column, row): a text, a depth, or empty.
+    /// The cell at (column, row): the file's text, the depth, or empty.
     Cell cell(std::int32_t column, std::int32_t row) const;
+
+    /// The rules of the text columns, from column 0; a column without one takes its numbers as given.
+    void set_rules(std::vector<ValueRule> rules);
+    const ValueRule& rule(std::int32_t column) const;
+
+    /// The value at (column, row) by the column's rule, and what it is worth. The depth column gives
+    /// the row's depth, as depth_m().
+    Sample sample(std::int32_t column, std::int32_t row) const;
+
+    /// The depth of `row` that the rows are thinned by and the profile of a Sea & Sun cast gives: a
+    /// computed depth rounded to 2 decimals, a depth the file gives as it stands. Nothing for a row
+    /// without a depth.
+    std::optional<double> depth_m(std::int32_t row) const;
+    /// The depth of `row` as computed, unrounded; the file's own where it gives the depth.
+    std::optional<double> exact_depth_m(std::int32_t row) const;
+
+    /// Leaves the whole of `row` out of the profile by `rule`; its samples show it.
+    void leave_out_row(std::int32_t row, Rule rule);
+    /// Leaves the sample at (column, row) out of the profile by `rule`.
+    void leave_out_sample(std::int32_t column, std::int32_t row, Rule rule);
+    /// The rule that leaves the whole of `row` out, if one does.
+    std::optional<Rule> row_left_out(std::int32_t row) const;
+    /// Whether `row` has a depth and no rule leaves it out: a row the profile may take.
+    bool row_usable(std::int32_t row) const;
+    /// How many rows each rule leaves out, by rule.
+    std::map<Rule, std::int32_t> rows_left_out() const;
+
+    /// Calls `visit(row, sample)` with the sample of text column `column` of each stored row, in row
+    /// order: for what reads a column whole (the median of the salinity), at less cost than sample().
+    template <typename Visit> void for_each_sample(std::int32_t column, Visit&& visit) const
+    {
+        check_column(column);
+        const ValueRule& by = rule(column);
+        const bool flagged = !row_rules_.empty() || !sample_rules_.empty();
+        for (std::size_t c = 0; c < chunks_.size(); ++c) {
+            const Chunk* chunk = chunks_[c].get();
+            if (chunk == nullptr) {
+                continue;
+            }
+            const std::size_t count = chunk->whole() ? rows_per_chunk : chunk->rows.size();
+            for (std::size_t k = 0; k < count; ++k) {
+                const Row& stored = chunk->whole() ? chunk->all[k] : chunk->rows[k];
+                if (stored.fields == 0) {
+                    continue;
+                }
+                const auto row = static_cast<std::int32_t>(c * rows_per_chunk +
+                                                           (chunk->whole() ? k : chunk->offsets[k]) + 1);
+                Sample sample = by.sample_of(text_field(stored, column));
+                if (flagged && sample.good()) {
+                    mark_left_out(column, row, sample);
+                }
+                visit(row, static_cast<const Sample&>(sample));
+            }
+        }
+    }
 
     /// Stores the first `count` fields of a data line, `joined` by single blanks, in columns 0 to
     /// count - 1 of `row`. The row's further text columns keep what they held, its depth too.
     /// Fails before storing anything when the row, or a column, lies outside the table.
     void store_texts(std::int32_t row, std::string_view joined, std::int32_t count);
 
-    /// Stores the depth of `row`.
+    /// Stores the depth of `row` as the file gives it.
     void store_depth(std::int32_t row, double depth_m);
+    /// Stores the depth of `row` as computed from its pressure, unrounded: the table's depth_m() is
+    /// then `exact_m` to computed_depth_decimals, as fresh_con and salt_con give it. A table's depths
+    /// are all given or all computed.
+    void store_computed_depth(std::int32_t row, double exact_m);
+    /// The decimals of a computed depth as the rows are thinned by it.
+    static constexpr int computed_depth_decimals = 2;
+
+    /// Calls `visit(row, depth_m)` for each row from `first` on that has a depth and that no rule
+    /// leaves out, in row order, until a `visit` that returns a bool returns false; `pause()` before
+    /// each further rows_per_chunk rows (where a walk may stop by throwing). At less cost than
+    /// depth_m() row by row.
+    template <typename Visit, typename Pause>
+    void for_each_usable_depth(std::int32_t first, Visit&& visit, Pause&& pause) const
+    {
+        const bool flagged = !row_rules_.empty();
+        first = std::max(first, 1);
+        for (auto c = static_cast<std::size_t>(first - 1) / rows_per_chunk; c < chunks_.size(); ++c) {
+            if (c > 0) {
+                pause();
+            }
+            const Chunk* chunk = chunks_[c].get();
+            if (chunk == nullptr) {
+                continue;
+            }
+            const std::size_t count = chunk->whole() ? rows_per_chunk : chunk->rows.size();
+            for (std::size_t k = 0; k < count; ++k) {
+                const Row& stored = chunk->whole() ? chunk->all[k] : chunk->rows[k];
+                const auto row = static_cast<std::int32_t>(c * rows_per_chunk +
+                                                           (chunk->whole() ? k : chunk->offsets[k]) + 1);
+                if (row < first || row > last_row_ || std::isnan(stored.depth_m) ||
+                    (flagged && row_rules_.contains(row))) {
+                    continue;
+                }
+                if constexpr (std::is_same_v<decltype(visit(row, 0.0)), bool>) {
+                    if (!visit(row, table_depth(stored.depth_m))) {
+                        return;
+                    }
+                } else {
+                    visit(row, table_depth(stored.depth_m));
+                }
+            }
+        }
+    }
+
+    /// Stores `fields` as a new row after the last one, and returns its number: a row that
+    /// start_rows() began. Fails, storing nothing, when a field holds a blank (naming it) or the
+    /// table takes no more rows.
+    std::int32_t append_row(std::span<const std::string_view> fields);
 
     /// The first row from `row` on that a data line has filled, or last_row() + 1: a walk over the
     /// stored rows that skips the empty ones of a sparse cast at little cost.
@@ -72,34 +188,65 @@ private:
     struct Row {
         char* text = nullptr; // the stored fields, joined by single blanks; in text_blocks_
         std::uint32_t size = 0;
-        std::int32_t fields = 0; // how many text columns hold a text
-        double depth_m = empty_depth;
+        std::int32_t fields = 0;      // how many text columns hold a text
+        double depth_m = empty_depth; // as given, or computed and unrounded
     };
+
+    double table_depth(double stored) const noexcept
+    {
+        return computed_depths_ ? round_to(stored, computed_depth_decimals) : stored;
+    }
 
     // Rows live in chunks of this many, made when a row of the chunk is first stored. A chunk holds
     // only its stored rows, by row number, until a quarter of them are stored; then all of them.
     static constexpr std::size_t rows_per_chunk = 4096;
     static constexpr std::size_t most_sparse_rows = rows_per_chunk / 4;
     struct Chunk {
-        std::vector<Row> rows; // all rows_per_chunk rows, or the stored ones
-        std::vector<std::uint16_t>
-            offsets; // the stored rows' offsets in the chunk, ascending; empty once all are held
-        bool whole() const noexcept { return rows.size() == rows_per_chunk; }
+        std::vector<Row> rows;              // the stored rows, while the chunk holds only those
+        std::vector<std::uint16_t> offsets; // their offsets in the chunk, ascending
+        Row* all = nullptr;                 // all rows_per_chunk rows, in the text blocks, once held
+        bool whole() const noexcept { return all != nullptr; }
     };
     static const Row empty_row;
 
     void check(std::int32_t column, std::int32_t row) const;
+    /// Fails as check() does for a text column outside the table, whatever its rows.
+    void check_column(std::int32_t column) const;
     Row& row_for_storing(std::int32_t row);
     const Row& row_at(std::int32_t row) const;
     char* allocate_text(std::size_t size);
+    Row* allocate_rows();
+    /// Field `column` of a stored row, or empty.
+    static std::string_view text_field(const Row& stored, std::int32_t column) noexcept;
+    /// Makes a good `sample` at (column, row) left out where a rule leaves it out.
+    void mark_left_out(std::int32_t column, std::int32_t row, Sample& sample) const;
 
     std::int32_t last_column_ = -1;
     std::int32_t last_row_ = 0;
     std::vector<std::unique_ptr<Chunk>> chunks_; // a null chunk: all its rows are empty
-    std::vector<std::unique_ptr<char[]>> text_blocks_;
+    /// A block of memory for texts and rows, mapped whole and unmapped whole.
+    class Block {
+    public:
+        explicit Block(std::size_t size);
+        Block(Block&& other) noexcept : data_(std::exchange(other.data_, nullptr)), size_(other.size_) {}
+        Block& operator=(Block&&) = delete;
+        Block(const Block&) = delete;
+        Block& operator=(const Block&) = delete;
+        ~Block();
+        char* data() const noexcept { return data_; }
+
+    private:
+        char* data_;
+        std::size_t size_;
+    };
+    std::vector<Block> text_blocks_;
     std::size_t block_used_ = 0;
     std::size_t block_size_ = 0;
     std::int32_t filled_rows_ = 0;
+    bool computed_depths_ = false;
+    std::vector<ValueRule> rules_;
+    std::map<std::int32_t, Rule> row_rules_;
+    std::map<std::pair<std::int32_t, std::int32_t>, Rule> sample_rules_; // by (column, row)
 };
 
 } // namespace quillonde

@@ -251,8 +251,12 @@ TEST_F(Hostile, TwoExportsCreatingOneTargetBothSucceed)
 
 TEST_F(Hostile, AnExportStoppedOrKilledLeavesTheTargetAndNothingElse)
 {
-    // Few rows, but so many row numbers that the export's walk takes a while.
-    dir.write("big.TOB", sparse_cast(30'000'000, 30'000, true));
+    // Every row a profile line: the export writes for a while.
+    std::string deep = "Lines : 60000\n; Datasets Press Temp Cond SALIN SOUND\n";
+    for (int row = 1; row <= 60'000; ++row) {
+        deep += std::to_string(row) + " " + std::to_string(row) + ".6 10.000 30.000 35.000 1490.00\n";
+    }
+    dir.write("big.TOB", deep);
     dir.write("big.sva", "the old profile");
     for (const int signal : {SIGINT, SIGKILL}) {
         SCOPED_TRACE(signal);

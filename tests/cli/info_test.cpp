@@ -51,7 +51,7 @@ TEST(Info, OneJsonObjectALineNullWhereTheFileSaysNothing)
         first,
         "{\"file\":\"castaway/castaway_no_position.csv\",\"format\":\"castaway\","
         "\"instrument\":\"CastAway-CTD\",\"serial\":\"CC1531002\",\"time\":\"2019-03-04T10:15:00Z\","
-        "\"latitude\":null,\"longitude\":null,\"rows\":4,\"columns\":[{\"name\":\"Press\","
+        "\"latitude\":null,\"longitude\":null,\"rows\":4,\"left_out\":{},\"columns\":[{\"name\":\"Press\","
         "\"source\":\"Pressure (Decibar)\",\"unit\":\"dbar\",\"conversion\":null},{\"name\":\"Depth\","
         "\"source\":\"Depth (Meter)\",\"unit\":\"m\",\"conversion\":null},{\"name\":\"Temp\","
         "\"source\":\"Temperature (Celsius)\",\"unit\":\"\u00B0C\",\"conversion\":\"ITS-90,"

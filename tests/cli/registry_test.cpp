@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/format_list.h"
 #include "formats/registry.h"
+#include "formats/tob.h"
 #include "profile/output_file.h"
 #include "runtime/text.h"
 
@@ -37,7 +38,10 @@ constexpr FormatFacts toy_profile_facts{"toyp", "Toy sounder *.tsv", "*.tsv", "t
 class ToyReader : public CastReader {
 public:
     const FormatFacts& facts() const override { return toy_cast_facts; }
-    bool recognises(std::string_view head) const override { return head.starts_with("TOY\n"); }
+    Evidence recognises(std::string_view head) const override
+    {
+        return signature_if(head.starts_with("TOY\n"));
+    }
     std::unique_ptr<CastParser> parser(CastSink& sink, std::string_view) const override
     {
         return std::make_unique<Parser>(sink);
@@ -169,6 +173,51 @@ TEST(Registry, AFormatAddedToItIsOfferedEverywhere)
     EXPECT_EQ(read_file(dir.file("cast.tsv")), "toy\n1 1490\n2 1491\n");
     EXPECT_EQ(err.str(), "");
 }
+
+/// A toy reader that sees `seen` in a file whose head holds `mark`.
+class MarkReader : public ToyReader {
+public:
+    MarkReader(Evidence seen, std::string mark) : seen_(seen), mark_(std::move(mark)) {}
+    Evidence recognises(std::string_view head) const override
+    {
+        return head.find(mark_) != std::string_view::npos ? seen_ : Evidence::none;
+    }
+
+private:
+    Evidence seen_;
+    std::string mark_;
+};
+
+// The reader that sees the most of its format in a file's head reads it; of two that see as much,
+// the one listed first. A Sea & Sun cast is known by its "; Datasets" line at a line's start.
+TEST(Registry, TheReaderThatSeesTheMostReadsTheFile)
+{
+    const std::string cnv_head = "# nquan = 1\n# name 0 = prDM: Pressure [db]\n*END*\n";
+    const std::string tob_head = "Lines : 1\n; Datasets Press\n";
+    EXPECT_EQ(reader_for(cnv_head).facts().id, "cnv");
+    {
+        const AddedFormat strong(std::make_unique<MarkReader>(Evidence::signature, "Press"));
+        EXPECT_EQ(reader_for(cnv_head).facts().id, "toy"); // Sea-Bird sees only the layout
+        EXPECT_EQ(reader_for(tob_head).facts().id, "tob"); // as much, and listed first
+    }
+    const AddedFormat weak(std::make_unique<MarkReader>(Evidence::layout, "Press"));
+    EXPECT_EQ(reader_for(cnv_head).facts().id, "cnv");
+    EXPECT_EQ(reader_for("Press\n").facts().id, "toy");
+    EXPECT_EQ(&reader_for("nothing\n"), &reader_for("Lines : 1\n")); // neither: the first one's load
+
+    // An operator's note in a Sea-Bird header is no Sea & Sun row count.
+    EXPECT_EQ(reader_for("* Sea-Bird SBE 9 Data File:\n** Lines : 2 bottles fired\n# nquan = 1\n").facts().id,
+              "cnv");
+    const TobReader tob;
+    for (const std::string_view head : {"; Datasets Press", "Lines : 1\n   ; Datasets", "x\r\t; Datasets"}) {
+        EXPECT_EQ(tob.recognises(head), Evidence::signature) << head;
+    }
+    for (const std::string_view head :
+         {"Lines : 3\n", "Lines : 3\nx ; Datasets", "** Lines : 2 bottles fired\n"}) {
+        EXPECT_EQ(tob.recognises(head), Evidence::none) << head;
+    }
+}
+
 
 // The README and the manual pages repeat the registry's lists; where one differs, the test shows what
 // to paste in its place.

@@ -140,7 +140,7 @@ TEST_F(Aml, PaddedRowsAndABrokenRecord)
                                 "Battery|Battery (V)|V|"}));
     EXPECT_EQ(state.g_table.last_row(), 9150);
     EXPECT_EQ(row_of(1), "2018-10-13|11:10:01.37|1540.593|-0.29|008.07|-0.29");
-    EXPECT_EQ(row_of(9), "2018-10-13|11:10:01.72||||<>");
+    EXPECT_EQ(row_of(9), "2018-10-13|11:10:01.72|<>|<>|<>|<>");
     EXPECT_EQ(row_of(10), "2018-10-13|11:10:03.69|1540.578|-0.13|008.07|-0.13");
     EXPECT_EQ(row_of(9150), "2018-10-13|11:16:45.41|1541.081|33.71|008.07|33.71");
 }

@@ -90,18 +90,25 @@ protected:
         return texts;
     }
 
-    /// Row `row` of the table, each text column and then the depth, joined by "|"; "<>" is an empty
-    /// cell.
+    /// Row `row` of the table, each column and then the depth, joined by "|": a value the file gives
+    /// as its text, a converted one as its number, "<>" for one that is missing.
     std::string row_of(std::int32_t row) const
     {
         std::string text;
         for (std::int32_t column = 0; column <= state.ccolumns + 1; ++column) {
             const Cell cell = state.g_table.cell(column, row);
+            const Sample sample = state.g_table.sample(column, row);
+            const ValueRule& rule = state.g_table.rule(column);
+            const bool converted =
+                (rule.scale != Scale::as_given && rule.scale != Scale::minus) || rule.offset != 0.0;
             text += column == 0 ? "" : "|";
-            switch (cell.kind()) {
-            case Cell::Kind::empty: text += "<>"; break;
-            case Cell::Kind::text: text += cell.as_text(); break;
-            case Cell::Kind::number: text += double_to_str(cell.as_number()); break;
+            if (cell.kind() == Cell::Kind::number) {
+                text += double_to_str(cell.as_number());
+            } else if (cell.is_empty() || sample.flag == SampleFlag::missing) {
+                text += "<>";
+            } else {
+                text += converted && sample.has_value() ? double_to_str(sample.value)
+                                                        : std::string(cell.as_text());
             }
         }
         return text;

@@ -4,6 +4,7 @@
 #include "formats/caris.h"
 #include "formats/csv.h"
 #include "formats/registry.h"
+#include "formats/sva.h"
 #include "profile/output_file.h"
 #include "profile/profile_reduction.h"
 #include "runtime/convert.h"
@@ -61,19 +62,22 @@ Texts table_lines(const ProfileState& state)
     return lines;
 }
 
-/// The profile lines of the .sva written from the deneb cast before other formats: "0.5 1491.88",
-/// with `fields` of its five.
-Texts deneb_lines(std::size_t fields)
+/// The profile lines of the deneb cast as `format` writes them, the first `fields` of each joined by
+/// blanks: "0.5 1491.88" of the .sva's depths to 0.1 m, "0.51 1491.88" of every other format's.
+Texts deneb_lines(std::size_t fields, const std::string& format = "sva")
 {
     Texts lines;
-    const std::string sva = read_file(data + "/profiles/rev205_deneb_salt54.sva");
-    for (std::size_t at = sva.find("\r\n\r\n") + 4; at < sva.size(); at = sva.find('\n', at) + 1) {
+    const bool sva = format == "sva";
+    const std::string file = read_file(data + "/profiles/rev205_deneb_salt54." + (sva ? "sva" : "csv"));
+    const char separator = sva ? '\t' : ',';
+    for (std::size_t at = sva ? file.find("\r\n\r\n") + 4 : file.find('\n') + 1; at < file.size();
+         at = file.find('\n', at) + 1) {
         std::string line;
         std::size_t field = at;
         for (std::size_t k = 0; k < fields; ++k) {
-            const std::size_t tab = sva.find('\t', field);
-            line += (k == 0 ? "" : " ") + sva.substr(field, tab - field);
-            field = tab + 1;
+            const std::size_t end = std::min(file.find(separator, field), file.find('\r', field));
+            line += (k == 0 ? "" : " ") + file.substr(field, end - field);
+            field = end + 1;
         }
         lines.push_back(line);
     }
@@ -108,11 +112,11 @@ TEST_F(ProfileFormats, TheDenebCastInEveryFormatByteForByte)
     };
     expect_start("asvp",
                  "( SoundVelocity 1.0 0 201608240753 54.3386667 11.6913333 -1 0 0 Quillonde P 43 )\r\n"
-                 "0.5 1491.88\r\n");
+                 "0.51 1491.88\r\n");
     expect_start("svp", "[SVP_VERSION_2]\r\nrev205_deneb_salt54.svp\r\n"
-                        "Section 2016-237 07:53:13 54:20:19.20 11:41:28.80\r\n0.5 1491.88\r\n");
-    expect_start("vel", "FTP NEW 3 54.3386667 11.6913333 07:53 08/24/2016\r\n0.5 1491.88\r\n");
-    expect_start("csv", std::string(csv_title) + "\r\n0.5,1491.88,19.03,11.02,16.43\r\n");
+                        "Section 2016-237 07:53:13 54:20:19.20 11:41:28.80\r\n0.51 1491.88\r\n");
+    expect_start("vel", "FTP NEW 3 54.3386667 11.6913333 07:53 08/24/2016\r\n0.51 1491.88\r\n");
+    expect_start("csv", std::string(csv_title) + "\r\n0.51,1491.88,19.03,11.02,16.43\r\n");
     // The time was asked once for each format that states it; the cast gave its position.
     ASSERT_EQ(controls.fix_requests.size(), 3U);
     EXPECT_EQ(controls.fix_requests[0].missing_text(), "no time in UTC");
@@ -132,7 +136,7 @@ TEST_F(ProfileFormats, EveryFileWrittenReadsBackToTheSameLines)
         ASSERT_EQ(load_path(dir.file("deneb.txt")), LoadOutcome::loaded) << format;
         const bool all_fields = format == "sva" || format == "csv";
         EXPECT_EQ(state.cast.format, format == "svp" ? "caris" : format);
-        EXPECT_EQ(table_lines(state), deneb_lines(all_fields ? 5 : 2)) << format;
+        EXPECT_EQ(table_lines(state), deneb_lines(all_fields ? 5 : 2, format)) << format;
         const Texts names =
             all_fields ? Texts{"Depth", "SOUND", "Temp", "SALIN", "Cond"} : Texts{"Depth", "SOUND"};
         EXPECT_EQ(controls.list, names);
@@ -156,8 +160,8 @@ TEST_F(ProfileFormats, ASoundSpeedProfileGoesToTheFormatsOfDepthAndSound)
     const std::string asvp = data + "/profiles/rev205_deneb_salt54.asvp";
     load_path(asvp);
     export_path(dir.file("from_asvp.vel"));
-    EXPECT_EQ(read_file(dir.file("from_asvp.vel")).substr(0, 64),
-              "FTP NEW 3 54.3386667 11.6913333 07:53 08/24/2016\r\n1 1491.92\r\n1.6");
+    EXPECT_EQ(read_file(dir.file("from_asvp.vel")).substr(0, 68),
+              "FTP NEW 3 54.3386667 11.6913333 07:53 08/24/2016\r\n0.51 1491.88\r\n1.04");
     EXPECT_TRUE(controls.fix_requests.empty()); // the file gave time and position
     // The formats that hold more ask before they write 0 for what the cast cannot give.
     const std::string zeros =
@@ -172,8 +176,37 @@ TEST_F(ProfileFormats, ASoundSpeedProfileGoesToTheFormatsOfDepthAndSound)
     EXPECT_EQ(testing::folder_entries(dir.path()), Texts{"from_asvp.vel"});
     controls.answer = [](const Question&) { return true; };
     export_path(dir.file("from_asvp.csv"));
-    EXPECT_TRUE(
-        read_file(dir.file("from_asvp.csv")).starts_with(std::string(csv_title) + "\r\n1,1491.92,0,0,0\r\n"));
+    EXPECT_TRUE(read_file(dir.file("from_asvp.csv"))
+                    .starts_with(std::string(csv_title) + "\r\n0.51,1491.88,0,0,0\r\n"));
+}
+
+// A profile file is a profile already: every line of it, a 0 m line too, goes to every format as
+// the file writes its depth and sound speed, none thinned by the 0.5 m rule of a probe's cast.
+TEST_F(ProfileFormats, AProfileFileKeepsEveryLineAndItsOwnTexts)
+{
+    controls.answer = [](const Question&) { return true; };
+    const std::string asvp = data + "/profiles/rev205_deneb_salt54.asvp";
+    load_path(asvp);
+    const std::string samples = read_file(asvp).substr(read_file(asvp).find('\n') + 1);
+    for (const std::string format : {"vel", "svp", "csv", "sva"}) {
+        EXPECT_EQ(export_path(dir.file("deneb." + format)).profile_lines, 43) << format;
+    }
+    const std::string vel = read_file(dir.file("deneb.vel"));
+    EXPECT_EQ(vel.substr(vel.find('\n') + 1), samples);
+    EXPECT_TRUE(read_file(dir.file("deneb.svp")).ends_with(samples));
+
+    load_path(dir.write("own.asvp",
+                        "( SoundVelocity 1.0 0 201608240753 54.5 11.5 -1 0 0 Probe P 5 )\r\n"
+                        "0 1500.10\r\n0.25 1500.2\r\n0.50 1500.30\r\n0.4 1500.4\r\n+1e1 1501\r\n"));
+    export_path(dir.file("own.vel"));
+    EXPECT_EQ(read_file(dir.file("own.vel")),
+              "FTP NEW 3 54.5 11.5 07:53 08/24/2016\r\n0 1500.10\r\n0.25 1500.2\r\n"
+              "0.50 1500.30\r\n0.4 1500.4\r\n+1e1 1501\r\n");
+    export_path(dir.file("own.sva"));
+    EXPECT_EQ(read_file(dir.file("own.sva")), std::string(sva_header) +
+                                                  "0\t1500.10\t0\t0\t0\t\r\n0.25\t1500.2\t0\t0\t0\t\r\n"
+                                                  "0.50\t1500.30\t0\t0\t0\t\r\n0.4\t1500.4\t0\t0\t0\t\r\n"
+                                                  "+1e1\t1501\t0\t0\t0\t\r\n");
 }
 
 // Two casts in one CARIS file, then a third: each comes after the others as a new section, the
@@ -194,7 +227,7 @@ TEST_F(ProfileFormats, ACarisFileTakesOneCastAfterAnother)
     add_at("2016-01-01T00:00:00Z", 12.2083333);
     const std::string file = read_file(survey);
     EXPECT_TRUE(file.starts_with(first));
-    const std::string lines = deneb_lines(2)[0] + "\r\n";
+    const std::string lines = deneb_lines(2, "svp")[0] + "\r\n";
     EXPECT_NE(file.find("\r\nSection 2016-366 23:59:59 -0:30:00.00 -0:00:36.00\r\n" + lines),
               std::string::npos);
     EXPECT_NE(file.find("\r\nSection 2016-001 00:00:00 12:12:30.00 -0:00:36.00\r\n" + lines),
@@ -235,7 +268,7 @@ TEST_F(ProfileFormats, ACastAddedToAnotherProgramsCarisFileFollowsItsLineEnds)
     load_deneb();
     controls.choice = [](const Question&) { return add_section_answer; };
     export_path(run);
-    const std::string deneb_section = "Section 2016-237 07:53:13 54:20:19.20 11:41:28.80\n0.5 1491.88\n";
+    const std::string deneb_section = "Section 2016-237 07:53:13 54:20:19.20 11:41:28.80\n0.51 1491.88\n";
     EXPECT_EQ(read_file(run).substr(0, theirs.size() + 1 + deneb_section.size()),
               theirs + "\n" + deneb_section);
     EXPECT_EQ(read_file(run).find('\r'), std::string::npos);
@@ -437,11 +470,12 @@ TEST(ProfileWriters, HeaderWordsAndAnglesAsTheReadersTakeThem)
 {
     CastInfo probe;
     probe.instrument = "SBE 911 plus";
-    EXPECT_EQ(one_line_file("asvp", probe, -33.5, -70.25),
-              "( SoundVelocity 1.0 0 201608240753 -33.5 -70.25 -1 0 0 SBE_911_plus P 1 )\r\n2.2 1500.12\r\n");
+    EXPECT_EQ(
+        one_line_file("asvp", probe, -33.5, -70.25),
+        "( SoundVelocity 1.0 0 201608240753 -33.5 -70.25 -1 0 0 SBE_911_plus P 1 )\r\n2.25 1500.12\r\n");
     EXPECT_EQ(
         one_line_file("caris", {}, -(12 + 16.0 / 60 + 59.996 / 3600), -0.000001),
-        "[SVP_VERSION_2]\r\none\r\nSection 2016-237 07:53:13 -12:17:00.00 0:00:00.00\r\n2.2 1500.12\r\n");
+        "[SVP_VERSION_2]\r\none\r\nSection 2016-237 07:53:13 -12:17:00.00 0:00:00.00\r\n2.25 1500.12\r\n");
 }
 
 // Reader recognition is by content: each reader takes its own files and no other's.
@@ -570,9 +604,9 @@ TEST_F(ProfileFormats, ALongCastIsReducedToWhatSisTakes)
     EXPECT_EQ(controls.captions.at(Label::Label6), "Reduced: 1000 (0.19 m/s)");
     const std::string file = read_file(dir.file("deep.asvp"));
     EXPECT_TRUE(file.starts_with("( SoundVelocity 1.0 0 201608240753 54.5 11.5 -1 0 0 Quillonde P 1000 )\r\n"
-                                 "0.6 1480.51\r\n1.8 1480.35\r\n"))
+                                 "0.61 1480.51\r\n1.84 1480.35\r\n"))
         << file.substr(0, 200);
-    EXPECT_TRUE(file.ends_with("\r\n978.3 1482.42\r\n978.9 1482.26\r\n")) << file.substr(file.size() - 100);
+    EXPECT_TRUE(file.ends_with("\r\n978.32 1482.42\r\n978.93 1482.26\r\n")) << file.substr(file.size() - 100);
 
     EXPECT_EQ(export_path(dir.file("deep.vel")).profile_lines, 1600);
     EXPECT_EQ(controls.captions.at(Label::Label6), "-");

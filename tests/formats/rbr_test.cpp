@@ -61,7 +61,7 @@ TEST_F(Rbr, AnAbsolutePressureLessTheAtmosphereTheFileStates)
     // its conductivity gets no depth.
     EXPECT_EQ(state.g_table.filled_rows(), 5);
     EXPECT_EQ(row_of(1), "2021-06-03T14:20:01.000|48.2102|14.8021|0.5|0.4912|35.0021|1505.9012|0.51");
-    EXPECT_EQ(row_of(4), "2021-06-03T14:20:02.500||14.5001||2.7770|35.0399|1505.2042|<>");
+    EXPECT_EQ(row_of(4), "2021-06-03T14:20:02.500|<>|14.5001|2.8|2.7770|35.0399|1505.2042|<>");
     EXPECT_EQ(exported(5),
               ".profile  1\r\n\r\n0.5\t1505.9\t14.802\t35.002\t48.21\t\r\n"
               "1.3\t1505.87\t14.781\t35.01\t48.199\t\r\n2\t1505.56\t14.652\t35.031\t48.152\t\r\n");

@@ -2,6 +2,7 @@
 // description, and broken ones.
 #include "cast_test.h"
 
+#include "formats/csv.h"
 #include "formats/text_cast.h"
 
 namespace quillonde {
@@ -75,10 +76,10 @@ TEST_F(Seabird, BadFlagValuesAreMissingAndTheirRowsGetNoDepth)
     EXPECT_EQ(state.g_table.filled_rows(), 349);
     EXPECT_EQ(row_of(1), "246.446|162.000|15.8635|15.7969|44.68541|4.497739|15.8372|15.7713|35.7561|36.0788|"
                          "0.0000e+00|165.19");
-    // Loop Edit's mark in the flag column: no depth, and so no pressure to give one.
-    EXPECT_EQ(row_of(20), "|||||||||||<>");
+    // Every value but the scan's time marked missing, the flag too: no depth, its texts kept.
+    EXPECT_EQ(row_of(20), "<>|181.000|<>|<>|<>|<>|<>|<>|<>|<>|<>|<>");
     // A missing temperature: no depth either, so the export never meets an empty value.
-    EXPECT_EQ(row_of(349), "729.875|||7.8190||||7.7944|||0.0000e+00|<>");
+    EXPECT_EQ(row_of(349), "729.875|510.000|<>|7.8190|<>|<>|<>|7.7944|<>|<>|0.0000e+00|<>");
     controls.answer = [](const Question&) { return true; };
     EXPECT_EQ(exported(4), ".profile  1\r\n\r\n165.2\t1512.92\t15.864\t35.756\t44.685\t\r\n"
                            "166.2\t1512.05\t15.48\t36.02\t44.591\t\r\n");
@@ -115,8 +116,11 @@ TEST_F(Seabird, AnSbe19plusWithCrLineEndsAndMarkedScans)
     // A title row and a blank line among the rows; the third lacks its conductivity, the fifth is
     // marked bad by Loop Edit.
     EXPECT_EQ(state.g_table.filled_rows(), 7);
-    EXPECT_EQ(row_of(3), "|11.9870||31.4012|1495.17|0.000e+00|<>");
-    EXPECT_EQ(row_of(5), "|11.2001|37.7004|31.7002|1493.20||<>");
+    EXPECT_EQ(row_of(3), "3.000|11.9870|<>|31.4012|1495.17|0.000e+00|<>");
+    // The row Loop Edit marks keeps its depth; the flag leaves it out of the profile.
+    EXPECT_EQ(row_of(5), "5.000|11.2001|37.7004|31.7002|1493.20|<>|5.1");
+    EXPECT_EQ(state.g_table.row_left_out(5), Rule::file_flag);
+    EXPECT_EQ(state.g_table.row_left_out(4), std::nullopt);
     EXPECT_EQ(row_of(7), "7.000|10.5010|37.1100|32.0500|1490.77|0.000e+00|7.14");
     EXPECT_EQ(exported(6), ".profile  1\r\n\r\n1\t1496.12\t12.346\t31.234\t38.123\t\r\n"
                            "2\t1496.03\t12.296\t31.33\t38.2\t\r\n4.1\t1493.88\t11.501\t31.602\t37.812\t\r\n"
@@ -160,7 +164,7 @@ TEST_F(Seabird, TheSensorsAndHeadersOfTheFamily)
           "Temp|t090F|\u00B0C|(deg F - 32) / 1.8; ITS-90, used as given (UNESCO 1983 formulas assume "
           "IPTS-68)",
           "Cond|c0uS/cm|mS/cm|uS/cm / 1000"},
-         "10.0001559780114|10|35.00000|10.2"},
+         "10.0001559780114|10|35|10.2"},
         // Depths and no pressure: the depths as the file gives them; Chen-Millero before DelGrosso.
         {"# name 0 = depFM: Depth [fresh water, m]\n# name 1 = svDM: Sound Velocity [Delgrosso, m/s]\n"
          "# name 2 = svCM: Sound Velocity [Chen-Millero, m/s]\n",
@@ -173,7 +177,7 @@ TEST_F(Seabird, TheSensorsAndHeadersOfTheFamily)
          {"Press|prDM|dbar|",
           "Temp|t190C|\u00B0C|ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)",
           "Cond|c1S/m|mS/cm|S/m x 10"},
-         "2.000|10.0000|35.00000|2.04"},
+         "2.000|10.0000|35|2.04"},
         // avgsvCM is the mean of the water above, not the speed at the depth.
         {"# name 0 = prDM: Pressure, Digiquartz [db]\n# name 1 = avgsvCM: Average Sound Velocity "
          "[Chen-Millero, m/s]\n"
@@ -333,8 +337,28 @@ TEST_F(Seabird, BrokenCastsNameTheLineAndTheField)
     load_text("plain.cnv", replaced(cast.substr(cast.find('\n') + 1), "      1.000    10.0000   3.500000",
                                     "       1.000   10.0000   0.500000"));
     EXPECT_EQ(state.cast.format, "cnv");
-    EXPECT_EQ(row_of(1), "1.000|10.0000|5.00000|1.02");
-    EXPECT_EQ(row_of(2), "2.000|9.5000|34.00000|2.04"); // S/m x 10, every digit kept
+    EXPECT_EQ(row_of(1), "1.000|10.0000|5|1.02");
+    EXPECT_EQ(row_of(2), "2.000|9.5000|34|2.04"); // S/m x 10, every digit kept
+}
+
+// The operator's note "** Lines : ..." is no Sea & Sun header: the cast is a Sea-Bird cast. Its depths
+// reach a CSV file to the centimetre, from the depth as computed: 6.000 dbar at 50 degrees lies
+// 5.9485 m down, written 5.95 (the .sva keeps its one decimal of 5.95: 6).
+TEST_F(Seabird, AnOperatorsNoteAndDepthsToTheCentimetre)
+{
+    controls.water = OptionButton::op_salt;
+    controls.texts[TextBox::tx_lat] = "50";
+    controls.answer = [](const Question&) { return true; };
+    load_text("bottles.cnv",
+              "* Sea-Bird SBE 9 Data File:\n** Lines : 2 bottles fired\n"
+              "# name 0 = prDM: Pressure, Digiquartz [db]\n# name 1 = t090C: Temperature [ITS-90, deg C]\n"
+              "# name 2 = c0S/m: Conductivity [S/m]\n# name 3 = sal00: Salinity, Practical [PSU]\n"
+              "# name 4 = svCM: Sound Velocity [Chen-Millero, m/s]\n*END*\n"
+              "      6.000    10.0000   4.000000    35.0000    1490.00\n");
+    EXPECT_EQ(state.cast.format, "cnv");
+    EXPECT_EQ(exported(std::string::npos, "bottles.csv"),
+              std::string(csv_title) + "\r\n5.95,1490,10,35,40\r\n");
+    EXPECT_EQ(exported(), ".profile  1\r\n\r\n6\t1490\t10\t35\t40\t\r\n");
 }
 
 TEST_F(Seabird, ACastCutShortKeepsTheRowsBeforeTheCutAndTheExportAsks)

@@ -75,6 +75,23 @@ TEST(ProfilePlot, ATextCellIsLeftOutAndCounted)
     EXPECT_EQ(image.pixelColor(bridge.toPoint()).saturation(), 0); // white, or a grey grid line
 }
 
+// A scan the file's flag marks bad is drawn where it lies, as a red cross and in no line, and the
+// summary says why it is left out.
+TEST(ProfilePlot, ASampleLeftOutByARuleIsACross)
+{
+    Loaded cast(QUILLONDE_TEST_DATA "/formats/seabird/sbe19plus_cr.cnv", "SOUND", true);
+    QImage image(800, 600, QImage::Format_RGB32);
+    QPainter painter(&image);
+    cast.plot.paint(painter, image.rect());
+    painter.end();
+    const QPoint cross = cast.plot.position(0, cast.depth(5), 1493.20).toPoint();
+    EXPECT_GT(image.pixelColor(cross).red(), 2 * image.pixelColor(cross).green());
+    EXPECT_EQ(markers(render_plot(cast.plot, PlotFormat::svg), cast.plot).size(), 5U);
+    EXPECT_TRUE(
+        cast.plot.summary().contains(QStringLiteral("1 row left out: marked bad by the file's flag column")))
+        << cast.plot.summary().toStdString();
+}
+
 TEST(ProfilePlot, ReadingAheadStopsWhereTheTableIsReplaced)
 {
     TempDir dir;
