@@ -1,6 +1,7 @@
 // Sending a profile to the echo sounder: the profile shaped as SIS takes it, the datagram's bytes
 // read back independently, and the datagram received on the loopback interface. No test sends
 // anywhere but 127.0.0.1 or ::1, and none looks a name up.
+#include "formats/profile_text.h"
 #include "formats/sound_speed_datagram.h"
 #include "profile/sounder_shaping.h"
 #include "profile/udp_send.h"
@@ -82,6 +83,14 @@ TEST(SounderShaping, AddsTheSurfaceAndTheDeepLineWhereTheProfileLacksThem)
         EXPECT_EQ(depths_of(whole), (std::vector<double>{first, last})) << first << " " << last;
         EXPECT_EQ(shaping_notes(none), std::vector<std::string>{});
     }
+
+    // The lines of a profile file repeat its texts; an added line is written from its own depth.
+    Profile file = profile_of({line_at(0.5, 1481.0), line_at(43.1, 1485.0)});
+    file.rows.front() = {1, 0.5, {1481.0}, 0.5, "0.5", ""};
+    file.rows.back() = {2, 43.1, {1485.0}, 43.1, "43.1", "1485.0"};
+    shape_for_sounder(file, SounderShape{});
+    EXPECT_EQ(depth_sound_text(file.rows.front()), "0 1481");
+    EXPECT_EQ(depth_sound_text(file.rows.back()), "12000 1675.8");
 
     // As QINSy and PDS2000 take it: neither line.
     Profile plain = profile_of({line_at(0.5, 1481.0), line_at(43.1, 1485.0)});

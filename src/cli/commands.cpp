@@ -31,8 +31,20 @@ constexpr std::string_view append_refusal = "--append adds a cast to a file that
 constexpr std::string_view append_hint = "; --append adds the cast as a new section (without it the file is "
                                          "never replaced)";
 
-/// The time and position of a cast for a format that needs them: the cast's, else those of the
-/// options; nothing when both lack one, and `refusal` says what and how to give it.
+/// The note of a profile reduced to the lines its format takes.
+std::string reduction_note(const Reduction& reduction, const ProfileWriter& writer)
+{
+    return std::to_string(reduction.lines_before) + " profile lines reduced to " +
+           std::to_string(reduction.lines_after) + ", as a " + std::string(writer.facts().filter) +
+           " file takes at most " + std::to_string(writer.most_lines()) +
+           " (Douglas-Peucker on depth and sound speed, tolerance " +
+           value_text(reduction.tolerance_m_s, reduction_decimals) + " m/s)";
+}
+constexpr std::string_view warning_prefix = "warning: ";
+constexpr std::string_view strict_prefix = "refused by --strict: ";
+
+} // namespace
+
 std::optional<CastFix> options_fix(const FixRequest& request, const ProfileOptions& profile,
                                    std::optional<Error>& refusal)
 {
@@ -52,20 +64,6 @@ std::optional<CastFix> options_fix(const FixRequest& request, const ProfileOptio
     }
     return CastFix{*given.latitude_deg, *given.longitude_deg, given.time->when};
 }
-
-/// The note of a profile reduced to the lines its format takes.
-std::string reduction_note(const Reduction& reduction, const ProfileWriter& writer)
-{
-    return std::to_string(reduction.lines_before) + " profile lines reduced to " +
-           std::to_string(reduction.lines_after) + ", as a " + std::string(writer.facts().filter) +
-           " file takes at most " + std::to_string(writer.most_lines()) +
-           " (Douglas-Peucker on depth and sound speed, tolerance " +
-           value_text(reduction.tolerance_m_s, reduction_decimals) + " m/s)";
-}
-constexpr std::string_view warning_prefix = "warning: ";
-constexpr std::string_view strict_prefix = "refused by --strict: ";
-
-} // namespace
 
 std::string choose_format(std::string_view name, std::string_view output, bool append,
                           ProfileOptions& profile)
@@ -177,14 +175,17 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
             return std::nullopt;
         }
         controls.set_text(TextBox::tx_out, target);
-        const ExportOutcome exported = export_profile(controls, state);
+        const ExportOutcome exported = export_profile(controls, state, profile.sounder);
         if (exported.stopped) {
             return std::nullopt;
         }
         if (!exported.written) {
             throw refusal.value_or(Error(ErrorKind::permission_denied, "nothing was written"));
         }
-        if (exported.reduced) {
+        for (const std::string& note : exported.notes) {
+            report(console, input, note);
+        }
+        if (exported.reduced && exported.notes.empty()) {
             report(console, input, reduction_note(*exported.reduced, *exported.writer));
         }
         for (const std::size_t column : derived) {

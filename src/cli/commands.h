@@ -1,7 +1,9 @@
 #pragma once
 
 #include "form/controls.h"
+#include "form/export.h"
 #include "formats/format.h"
+#include "runtime/error.h"
 
 #include <atomic>
 #include <chrono>
@@ -49,8 +51,14 @@ struct ProfileOptions {
     std::optional<double> latitude_deg;          ///< --position, for casts that state none
     std::optional<double> longitude_deg;         ///< --position
     std::optional<std::chrono::sys_seconds> utc; ///< --time, for casts that state none in UTC
-    bool append = false; ///< --append: a cast goes into an OUTPUT that holds casts as one more
+    bool append = false;     ///< --append: a cast goes into an OUTPUT that holds casts as one more
+    SounderSettings sounder; ///< --no-extend and --most-lines, for a format read by an echo sounder
 };
+
+/// The time and position of a cast for a format that needs them: the cast's, else those of
+/// --position and --time; nothing when both lack one, and `refusal` says what and how to give it.
+std::optional<CastFix> options_fix(const FixRequest& request, const ProfileOptions& profile,
+                                   std::optional<Error>& refusal);
 
 /// Sets the format and `append` of `profile` from convert's --format `name` (none when empty), the
 /// OUTPUT it names and --append; returns what is wrong with them, or an empty text.

@@ -5,10 +5,13 @@
 #include "cli/format_list.h"
 #include "cli/info_command.h"
 #include "cli/plot_command.h"
+#include "cli/send_command.h"
 #include "form/cast_fix.h"
 #include "form/questions.h"
 #include "formats/registry.h"
+#include "formats/sound_speed_datagram.h"
 #include "plot/profile_plot.h"
+#include "profile/udp_send.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
 #include "runtime/text.h"
@@ -38,7 +41,10 @@ constexpr std::string_view usage_text = R"(Usage:
   quillonde-cli depth --fresh PRESSURE...
   quillonde-cli depth --salt --latitude LAT PRESSURE...
   quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--strict] [--format FORMAT]
-                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [-o OUTPUT] INPUT...
+                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [--most-lines N]
+                [--no-extend] [-o OUTPUT] INPUT...
+  quillonde-cli send --to sis|sis5|qinsy|pds HOST[:PORT] (--fresh | --salt --latitude LAT) [--apply]
+                [--derive] [--strict] [--position LAT LON] [--time TIME] [--most-lines N] [--no-extend] INPUT
   quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...
   quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] [-o OUTPUT] INPUT...
   quillonde-cli info [--json] [--fresh | --salt --latitude LAT] INPUT...
@@ -65,6 +71,13 @@ Commands:
              window's export does, thinned by depth. Prints "INPUT -> OUTPUT: N rows, M profile
              lines" on standard output for each file written.
                quillonde-cli convert --salt --latitude 54 casts/*.TOB
+  send       Loads the cast INPUT as convert does and sends its profile over UDP to the
+             acquisition software of an echo sounder, in Kongsberg's sound speed profile
+             datagram, shaped for SIS as a *.asvp export is (QINSy and PDS2000: without the
+             12000 m line); asks and warns as convert does, and --position and --time give
+             what the cast does not state. Prints what it sent: 42 lines to 127.0.0.1:4001
+             (SIS, S12).
+               quillonde-cli send --to sis 192.168.1.20 --salt --latitude 54 cast.cnv
   sound      Prints the sound speed [m/s] at each PRESSURE [dbar], Chen and Millero after
              UNESCO 1983, rounded to 2 decimals as a profile writes it. Temperatures are taken
              as given, on the formula's scale (IPTS-68).
@@ -92,12 +105,12 @@ Options:
                        a half to the even one (45.5 acts as 46); south gives what north gives.
                        Beyond -90 to 90 it is a usage error (a typo: 540 for 54).
                          quillonde-cli depth --salt --latitude -54 500   prints 494.94
-  --derive             convert only: where a cast lacks SOUND, SALIN or Cond, computes it for
+  --derive             convert and send: where a cast lacks SOUND, SALIN or Cond, computes it for
                        each row written, after UNESCO 1983: SOUND from Temp, SALIN and Press
                        (Chen and Millero), SALIN from Cond, Temp and Press (PSS-78), Cond from
                        SALIN, Temp and Press (PSS-78 inverted, C(35,15,0) = 42.914 mS/cm). Says
                        so on standard error for each file. Without it such a cast is refused.
-  --strict             convert only: each warning fails its INPUT instead (no file, the warning
+  --strict             convert and send: each warning fails its INPUT instead (no file, the warning
                        as its message, exit status 1): a cast with fewer rows than it declares,
                        a last line without a line end, depths for other water than the cast's
                        salinity says, and whatever else the window would ask about before it
@@ -111,14 +124,25 @@ Options:
                        an OUTPUT whose extension names no format: a name of "Formats written"
                        below, the first one the default. -o's extension chooses otherwise.
                          quillonde-cli convert --salt --latitude 54 --format asvp casts/*.TOB
-  --position LAT LON   convert only: the position (decimal degrees, south and west negative) of
+  --position LAT LON   convert and send: the position (decimal degrees, south and west negative) of
                        every cast that states none, for the formats that state it (below). A
                        cast's own position is used where it has one.
-  --time TIME          convert only: the time in UTC, as 2024-05-01T13:45:00Z, of every cast
+  --time TIME          convert and send: the time in UTC, as 2024-05-01T13:45:00Z, of every cast
                        that states none in UTC, for the formats that state it. Without these two,
                        such a cast fails and the message names them.
                          quillonde-cli convert --fresh --format vel --position 54.3 11.7
                            --time 2024-05-01T13:45:00Z lake.TOB
+  --most-lines N       convert (*.asvp) and send: at most N profile lines, the added 0 m and
+                       12000 m lines among them; 1000 unless given (older SIS: 570).
+  --no-extend          convert (*.asvp) and send: no last line at 12000 m (1675.8 m/s, after
+                       Taira et al. 2005), which SIS otherwise gets below the deepest water.
+  --to KIND HOST[:PORT]
+                       send only: where the profile goes. KIND is sis (SIS 4, UDP port 4001
+                       unless given), sis5 (SIS 5 and the K-Controller, port 14002), qinsy or pds
+                       (PDS2000), which need the PORT their set-up listens on. HOST is an address
+                       or a name; [::1]:4001 for IPv6.
+  --apply              send to SIS only: the profile is applied at once (S01); without it SIS
+                       opens it in its editor first (S12).
   --append             convert only: adds each cast as a new section to an existing OUTPUT of a
                        format that holds many casts (below); -o may then take several INPUTs.
                        Without it such a file that holds casts is never replaced: that INPUT
@@ -166,8 +190,9 @@ Ctrl+C, SIGTERM, SIGHUP:
   the disk and is closed before it replaces OUTPUT, so no OUTPUT is ever left half written.
 
 Exit status:
-  0    every PRESSURE or INPUT was converted
-  1    at least one failed, or standard output could not be written (a reader that went away)
+  0    every PRESSURE or INPUT was converted, or the profile sent
+  1    at least one failed, or standard output could not be written (a reader that went away); send:
+       the datagram was not sent or was refused (no route, host unknown, nothing listens there)
   2    usage error: an unknown option, --salt without --latitude, --fresh with --salt or
        --latitude, a latitude beyond -90 to 90, -o with several INPUTs, ...
   130  interrupted by Ctrl+C; 128 + the signal number for SIGTERM (143) and SIGHUP (129)
@@ -235,6 +260,10 @@ struct Arguments {
     std::vector<std::string> position;
     std::string time;
     bool append = false;
+    std::string most_lines;
+    bool no_extend = false;
+    std::vector<std::string> to;
+    bool apply = false;
     std::vector<std::string> items; // the pressures or the inputs
 };
 
@@ -326,12 +355,58 @@ std::string profile_options(const Arguments& arguments, quillonde::cli::ProfileO
         profile.latitude_deg = latitude;
         profile.longitude_deg = longitude;
     }
+    profile.sounder.extend = !arguments.no_extend;
+    if (!arguments.most_lines.empty()) {
+        long lines = 0;
+        const std::size_t fewest = arguments.no_extend ? 2 : 3;
+        try {
+            lines = str_to_long(arguments.most_lines);
+        } catch (const Error&) {
+            lines = 0;
+        }
+        if (lines < static_cast<long>(fewest) || lines > static_cast<long>(datagram_most_lines)) {
+            return "--most-lines takes a whole number of lines from " + std::to_string(fewest) + " to " +
+                   std::to_string(datagram_most_lines);
+        }
+        profile.sounder.most_lines = static_cast<std::size_t>(lines);
+    }
     if (!arguments.time.empty()) {
         profile.utc = utc_time_of(arguments.time);
         if (!profile.utc) {
             return "--time " + quillonde::quoted(arguments.time) + " is no UTC time as YYYY-MM-DDTHH:MM:SSZ";
         }
     }
+    return {};
+}
+
+/// The options of send from its arguments; returns what is wrong with them, or an empty text.
+std::string send_options(const Arguments& arguments, quillonde::cli::SendOptions& sending)
+{
+    using namespace quillonde;
+    if (arguments.items.size() != 1) {
+        return "send takes a single INPUT";
+    }
+    const SounderFacts* sounder = sounder_named(arguments.to.front());
+    if (sounder == nullptr) {
+        return "--to " + quillonde::quoted(arguments.to.front()) + " is no echo sounder: sis, sis5, qinsy or pds";
+    }
+    if (arguments.apply && !sounder->applies_at_once) {
+        return "--apply is for SIS only: " + std::string(sounder->name) + " opens the profile first";
+    }
+    Arguments fix = arguments;
+    fix.format.clear();
+    fix.output.clear();
+    fix.append = false;
+    if (std::string problem = profile_options(fix, sending.fix); !problem.empty()) {
+        return problem;
+    }
+    sending.request.sounder = sounder;
+    sending.request.destination = arguments.to.back();
+    sending.request.apply = arguments.apply;
+    sending.request.extend = sending.fix.sounder.extend;
+    sending.request.most_lines = sending.fix.sounder.most_lines;
+    sending.derive = arguments.derive;
+    sending.strict = arguments.strict;
     return {};
 }
 
@@ -352,7 +427,20 @@ int run(int argc, char** argv)
     convert->add_option("--time", arguments.time);
     convert->add_flag("--append", arguments.append);
     convert->add_flag("--strict", arguments.strict);
+    convert->add_option("--most-lines", arguments.most_lines);
+    convert->add_flag("--no-extend", arguments.no_extend);
     convert->add_option("INPUT", arguments.items);
+    CLI::App* send = app.add_subcommand("send");
+    add_water_options(*send, arguments);
+    send->add_option("--to", arguments.to)->expected(2)->allow_extra_args(false)->required();
+    send->add_flag("--apply", arguments.apply);
+    send->add_flag("--derive", arguments.derive);
+    send->add_flag("--strict", arguments.strict);
+    send->add_option("--position", arguments.position)->expected(2)->allow_extra_args(false);
+    send->add_option("--time", arguments.time);
+    send->add_option("--most-lines", arguments.most_lines);
+    send->add_flag("--no-extend", arguments.no_extend);
+    send->add_option("INPUT", arguments.items);
     CLI::App* sound = app.add_subcommand("sound");
     CLI::Option* salinity = sound->add_option("--salinity", arguments.sound.salinity);
     CLI::Option* conductivity = sound->add_option("--conductivity", arguments.sound.conductivity);
@@ -385,15 +473,16 @@ int run(int argc, char** argv)
     } catch (const CLI::ParseError& error) {
         if (options_end > 1 && argv[1][0] != '-' && argv[1] != depth->get_name() &&
             argv[1] != convert->get_name() && argv[1] != sound->get_name() && argv[1] != plot->get_name() &&
-            argv[1] != info->get_name()) {
+            argv[1] != info->get_name() && argv[1] != send->get_name()) {
             return usage_error("unknown command \"" + std::string(argv[1]) +
-                               "\": the commands are depth, convert, sound, plot and info");
+                               "\": the commands are depth, convert, send, sound, plot and info");
         }
         return usage_error(error.what());
     }
     arguments.items.insert(arguments.items.end(), argv + std::min(options_end + 1, argc), argv + argc);
-    if (!depth->parsed() && !convert->parsed() && !sound->parsed() && !plot->parsed() && !info->parsed()) {
-        return usage_error("a command is required: depth, convert, sound, plot or info");
+    if (!depth->parsed() && !convert->parsed() && !sound->parsed() && !plot->parsed() && !info->parsed() &&
+        !send->parsed()) {
+        return usage_error("a command is required: depth, convert, send, sound, plot or info");
     }
     if (sound->parsed() && salinity->count() + conductivity->count() == 0) {
         return usage_error("the water is required: --salinity S or --conductivity C");
@@ -405,8 +494,9 @@ int run(int argc, char** argv)
         return usage_error(refusal);
     }
     if (arguments.items.empty()) {
-        return usage_error(convert->parsed() || plot->parsed() || info->parsed() ? "INPUT is required"
-                                                                                 : "PRESSURE is required");
+        return usage_error(convert->parsed() || plot->parsed() || info->parsed() || send->parsed()
+                               ? "INPUT is required"
+                               : "PRESSURE is required");
     }
     const std::size_t outputs = output->count() + plot_output->count();
     if (outputs > 0 && arguments.output.empty()) {
@@ -422,6 +512,12 @@ int run(int argc, char** argv)
             return usage_error(problem);
         }
     }
+    quillonde::cli::SendOptions sending;
+    if (send->parsed()) {
+        if (const std::string problem = send_options(arguments, sending); !problem.empty()) {
+            return usage_error(problem);
+        }
+    }
 
     install_stop_handlers();
     const Water water{arguments.salt ? OptionButton::op_salt : OptionButton::op_fresh, arguments.latitude};
@@ -429,6 +525,8 @@ int run(int argc, char** argv)
     const RunResult result =
         depth->parsed()   ? quillonde::cli::print_depths(water, arguments.items, console)
         : sound->parsed() ? quillonde::cli::print_sound_speeds(arguments.sound, arguments.items, console)
+        : send->parsed()  ? quillonde::cli::send_cast(water, arguments.items.front(), sending, console,
+                                                      quillonde::SystemResolver())
         : convert->parsed()
             ? quillonde::cli::convert_casts(water, arguments.items, arguments.output, arguments.derive,
                                             console, profile, arguments.strict)

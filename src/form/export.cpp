@@ -51,10 +51,8 @@ std::optional<LatitudeFarFromCast> latitude_far_from_cast(const LoadRecord& load
     return LatitudeFarFromCast{*cast.latitude_deg, load.depth_basis->latitude_deg};
 }
 
-/// What the user should know before the table is exported: a load that failed part way, a last line
-/// without a line end, fewer rows than the cast declares, depths for other water than the window
-/// shows, than the cast's salinity says or for a latitude far from the cast's. Empty when the table
-/// is the whole cast as the window would load it now.
+} // namespace
+
 std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& state)
 {
     const LoadRecord& load = state.last_load;
@@ -84,12 +82,9 @@ std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& s
     return doubts;
 }
 
-/// The columns of the profile: the first column of the cast with a field's name; where the cast
-/// lacks SOUND, SALIN or Cond but has the columns to compute it from and the user agrees, the field
-/// computed; else, where the cast gives sound velocities, the field absent (written as 0, see
-/// absent_fields). Acquisition software appends raw-count channels under the same names; the first
-/// is the value.
-ProfileColumns find_columns(Controls& controls, const ProfileState& state)
+// The first column of the cast with a field's name: acquisition software appends raw-count channels
+// under the same names. A field the cast cannot give is absent (written as 0, see absent_fields).
+ProfileColumns profile_columns(Controls& controls, const ProfileState& state)
 {
     // A load that failed before its header has emptied the list, and the table it left is no
     // longer the one the window names.
@@ -152,6 +147,8 @@ ProfileColumns find_columns(Controls& controls, const ProfileState& state)
     columns.file_texts = state.cast.rules.profile;
     return columns;
 }
+
+namespace {
 
 /// The fields the cast cannot give that `writer`'s files hold: each line holds 0 for them.
 std::vector<std::string> absent_fields(const ProfileColumns& columns, const ProfileWriter& writer)
@@ -254,16 +251,12 @@ Placement placement(Controls& controls, const Target& target, const std::string&
                                                                                        : Placement::cancel;
 }
 
-/// The cast as the writer describes it: where its format needs the time and position and the cast
-/// lacks them, with those the user gives; nothing when the user cancels.
-std::optional<CastInfo> described_cast(Controls& controls, const ProfileState& state,
-                                       const ProfileWriter& writer)
+} // namespace
+
+std::optional<CastInfo> cast_with_fix(Controls& controls, const ProfileState& state, std::string_view format)
 {
-    if (!writer.needs_time_and_position()) {
-        return state.cast;
-    }
-    const FixRequest request = fix_request(writer.facts().filter, state.cast, state.last_load.cast_path,
-                                           controls.text(TextBox::tx_lat));
+    const FixRequest request =
+        fix_request(format, state.cast, state.last_load.cast_path, controls.text(TextBox::tx_lat));
     if (!request.position_missing() && !request.time_missing()) {
         return state.cast;
     }
@@ -278,8 +271,6 @@ std::optional<CastInfo> described_cast(Controls& controls, const ProfileState& s
     return with_fix(state.cast, *fix);
 }
 
-} // namespace
-
 std::optional<Error> export_stop(const ProfileState& state)
 {
     if (!state.g_table.has_shape() || state.last_load.names_listed == 0) {
@@ -293,12 +284,12 @@ std::optional<Error> export_stop(const ProfileState& state)
     return first_profile_failure(state.g_table, state.ccolumns + 1, columns, export_row_order(state));
 }
 
-ExportOutcome export_profile(Controls& controls, const ProfileState& state)
+ExportOutcome export_profile(Controls& controls, const ProfileState& state, const SounderSettings& sounder)
 {
     if (!state.g_table.has_shape()) {
         throw Error(ErrorKind::no_profile, std::string(no_profile_message));
     }
-    const ProfileColumns columns = find_columns(controls, state);
+    const ProfileColumns columns = profile_columns(controls, state);
     // Asked before the dialog, so that a No leaves everything as a cancel would.
     if (std::vector<Doubt> doubts = export_doubts(controls, state); !doubts.empty()) {
         if (!controls.ask(Question::export_anyway(std::move(doubts)))) {
@@ -336,7 +327,8 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
     if (placed == Placement::cancel) {
         return {};
     }
-    const std::optional<CastInfo> described = described_cast(controls, state, writer);
+    const std::optional<CastInfo> described =
+        writer.needs_time_and_position() ? cast_with_fix(controls, state, writer.facts().filter) : state.cast;
     if (!described) {
         return {};
     }
@@ -356,7 +348,15 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state)
             controls.set_caption(Label::Label6, status_idle);
             return {};
         }
-        outcome.reduced = reduce_profile(profile, writer.most_lines());
+        if (writer.shaped_for_sounder()) {
+            const SounderShaping shaping = shape_for_sounder(
+                profile, SounderShape{true, sounder.extend,
+                                      sounder.most_lines > 0 ? sounder.most_lines : writer.most_lines()});
+            outcome.reduced = shaping.reduced;
+            outcome.notes = shaping_notes(shaping);
+        } else {
+            outcome.reduced = reduce_profile(profile, writer.most_lines());
+        }
         if (placed == Placement::add) {
             writer.write_added(profile, *described, existing, file);
             outcome.added = true;

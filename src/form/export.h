@@ -5,12 +5,14 @@
 #include "formats/format.h"
 #include "profile/profile_reduction.h"
 #include "profile/profile_rows.h"
+#include "profile/sounder_shaping.h"
 #include "runtime/error.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillonde {
 
@@ -21,8 +23,16 @@ struct ExportOutcome {
     bool stopped = false;                  ///< a stop came before the file took the target's place
     bool from_upcast = false;              ///< the rows came from a cast recorded on the way up
     std::optional<Reduction> reduced;      ///< the profile had more lines than the format takes
+    std::vector<std::string> notes;        ///< how the profile was shaped for the echo sounder
     bool added = false;                    ///< the cast went into the target as one more of its casts
     const ProfileWriter* writer = nullptr; ///< the format written
+};
+
+/// How a profile is shaped for the echo sounder where its format is read by one: the window's
+/// setting, or the batch tool's --no-extend and --most-lines.
+struct SounderSettings {
+    bool extend = true;         ///< the line at 12000 m below the deepest water
+    std::size_t most_lines = 0; ///< at most this many lines; 0 for the format's own limit
 };
 
 /// Label6 after the export of a cast recorded on the way up.
@@ -60,10 +70,25 @@ RowOrder export_row_order(const ProfileState& state);
 /// the cast to a target that holds casts of a format that takes many, or replace it; asks for the
 /// time and position a format needs where the cast does not state them (in UTC). A No or Cancel
 /// ends the export without a change. A profile of more lines than the format takes is reduced
-/// (ExportOutcome::reduced, and Label6 says so). The file is written whole or not at all: on a
+/// (ExportOutcome::reduced, and Label6 says so); a format read by echo-sounder software
+/// (ProfileWriter::shaped_for_sounder) has its profile shaped by shape_for_sounder after `sounder`
+/// instead, the steps taken in ExportOutcome::notes. The file is written whole or not at all: on a
 /// failure, or when the controls ask to stop before the file is in place, the path keeps what it
 /// held. Label6 ends as status_upcast after a profile taken from an upcast.
-ExportOutcome export_profile(Controls& controls, const ProfileState& state);
+ExportOutcome export_profile(Controls& controls, const ProfileState& state,
+                             const SounderSettings& sounder = {});
+
+/// The columns a profile of the loaded cast is made of; asks, as export_profile does, whether to
+/// compute a field the cast lacks, and fails where it cannot give a sound speed.
+ProfileColumns profile_columns(Controls& controls, const ProfileState& state);
+
+/// What export_profile asks about before it writes the loaded cast: a load that failed part way,
+/// a last line without a line end, fewer rows than declared, depths for other water.
+std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& state);
+
+/// The loaded cast with the time and position that a target named `format` needs: the cast's
+/// own, else asked for (Controls::ask_time_and_position); nothing when the user cancels.
+std::optional<CastInfo> cast_with_fix(Controls& controls, const ProfileState& state, std::string_view format);
 
 /// Where an export of the loaded cast would stop, as its error ("... at table row 44: SOUND "x" is
 /// not a number"): at the first profile row whose SOUND, Temp, SALIN or Cond holds no number.

@@ -2,6 +2,7 @@
 
 #include "formats/profile_text.h"
 #include "profile/output_file.h"
+#include "profile/sounder_shaping.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
 #include "runtime/text.h"
@@ -17,8 +18,9 @@ constexpr std::string_view asvp_filter = "Kongsberg SIS *.asvp";
 constexpr std::string_view asvp_patterns = "*.asvp";
 constexpr std::string_view asvp_title = "Kongsberg EM multibeam echo sounders (SIS)";
 constexpr FormatFacts asvp_written{asvp_id, asvp_filter, asvp_patterns, asvp_title,
-                                   "depth [m] and sound speed [m/s], at most 1,000 lines; the time (UTC) "
-                                   "and position of the cast in the header"};
+                                   "depth [m] and sound speed [m/s] from a 0 m line, no depth twice, at most "
+                                   "1,000 lines, a last line at 12000 m; the time (UTC) and position of the "
+                                   "cast in the header"};
 constexpr FormatFacts asvp_read{asvp_id, asvp_filter, asvp_patterns, asvp_title,
                                 "depth and sound speed; the header's time (UTC), position and source"};
 
@@ -32,7 +34,6 @@ constexpr std::string_view header_middle = " -1 0 0 ";
 constexpr std::string_view history_probe = " P ";
 constexpr std::string_view header_end = " )";
 constexpr std::string_view unnamed_source = "Quillonde";
-constexpr std::size_t sis_most_lines = 1000;
 constexpr std::string_view line_end = "\r\n";
 
 // The header's fields, counted from the file type; SIS 5 adds a thinning factor after the longitude.
@@ -140,7 +141,7 @@ const FormatFacts& AsvpWriter::facts() const
 
 std::size_t AsvpWriter::most_lines() const
 {
-    return sis_most_lines;
+    return sis_default_most_lines;
 }
 
 bool AsvpWriter::writes_field(std::size_t field) const

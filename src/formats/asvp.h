@@ -13,6 +13,7 @@ public:
     void write(const Profile& profile, const CastInfo& cast, OutputFile& file) const override;
     bool needs_time_and_position() const override { return true; }
     std::size_t most_lines() const override;
+    bool shaped_for_sounder() const override { return true; }
     bool writes_field(std::size_t field) const override;
 };
 

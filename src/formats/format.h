@@ -138,6 +138,9 @@ public:
     virtual bool needs_time_and_position() const { return false; }
     /// The most profile lines the format's readers take; 0 for any number.
     virtual std::size_t most_lines() const { return 0; }
+    /// Whether the format is read by echo-sounder software that wants the profile as
+    /// shape_for_sounder makes it: from 0 m, no depth twice, and extended below the deepest water.
+    virtual bool shaped_for_sounder() const { return false; }
     /// Whether the file gives field `field` (of profile_fields) for each line. A writer of depth
     /// and sound speed alone takes casts that give nothing more.
     virtual bool writes_field(std::size_t /*field*/) const { return true; }

@@ -54,6 +54,9 @@ SounderShaping shape_for_sounder(Profile& profile, const SounderShape& shape)
     if (shape.surface_line && written_depth(profile.rows.front()) > 0.0) {
         ProfileRow surface = profile.rows.front();
         surface.depth_m = 0.0;
+        // Written from its own depth, not the file's text or exact depth of the line it copies.
+        surface.exact_depth_m = 0.0;
+        surface.depth_text = {};
         profile.rows.insert(profile.rows.begin(), surface);
         shaping.surface_speed_m_s = surface.values[sound_field];
     }
@@ -70,6 +73,9 @@ SounderShaping shape_for_sounder(Profile& profile, const SounderShape& shape)
         shaping.extended_below_m = profile.rows.back().depth_m;
         ProfileRow bottom = profile.rows.back();
         bottom.depth_m = extension_depth_m;
+        bottom.exact_depth_m = extension_depth_m;
+        bottom.depth_text = {};
+        bottom.sound_text = {};
         bottom.values.fill(std::numeric_limits<double>::quiet_NaN());
         bottom.values[sound_field] = extension_speed_m_s;
         profile.rows.push_back(bottom);

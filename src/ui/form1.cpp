@@ -10,6 +10,7 @@
 #include "ui/icon.h"
 #include "ui/key_filter.h"
 #include "ui/profile_window.h"
+#include "ui/send_dialog.h"
 #include "ui/status_line.h"
 #include "ui/text_codec.h"
 
@@ -222,6 +223,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     // Made hidden at once, so that it reads a loaded cast ahead before it is first opened.
     profile_ = new ProfileWindow(*this, state_, this);
     connect(this, &Form1::table_changed, profile_, &ProfileWindow::table_changed);
+    profile_->set_sender([this](const SendRequest& request) { send_clicked(request); });
     // Enter in a box does what the box is for; it presses no button.
     connect(tx_press, &QLineEdit::returnPressed, this, &Form1::calculate_clicked);
     connect(tx_lat, &QLineEdit::returnPressed, this, &Form1::calculate_clicked);
@@ -393,9 +395,35 @@ void Form1::export_clicked()
 {
     run_handler([this] {
         export_notes_.clear();
-        if (const ExportOutcome outcome = export_profile(*this, state_); outcome.written) {
-            status_->written(outcome.profile_lines, tx_out->text(), from_message(export_notes_));
+        if (const ExportOutcome outcome = export_profile(*this, state_, sounder_settings());
+            outcome.written) {
+            std::string notes = export_notes_;
+            for (const std::string& note : outcome.notes) {
+                notes += (notes.empty() ? "" : "; ") + note;
+            }
+            status_->written(outcome.profile_lines, tx_out->text(), from_message(notes));
         }
+    });
+}
+
+void Form1::send_clicked(const SendRequest& request)
+{
+    // The table of a load in progress is not yet the cast.
+    if (loading_) {
+        return;
+    }
+    run_handler([&] {
+        export_notes_.clear();
+        const SendOutcome outcome = send_profile(*this, state_, request, *resolver_);
+        if (!outcome.sent) {
+            return;
+        }
+        SendDialog::remember(request);
+        std::string notes = export_notes_;
+        for (const std::string& note : outcome.notes) {
+            notes += (notes.empty() ? "" : "; ") + note;
+        }
+        status_->sent(from_message(outcome.status), from_message(notes));
     });
 }
 

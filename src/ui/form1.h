@@ -1,6 +1,7 @@
 #pragma once
 
 #include "form/controls.h"
+#include "form/send.h"
 #include "form/state.h"
 #include "ui/event_pacer.h"
 
@@ -55,6 +56,9 @@ public:
     double longest_event_gap_ms() const { return pacer_.longest_gap_ms(); }
     int event_rounds() const { return pacer_.rounds(); }
 
+    /// Who turns the host of a send into addresses: the system's, unless a test has handed another.
+    void set_resolver(const Resolver& resolver) { resolver_ = &resolver; }
+
     /// Shows an error; a modal message box unless a test has put something else in its place.
     void set_error_presenter(std::function<void(const QString&)> presenter);
     /// Asks a yes-or-no question; a modal box unless a test has put something else in its place.
@@ -92,6 +96,8 @@ private:
     void calculate_clicked();
     void load_clicked();
     void export_clicked();
+    /// The Profile window's send, once its dialog has said where.
+    void send_clicked(const SendRequest& request);
     void open_profile(QListWidgetItem* entry);
     /// Runs a handler; an error it raises reaches the user, never the event loop.
     void run_handler(const std::function<void()>& handler);
@@ -132,6 +138,8 @@ private:
     std::function<std::size_t(const QString&, const QStringList&)> choose_answer_;
     std::map<std::string, CastFix> fixes_; // the time and position given for a cast, by its path
     bool loading_ = false;
+    SystemResolver system_resolver_;
+    const Resolver* resolver_ = &system_resolver_;
     bool dialog_cancelled_ = false; // the next showing of CD is cancelled unseen
     bool closing_ = false;
     EventPacer pacer_;

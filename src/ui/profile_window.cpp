@@ -10,6 +10,7 @@
 #include "runtime/convert.h"
 #include "ui/file_dialog.h"
 #include "ui/plot_view.h"
+#include "ui/send_dialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,6 +42,7 @@ constexpr auto row_number_column = "Datasets"; // the cast's row numbers: nothin
 constexpr auto reference_caption = "&Reference ...";
 constexpr auto save_caption = "&Save picture ...";
 constexpr auto copy_caption = "&Copy picture";
+constexpr auto send_caption = "Se&nd to echo sounder ...";
 constexpr auto remove_reference_caption = "Re&move reference";
 constexpr auto picture_filters = "PNG picture *.png|*.png|SVG picture *.svg|*.svg|PDF document *.pdf|*.pdf|";
 constexpr auto svg_mime_type = "image/svg+xml";
@@ -125,12 +127,18 @@ void ProfileWindow::build()
     top->addWidget(chooser_);
     top->addStretch();
     top->addWidget(reference);
+    auto* send = new QPushButton(QString::fromUtf8(send_caption), this);
+    send->setObjectName(QStringLiteral("send"));
+    send->setFocusPolicy(Qt::TabFocus);
+    top->addWidget(send);
+    connect(send, &QPushButton::clicked, this, &ProfileWindow::send_to_sounder);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(view_, 1);
     layout->addWidget(readout_);
     setTabOrder(chooser_, view_);
     setTabOrder(view_, reference);
+    setTabOrder(reference, send);
 
     // In the plot's context menu, and their keys wherever the focus is in this window.
     const auto add_action = [this](const char* caption, QKeySequence keys, void (ProfileWindow::*slot)()) {
@@ -172,6 +180,14 @@ void ProfileWindow::hideEvent(QHideEvent* event)
 void ProfileWindow::save_place() const
 {
     user_settings()->setValue(QString::fromUtf8(settings_key), saveGeometry());
+}
+
+void ProfileWindow::send_to_sounder()
+{
+    SendDialog dialog(this);
+    if (dialog.exec() == QDialog::Accepted && sender_) {
+        sender_(dialog.request());
+    }
 }
 
 void ProfileWindow::fit_to_screen()

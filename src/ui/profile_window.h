@@ -1,6 +1,7 @@
 #pragma once
 
 #include "form/controls.h"
+#include "form/send.h"
 #include "form/state.h"
 #include "plot/profile_plot.h"
 
@@ -50,6 +51,10 @@ public:
     void save_picture();
     /// Puts the plot as it is shown on the clipboard, as an image and as SVG.
     void copy_picture();
+    /// Asks where the profile goes (SendDialog) and hands the answer to the sender.
+    void send_to_sounder();
+    /// Who sends the loaded cast's profile once the dialog has said where.
+    void set_sender(std::function<void(const SendRequest&)> sender) { sender_ = std::move(sender); }
 
     /// Who shows an error; a message box until a test replaces it.
     void set_error_presenter(std::function<void(const QString&)> presenter)
@@ -90,6 +95,7 @@ private:
     FileDialog* picture_dialog_ = nullptr;
     QAction* remove_reference_ = nullptr;
     std::function<void(const QString&)> show_error_;
+    std::function<void(const SendRequest&)> sender_;
 
     struct Reference;
     std::unique_ptr<Reference> reference_;

@@ -160,6 +160,13 @@ void StatusLine::written(std::int32_t profile_lines, const QString& path, const 
     show(note.isEmpty() ? text : text + QStringLiteral("; ") + note, name);
 }
 
+void StatusLine::sent(const QString& status, const QString& note)
+{
+    reported_ = true;
+    const QString text = QStringLiteral("Sent ") + status;
+    show(note.isEmpty() ? text : text + QStringLiteral("; ") + note);
+}
+
 void StatusLine::failed(const QString& error)
 {
     reported_ = true;

@@ -37,6 +37,8 @@ public:
     void load_failed(const QString& error, const ProfileState& state);
     /// An export that wrote its file; `note` tells what its computed values met, when they met any.
     void written(std::int32_t profile_lines, const QString& path, const QString& note = {});
+    /// A profile sent to the echo sounder: what was sent (sent_status), and how it was shaped.
+    void sent(const QString& status, const QString& note = {});
     /// Any other handler that failed with `error`.
     void failed(const QString& error);
 

@@ -31,7 +31,11 @@ const std::string usage =
     "  quillonde-cli depth --fresh PRESSURE...\n"
     "  quillonde-cli depth --salt --latitude LAT PRESSURE...\n"
     "  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--strict] [--format FORMAT]\n"
-    "                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [-o OUTPUT] INPUT...\n"
+    "                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [--most-lines N]\n"
+    "                [--no-extend] [-o OUTPUT] INPUT...\n"
+    "  quillonde-cli send --to sis|sis5|qinsy|pds HOST[:PORT] (--fresh | --salt --latitude LAT) [--apply]\n"
+    "                [--derive] [--strict] [--position LAT LON] [--time TIME] [--most-lines N] [--no-extend] "
+    "INPUT\n"
     "  quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...\n"
     "  quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] "
     "[-o OUTPUT] INPUT...\n"
@@ -107,10 +111,10 @@ TEST(Usage, AWrongCommandLineExitsWith2AndAHint)
         std::string hint;
     };
     const std::vector<Case> cases = {
-        {{}, "a command is required: depth, convert, sound, plot or info"},
+        {{}, "a command is required: depth, convert, send, sound, plot or info"},
         {{"--frobnicate"}, "The following argument was not expected: --frobnicate"},
         {{"frobnicate", "--fresh", "10"},
-         "unknown command \"frobnicate\": the commands are depth, convert, sound, plot and info"},
+         "unknown command \"frobnicate\": the commands are depth, convert, send, sound, plot and info"},
         {{"depth", "10"}, "the water is required: --fresh, or --salt --latitude LAT"},
         {{"depth", "--latitude", "54", "10"}, "the water is required: --fresh, or --salt --latitude LAT"},
         {{"depth", "--salt", "10"}, "--salt requires --latitude"},

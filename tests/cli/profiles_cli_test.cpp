@@ -34,9 +34,20 @@ protected:
 // position takes the time of --time; one that states neither fails, naming both options.
 TEST_F(ConvertProfiles, FormatNamesTheOutputsAndTimeAndPositionFillWhatTheCastLacks)
 {
+    // For SIS: the profile of the other formats between a 0 m line and a 12000 m line, said as notes.
     const Outcome asvp = convert({"--format", "asvp", "--time", "2016-08-24T07:53:13Z", "deneb.TOB"});
-    EXPECT_EQ(asvp.out, "deneb.TOB -> deneb.asvp: 250 rows, 43 profile lines\n");
-    EXPECT_EQ(read_file(dir.file("deneb.asvp")), read_file(data + "/profiles/rev205_deneb_salt54.asvp"));
+    EXPECT_EQ(asvp.out, "deneb.TOB -> deneb.asvp: 250 rows, 45 profile lines\n");
+    EXPECT_EQ(asvp.err, "quillonde-cli: deneb.TOB: a 0 m line added with the first sound speed, 1491.88 m/s\n"
+                        "quillonde-cli: deneb.TOB: extended to 12000 m below the cast's 24.45 m\n");
+    const std::string lines = read_file(data + "/profiles/rev205_deneb_salt54.asvp");
+    const std::string header = "( SoundVelocity 1.0 0 201608240753 54.3386667 11.6913333 -1 0 0 Quillonde P ";
+    const std::string body = lines.substr(lines.find("\r\n") + 2);
+    EXPECT_EQ(read_file(dir.file("deneb.asvp")),
+              header + "45 )\r\n0 1491.88\r\n" + body + "12000 1675.8\r\n");
+    const Outcome flat = convert({"--format", "asvp", "--no-extend", "--time", "2016-08-24T07:53:13Z", "-o",
+                                  "flat.asvp", "deneb.TOB"});
+    EXPECT_EQ(flat.status, 0) << flat.err;
+    EXPECT_EQ(read_file(dir.file("flat.asvp")), header + "44 )\r\n0 1491.88\r\n" + body);
 
     const Outcome missing = convert({"--format", "vel", "deneb.TOB", "stockholm.TOB"});
     EXPECT_EQ(
@@ -84,9 +95,9 @@ TEST_F(ConvertProfiles, AppendAddsSectionsAndNothingElseTouchesACarisFile)
     EXPECT_EQ(read_file(dir.file("survey.svp")), survey);
 }
 
-// A reduced profile is named with its tolerance on standard error; the window's status line says it
-// (tests/formats/profile_formats_test.cpp).
-TEST_F(ConvertProfiles, AReductionIsNamedOnStandardError)
+// A profile longer than --most-lines is reduced, the added lines among those kept, and each step is
+// named on standard error; the window's status line says the same (tests/formats/profile_formats_test.cpp).
+TEST_F(ConvertProfiles, MostLinesReducesAndEachStepIsNamedOnStandardError)
 {
     std::string cast = "Lines : 1200\n; Datasets Press Temp SALIN Cond SOUND\n";
     for (int row = 1; row <= 1200; ++row) {
@@ -94,14 +105,17 @@ TEST_F(ConvertProfiles, AReductionIsNamedOnStandardError)
                 std::to_string(1480 + row * row % 13) + "\n";
     }
     dir.write("deep.TOB", cast);
-    const Outcome outcome =
-        convert({"--format", "asvp", "--position", "54", "11", "--time", "2024-05-01T13:45:00Z", "deep.TOB"});
-    // Whole m/s: the lines at the tolerance go together, fewer than 1,000 stay.
-    EXPECT_EQ(outcome.out, "deep.TOB -> deep.asvp: 1200 rows, 938 profile lines\n");
+    const Outcome outcome = convert({"--format", "asvp", "--most-lines", "570", "--position", "54", "11",
+                                     "--time", "2024-05-01T13:45:00Z", "deep.TOB"});
+    EXPECT_EQ(outcome.out, "deep.TOB -> deep.asvp: 1200 rows, 561 profile lines\n");
     EXPECT_EQ(outcome.err,
-              "quillonde-cli: deep.TOB: 1200 profile lines reduced to 938, as a Kongsberg SIS "
-              "*.asvp file takes at most 1000 (Douglas-Peucker on depth and sound speed, tolerance "
-              "1 m/s)\n");
+              "quillonde-cli: deep.TOB: a 0 m line added with the first sound speed, 1481 m/s\n"
+              "quillonde-cli: deep.TOB: 1202 lines reduced to 561 (Douglas-Peucker on depth and sound speed, "
+              "tolerance 4.5 m/s)\n"
+              "quillonde-cli: deep.TOB: extended to 12000 m below the cast's 1185.86 m\n");
+    const std::string asvp = read_file(dir.file("deep.asvp"));
+    EXPECT_TRUE(asvp.ends_with("\r\n1185.86 1483\r\n12000 1675.8\r\n")) << asvp.substr(asvp.size() - 40);
+    EXPECT_NE(asvp.find(" P 561 )\r\n0 1481\r\n"), std::string::npos);
 }
 
 TEST_F(ConvertProfiles, WrongProfileOptionsAreUsageErrors)
@@ -120,6 +134,9 @@ TEST_F(ConvertProfiles, WrongProfileOptionsAreUsageErrors)
          "--position takes two numbers, the latitude and longitude in decimal degrees"},
         {{"--append", "-o", "x.asvp", "deneb.TOB"},
          "--append adds a cast to a file that holds many: a CARIS SVP *.svp OUTPUT (or --format caris)"},
+        {{"--most-lines", "2", "deneb.TOB"}, "--most-lines takes a whole number of lines from 3 to 9999"},
+        {{"--most-lines", "many", "--no-extend", "deneb.TOB"},
+         "--most-lines takes a whole number of lines from 2 to 9999"},
         {{"-o", "x.svp", "deneb.TOB", "stockholm.TOB"},
          "-o takes a single INPUT (or several with --append); without it each output is named after its "
          "INPUT"},

@@ -104,15 +104,28 @@ TEST_F(ProfileFormats, TheDenebCastInEveryFormatByteForByte)
     load_deneb();
     for (const std::string& format : formats) {
         const std::string name = "rev205_deneb_salt54." + format;
-        EXPECT_EQ(export_path(dir.file(name)).profile_lines, 43) << format;
+        const ExportOutcome outcome = export_path(dir.file(name));
+        if (format == "asvp") {
+            // Shaped for SIS: the stored file's lines between a 0 m line and the 12000 m line.
+            EXPECT_EQ(outcome.profile_lines, 45);
+            EXPECT_EQ(outcome.notes, (Texts{"a 0 m line added with the first sound speed, 1491.88 m/s",
+                                            "extended to 12000 m below the cast's 24.45 m"}));
+            const std::string stored = read_file(data + "/profiles/" + name);
+            const std::size_t body = stored.find("\r\n") + 2;
+            EXPECT_EQ(read_file(dir.file(name)), stored.substr(0, body - 6) + "45 )\r\n0 1491.88\r\n" +
+                                                     stored.substr(body) + "12000 1675.8\r\n");
+            continue;
+        }
+        EXPECT_EQ(outcome.profile_lines, 43) << format;
+        EXPECT_TRUE(outcome.notes.empty()) << format;
         EXPECT_EQ(read_file(dir.file(name)), read_file(data + "/profiles/" + name)) << format;
     }
     const auto expect_start = [&](const std::string& format, const std::string& start) {
         EXPECT_EQ(read_file(dir.file("rev205_deneb_salt54." + format)).substr(0, start.size()), start);
     };
     expect_start("asvp",
-                 "( SoundVelocity 1.0 0 201608240753 54.3386667 11.6913333 -1 0 0 Quillonde P 43 )\r\n"
-                 "0.51 1491.88\r\n");
+                 "( SoundVelocity 1.0 0 201608240753 54.3386667 11.6913333 -1 0 0 Quillonde P 45 )\r\n"
+                 "0 1491.88\r\n0.51 1491.88\r\n");
     expect_start("svp", "[SVP_VERSION_2]\r\nrev205_deneb_salt54.svp\r\n"
                         "Section 2016-237 07:53:13 54:20:19.20 11:41:28.80\r\n0.51 1491.88\r\n");
     expect_start("vel", "FTP NEW 3 54.3386667 11.6913333 07:53 08/24/2016\r\n0.51 1491.88\r\n");
@@ -136,11 +149,17 @@ TEST_F(ProfileFormats, EveryFileWrittenReadsBackToTheSameLines)
         ASSERT_EQ(load_path(dir.file("deneb.txt")), LoadOutcome::loaded) << format;
         const bool all_fields = format == "sva" || format == "csv";
         EXPECT_EQ(state.cast.format, format == "svp" ? "caris" : format);
-        EXPECT_EQ(table_lines(state), deneb_lines(all_fields ? 5 : 2, format)) << format;
+        Texts lines = deneb_lines(all_fields ? 5 : 2, format);
+        if (format == "asvp") {
+            lines.insert(lines.begin(), "0 1491.88");
+            lines.emplace_back("12000 1675.8");
+        }
+        EXPECT_EQ(table_lines(state), lines) << format;
         const Texts names =
             all_fields ? Texts{"Depth", "SOUND", "Temp", "SALIN", "Cond"} : Texts{"Depth", "SOUND"};
         EXPECT_EQ(controls.list, names);
-        EXPECT_EQ(controls.captions.at(Label::Label4), "Number of rows: 43");
+        EXPECT_EQ(controls.captions.at(Label::Label4),
+                  format == "asvp" ? "Number of rows: 45" : "Number of rows: 43");
         EXPECT_EQ(state.cast.instrument, format == "asvp" ? "Quillonde" : "");
         if (!all_fields) {
             EXPECT_NEAR(*state.cast.latitude_deg, 54 + 20.32 / 60, 5e-8) << format;
@@ -585,8 +604,8 @@ TEST(ProfileReduction, KeepsTheLinesFarthestFromTheLineBetweenTheOthers)
     EXPECT_GT(kept_between(0, speeds.size() - 1, tolerance * (1 - 1e-12)), 100U);
 }
 
-// A cast deeper than SIS takes in 0.5 m steps: the .asvp gets 1,000 lines, the status line says so
-// with the tolerance, and the other formats get every line.
+// A cast deeper than SIS takes in 0.5 m steps: the .asvp gets 1,000 lines with the 0 m and 12000 m
+// ones, the status line says so with the tolerance, and the other formats get every line.
 TEST_F(ProfileFormats, ALongCastIsReducedToWhatSisTakes)
 {
     std::string cast = "Lines : 1600\n; Datasets Press Temp SALIN Cond SOUND\n";
@@ -600,13 +619,17 @@ TEST_F(ProfileFormats, ALongCastIsReducedToWhatSisTakes)
     const ExportOutcome outcome = export_path(dir.file("deep.asvp"));
     ASSERT_TRUE(outcome.reduced);
     EXPECT_EQ(outcome.profile_lines, 1000);
-    EXPECT_EQ(outcome.reduced->lines_before, 1600U);
+    EXPECT_EQ(outcome.reduced->lines_before, 1602U);
     EXPECT_EQ(controls.captions.at(Label::Label6), "Reduced: 1000 (0.19 m/s)");
     const std::string file = read_file(dir.file("deep.asvp"));
     EXPECT_TRUE(file.starts_with("( SoundVelocity 1.0 0 201608240753 54.5 11.5 -1 0 0 Quillonde P 1000 )\r\n"
-                                 "0.61 1480.51\r\n1.84 1480.35\r\n"))
+                                 "0 1480.51\r\n1.84 1480.35\r\n"))
         << file.substr(0, 200);
-    EXPECT_TRUE(file.ends_with("\r\n978.32 1482.42\r\n978.93 1482.26\r\n")) << file.substr(file.size() - 100);
+    EXPECT_TRUE(file.ends_with("\r\n978.93 1482.26\r\n12000 1675.8\r\n")) << file.substr(file.size() - 100);
+    // Older echo sounders take fewer; the window's setting says how many.
+    const ExportOutcome older = export_profile(controls, state, SounderSettings{false, 570});
+    EXPECT_EQ(older.profile_lines, 570);
+    EXPECT_TRUE(read_file(dir.file("deep.asvp")).ends_with("\r\n978.93 1482.26\r\n"));
 
     EXPECT_EQ(export_path(dir.file("deep.vel")).profile_lines, 1600);
     EXPECT_EQ(controls.captions.at(Label::Label6), "-");

@@ -2,6 +2,8 @@
 // the question before a CARIS file takes another cast, the filter that names the format.
 #include "ui/cast_fix_dialog.h"
 #include "ui/form1.h"
+#include "ui/profile_window.h"
+#include "ui/send_dialog.h"
 
 #include "formats/registry.h"
 #include "window_fixture.h"
@@ -19,6 +21,12 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace quillonde {
 namespace {
@@ -97,7 +105,10 @@ TEST_F(ProfileExport, TheDialogShowsWhatIsKnownAndRemembersWhatWasGiven)
     EXPECT_TRUE(first.ok_enabled);
     EXPECT_TRUE(
         read_file(dir.file("deneb.asvp"))
-            .starts_with("( SoundVelocity 1.0 0 202103040506 54.3386667 11.7 -1 0 0 Quillonde P 43 )\r\n"));
+            .starts_with("( SoundVelocity 1.0 0 202103040506 54.3386667 11.7 -1 0 0 Quillonde P 45 )\r\n"));
+    EXPECT_TRUE(control<QLabel>("Label7")->toolTip().endsWith(
+        QStringLiteral("; extended to 12000 m below the cast's 24.45 m")))
+        << control<QLabel>("Label7")->toolTip().toStdString();
 
     const Shown again = export_with_dialog("deneb.vel", [](CastFixDialog& dialog) { dialog.reject(); });
     EXPECT_EQ(again.longitude, "11.7");
@@ -173,6 +184,73 @@ TEST(ProfileFileDialog, TheChosenFilterIsReadBackAndCarisFilesAreNotConfirmed)
     EXPECT_TRUE(confirms_at_first);
     EXPECT_EQ(dialog.file_name().toStdString(), survey);
     EXPECT_EQ(dialog.chosen_filter_index(), caris);
+}
+
+/// A UDP socket bound to 127.0.0.1, at a port the system chose: "127.0.0.1:PORT".
+std::string loopback_receiver(int& socket_out)
+{
+    socket_out = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(socket_out, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(socket_out, reinterpret_cast<sockaddr*>(&address), &length);
+    return "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+}
+
+// The Profile window's button asks where (the target sent to last offered first) and the questions
+// of the export; the status line says what was sent. A host no resolver knows is the error shown.
+TEST_F(ProfileExport, TheProfileWindowSendsToARememberedTarget)
+{
+    load_deneb();
+    auto* profile = window.findChild<ProfileWindow*>();
+    profile->show_column("SOUND");
+    int sounder = -1;
+    const std::string target = loopback_receiver(sounder);
+    const auto send_with = [&](const std::function<void(SendDialog&)>& handle) {
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<SendDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            handle(*dialog);
+        });
+        QTest::mouseClick(profile->findChild<QPushButton*>(QStringLiteral("send")), Qt::LeftButton);
+    };
+    const auto destination = [](SendDialog& dialog) {
+        return dialog.findChild<QComboBox*>(QStringLiteral("destination"));
+    };
+    send_with([&](SendDialog& dialog) {
+        dialog.findChild<QComboBox*>(QStringLiteral("sounder"))->setCurrentIndex(0);
+        destination(dialog)->setEditText(QString::fromStdString(target));
+        QTimer::singleShot(
+            0, [] { press_ok(*qobject_cast<CastFixDialog*>(QApplication::activeModalWidget())); });
+        dialog.accept();
+    });
+    EXPECT_TRUE(errors.empty()) << (errors.empty() ? std::string() : errors[0].toStdString());
+    EXPECT_TRUE(
+        caption("Label7").startsWith(QString::fromStdString("Sent 45 lines to " + target + " (SIS, S12); ")))
+        << caption("Label7").toStdString();
+    pollfd ready{sounder, POLLIN, 0};
+    ASSERT_EQ(poll(&ready, 1, 5000), 1);
+    std::string bytes(70000, '\0');
+    bytes.resize(
+        static_cast<std::size_t>(std::max<ssize_t>(0, recv(sounder, bytes.data(), bytes.size(), 0))));
+    close(sounder);
+    EXPECT_TRUE(bytes.starts_with("$MVS12,00000,0045,050607,04,03,2021,0.00,")) << bytes.substr(0, 50);
+
+    const NumericResolver numbers_only;
+    window.set_resolver(numbers_only);
+    QString remembered;
+    send_with([&](SendDialog& dialog) {
+        remembered = destination(dialog)->currentText();
+        destination(dialog)->setEditText(QStringLiteral("sounder.invalid:4001"));
+        QTimer::singleShot(
+            0, [] { press_ok(*qobject_cast<CastFixDialog*>(QApplication::activeModalWidget())); });
+        dialog.accept();
+    });
+    EXPECT_EQ(remembered.toStdString(), target);
+    ASSERT_EQ(errors.size(), 1U);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("host unknown"))) << errors[0].toStdString();
 }
 
 } // namespace
