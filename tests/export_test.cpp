@@ -244,7 +244,11 @@ TEST_F(Export, AsksWhenTheCastsSalinitySaysOtherWater)
          "water at 54 degrees. Export them?"},
         {{}, {"5", "5", "40"}, ""}, // up to 5 fits fresh water
         {{true, 54}, {"0.5"}, ""},  // from 0.5 on salt water
-        {{true, 54}, {"x"}, ""},    // no salinity, nothing to say
+        // No salinity, nothing to say of it; no row to write either.
+        {{true, 54},
+         {"x"},
+         "The profile holds no line: no usable row of the cast lies deeper than 0.5 m, so the file holds its "
+         "header alone. Write the file anyway?"},
     };
     int file = 0;
     for (const Case& c : cases) {
@@ -276,7 +280,8 @@ TEST_F(Export, CountsTheRowsBeforeAFailedLineAndNamesALastLineWithoutAnEnd)
                "but the header names 6 columns). The table holds only the 1 row read before that line. "
                "The cast declares 3 rows; 1 was read. Export them?",
                "The last line of the cast (line 4) has no line end: the cast may have been cut while it "
-               "was written. The cast declares 3 rows; 2 were read. Export them?"}));
+               "was written. The cast declares 3 rows; 2 were read. 1 sample lies outside what water can "
+               "have (sound speed 14 m/s at table row 2); the profile leaves its row out. Export them?"}));
 }
 
 TEST_F(Export, ARealCastFollowsTheRuleInFreshAndSaltWater)

@@ -3,6 +3,7 @@
 #include "depth/formulas.h"
 #include "profile/profile_rows.h"
 #include "profile/table.h"
+#include "profile/water_ranges.h"
 #include "runtime/convert.h"
 
 #include "error_matchers.h"
@@ -253,6 +254,50 @@ TEST(TypedCast, DepthsKeptUnroundedAndThinnedAsTheFormulasRound)
     EXPECT_EQ(table.cell(1, 1).as_number(), 5.95);
     table.store_depth(1, 5.9485);
     EXPECT_EQ(*table.depth_m(1), 5.9485);
+}
+
+// TEOS-10 (gsw_SP_from_C, gsw_C_from_SP) takes ITS-90 temperatures: 32.046167013 for the first row,
+// 53.282082106 mS/cm for salinity 35 at 25 degC and 500 dbar.
+TEST(TypedCast, ComputedFieldsOfITS90TemperaturesAgreeWithTEOS10)
+{
+    ProfileTable table; // Press Temp Cond SALIN
+    table.start_rows(4);
+    table.set_rules({});
+    const std::array<std::array<std::string_view, 4>, 2> rows = {
+        {{"3.995", "28.9682", "52.94085", "35"}, {"500", "25", "53.28208210638632", "35"}}};
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        table.store_depth(table.append_row(rows[k]), static_cast<double>(k + 1));
+    }
+    const auto computed = [&](std::size_t field, TemperatureScale scale) {
+        ProfileColumns columns;
+        columns.fields = {absent_field, 1, field == salinity_field ? derived_field : 3,
+                          field == conductivity_field ? derived_field : 2};
+        columns.pressure = 0;
+        columns.temperature_scale = scale;
+        const Profile profile = thinned_profile(table, 4, columns);
+        return std::array<double, 2>{profile.rows.at(0).values[field], profile.rows.at(1).values[field]};
+    };
+    EXPECT_NEAR(computed(salinity_field, TemperatureScale::its90)[0], 32.046167013, 1e-6);
+    EXPECT_NEAR(computed(conductivity_field, TemperatureScale::its90)[1], 53.282082106, 1e-6);
+    // IPTS-68, and a scale not stated, are taken as they stand: 0.005 apart here (gsw_SP_from_C of
+    // T / 1.00024).
+    EXPECT_NEAR(computed(salinity_field, TemperatureScale::ipts68)[0], 32.050823641, 1e-6);
+    EXPECT_EQ(computed(salinity_field, TemperatureScale::unstated),
+              computed(salinity_field, TemperatureScale::ipts68));
+}
+
+// Each range takes its ends; the next number beyond either end, and what is no number, are no water.
+TEST(TypedCast, WaterRangesHoldTheirEndsOnly)
+{
+    for (const WaterRange& range : water_ranges) {
+        SCOPED_TRACE(range.quantity);
+        EXPECT_TRUE(range.contains(range.lowest));
+        EXPECT_TRUE(range.contains(range.highest));
+        EXPECT_FALSE(range.contains(std::nextafter(range.lowest, -1e9)));
+        EXPECT_FALSE(range.contains(std::nextafter(range.highest, 1e9)));
+        EXPECT_FALSE(range.contains(std::nan("")));
+        EXPECT_TRUE(range.contains(0.0) || range.quantity == "sound speed");
+    }
 }
 
 } // namespace

@@ -240,17 +240,20 @@ TEST_F(Derived, ACastWithoutSoundGetsChenAndMilleroOfEachRow)
 TEST_F(Derived, AsksOnlyWhatCanBeComputedAndNamesABadInput)
 {
     controls.answer = [](const Question&) { return true; };
-    const std::tuple<std::string, std::string, std::size_t> cases[] = {
+    const std::tuple<std::string, std::string, std::size_t, std::string> cases[] = {
         // What cannot be computed is written as 0, after one question (and SALIN 30 under fresh
         // water asks another).
-        {"Press SOUND SALIN Cond", R"(Type mismatch at table row 2: SALIN "x" is not a number)", 2},
-        {"Press SOUND Temp", R"(Type mismatch at table row 2: Temp "x" is not a number)", 1},
-        {"Press Temp Cond", R"(Type mismatch at table row 2: Cond "x" is not a number)", 2},
+        {"Press SOUND SALIN Cond", R"(Type mismatch at table row 2: SALIN "x" is not a number)", 2,
+         "1 1 1490 30 35\n2 3 1490 x 35\n"},
+        {"Press SOUND Temp", R"(Type mismatch at table row 2: Temp "x" is not a number)", 1,
+         "1 1 1490 30\n2 3 1490 x\n"},
+        {"Press Temp Cond", R"(Type mismatch at table row 2: Cond "x" is not a number)", 2,
+         "1 1 10 30 35\n2 3 10 x 35\n"},
     };
-    for (const auto& [header, message, questions] : cases) {
+    for (const auto& [header, message, questions, rows] : cases) {
         controls.questions.clear();
         controls.texts[TextBox::tx_ss_file] =
-            dir.write("cast.TOB", "Lines : 2\n; Datasets " + header + "\n1 1 10 30 35\n2 3 10 x 35\n");
+            dir.write("cast.TOB", "Lines : 2\n; Datasets " + header + "\n" + rows);
         load_data_file(controls, state);
         EXPECT_EQ(error_of([&] { export_lines("cast.sva"); }).what(), message);
         EXPECT_EQ(controls.questions.size(), questions) << header;
@@ -272,12 +275,10 @@ TEST_F(Derived, RowsNearAFormulasRangeAreCountedAndRowsFarOutsideFail)
               "SALIN 0.");
 
     controls.texts[TextBox::tx_ss_file] =
-        dir.write("hot.TOB", "Lines : 2\n; Datasets Press Temp Cond\n1 1 10 30\n2 2 999.99 30\n");
+        dir.write("fresh.TOB", "Lines : 2\n; Datasets Press Temp SALIN\n1 1 10 30\n2 2 10 -0.3\n");
     load_data_file(controls, state);
-    EXPECT_STREQ(
-        error_of([&] { export_lines("hot.sva"); }).what(),
-        "Overflow at table row 2: temperature 999.99 degC lies far outside the range of PSS-78 (-2 to "
-        "35 degC)");
+    EXPECT_STREQ(error_of([&] { export_lines("fresh.sva"); }).what(),
+                 "Overflow at table row 2: salinity -0.3 lies far outside the range of PSS-78 (0 to 42)");
 }
 
 } // namespace

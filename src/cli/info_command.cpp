@@ -108,6 +108,16 @@ Json json_left_out(const ProfileState& state)
     return left_out;
 }
 
+/// The scale of the cast's temperatures as the formulas take them; nothing without a Temp column.
+std::optional<std::string_view> scale_text(const CastInfo& cast)
+{
+    const std::int32_t column = cast.column_named(profile_fields[temperature_field].name);
+    if (column < 0) {
+        return std::nullopt;
+    }
+    return temperature_scale_text(temperature_scale(cast.columns[static_cast<std::size_t>(column)]));
+}
+
 Json json_info(const std::string& input, const ProfileState& state)
 {
     const CastInfo& cast = state.cast;
@@ -127,6 +137,7 @@ Json json_info(const std::string& input, const ProfileState& state)
             {"longitude", number_or_null(cast.longitude_deg)},
             {"rows", state.g_table.filled_rows()},
             {"left_out", json_left_out(state)},
+            {"temperature_scale", scale_text(cast) ? Json(std::string(*scale_text(cast))) : Json(nullptr)},
             {"columns", std::move(columns)}};
 }
 
@@ -149,6 +160,9 @@ std::string text_info(const std::string& input, const ProfileState& state)
         for (const auto& [rule, rows] : state.g_table.rows_left_out()) {
             line("left out", counted(rows, "row") + ", " + std::string(reason_of(rule)));
         }
+    }
+    if (const auto scale = scale_text(cast)) {
+        line("temperature", std::string(*scale));
     }
     text += "  columns (name, source, unit, conversion):\n";
     // Widths in characters, so that "°C" takes one place.

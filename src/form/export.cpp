@@ -6,6 +6,7 @@
 #include "profile/output_file.h"
 #include "profile/profile_rows.h"
 #include "profile/text_file.h"
+#include "runtime/convert.h"
 #include "runtime/error.h"
 
 #include <algorithm>
@@ -51,6 +52,31 @@ std::optional<LatitudeFarFromCast> latitude_far_from_cast(const LoadRecord& load
     return LatitudeFarFromCast{*cast.latitude_deg, load.depth_basis->latitude_deg};
 }
 
+/// The samples outside what water can have in rows a profile could take: a probe's readings in
+/// the air above the thinning step (sound speed 0) are never written, and not asked about.
+std::vector<OutsideWater> outside_in_profile(const ProfileState& state)
+{
+    std::vector<OutsideWater> samples;
+    for (const OutsideWater& sample : state.last_load.outside_water.samples) {
+        const std::optional<double> depth_m = state.g_table.depth_m(sample.row);
+        if (depth_m && (state.cast.rules.profile || *depth_m > thinning_step_m)) {
+            samples.push_back(sample);
+        }
+    }
+    return samples;
+}
+
+/// Why an empty profile is not written.
+std::string empty_profile_message(const ProfileState& state)
+{
+    if (!outside_in_profile(state).empty()) {
+        return "the profile holds no line: the rows of " + quoted_path(state.last_load.cast_path) +
+               " that it would take have values outside what water can have";
+    }
+    return "the profile holds no line: no usable row of " + quoted_path(state.last_load.cast_path) +
+           " lies deeper than " + double_to_str(thinning_step_m) + " m; the target is left as it was";
+}
+
 } // namespace
 
 std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& state)
@@ -79,8 +105,34 @@ std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& s
     if (std::optional<SalinityAgainstWater> water = salinity_doubt(state)) {
         doubts.emplace_back(*water);
     }
+    for (const std::string& doubt : state.cast.doubts) {
+        doubts.emplace_back(ReaderDoubt{doubt});
+    }
+    if (const std::vector<OutsideWater> outside = outside_in_profile(state); !outside.empty()) {
+        doubts.emplace_back(outside_water_doubt(outside));
+    }
     return doubts;
 }
+
+namespace {
+
+/// The first column of the cast named as `field` of profile_fields, or -1; also -1 for a column
+/// of temperature, salinity or conductivity that holds no value at all, as a spreadsheet written
+/// for a sound-velocity probe leaves them: those the cast does not give.
+std::int32_t given_column(const ProfileState& state, std::size_t field)
+{
+    const std::int32_t column = state.cast.column_named(profile_fields[field].name);
+    if (column < 0 || column > state.ccolumns || field == sound_field) {
+        return column;
+    }
+    bool any_value = false;
+    state.g_table.for_each_sample(column, [&](std::int32_t, const Sample& sample) {
+        any_value = any_value || sample.flag != SampleFlag::missing;
+    });
+    return any_value || state.g_table.filled_rows() == 0 ? column : -1;
+}
+
+} // namespace
 
 // The first column of the cast with a field's name: acquisition software appends raw-count channels
 // under the same names. A field the cast cannot give is absent (written as 0, see absent_fields).
@@ -91,7 +143,7 @@ ProfileColumns profile_columns(Controls& controls, const ProfileState& state)
     const bool listed = state.last_load.names_listed > 0;
     std::array<std::int32_t, profile_fields.size()> found{};
     for (std::size_t f = 0; f < profile_fields.size(); ++f) {
-        found[f] = listed ? state.cast.column_named(profile_fields[f].name) : -1;
+        found[f] = listed ? given_column(state, f) : -1;
     }
 
     std::string missing;
@@ -141,6 +193,10 @@ ProfileColumns profile_columns(Controls& controls, const ProfileState& state)
             throw refusal();
         }
         columns.fields[field] = derived_field;
+    }
+    if (has(temperature_field)) {
+        columns.temperature_scale =
+            temperature_scale(state.cast.columns.at(static_cast<std::size_t>(found[temperature_field])));
     }
     columns.pressure = state.last_load.press_col;
     columns.depth = state.last_load.depth_col;
@@ -278,7 +334,7 @@ std::optional<Error> export_stop(const ProfileState& state)
     }
     ProfileColumns columns;
     for (std::size_t f = 0; f < profile_fields.size(); ++f) {
-        const std::int32_t found = state.cast.column_named(profile_fields[f].name);
+        const std::int32_t found = given_column(state, f);
         columns.fields[f] = found >= 0 && found <= state.ccolumns ? found : absent_field;
     }
     return first_profile_failure(state.g_table, state.ccolumns + 1, columns, export_row_order(state));
@@ -347,6 +403,17 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state, cons
         if (profile.notes.any() && !controls.ask(Question::computed_notes(profile.notes))) {
             controls.set_caption(Label::Label6, status_idle);
             return {};
+        }
+        if (profile.rows.empty()) {
+            // A file of no profile line would replace a sounder's profile with nothing. The .sva
+            // of its header alone is what a cast above the thinning step has always given.
+            if (!writer.writes_header_alone() || !outside_in_profile(state).empty()) {
+                throw Error(ErrorKind::no_profile, empty_profile_message(state));
+            }
+            if (!controls.ask(Question::export_anyway({ProfileEmpty{}}))) {
+                controls.set_caption(Label::Label6, status_idle);
+                return {};
+            }
         }
         if (writer.shaped_for_sounder()) {
             const SounderShaping shaping = shape_for_sounder(

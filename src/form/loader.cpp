@@ -4,6 +4,7 @@
 #include "formats/registry.h"
 #include "formats/text_cast.h"
 #include "profile/clean_line.h"
+#include "profile/profile_rows.h"
 #include "profile/text_file.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
@@ -66,6 +67,8 @@ private:
     double value_of(std::string_view subject, std::int32_t column, std::string_view text) const;
     /// Notes in the load record that the load stopped with `error`, when the table is this load's.
     const Error& failed(const Error& error);
+    /// Leaves out the rows of the table with a value the profile needs that no water can have.
+    void leave_out_outside_water();
 
     Controls& controls_;
     ProfileState& state_;
@@ -148,6 +151,7 @@ LoadOutcome Load::run(int file)
         state_.g_table.start_rows(state_.ccolumns + 1); // a header without rows
         state_.g_table.set_rules(rules_);
     }
+    leave_out_outside_water();
     if (appends_) {
         controls_.set_caption(Label::Label4, std::string(header_row_count_caption) +
                                                  std::to_string(state_.g_table.last_row()));
@@ -168,8 +172,33 @@ const Error& Load::failed(const Error& error)
         state_.last_load.failure = error.what();
         // The failed line's own row, stored in part or not at all, is not counted.
         state_.last_load.rows_before_failure = header_line_ == line_number_ ? 0 : rows_before_line_;
+        // The rows read before the failure may still be exported, after a question.
+        leave_out_outside_water();
     }
     return error;
+}
+
+void Load::leave_out_outside_water()
+{
+    if (!owns_table_ || !state_.g_table.has_shape() || state_.last_load.names_listed == 0) {
+        return;
+    }
+    // The values a profile takes: the first column of each name, as the export finds them, and the
+    // columns its depths come from.
+    std::vector<RangedColumn> columns;
+    for (std::size_t r = 0; r < water_ranges.size(); ++r) {
+        const std::string_view name = water_ranges[r].column;
+        std::int32_t column = state_.cast.column_named(name);
+        if (name == pressure_name) {
+            column = state_.last_load.press_col;
+        } else if (name == depth_name) {
+            column = state_.last_load.depth_col;
+        }
+        if (column >= 0 && column <= state_.ccolumns) {
+            columns.push_back({column, r});
+        }
+    }
+    state_.last_load.outside_water = quillonde::leave_out_outside_water(state_.g_table, columns);
 }
 
 void Load::row_count_stated(std::string_view count)

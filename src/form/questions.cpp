@@ -14,6 +14,7 @@ namespace {
 constexpr std::string_view far_latitude_question = " Compute the depth for it anyway?";
 constexpr std::int32_t pole_deg = 90;
 constexpr int salinity_decimals = profile_fields[salinity_field].decimals;
+constexpr std::size_t outside_water_named = 3;
 
 /// "The ..." as "the ...", for a sentence that goes on.
 std::string lower_first(std::string text)
@@ -83,6 +84,24 @@ std::string doubt_text(const Doubt& doubt)
                        (water.loaded.salt_water ? ", as in fresh" : ", as in sea") +
                        " water, but the depths were computed for " + water_text(water.loaded) + ".";
             },
+            [](const SamplesOutsideWater& outside) {
+                std::string named;
+                for (const OutsideWater& sample : outside.first) {
+                    named += named.empty() ? "" : ", ";
+                    named += outside_water_text(sample);
+                }
+                if (outside.samples > outside.first.size()) {
+                    named += ", ...";
+                }
+                return count_text(static_cast<std::int64_t>(outside.samples), "sample") +
+                       (outside.samples == 1 ? " lies" : " lie") + " outside what water can have (" + named +
+                       "); the profile leaves " + (outside.samples == 1 ? "its row" : "their rows") + " out.";
+            },
+            [](const ReaderDoubt& reader) { return reader.text; },
+            [](const ProfileEmpty&) {
+                return std::string("The profile holds no line: no usable row of the cast lies deeper than ") +
+                       double_to_str(thinning_step_m) + " m, so the file holds its header alone.";
+            },
         },
         doubt);
 }
@@ -110,6 +129,14 @@ const std::array<DerivedColumn, 3> derived_columns = {{
      "The cast has no Cond column. Compute the conductivity from SALIN, Temp and Press after UNESCO 1983 "
      "(PSS-78) and write the profile?"},
 }};
+
+SamplesOutsideWater outside_water_doubt(const std::vector<OutsideWater>& found)
+{
+    SamplesOutsideWater doubt{found.size(), {}};
+    doubt.first.assign(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(
+                                                          std::min(found.size(), outside_water_named)));
+    return doubt;
+}
 
 bool salinity_fits(const DepthBasis& basis, double median_salinity)
 {
@@ -180,12 +207,16 @@ std::string question_text(const Question& question)
     const bool depths_differ = std::ranges::any_of(question.doubts, [](const Doubt& doubt) {
         return std::holds_alternative<DepthsForOtherWater>(doubt);
     });
-    const bool only_zeros = std::ranges::all_of(
-        question.doubts, [](const Doubt& doubt) { return std::holds_alternative<FieldsAbsent>(doubt); });
+    const auto only = [&]<typename Kind>(Kind*) {
+        return std::ranges::all_of(question.doubts,
+                                   [](const Doubt& doubt) { return std::holds_alternative<Kind>(doubt); });
+    };
     return doubts_text(question.doubts) + " " +
-           std::string(depths_differ ? export_as_loaded_question
-                       : only_zeros  ? write_zeros_question
-                                     : export_them_question);
+           std::string(depths_differ                                      ? export_as_loaded_question
+                       : only(static_cast<FieldsAbsent*>(nullptr))        ? write_zeros_question
+                       : only(static_cast<SamplesOutsideWater*>(nullptr)) ? write_without_question
+                       : only(static_cast<ProfileEmpty*>(nullptr))        ? write_header_question
+                                                                          : export_them_question);
 }
 
 std::vector<std::string_view> question_answers(const Question& question)

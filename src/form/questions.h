@@ -2,6 +2,7 @@
 
 #include "depth/formulas.h"
 #include "profile/profile_rows.h"
+#include "profile/water_ranges.h"
 
 #include <array>
 #include <cstddef>
@@ -60,9 +61,27 @@ struct SalinityAgainstWater {
     double median_salinity = 0.0; ///< of the stored rows
 };
 
+/// Samples of the cast lie outside what water can have: their rows are left out of the profile.
+struct SamplesOutsideWater {
+    std::size_t samples = 0;
+    std::vector<OutsideWater> first; ///< the first few, to name them
+};
+
+/// The reader doubts what the file states (an atmospheric pressure far from the air's).
+struct ReaderDoubt {
+    std::string text; ///< a sentence
+};
+
+/// The profile holds no line: the file would hold its header alone.
+struct ProfileEmpty {};
+
 /// Why the table may not hold what the user expects to export.
-using Doubt = std::variant<LoadFailed, CastShort, DepthsForOtherWater, FieldsAbsent, LatitudeFarFromCast,
-                           LastLineUnended, SalinityAgainstWater>;
+using Doubt =
+    std::variant<LoadFailed, CastShort, DepthsForOtherWater, FieldsAbsent, LatitudeFarFromCast,
+                 LastLineUnended, SalinityAgainstWater, SamplesOutsideWater, ReaderDoubt, ProfileEmpty>;
+
+/// The doubt of the samples `found` outside what water can have, naming the first few.
+SamplesOutsideWater outside_water_doubt(const std::vector<OutsideWater>& found);
 
 /// A column the export computes when the cast lacks it: its place in profile_fields, the columns it
 /// is computed from, and the words of the question the export asks before.
@@ -154,6 +173,8 @@ inline constexpr std::string_view export_them_question = "Export them?";
 inline constexpr std::string_view export_as_loaded_question =
     "Export the depths as loaded? (Load the cast again to use the window's settings.)";
 inline constexpr std::string_view write_zeros_question = "Write the profile?";
+inline constexpr std::string_view write_without_question = "Write the profile without them?";
+inline constexpr std::string_view write_header_question = "Write the file anyway?";
 
 /// The words of a question, as the window asks it.
 std::string question_text(const Question& question);

@@ -3,6 +3,7 @@
 #include "depth/formulas.h"
 #include "formats/cast.h"
 #include "profile/table.h"
+#include "profile/water_ranges.h"
 
 #include <cstdint>
 #include <optional>
@@ -25,6 +26,7 @@ struct LoadRecord {
     std::int32_t rows_before_failure = 0;  ///< the rows stored before that line
     std::uint64_t unended_line = 0;        ///< the last line, when it has no line end; 0 if it has one
     bool stopped = false;                  ///< the window closed in the middle of the load
+    OutsideWaterFound outside_water;       ///< the samples no water can have, their rows left out
 
     /// Notes the basis of one more computed depth.
     void depth_computed(const DepthBasis& basis)

@@ -1,5 +1,6 @@
 #include "formats/cast.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace quillonde {
@@ -12,6 +13,32 @@ std::int32_t CastInfo::column_named(std::string_view name) const noexcept
         }
     }
     return -1;
+}
+
+TemperatureScale temperature_scale(const CastColumn& column)
+{
+    std::string text = column.unit + " " + column.conversion;
+    std::ranges::transform(text, text.begin(), [](char c) {
+        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    });
+    if (text.find("IPTS-68") != std::string::npos || text.find("ITS-68") != std::string::npos ||
+        text.find("IPTS68") != std::string::npos) {
+        return TemperatureScale::ipts68;
+    }
+    if (text.find("ITS-90") != std::string::npos || text.find("ITS90") != std::string::npos) {
+        return TemperatureScale::its90;
+    }
+    return TemperatureScale::unstated;
+}
+
+std::string_view temperature_scale_text(TemperatureScale scale)
+{
+    switch (scale) {
+    case TemperatureScale::its90: return "ITS-90, x 1.00024 for the UNESCO 1983 formulas";
+    case TemperatureScale::ipts68: return "IPTS-68, as the UNESCO 1983 formulas take it";
+    case TemperatureScale::unstated: break;
+    }
+    return "not stated, taken as the UNESCO 1983 formulas take it (IPTS-68)";
 }
 
 std::string iso_time(const CastTime& time)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "profile/sample.h"
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -17,6 +19,13 @@ struct CastColumn {
     std::string conversion; ///< what was done to the file's values ("S/m x 10"), or what the file says
                             ///< they are ("Chen-Millero"); empty when they are taken as they stand
 };
+
+/// The temperature scale `column` states in its unit or in what the file says of its values
+/// ("ITS-90", "IPTS-68"); unstated where it names none.
+TemperatureScale temperature_scale(const CastColumn& column);
+
+/// What the UNESCO 1983 formulas are given of temperatures on `scale`, in words.
+std::string_view temperature_scale_text(TemperatureScale scale);
 
 /// The time of a cast, to the second.
 struct CastTime {
@@ -59,6 +68,8 @@ struct CastInfo {
     std::optional<double> longitude_deg; ///< east positive
     /// One for each text column of the profile table, in the table's order.
     std::vector<CastColumn> columns;
+    /// What the reader doubts of the file, in a sentence each, for the export to ask about.
+    std::vector<std::string> doubts;
 
     /// The index of the first column named `name`, or -1.
     std::int32_t column_named(std::string_view name) const noexcept;

@@ -136,8 +136,7 @@ std::vector<ColumnReading> CastawayParser::columns_of(const std::vector<std::str
             take(Quantity::depth);
         } else if (name == "Temperature") {
             take(Quantity::temperature);
-            column.conversion += (column.conversion.empty() ? "" : "; ") +
-                                 std::string("ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)");
+            column.conversion += (column.conversion.empty() ? "" : "; ") + std::string("ITS-90");
         } else if (name == "Conductivity") {
             take(Quantity::conductivity);
         } else if (name == "Salinity") {

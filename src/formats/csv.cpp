@@ -77,8 +77,12 @@ void CsvWriter::write(const Profile& profile, const CastInfo& /*cast*/, OutputFi
         blocks.text() += line_depth_text(line);
         for (std::size_t f = 0; f < profile_fields.size(); ++f) {
             blocks.text() += ',';
-            blocks.text() += f == sound_field ? line_sound_text(line)
-                                              : value_text(line.values[f], profile_fields[f].decimals);
+            // A field the cast does not give stays empty: a spreadsheet would take 0 for 0 degC.
+            if (f == sound_field) {
+                blocks.text() += line_sound_text(line);
+            } else if (profile.given[f]) {
+                blocks.text() += value_text(line.values[f], profile_fields[f].decimals);
+            }
         }
         blocks.text() += line_end;
         blocks.line_done(line.table_row);

@@ -14,6 +14,8 @@ class CsvWriter : public ProfileWriter {
 public:
     const FormatFacts& facts() const override;
     void write(const Profile& profile, const CastInfo& cast, OutputFile& file) const override;
+    /// A field the cast does not give is left empty, never written as 0: nothing to ask about.
+    bool writes_field(std::size_t field) const override { return field == sound_field; }
 };
 
 /// Profiles this program wrote as CSV, recognised by their title row; an empty cell is a value the

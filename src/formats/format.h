@@ -144,6 +144,9 @@ public:
     /// Whether the file gives field `field` (of profile_fields) for each line. A writer of depth
     /// and sound speed alone takes casts that give nothing more.
     virtual bool writes_field(std::size_t /*field*/) const { return true; }
+    /// Whether a file of a profile of no line, its header alone, is one the format's software has
+    /// always been given: the export asks before it writes one. Other formats refuse an empty profile.
+    virtual bool writes_header_alone() const { return false; }
     /// Whether a file of the format holds many casts, to which another may be added.
     virtual bool holds_many_casts() const { return false; }
     /// For a format whose files hold many casts: how many casts the file `bytes` holds, or nothing

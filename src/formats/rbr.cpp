@@ -33,7 +33,12 @@ constexpr std::string_view absolute_pressure_title = "Pressure";
 constexpr std::string_view sea_pressure_title = "Sea pressure";
 constexpr std::string_view title_example = "Time,Conductivity,Temperature,Pressure,...,Sea pressure,...";
 constexpr std::size_t lines_looked_at = 64;
-constexpr std::string_view its90_note = "ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)";
+// The air's pressure at sea level [dbar], and the range a stated one may have: from a lake some
+// 4000 m up (about 6 dbar) to the highest ever measured at sea level (10.84 dbar).
+constexpr double standard_atmosphere_dbar = 10.1325;
+constexpr double lowest_atmosphere_dbar = 5.0;
+constexpr double highest_atmosphere_dbar = 11.0;
+constexpr std::string_view its90_note = "ITS-90";
 
 /// A title and the unit in brackets after it: "Conductivity (mS/cm)".
 struct Title {
@@ -237,13 +242,23 @@ std::vector<ColumnReading> RbrParser::columns_of(const std::vector<std::string_v
                         "states no atmospheric pressure (\"atmosphere=10.1325\"), so the cast gives no "
                         "depths; export it from Ruskin with \"Sea pressure\"");
         }
+        // 101325 (Pa), 1013.25 (hPa) or 14.7 (psi) taken for dbar would put every depth kilometres
+        // off: such a statement is doubted, and the air's standard pressure subtracted instead.
+        double atmosphere_dbar = *atmosphere_dbar_;
+        if (!(atmosphere_dbar >= lowest_atmosphere_dbar && atmosphere_dbar <= highest_atmosphere_dbar)) {
+            sink_.info().doubts.push_back(
+                "The file states the atmospheric pressure " + double_to_str(atmosphere_dbar) +
+                ", far from about 10.1 dbar: the standard " + double_to_str(standard_atmosphere_dbar) +
+                " dbar was subtracted from the absolute pressures instead.");
+            atmosphere_dbar = standard_atmosphere_dbar;
+        }
         ColumnFinding& pressure = found[static_cast<std::size_t>(absolute)];
         pressure.quantity = absolute_unit.quantity;
         pressure.scale = absolute_unit.scale == Scale::as_given ? Scale::minus : absolute_unit.scale;
-        pressure.offset = *atmosphere_dbar_;
+        pressure.offset = atmosphere_dbar;
         pressure.conversion = std::string(absolute_unit.conversion) +
                               (absolute_unit.conversion.empty() ? "" : "; ") + "absolute pressure - " +
-                              double_to_str(*atmosphere_dbar_) + " dbar";
+                              double_to_str(atmosphere_dbar) + " dbar";
     }
     return readings_of(found, depth);
 }

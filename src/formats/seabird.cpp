@@ -37,7 +37,7 @@ constexpr FormatFacts seabird_facts{
 constexpr std::string_view first_line_marker = "* Sea-Bird";
 constexpr std::string_view column_count_key = "nquan";
 constexpr std::string_view end_marker = "*END*";
-constexpr std::string_view its90_note = "ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)";
+constexpr std::string_view its90_note = "ITS-90";
 constexpr std::string_view ipts68_note = "IPTS-68";
 
 /// One "# name" line: "t090C: Temperature [ITS-90, deg C]".

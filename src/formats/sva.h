@@ -15,6 +15,7 @@ class SvaWriter : public ProfileWriter {
 public:
     const FormatFacts& facts() const override;
     void write(const Profile& profile, const CastInfo& cast, OutputFile& file) const override;
+    bool writes_header_alone() const override { return true; }
 };
 
 /// ELAC sound velocity files of both dialects: the one this program writes, and the one of other

@@ -1018,10 +1018,13 @@ void ProfilePlot::paint_data(QPainter& painter, const Panel& panel, std::size_t 
             painter.drawEllipse(QPointF(map_x(panel, value), map_y(depth_m)), radius, radius);
         }
     }
-    // The samples a rule leaves out: a cross each, no part of the line.
+    // The samples a rule leaves out: a cross each, no part of the line; one far beyond the scale
+    // (9082 m/s, 1E+308) on the frame's edge, where it still shows.
     for (const auto& [depth_m, value] : series.left_out()) {
         if (depth_m >= top_m_ && depth_m <= bottom_m_) {
-            paint_cross(painter, QPointF(map_x(panel, value), map_y(depth_m)), radius);
+            const double shown =
+                std::clamp(value, std::min(panel.low, panel.high), std::max(panel.low, panel.high));
+            paint_cross(painter, QPointF(map_x(panel, shown), map_y(depth_m)), radius);
         }
     }
     painter.restore();

@@ -24,7 +24,7 @@ void derive_fields(const ProfileTable& table, const ProfileColumns& columns, std
                    std::array<double, profile_fields.size()>& values, DerivedNotes& notes)
 {
     const double pressure_dbar = profile_value(pressure_name, table.sample(columns.pressure, row));
-    const double temperature_c = values[temperature_field];
+    const double temperature_c = ipts68_temperature(values[temperature_field], columns.temperature_scale);
     const auto count_near = [&](std::size_t field, const SeawaterRange& range) {
         if (!range.contains(values[salinity_field], temperature_c, pressure_dbar)) {
             ++notes.near_range[field];

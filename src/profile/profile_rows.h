@@ -63,6 +63,8 @@ struct ProfileColumns {
     std::int32_t pressure = -1;
     /// The column of the depths the file gives; -1 where they are computed from the pressure.
     std::int32_t depth = -1;
+    /// The scale of the temperatures the derived fields are computed from.
+    TemperatureScale temperature_scale = TemperatureScale::unstated;
     /// Each line keeps the file's own texts of its depth and sound speed, to be written again as
     /// they stand: for a profile file.
     bool file_texts = false;

@@ -27,13 +27,32 @@ constexpr bool is_numeric(Scale scale) noexcept
     return scale != Scale::date_time && scale != Scale::calendar && scale != Scale::text;
 }
 
+/// The temperature scale a column of temperatures states.
+enum class TemperatureScale : std::uint8_t {
+    unstated, ///< taken as the UNESCO 1983 formulas take it (IPTS-68), as always
+    its90,
+    ipts68,
+};
+
+/// IPTS-68 temperatures of ITS-90 ones, T68 = 1.00024 T90, as Sea-Bird's processing and TEOS-10
+/// give the UNESCO 1983 formulas their input (Saunders 1990).
+inline constexpr double ipts68_per_its90 = 1.00024;
+
+/// A temperature [degC] on `scale` as the UNESCO 1983 formulas take it (IPTS-68).
+constexpr double ipts68_temperature(double temperature_c, TemperatureScale scale) noexcept
+{
+    return scale == TemperatureScale::its90 ? ipts68_per_its90 * temperature_c : temperature_c;
+}
+
 /// A rule that leaves a sample, or a whole row, out of the profile. Each has its reason in
 /// rule_reasons.
 enum class Rule : std::uint8_t {
-    file_flag, ///< the file's own flag column marks the row bad (Sea-Bird's "flag")
+    file_flag,     ///< the file's own flag column marks the row bad (Sea-Bird's "flag")
+    outside_water, ///< a value the profile needs lies outside what water can have (water_ranges)
 };
-inline constexpr std::array<std::string_view, 1> rule_reasons = {
+inline constexpr std::array<std::string_view, 2> rule_reasons = {
     "marked bad by the file's flag column",
+    "a value lies outside what water can have",
 };
 
 /// The words that say why `rule` leaves a sample out.

@@ -26,15 +26,14 @@ TEST_F(Castaway, ARealCastWithItsPosition)
 {
     load_cast("castaway/castaway_data.csv");
     EXPECT_EQ(described(), "castaway|CastAway-CTD|CC1449004|2017-08-22T02:39:11Z|-36.219917|150.230106");
-    EXPECT_EQ(
-        columns(),
-        (Texts{
-            "Press|Pressure (Decibar)|dbar|", "Depth|Depth (Meter)|m|",
-            "Temp|Temperature (Celsius)|\u00B0C|ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)",
-            "Cond|Conductivity (MicroSiemens per Centimeter)|mS/cm|uS/cm / 1000",
-            "Specific_conductance|Specific conductance (MicroSiemens per Centimeter)|\u00B5S/cm|",
-            "SALIN|Salinity (Practical Salinity Scale)|PSU|", "SOUND|Sound velocity (Meters per Second)|m/s|",
-            "Density|Density (Kilograms per Cubic Meter)|kg/m\u00B3|"}));
+    EXPECT_EQ(columns(),
+              (Texts{"Press|Pressure (Decibar)|dbar|", "Depth|Depth (Meter)|m|",
+                     "Temp|Temperature (Celsius)|\u00B0C|ITS-90",
+                     "Cond|Conductivity (MicroSiemens per Centimeter)|mS/cm|uS/cm / 1000",
+                     "Specific_conductance|Specific conductance (MicroSiemens per Centimeter)|\u00B5S/cm|",
+                     "SALIN|Salinity (Practical Salinity Scale)|PSU|",
+                     "SOUND|Sound velocity (Meters per Second)|m/s|",
+                     "Density|Density (Kilograms per Cubic Meter)|kg/m\u00B3|"}));
     EXPECT_EQ(state.g_table.filled_rows(), 141);
     EXPECT_EQ(row_of(1), "0.15|0.14918969207604846|16.44616462140171|45.033875|54328.157275071106|35."
                          "607839890028522|1511.8595379477067|1026.1134459830698|0.15");
@@ -91,9 +90,9 @@ TEST_F(Castaway, ARawExportComputesWhatItLacks)
     EXPECT_EQ(described(), "castaway|CastAway-CTD|CC1531002|2019-03-04T10:15:00Z|54.1|-3.2");
     EXPECT_EQ(columns()[0], "Time|Time (Seconds)|s|");
     controls.answer = [](const Question&) { return true; };
-    // PSS-78 of the raw values, then Chen and Millero.
-    EXPECT_EQ(exported(4), ".profile  1\r\n\r\n0.9\t1482.57\t8.12\t34.707\t36.049\t\r\n"
-                           "1.6\t1482.51\t8.101\t34.707\t36.031\t\r\n");
+    // PSS-78 of the raw values, then Chen and Millero, of 1.00024 x the ITS-90 temperatures.
+    EXPECT_EQ(exported(4), ".profile  1\r\n\r\n0.9\t1482.58\t8.12\t34.705\t36.049\t\r\n"
+                           "1.6\t1482.52\t8.101\t34.705\t36.031\t\r\n");
     EXPECT_EQ(controls.questions,
               (Texts{std::string(derived_columns[0].question), std::string(derived_columns[1].question)}));
 }

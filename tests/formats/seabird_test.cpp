@@ -34,9 +34,8 @@ TEST_F(Seabird, ACastWithSoundVelocityAndATitleRowInItsData)
     EXPECT_EQ(described(), "cnv|SBE 9|?|2011-08-01T11:34:53Z|-2.445167|80.478");
     EXPECT_EQ(columns(),
               (Texts{"depSM|depSM|m|salt water", "Press|prDM|dbar|", "Cond|c0S/m|mS/cm|S/m x 10",
-                     "Temp|t090C|\u00B0C|ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)",
-                     "SALIN|sal00|PSU|", "SOUND|svCM|m/s|Chen-Millero", "flECO-AFL|flECO-AFL|mg/m^3|",
-                     "flag|flag||"}));
+                     "Temp|t090C|\u00B0C|ITS-90", "SALIN|sal00|PSU|", "SOUND|svCM|m/s|Chen-Millero",
+                     "flECO-AFL|flECO-AFL|mg/m^3|", "flag|flag||"}));
     EXPECT_EQ(controls.list,
               (Texts{"depSM", "Press", "Cond", "Temp", "SALIN", "SOUND", "flECO-AFL", "flag"}));
     // The title row between header and data is no row.
@@ -71,7 +70,7 @@ TEST_F(Seabird, BadFlagValuesAreMissingAndTheirRowsGetNoDepth)
     // The primary sensors are taken; the secondary ones keep their names and units.
     EXPECT_EQ(controls.list, (Texts{"timeS", "Press", "Temp", "t190C", "Cond", "c1S/m", "potemp090C",
                                     "potemp190C", "SALIN", "sal11", "flag"}));
-    EXPECT_EQ(columns()[3], "t190C|t190C|deg C|ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)");
+    EXPECT_EQ(columns()[3], "t190C|t190C|deg C|ITS-90");
     EXPECT_EQ(columns()[5], "c1S/m|c1S/m|S/m|");
     EXPECT_EQ(state.g_table.filled_rows(), 349);
     EXPECT_EQ(row_of(1), "246.446|162.000|15.8635|15.7969|44.68541|4.497739|15.8372|15.7713|35.7561|36.0788|"
@@ -81,8 +80,8 @@ TEST_F(Seabird, BadFlagValuesAreMissingAndTheirRowsGetNoDepth)
     // A missing temperature: no depth either, so the export never meets an empty value.
     EXPECT_EQ(row_of(349), "729.875|510.000|<>|7.8190|<>|<>|<>|7.7944|<>|<>|0.0000e+00|<>");
     controls.answer = [](const Question&) { return true; };
-    EXPECT_EQ(exported(4), ".profile  1\r\n\r\n165.2\t1512.92\t15.864\t35.756\t44.685\t\r\n"
-                           "166.2\t1512.05\t15.48\t36.02\t44.591\t\r\n");
+    EXPECT_EQ(exported(4), ".profile  1\r\n\r\n165.2\t1512.93\t15.864\t35.756\t44.685\t\r\n"
+                           "166.2\t1512.07\t15.48\t36.02\t44.591\t\r\n");
     EXPECT_EQ(controls.questions[0], std::string(derived_columns[0].question));
 }
 
@@ -108,11 +107,8 @@ TEST_F(Seabird, AnSbe19plusWithCrLineEndsAndMarkedScans)
     load_cast("seabird/sbe19plus_cr.cnv");
     // The NMEA clock, in UTC, before the instrument's own.
     EXPECT_EQ(described(), "cnv|SBE19plus|01906855|2024-05-02T08:41:09Z|53.542|8.581167");
-    EXPECT_EQ(
-        columns(),
-        (Texts{"Press|prdM|dbar|",
-               "Temp|t090C|\u00B0C|ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)",
-               "Cond|c0mS/cm|mS/cm|", "SALIN|sal00|PSU|", "SOUND|svCM|m/s|Chen-Millero", "flag|flag||"}));
+    EXPECT_EQ(columns(), (Texts{"Press|prdM|dbar|", "Temp|t090C|\u00B0C|ITS-90", "Cond|c0mS/cm|mS/cm|",
+                                "SALIN|sal00|PSU|", "SOUND|svCM|m/s|Chen-Millero", "flag|flag||"}));
     // A title row and a blank line among the rows; the third lacks its conductivity, the fifth is
     // marked bad by Loop Edit.
     EXPECT_EQ(state.g_table.filled_rows(), 7);
@@ -160,9 +156,7 @@ TEST_F(Seabird, TheSensorsAndHeadersOfTheFamily)
         {"# name 0 = prdE: Pressure, Strain Gauge [psi]\n# name 1 = t090F: Temperature [ITS-90, deg F]\n"
          "# name 2 = c0uS/cm: Conductivity [uS/cm]\n",
          "     14.504    50.0000   35000.00",
-         {"Press|prdE|dbar|psi x 0.6894757",
-          "Temp|t090F|\u00B0C|(deg F - 32) / 1.8; ITS-90, used as given (UNESCO 1983 formulas assume "
-          "IPTS-68)",
+         {"Press|prdE|dbar|psi x 0.6894757", "Temp|t090F|\u00B0C|(deg F - 32) / 1.8; ITS-90",
           "Cond|c0uS/cm|mS/cm|uS/cm / 1000"},
          "10.0001559780114|10|35|10.2"},
         // Depths and no pressure: the depths as the file gives them; Chen-Millero before DelGrosso.
@@ -174,9 +168,7 @@ TEST_F(Seabird, TheSensorsAndHeadersOfTheFamily)
         // The second sensors alone are taken; without long names, the short ones tell.
         {"# name 0 = prDM\n# name 1 = t190C: Temperature, 2 [ITS-90, deg C]\n# name 2 = c1S/m\n",
          "      2.000    10.0000   3.500000",
-         {"Press|prDM|dbar|",
-          "Temp|t190C|\u00B0C|ITS-90, used as given (UNESCO 1983 formulas assume IPTS-68)",
-          "Cond|c1S/m|mS/cm|S/m x 10"},
+         {"Press|prDM|dbar|", "Temp|t190C|\u00B0C|ITS-90", "Cond|c1S/m|mS/cm|S/m x 10"},
          "2.000|10.0000|35|2.04"},
         // avgsvCM is the mean of the water above, not the speed at the depth.
         {"# name 0 = prDM: Pressure, Digiquartz [db]\n# name 1 = avgsvCM: Average Sound Velocity "
