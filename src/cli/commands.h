@@ -2,6 +2,7 @@
 
 #include "form/controls.h"
 #include "formats/format.h"
+#include "profile/cast_steps.h"
 
 #include <atomic>
 #include <chrono>
@@ -50,6 +51,7 @@ struct ProfileOptions {
     std::optional<double> longitude_deg;         ///< --position
     std::optional<std::chrono::sys_seconds> utc; ///< --time, for casts that state none in UTC
     bool append = false; ///< --append: a cast goes into an OUTPUT that holds casts as one more
+    Steps steps;         ///< --cast, --drop-soak, --despike, --bin, --surface-sound-speed, --draft
 };
 
 /// Sets the format and `append` of `profile` from convert's --format `name` (none when empty), the

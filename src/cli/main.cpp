@@ -9,6 +9,7 @@
 #include "form/questions.h"
 #include "formats/registry.h"
 #include "plot/profile_plot.h"
+#include "profile/cast_steps.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
 #include "runtime/text.h"
@@ -235,6 +236,12 @@ struct Arguments {
     std::vector<std::string> position;
     std::string time;
     bool append = false;
+    std::string cast;
+    bool drop_soak = false;
+    bool despike = false;
+    std::string bin;
+    std::string surface_sound;
+    std::string draft;
     std::vector<std::string> items; // the pressures or the inputs
 };
 
@@ -302,6 +309,45 @@ std::vector<std::string> split_columns(std::string_view list)
     return {items.begin(), items.end()};
 }
 
+/// The steps of convert from its arguments; returns what is wrong with them, or an empty text.
+std::string step_options(const Arguments& arguments, quillonde::Steps& steps)
+{
+    using namespace quillonde;
+    if (arguments.cast == "down" || arguments.cast == "up") {
+        steps.cast = arguments.cast == "up" ? CastChoice::up : CastChoice::down;
+    } else if (!arguments.cast.empty()) {
+        return "--cast takes down or up, not " + quillonde::quoted(arguments.cast);
+    }
+    steps.drop_soak = arguments.drop_soak;
+    steps.despike = arguments.despike;
+    const auto positive = [](const std::string& text, std::optional<double>& value) {
+        double number = 0.0;
+        if (text.empty() || parse_number(text, number) != NumberStatus::ok || !(number > 0.0)) {
+            return false;
+        }
+        value = number;
+        return true;
+    };
+    if (!arguments.bin.empty() && !positive(arguments.bin, steps.bin_m)) {
+        return "--bin takes the height of a bin in metres, more than 0, not " +
+               quillonde::quoted(arguments.bin);
+    }
+    if (!arguments.surface_sound.empty() || !arguments.draft.empty()) {
+        std::optional<double> sound;
+        if (!positive(arguments.surface_sound, sound)) {
+            return "--surface-sound-speed takes the sensor's sound speed in m/s, not " +
+                   quillonde::quoted(arguments.surface_sound);
+        }
+        double draft_m = 0.0;
+        if (parse_number(arguments.draft, draft_m) != NumberStatus::ok || draft_m < 0.0) {
+            return "--draft takes the transducer's depth in metres, 0 or more, not " +
+                   quillonde::quoted(arguments.draft);
+        }
+        steps.surface = SurfaceSensor{*sound, draft_m};
+    }
+    return {};
+}
+
 /// The profile options of convert from its arguments; returns what is wrong with them, or an empty
 /// text.
 std::string profile_options(const Arguments& arguments, quillonde::cli::ProfileOptions& profile)
@@ -325,6 +371,9 @@ std::string profile_options(const Arguments& arguments, quillonde::cli::ProfileO
         }
         profile.latitude_deg = latitude;
         profile.longitude_deg = longitude;
+    }
+    if (std::string problem = step_options(arguments, profile.steps); !problem.empty()) {
+        return problem;
     }
     if (!arguments.time.empty()) {
         profile.utc = utc_time_of(arguments.time);
@@ -352,6 +401,14 @@ int run(int argc, char** argv)
     convert->add_option("--time", arguments.time);
     convert->add_flag("--append", arguments.append);
     convert->add_flag("--strict", arguments.strict);
+    convert->add_option("--cast", arguments.cast);
+    convert->add_flag("--drop-soak", arguments.drop_soak);
+    convert->add_flag("--despike", arguments.despike);
+    convert->add_option("--bin", arguments.bin);
+    CLI::Option* surface = convert->add_option("--surface-sound-speed", arguments.surface_sound);
+    CLI::Option* draft = convert->add_option("--draft", arguments.draft);
+    surface->needs(draft);
+    draft->needs(surface);
     convert->add_option("INPUT", arguments.items);
     CLI::App* sound = app.add_subcommand("sound");
     CLI::Option* salinity = sound->add_option("--salinity", arguments.sound.salinity);

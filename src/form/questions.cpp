@@ -1,5 +1,6 @@
 #include "form/questions.h"
 
+#include "profile/cast_steps.h"
 #include "profile/profile_rows.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
@@ -82,6 +83,13 @@ std::string doubt_text(const Doubt& doubt)
                        value_text(water.median_salinity, salinity_decimals) +
                        (water.loaded.salt_water ? ", as in fresh" : ", as in sea") +
                        " water, but the depths were computed for " + water_text(water.loaded) + ".";
+            },
+            [](const SurfaceSoundApart& surface) {
+                const int decimals = profile_fields[sound_field].decimals;
+                return "At the transducer's draft of " + value_text(surface.draft_m, fine_depth_decimals) +
+                       " m the profile gives " + value_text(surface.profile_m_s, decimals) +
+                       " m/s, but its sensor measures " + value_text(surface.sensor_m_s, decimals) +
+                       " m/s: more than " + value_text(surface_tolerance_m_s, decimals) + " m/s apart.";
             },
         },
         doubt);

@@ -60,9 +60,16 @@ struct SalinityAgainstWater {
     double median_salinity = 0.0; ///< of the stored rows
 };
 
+/// The profile's sound speed at the transducer's draft lies far from its own sensor's.
+struct SurfaceSoundApart {
+    double draft_m = 0.0;
+    double profile_m_s = 0.0;
+    double sensor_m_s = 0.0;
+};
+
 /// Why the table may not hold what the user expects to export.
 using Doubt = std::variant<LoadFailed, CastShort, DepthsForOtherWater, FieldsAbsent, LatitudeFarFromCast,
-                           LastLineUnended, SalinityAgainstWater>;
+                           LastLineUnended, SalinityAgainstWater, SurfaceSoundApart>;
 
 /// A column the export computes when the cast lacks it: its place in profile_fields, the columns it
 /// is computed from, and the words of the question the export asks before.

@@ -141,6 +141,9 @@ public:
     /// Whether the file gives field `field` (of profile_fields) for each line. A writer of depth
     /// and sound speed alone takes casts that give nothing more.
     virtual bool writes_field(std::size_t /*field*/) const { return true; }
+    /// Whether a profile of the downcast ends where the thinning ends it, which may be short of the
+    /// cast's deepest sample; else it ends with that sample.
+    virtual bool ends_where_thinned() const { return false; }
     /// Whether a file of the format holds many casts, to which another may be added.
     virtual bool holds_many_casts() const { return false; }
     /// For a format whose files hold many casts: how many casts the file `bytes` holds, or nothing

@@ -31,9 +31,13 @@ constexpr bool is_numeric(Scale scale) noexcept
 /// rule_reasons.
 enum class Rule : std::uint8_t {
     file_flag, ///< the file's own flag column marks the row bad (Sea-Bird's "flag")
+    soak,      ///< taken in air or while the probe soaked near the surface, before its descent
+    spike,     ///< a sound speed or temperature far from its neighbours'
 };
-inline constexpr std::array<std::string_view, 1> rule_reasons = {
+inline constexpr std::array<std::string_view, 3> rule_reasons = {
     "marked bad by the file's flag column",
+    "taken before the descent, in air or while the probe soaked",
+    "a spike, far from its neighbours",
 };
 
 /// The words that say why `rule` leaves a sample out.

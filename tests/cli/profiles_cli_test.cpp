@@ -35,7 +35,9 @@ protected:
 TEST_F(ConvertProfiles, FormatNamesTheOutputsAndTimeAndPositionFillWhatTheCastLacks)
 {
     const Outcome asvp = convert({"--format", "asvp", "--time", "2016-08-24T07:53:13Z", "deneb.TOB"});
-    EXPECT_EQ(asvp.out, "deneb.TOB -> deneb.asvp: 250 rows, 43 profile lines\n");
+    EXPECT_EQ(asvp.out,
+              "deneb.TOB -> deneb.asvp: 250 rows, 44 profile lines; steps: ends at the deepest sample, "
+              "24.88 m\n");
     EXPECT_EQ(read_file(dir.file("deneb.asvp")), read_file(data + "/profiles/rev205_deneb_salt54.asvp"));
 
     const Outcome missing = convert({"--format", "vel", "deneb.TOB", "stockholm.TOB"});
@@ -67,9 +69,10 @@ TEST_F(ConvertProfiles, AppendAddsSectionsAndNothingElseTouchesACarisFile)
     std::vector<std::string> arguments = fix;
     arguments.insert(arguments.end(), {"--append", "-o", "survey.svp", "deneb.TOB", "stockholm.TOB"});
     const Outcome appended = convert(arguments);
-    EXPECT_EQ(appended.out,
-              "deneb.TOB -> survey.svp: 250 rows, 43 profile lines\n"
-              "stockholm.TOB -> survey.svp: 154 rows, 62 profile lines, added as a new section\n");
+    EXPECT_EQ(
+        appended.out,
+        "deneb.TOB -> survey.svp: 250 rows, 44 profile lines; steps: ends at the deepest sample, 24.88 m\n"
+        "stockholm.TOB -> survey.svp: 154 rows, 62 profile lines, added as a new section\n");
     const std::string survey = read_file(dir.file("survey.svp"));
     EXPECT_NE(survey.find("\r\nSection 2017-256 06:23:35 54:20:19.20 11:41:28.80\r\n"), std::string::npos);
     EXPECT_NE(survey.find("\r\nSection 2017-256 06:23:35 59:18:00.00 18:06:00.00\r\n"), std::string::npos);

@@ -97,7 +97,7 @@ TEST_F(ProfileExport, TheDialogShowsWhatIsKnownAndRemembersWhatWasGiven)
     EXPECT_TRUE(first.ok_enabled);
     EXPECT_TRUE(
         read_file(dir.file("deneb.asvp"))
-            .starts_with("( SoundVelocity 1.0 0 202103040506 54.3386667 11.7 -1 0 0 Quillonde P 43 )\r\n"));
+            .starts_with("( SoundVelocity 1.0 0 202103040506 54.3386667 11.7 -1 0 0 Quillonde P 44 )\r\n"));
 
     const Shown again = export_with_dialog("deneb.vel", [](CastFixDialog& dialog) { dialog.reject(); });
     EXPECT_EQ(again.longitude, "11.7");
