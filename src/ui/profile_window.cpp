@@ -4,6 +4,7 @@
 
 #include "form/headless_controls.h"
 #include "form/loader.h"
+#include "form/steps.h"
 #include "plot/plot_file.h"
 #include "plot/text_codec.h"
 #include "profile/output_file.h"
@@ -13,8 +14,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QImage>
@@ -28,6 +31,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <exception>
 
@@ -45,6 +49,12 @@ constexpr auto remove_reference_caption = "Re&move reference";
 constexpr auto picture_filters = "PNG picture *.png|*.png|SVG picture *.svg|*.svg|PDF document *.pdf|*.pdf|";
 constexpr auto svg_mime_type = "image/svg+xml";
 constexpr auto settings_key = "profile/geometry";
+// In the order of CastChoice.
+constexpr std::array<const char*, 3> cast_choice_captions = {"Cast by its format", "Downcast", "Upcast"};
+constexpr auto drop_soak_caption = "Leave out the s&oak";
+constexpr auto despike_caption = "Leave out s&pikes";
+constexpr auto no_bins_caption = "0.5 m thinning";
+constexpr double largest_bin_m = 100.0;
 const QSize first_size(900, 680);
 const QSize smallest_plot(440, 300);
 constexpr double most_of_screen = 0.9;           // a first size never fills the screen
@@ -76,7 +86,7 @@ struct ProfileWindow::Reference {
     std::vector<std::string> names;
 };
 
-ProfileWindow::ProfileWindow(Controls& controls, const ProfileState& state, QWidget* parent)
+ProfileWindow::ProfileWindow(Controls& controls, ProfileState& state, QWidget* parent)
     : QWidget(parent, Qt::Window), controls_(controls), state_(state), plot_(state)
 {
     setObjectName(QStringLiteral("ProfileWindow"));
@@ -125,8 +135,37 @@ void ProfileWindow::build()
     top->addWidget(chooser_);
     top->addStretch();
     top->addWidget(reference);
+    cast_choice_ = new QComboBox(this);
+    cast_choice_->setObjectName(QStringLiteral("cast_choice"));
+    for (const char* caption : cast_choice_captions) {
+        cast_choice_->addItem(QString::fromUtf8(caption));
+    }
+    drop_soak_ = new QCheckBox(QString::fromUtf8(drop_soak_caption), this);
+    drop_soak_->setObjectName(QStringLiteral("drop_soak"));
+    despike_ = new QCheckBox(QString::fromUtf8(despike_caption), this);
+    despike_->setObjectName(QStringLiteral("despike"));
+    bin_ = new QDoubleSpinBox(this);
+    bin_->setObjectName(QStringLiteral("bin"));
+    bin_->setRange(0.0, largest_bin_m);
+    bin_->setSingleStep(0.5);
+    bin_->setSpecialValueText(QString::fromUtf8(no_bins_caption));
+    bin_->setSuffix(QStringLiteral(" m bins"));
+    steps_ = new QLabel(this);
+    steps_->setObjectName(QStringLiteral("steps"));
+    auto* steps = new QHBoxLayout;
+    steps->addWidget(cast_choice_);
+    steps->addWidget(drop_soak_);
+    steps->addWidget(despike_);
+    steps->addWidget(bin_);
+    steps->addWidget(steps_, 1);
+    connect(cast_choice_, &QComboBox::activated, this, &ProfileWindow::steps_changed);
+    connect(drop_soak_, &QCheckBox::toggled, this, &ProfileWindow::steps_changed);
+    connect(despike_, &QCheckBox::toggled, this, &ProfileWindow::steps_changed);
+    connect(bin_, &QDoubleSpinBox::valueChanged, this, &ProfileWindow::steps_changed);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addLayout(steps);
     layout->addWidget(view_, 1);
     layout->addWidget(readout_);
     setTabOrder(chooser_, view_);
@@ -244,8 +283,22 @@ void ProfileWindow::show_column(const std::string& name)
     read_ahead_columns(); // what the showing did not need, if it dropped what was read ahead
 }
 
+void ProfileWindow::steps_changed()
+{
+    Steps& chosen_steps = state_.steps;
+    chosen_steps.cast = static_cast<CastChoice>(cast_choice_->currentIndex());
+    chosen_steps.drop_soak = drop_soak_->isChecked();
+    chosen_steps.despike = despike_->isChecked();
+    chosen_steps.bin_m = bin_->value() > 0.0 ? std::optional(bin_->value()) : std::nullopt;
+    apply_steps(state_);
+    table_changed();
+}
+
 void ProfileWindow::table_changed()
 {
+    if (steps_ != nullptr) {
+        steps_->setText(QString::fromUtf8(steps_text(steps_on_cast(state_))));
+    }
     if (reference_ && !(reference_->basis == depth_basis()) &&
         !load_reference(std::string(reference_->path))) {
         remove_reference(); // its depths would no longer match those of the cast
