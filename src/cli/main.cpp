@@ -39,7 +39,9 @@ constexpr std::string_view usage_text = R"(Usage:
   quillonde-cli depth --fresh PRESSURE...
   quillonde-cli depth --salt --latitude LAT PRESSURE...
   quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--strict] [--format FORMAT]
-                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [-o OUTPUT] INPUT...
+                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [--cast down|up]
+                [--drop-soak] [--despike] [--bin METRES] [--surface-sound-speed M/S --draft M]
+                [-o OUTPUT] INPUT...
   quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...
   quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] [-o OUTPUT] INPUT...
   quillonde-cli info [--json] [--fresh | --salt --latitude LAT] INPUT...
@@ -125,6 +127,17 @@ Options:
                        Without it such a file that holds casts is never replaced: that INPUT
                        fails.
                          quillonde-cli convert --fresh --append -o survey.svp casts/*.TOB
+  --cast down|up       convert only: the downcast or the upcast; by default the downcast, or the
+                       upcast of a cast recorded on the way up only.
+  --drop-soak          convert only: leaves out the rows in air and those of the probe hanging
+                       near the surface before its descent, by the depth trace alone.
+  --despike            convert only: leaves out rows whose sound speed or temperature lies more
+                       than 2 deviations (at least 0.2 m/s, 0.05 degC) from 2 neighbours a side.
+  --bin METRES         convert only: bins of that height, each a line at its centre with the
+                       means of its rows, in place of the 0.5 m thinning.
+  --surface-sound-speed M/S --draft M
+                       convert only: warns (fails under --strict) where the profile's sound speed
+                       at the draft lies more than 2 m/s from the transducer's sensor.
   -o, --output OUTPUT  convert and plot, with a single INPUT: the file to write. Without it, each
                        output is its INPUT with the last extension replaced by the first
                        written format's (below; plot: ".svg"); cast.TOB gives cast.sva, cast

@@ -31,7 +31,9 @@ const std::string usage =
     "  quillonde-cli depth --fresh PRESSURE...\n"
     "  quillonde-cli depth --salt --latitude LAT PRESSURE...\n"
     "  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--strict] [--format FORMAT]\n"
-    "                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [-o OUTPUT] INPUT...\n"
+    "                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [--cast down|up]\n"
+    "                [--drop-soak] [--despike] [--bin METRES] [--surface-sound-speed M/S --draft M]\n"
+    "                [-o OUTPUT] INPUT...\n"
     "  quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...\n"
     "  quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] "
     "[-o OUTPUT] INPUT...\n"
@@ -150,6 +152,8 @@ TEST(Usage, HelpDocumentsEveryOptionAndVersionNamesTheRelease)
     EXPECT_NE(help.out.find(usage.substr(0, usage.find("Options and"))), std::string::npos);
     for (const char* option : {"  --latitude LAT ", "  -o, --output OUTPUT ", "  --derive ", "  --strict ",
                                "  --format FORMAT ", "  --position LAT LON ", "  --time TIME ", "  --append ",
+                               "  --cast down|up ", "  --drop-soak ", "  --despike ", "  --bin METRES ",
+                               "  --surface-sound-speed M/S --draft M\n",
                                "  --columns NAMES ", "  --json ", "  info ", "  --version ", "Exit status"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }

@@ -107,6 +107,22 @@ TEST_F(ConvertProfiles, AReductionIsNamedOnStandardError)
               "1 m/s)\n");
 }
 
+// The steps are named on the line; a surface sound speed far from the profile's is a warning, and
+// fails the cast under --strict.
+TEST_F(ConvertProfiles, TheStepsAreNamedAndTheSurfaceCheckWarns)
+{
+    const Outcome steps = convert({"--cast", "down", "--bin", "2", "--surface-sound-speed", "1491.9",
+                                   "--draft", "1", "--format", "sva", "deneb.TOB"});
+    EXPECT_EQ(steps.out, "deneb.TOB -> deneb.sva: 250 rows, 13 profile lines; steps: the downcast, 2 m bins, "
+                         "surface sound speed 1491.89 m/s at 1 m against the sensor's 1491.9\n");
+    EXPECT_EQ(steps.err, "");
+    const Outcome far = convert({"--strict", "--surface-sound-speed", "1488", "--draft", "1", "deneb.TOB"});
+    EXPECT_EQ(far.status, 1);
+    EXPECT_NE(far.err.find("refused by --strict: at the transducer's draft of 1 m the profile gives 1491.92"),
+              std::string::npos)
+        << far.err;
+}
+
 TEST_F(ConvertProfiles, WrongProfileOptionsAreUsageErrors)
 {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
@@ -123,6 +139,12 @@ TEST_F(ConvertProfiles, WrongProfileOptionsAreUsageErrors)
          "--position takes two numbers, the latitude and longitude in decimal degrees"},
         {{"--append", "-o", "x.asvp", "deneb.TOB"},
          "--append adds a cast to a file that holds many: a CARIS SVP *.svp OUTPUT (or --format caris)"},
+        {{"--cast", "sideways", "deneb.TOB"}, "--cast takes down or up, not \"sideways\""},
+        {{"--bin", "0", "deneb.TOB"}, "--bin takes the height of a bin in metres, more than 0, not \"0\""},
+        {{"--surface-sound-speed", "fast", "--draft", "2", "deneb.TOB"},
+         "--surface-sound-speed takes the sensor's sound speed in m/s, not \"fast\""},
+        {{"--surface-sound-speed", "1490", "--draft", "-1", "deneb.TOB"},
+         "--draft takes the transducer's depth in metres, 0 or more, not \"-1\""},
         {{"-o", "x.svp", "deneb.TOB", "stockholm.TOB"},
          "-o takes a single INPUT (or several with --append); without it each output is named after its "
          "INPUT"},
