@@ -200,6 +200,11 @@ TEST_F(Steps, TheProfileEndsWithTheDeepestSampleExceptInAnSva)
     EXPECT_EQ(read_file(dir.file("p.sva")),
               ".profile  1\r\n\r\n0.6\t1480\t10\t0\t0\t\r\n1.2\t1481\t10\t0\t0\t\r\n");
 
+    // A deepest row whose sound speed is no number is not taken: the export writes what it wrote.
+    state.g_table.store_texts(3, "x 10", 2);
+    EXPECT_EQ(export_csv(), std::string(csv_title) + "0.6,1480,10,0,0\r\n1.2,1481,10,0,0\r\n");
+    state.g_table.store_texts(3, "1482 10", 2);
+
     // The upcast chosen: from the deepest row up, which ends there already.
     state.steps.cast = CastChoice::up;
     const ExportOutcome up = export_path(dir.file("p.csv"));

@@ -200,7 +200,11 @@ bool end_at_deepest(Profile& profile, const ProfileTable& table, const ProfileCo
     if (!(deepest.depth_m > profile.rows.back().depth_m)) {
         return false;
     }
-    profile.rows.push_back(profile_row(table, columns, deepest.row, profile.notes));
+    try {
+        profile.rows.push_back(profile_row(table, columns, deepest.row, profile.notes));
+    } catch (const Error&) {
+        return false; // a sample that is no number is no deepest sample to take
+    }
     return true;
 }
 

@@ -79,8 +79,8 @@ std::vector<std::int32_t> spike_rows(const ProfileTable& table, const ProfileCol
 Profile binned_profile(const ProfileTable& table, const ProfileColumns& columns, RowOrder order, double bin_m,
                        const std::function<bool()>& keep_going = {});
 
-/// Ends a profile of the downcast with the cast's deepest usable row where the thinning left it out
-/// and it lies deeper than the last line; returns whether it did.
+/// Ends a profile of the downcast with the cast's deepest usable row where the thinning left it out,
+/// it lies deeper than the last line and its values are numbers; returns whether it did.
 bool end_at_deepest(Profile& profile, const ProfileTable& table, const ProfileColumns& columns);
 
 /// The sound speed of `profile` at `depth_m`, between the lines about it; that of the first or last

@@ -22,6 +22,7 @@
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -55,6 +56,8 @@ constexpr auto drop_soak_caption = "Leave out the s&oak";
 constexpr auto despike_caption = "Leave out s&pikes";
 constexpr auto no_bins_caption = "0.5 m thinning";
 constexpr double largest_bin_m = 100.0;
+constexpr auto surface_sound_hint = "sensor m/s";
+constexpr auto draft_hint = "draft m";
 const QSize first_size(900, 680);
 const QSize smallest_plot(440, 300);
 constexpr double most_of_screen = 0.9;           // a first size never fills the screen
@@ -150,6 +153,17 @@ void ProfileWindow::build()
     bin_->setSingleStep(0.5);
     bin_->setSpecialValueText(QString::fromUtf8(no_bins_caption));
     bin_->setSuffix(QStringLiteral(" m bins"));
+    // The transducer's own sound speed sensor and its draft: the export checks the profile there.
+    const auto number_box = [this](const char* name, const char* hint) {
+        auto* box = new QLineEdit(this);
+        box->setObjectName(QString::fromUtf8(name));
+        box->setPlaceholderText(QString::fromUtf8(hint));
+        box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QString::fromUtf8(hint)) * 5 / 4);
+        connect(box, &QLineEdit::editingFinished, this, &ProfileWindow::steps_changed);
+        return box;
+    };
+    surface_sound_ = number_box("surface_sound", surface_sound_hint);
+    draft_ = number_box("draft", draft_hint);
     steps_ = new QLabel(this);
     steps_->setObjectName(QStringLiteral("steps"));
     auto* steps = new QHBoxLayout;
@@ -157,6 +171,8 @@ void ProfileWindow::build()
     steps->addWidget(drop_soak_);
     steps->addWidget(despike_);
     steps->addWidget(bin_);
+    steps->addWidget(surface_sound_);
+    steps->addWidget(draft_);
     steps->addWidget(steps_, 1);
     connect(cast_choice_, &QComboBox::activated, this, &ProfileWindow::steps_changed);
     connect(drop_soak_, &QCheckBox::toggled, this, &ProfileWindow::steps_changed);
@@ -290,6 +306,12 @@ void ProfileWindow::steps_changed()
     chosen_steps.drop_soak = drop_soak_->isChecked();
     chosen_steps.despike = despike_->isChecked();
     chosen_steps.bin_m = bin_->value() > 0.0 ? std::optional(bin_->value()) : std::nullopt;
+    double sound_m_s = 0.0;
+    double draft_m = 0.0;
+    const bool surface = parse_number(surface_sound_->text().toStdString(), sound_m_s) == NumberStatus::ok &&
+                         parse_number(draft_->text().toStdString(), draft_m) == NumberStatus::ok &&
+                         sound_m_s > 0.0 && !(draft_m < 0.0);
+    chosen_steps.surface = surface ? std::optional(SurfaceSensor{sound_m_s, draft_m}) : std::nullopt;
     apply_steps(state_);
     table_changed();
 }

@@ -15,6 +15,7 @@
 class QAction;
 class QCheckBox;
 class QDoubleSpinBox;
+class QLineEdit;
 class QComboBox;
 class QLabel;
 class QTimer;
@@ -94,6 +95,8 @@ private:
     QCheckBox* drop_soak_ = nullptr;
     QCheckBox* despike_ = nullptr;
     QDoubleSpinBox* bin_ = nullptr;
+    QLineEdit* surface_sound_ = nullptr;
+    QLineEdit* draft_ = nullptr;
     QLabel* steps_ = nullptr;
     PlotView* view_ = nullptr;
     FileDialog* picture_dialog_ = nullptr;
