@@ -7,6 +7,7 @@
 #include "ui/profile_window.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QListWidget>
 #include <QPixmap>
@@ -52,6 +53,11 @@ int main(int argc, char** argv)
         auto* chooser = profile->findChild<QComboBox*>(QStringLiteral("chooser"));
         chooser->setCurrentIndex(0);
         emit chooser->activated(0);
+        // RENDER_STEPS="drop_soak despike" ticks those boxes of the steps.
+        for (const QString& box :
+             qEnvironmentVariable("RENDER_STEPS").split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            profile->findChild<QCheckBox*>(box)->setChecked(true);
+        }
         if (argc >= 5 && std::string_view(argv[4]) != "-" && !profile->load_reference(argv[4])) {
             return 1;
         }

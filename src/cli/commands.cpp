@@ -26,6 +26,7 @@ constexpr std::string_view derived_note = " computed from ";
 constexpr std::string_view derived_source = " (UNESCO 1983)";
 constexpr std::string_view derive_hint = " (--derive computes it from ";
 constexpr std::string_view upcast_note = " from the upcast";
+constexpr std::string_view steps_note = "; steps: ";
 constexpr std::string_view fix_options = "--position LAT LON and --time YYYY-MM-DDTHH:MM:SSZ give them";
 constexpr std::string_view append_refusal = "--append adds a cast to a file that holds many: ";
 constexpr std::string_view append_hint = "; --append adds the cast as a new section (without it the file is "
@@ -162,6 +163,7 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
     });
     // One table for every cast: each load replaces it, so memory does not grow with the batch.
     ProfileState state;
+    state.steps = profile.steps;
     BatchJob job;
     job.extension = default_extension(format.facts());
     job.done = "converted";
@@ -194,10 +196,12 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
                        std::string(derived_note) + std::string(derived_columns[column].inputs) +
                        std::string(derived_source));
         }
+        const std::string steps = steps_text(exported.steps);
         return counted(state.g_table.filled_rows(), "row") + ", " +
                counted(exported.profile_lines, "profile line") +
                std::string(exported.from_upcast ? upcast_note : "") +
-               (exported.added ? ", added as a new section" : "");
+               (exported.added ? ", added as a new section" : "") +
+               (steps.empty() ? "" : std::string(steps_note) + steps);
     };
     // Without --derive, a question on computing a column was answered No: the refusal says how.
     job.failure = [&](const std::exception& error) {

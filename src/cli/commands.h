@@ -4,6 +4,7 @@
 #include "form/export.h"
 #include "formats/format.h"
 #include "runtime/error.h"
+#include "profile/cast_steps.h"
 
 #include <atomic>
 #include <chrono>
@@ -53,6 +54,7 @@ struct ProfileOptions {
     std::optional<std::chrono::sys_seconds> utc; ///< --time, for casts that state none in UTC
     bool append = false;     ///< --append: a cast goes into an OUTPUT that holds casts as one more
     SounderSettings sounder; ///< --no-extend and --most-lines, for a format read by an echo sounder
+    Steps steps;             ///< --cast, --drop-soak, --despike, --bin, --surface-sound-speed, --draft
 };
 
 /// The time and position of a cast for a format that needs them: the cast's, else those of

@@ -12,6 +12,7 @@
 #include "formats/sound_speed_datagram.h"
 #include "plot/profile_plot.h"
 #include "profile/udp_send.h"
+#include "profile/cast_steps.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
 #include "runtime/text.h"
@@ -42,7 +43,8 @@ constexpr std::string_view usage_text = R"(Usage:
   quillonde-cli depth --salt --latitude LAT PRESSURE...
   quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--strict] [--format FORMAT]
                 [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [--most-lines N]
-                [--no-extend] [-o OUTPUT] INPUT...
+                [--no-extend] [--cast down|up] [--drop-soak] [--despike] [--bin METRES]
+                [--surface-sound-speed M/S --draft M] [-o OUTPUT] INPUT...
   quillonde-cli send --to sis|sis5|qinsy|pds HOST[:PORT] (--fresh | --salt --latitude LAT) [--apply]
                 [--derive] [--strict] [--position LAT LON] [--time TIME] [--most-lines N] [--no-extend] INPUT
   quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...
@@ -148,6 +150,17 @@ Options:
                        Without it such a file that holds casts is never replaced: that INPUT
                        fails.
                          quillonde-cli convert --fresh --append -o survey.svp casts/*.TOB
+  --cast down|up       convert only: the downcast or the upcast; by default the downcast, or the
+                       upcast of a cast recorded on the way up only.
+  --drop-soak          convert only: leaves out the rows in air and those of the probe hanging
+                       near the surface before its descent, by the depth trace alone.
+  --despike            convert only: leaves out rows whose sound speed or temperature lies more
+                       than 2 deviations (at least 0.2 m/s, 0.05 degC) from 2 neighbours a side.
+  --bin METRES         convert only: bins of that height, each a line at its centre with the
+                       means of its rows, in place of the 0.5 m thinning.
+  --surface-sound-speed M/S --draft M
+                       convert only: warns (fails under --strict) where the profile's sound speed
+                       at the draft lies more than 2 m/s from the transducer's sensor.
   -o, --output OUTPUT  convert and plot, with a single INPUT: the file to write. Without it, each
                        output is its INPUT with the last extension replaced by the first
                        written format's (below; plot: ".svg"); cast.TOB gives cast.sva, cast
@@ -264,6 +277,12 @@ struct Arguments {
     bool no_extend = false;
     std::vector<std::string> to;
     bool apply = false;
+    std::string cast;
+    bool drop_soak = false;
+    bool despike = false;
+    std::string bin;
+    std::string surface_sound;
+    std::string draft;
     std::vector<std::string> items; // the pressures or the inputs
 };
 
@@ -331,6 +350,45 @@ std::vector<std::string> split_columns(std::string_view list)
     return {items.begin(), items.end()};
 }
 
+/// The steps of convert from its arguments; returns what is wrong with them, or an empty text.
+std::string step_options(const Arguments& arguments, quillonde::Steps& steps)
+{
+    using namespace quillonde;
+    if (arguments.cast == "down" || arguments.cast == "up") {
+        steps.cast = arguments.cast == "up" ? CastChoice::up : CastChoice::down;
+    } else if (!arguments.cast.empty()) {
+        return "--cast takes down or up, not " + quillonde::quoted(arguments.cast);
+    }
+    steps.drop_soak = arguments.drop_soak;
+    steps.despike = arguments.despike;
+    const auto positive = [](const std::string& text, std::optional<double>& value) {
+        double number = 0.0;
+        if (text.empty() || parse_number(text, number) != NumberStatus::ok || !(number > 0.0)) {
+            return false;
+        }
+        value = number;
+        return true;
+    };
+    if (!arguments.bin.empty() && !positive(arguments.bin, steps.bin_m)) {
+        return "--bin takes the height of a bin in metres, more than 0, not " +
+               quillonde::quoted(arguments.bin);
+    }
+    if (!arguments.surface_sound.empty() || !arguments.draft.empty()) {
+        std::optional<double> sound;
+        if (!positive(arguments.surface_sound, sound)) {
+            return "--surface-sound-speed takes the sensor's sound speed in m/s, not " +
+                   quillonde::quoted(arguments.surface_sound);
+        }
+        double draft_m = 0.0;
+        if (parse_number(arguments.draft, draft_m) != NumberStatus::ok || draft_m < 0.0) {
+            return "--draft takes the transducer's depth in metres, 0 or more, not " +
+                   quillonde::quoted(arguments.draft);
+        }
+        steps.surface = SurfaceSensor{*sound, draft_m};
+    }
+    return {};
+}
+
 /// The profile options of convert from its arguments; returns what is wrong with them, or an empty
 /// text.
 std::string profile_options(const Arguments& arguments, quillonde::cli::ProfileOptions& profile)
@@ -369,6 +427,9 @@ std::string profile_options(const Arguments& arguments, quillonde::cli::ProfileO
                    std::to_string(datagram_most_lines);
         }
         profile.sounder.most_lines = static_cast<std::size_t>(lines);
+    }
+    if (std::string problem = step_options(arguments, profile.steps); !problem.empty()) {
+        return problem;
     }
     if (!arguments.time.empty()) {
         profile.utc = utc_time_of(arguments.time);
@@ -429,6 +490,14 @@ int run(int argc, char** argv)
     convert->add_flag("--strict", arguments.strict);
     convert->add_option("--most-lines", arguments.most_lines);
     convert->add_flag("--no-extend", arguments.no_extend);
+    convert->add_option("--cast", arguments.cast);
+    convert->add_flag("--drop-soak", arguments.drop_soak);
+    convert->add_flag("--despike", arguments.despike);
+    convert->add_option("--bin", arguments.bin);
+    CLI::Option* surface = convert->add_option("--surface-sound-speed", arguments.surface_sound);
+    CLI::Option* draft = convert->add_option("--draft", arguments.draft);
+    surface->needs(draft);
+    draft->needs(surface);
     convert->add_option("INPUT", arguments.items);
     CLI::App* send = app.add_subcommand("send");
     add_water_options(*send, arguments);

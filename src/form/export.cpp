@@ -398,8 +398,16 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state, cons
         // A write that waits (a pipe nobody reads) asks too, and a stop ends it at once.
         OutputFile file(path, [&controls] { return controls.process_events(); });
         controls.set_caption(Label::Label6, status_working);
-        Profile profile = thinned_profile(state.g_table, state.ccolumns + 1, columns, order,
-                                          [&controls] { return controls.process_events(); });
+        const auto keep_going = [&controls] { return controls.process_events(); };
+        outcome.steps = steps_on_cast(state);
+        Profile profile =
+            state.steps.bin_m
+                ? binned_profile(state.g_table, columns, order, *state.steps.bin_m, keep_going)
+                : thinned_profile(state.g_table, state.ccolumns + 1, columns, order, keep_going);
+        if (!state.steps.bin_m && order == RowOrder::recorded && !writer.ends_where_thinned() &&
+            end_at_deepest(profile, state.g_table, columns)) {
+            outcome.steps.deepest_m = profile.rows.back().depth_m;
+        }
         if (profile.notes.any() && !controls.ask(Question::computed_notes(profile.notes))) {
             controls.set_caption(Label::Label6, status_idle);
             return {};
@@ -411,6 +419,17 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state, cons
                 throw Error(ErrorKind::no_profile, empty_profile_message(state));
             }
             if (!controls.ask(Question::export_anyway({ProfileEmpty{}}))) {
+                controls.set_caption(Label::Label6, status_idle);
+                return {};
+            }
+        }
+        if (const std::optional<SurfaceSensor> sensor = state.steps.surface) {
+            outcome.steps.surface = sensor;
+            outcome.steps.surface_profile_m_s = sound_at(profile, sensor->draft_m);
+            if (outcome.steps.surface_profile_m_s &&
+                std::fabs(*outcome.steps.surface_profile_m_s - sensor->sound_m_s) > surface_tolerance_m_s &&
+                !controls.ask(Question::export_anyway({SurfaceSoundApart{
+                    sensor->draft_m, *outcome.steps.surface_profile_m_s, sensor->sound_m_s}}))) {
                 controls.set_caption(Label::Label6, status_idle);
                 return {};
             }
@@ -462,6 +481,9 @@ std::string reduced_status(const Reduction& reduction)
 
 RowOrder export_row_order(const ProfileState& state)
 {
+    if (state.cast.rules.row_order != RowOrderRule::every_row && state.steps.cast != CastChoice::by_rule) {
+        return state.steps.cast == CastChoice::up ? RowOrder::upcast : RowOrder::recorded;
+    }
     switch (state.cast.rules.row_order) {
     case RowOrderRule::every_row: return RowOrder::given;
     case RowOrderRule::upcast_if_any:

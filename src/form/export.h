@@ -2,6 +2,7 @@
 
 #include "form/controls.h"
 #include "form/state.h"
+#include "form/steps.h"
 #include "formats/format.h"
 #include "profile/profile_reduction.h"
 #include "profile/profile_rows.h"
@@ -26,6 +27,7 @@ struct ExportOutcome {
     std::vector<std::string> notes;        ///< how the profile was shaped for the echo sounder
     bool added = false;                    ///< the cast went into the target as one more of its casts
     const ProfileWriter* writer = nullptr; ///< the format written
+    StepsTaken steps;                      ///< what shaped the profile beyond the thinning
 };
 
 /// How a profile is shaped for the echo sounder where its format is read by one: the window's
@@ -44,10 +46,10 @@ inline constexpr int reduction_decimals = 2; // as sound speeds are written
 /// Label6 after an export that had to reduce the profile: "Reduced: 1000 (0.01 m/s)".
 std::string reduced_status(const Reduction& reduction);
 
-/// The order in which the export takes the rows of the loaded cast, by its format's rule: every row
-/// of a profile file (RowOrder::given); for a format whose casts may be recorded on the way up,
-/// RowOrder::upcast for one recorded on the way up only (recorded_upward), so that its rows are
-/// taken from the deepest one up; else as recorded.
+/// The order in which the export takes the rows of the loaded cast: every row of a profile file
+/// (RowOrder::given); the part the user chose in state.steps; else by its format's rule: for a format whose
+/// casts may be recorded on the way up, RowOrder::upcast for one recorded on the way up only
+/// (recorded_upward), so that its rows are taken from the deepest one up; else as recorded.
 RowOrder export_row_order(const ProfileState& state);
 
 /// Click on "Browse ..." of the export: asks for a profile file with the file dialog, or takes the
@@ -74,7 +76,12 @@ RowOrder export_row_order(const ProfileState& state);
 /// (ProfileWriter::shaped_for_sounder) has its profile shaped by shape_for_sounder after `sounder`
 /// instead, the steps taken in ExportOutcome::notes. The file is written whole or not at all: on a
 /// failure, or when the controls ask to stop before the file is in place, the path keeps what it
-/// held. Label6 ends as status_upcast after a profile taken from an upcast.
+/// held. Label6 ends as status_upcast after a profile taken from an upcast. The steps of state.steps
+/// shape the profile: bins in place of the thinning; a downcast ends with the cast's deepest sample
+/// unless the format ends where the thinning does; where the profile's sound speed at the
+/// transducer's draft lies more than surface_tolerance_m_s from its sensor's, asks
+/// (QuestionKind::export_anyway with SurfaceSoundApart) before the file is written. A profile for
+/// an echo sounder's software is shaped as `sounder` says.
 ExportOutcome export_profile(Controls& controls, const ProfileState& state,
                              const SounderSettings& sounder = {});
 

@@ -1,5 +1,6 @@
 #include "form/loader.h"
 
+#include "form/steps.h"
 #include "form/water.h"
 #include "formats/registry.h"
 #include "formats/text_cast.h"
@@ -357,6 +358,7 @@ LoadOutcome load_data_file(Controls& controls, ProfileState& state)
     controls.set_caption(Label::Label6, status_working);
     try {
         const LoadOutcome outcome = Load(controls, state, std::move(path)).run(file.get());
+        apply_steps(state);
         controls.set_caption(Label::Label6, status_idle);
         return outcome;
     } catch (...) {

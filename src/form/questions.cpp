@@ -1,5 +1,6 @@
 #include "form/questions.h"
 
+#include "profile/cast_steps.h"
 #include "profile/profile_rows.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
@@ -101,6 +102,13 @@ std::string doubt_text(const Doubt& doubt)
             [](const ProfileEmpty&) {
                 return std::string("The profile holds no line: no usable row of the cast lies deeper than ") +
                        double_to_str(thinning_step_m) + " m, so the file holds its header alone.";
+            },
+            [](const SurfaceSoundApart& surface) {
+                const int decimals = profile_fields[sound_field].decimals;
+                return "At the transducer's draft of " + value_text(surface.draft_m, fine_depth_decimals) +
+                       " m the profile gives " + value_text(surface.profile_m_s, decimals) +
+                       " m/s, but its sensor measures " + value_text(surface.sensor_m_s, decimals) +
+                       " m/s: more than " + value_text(surface_tolerance_m_s, decimals) + " m/s apart.";
             },
         },
         doubt);

@@ -75,10 +75,18 @@ struct ReaderDoubt {
 /// The profile holds no line: the file would hold its header alone.
 struct ProfileEmpty {};
 
+/// The profile's sound speed at the transducer's draft lies far from its own sensor's.
+struct SurfaceSoundApart {
+    double draft_m = 0.0;
+    double profile_m_s = 0.0;
+    double sensor_m_s = 0.0;
+};
+
 /// Why the table may not hold what the user expects to export.
 using Doubt =
     std::variant<LoadFailed, CastShort, DepthsForOtherWater, FieldsAbsent, LatitudeFarFromCast,
-                 LastLineUnended, SalinityAgainstWater, SamplesOutsideWater, ReaderDoubt, ProfileEmpty>;
+                 LastLineUnended, SalinityAgainstWater, SamplesOutsideWater, ReaderDoubt, ProfileEmpty,
+                 SurfaceSoundApart>;
 
 /// The doubt of the samples `found` outside what water can have, naming the first few.
 SamplesOutsideWater outside_water_doubt(const std::vector<OutsideWater>& found);

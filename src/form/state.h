@@ -2,6 +2,7 @@
 
 #include "depth/formulas.h"
 #include "formats/cast.h"
+#include "profile/cast_steps.h"
 #include "profile/table.h"
 #include "profile/water_ranges.h"
 
@@ -47,6 +48,8 @@ struct ProfileState {
     std::int32_t ccolumns = 0;
     CastInfo cast;
     LoadRecord last_load;
+    /// The steps the user asked for between the cast and its profile.
+    Steps steps;
 
     /// The names of the table's columns as the window lists them: none after a load that failed
     /// before its header, which emptied the list but left the table as it was.

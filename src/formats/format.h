@@ -147,6 +147,9 @@ public:
     /// Whether a file of a profile of no line, its header alone, is one the format's software has
     /// always been given: the export asks before it writes one. Other formats refuse an empty profile.
     virtual bool writes_header_alone() const { return false; }
+    /// Whether a profile of the downcast ends where the thinning ends it, which may be short of the
+    /// cast's deepest sample; else it ends with that sample.
+    virtual bool ends_where_thinned() const { return false; }
     /// Whether a file of the format holds many casts, to which another may be added.
     virtual bool holds_many_casts() const { return false; }
     /// For a format whose files hold many casts: how many casts the file `bytes` holds, or nothing

@@ -16,6 +16,8 @@ public:
     const FormatFacts& facts() const override;
     void write(const Profile& profile, const CastInfo& cast, OutputFile& file) const override;
     bool writes_header_alone() const override { return true; }
+    /// The files end where the thinning ends, as they always have.
+    bool ends_where_thinned() const override { return true; }
 };
 
 /// ELAC sound velocity files of both dialects: the one this program writes, and the one of other

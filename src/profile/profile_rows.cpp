@@ -181,6 +181,29 @@ bool recorded_upward(const ProfileTable& table, std::int32_t /*depth_column*/)
     return rises && !downcast;
 }
 
+ProfileRow profile_row(const ProfileTable& table, const ProfileColumns& columns, std::int32_t row,
+                       DerivedNotes& notes)
+{
+    try {
+        ProfileRow line{row, *table.depth_m(row), {}, *table.exact_depth_m(row), {}, {}};
+        read_fields(table, columns, row, line.values);
+        if (columns.file_texts && columns.depth >= 0) {
+            line.depth_text = table.cell(columns.depth, row).as_text();
+            if (columns.fields[sound_field] >= 0) {
+                line.sound_text = table.cell(columns.fields[sound_field], row).as_text();
+            }
+        }
+        if (std::ranges::find(columns.fields, derived_field) != columns.fields.end()) {
+            derive_fields(table, columns, row, line.values, notes);
+        }
+        return line;
+    } catch (const Error& error) {
+        throw error.at(row_place(row));
+    } catch (const std::bad_alloc&) {
+        throw Error(ErrorKind::out_of_memory, "no memory left for the profile", row_place(row));
+    }
+}
+
 Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns,
                         RowOrder order, const std::function<bool()>& keep_going)
 {
@@ -188,28 +211,11 @@ Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, co
     for (std::size_t f = 0; f < profile_fields.size(); ++f) {
         profile.given[f] = columns.fields[f] != absent_field;
     }
-    const bool derives = std::ranges::find(columns.fields, derived_field) != columns.fields.end();
     for_each_profile_row(
         table, depth_column, order,
         [&](std::int32_t row, double depth_m, const auto&) {
-            try {
-                ProfileRow line{row, depth_m, {}, *table.exact_depth_m(row), {}, {}};
-                read_fields(table, columns, row, line.values);
-                if (columns.file_texts && columns.depth >= 0) {
-                    line.depth_text = table.cell(columns.depth, row).as_text();
-                    if (columns.fields[sound_field] >= 0) {
-                        line.sound_text = table.cell(columns.fields[sound_field], row).as_text();
-                    }
-                }
-                if (derives) {
-                    derive_fields(table, columns, row, line.values, profile.notes);
-                }
-                profile.rows.push_back(line);
-            } catch (const Error& error) {
-                throw error.at(row_place(row));
-            } catch (const std::bad_alloc&) {
-                throw Error(ErrorKind::out_of_memory, "no memory left for the profile", row_place(row));
-            }
+            profile.rows.push_back(profile_row(table, columns, row, profile.notes));
+            profile.rows.back().depth_m = depth_m;
         },
         keep_going);
     return profile;

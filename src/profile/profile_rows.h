@@ -246,6 +246,11 @@ struct Profile {
 Profile thinned_profile(const ProfileTable& table, std::int32_t depth_column, const ProfileColumns& columns,
                         RowOrder order = RowOrder::recorded, const std::function<bool()>& keep_going = {});
 
+/// The line of table row `row`, which has a depth: the values of `columns`, the derived ones
+/// computed (counted in `notes`), the absent ones 0. Fails as thinned_profile does, naming the row.
+ProfileRow profile_row(const ProfileTable& table, const ProfileColumns& columns, std::int32_t row,
+                       DerivedNotes& notes);
+
 /// Where thinned_profile would fail on a value that is not a number: the error of the first row of
 /// for_each_profile_row in `order` whose value in a read column of `columns` is none, placed at its
 /// table row. The derived fields are not computed. Nothing when every such value is a number.

@@ -49,10 +49,14 @@ constexpr double ipts68_temperature(double temperature_c, TemperatureScale scale
 enum class Rule : std::uint8_t {
     file_flag,     ///< the file's own flag column marks the row bad (Sea-Bird's "flag")
     outside_water, ///< a value the profile needs lies outside what water can have (water_ranges)
+    soak,          ///< taken in air or while the probe soaked near the surface, before its descent
+    spike,         ///< a sound speed or temperature far from its neighbours'
 };
-inline constexpr std::array<std::string_view, 2> rule_reasons = {
+inline constexpr std::array<std::string_view, 4> rule_reasons = {
     "marked bad by the file's flag column",
     "a value lies outside what water can have",
+    "taken before the descent, in air or while the probe soaked",
+    "a spike, far from its neighbours",
 };
 
 /// The words that say why `rule` leaves a sample out.

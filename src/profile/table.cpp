@@ -280,6 +280,12 @@ void ProfileTable::leave_out_sample(std::int32_t column, std::int32_t row, Rule 
     sample_rules_.insert_or_assign({column, row}, rule);
 }
 
+void ProfileTable::forget_rule(Rule rule)
+{
+    std::erase_if(row_rules_, [rule](const auto& entry) { return entry.second == rule; });
+    std::erase_if(sample_rules_, [rule](const auto& entry) { return entry.second == rule; });
+}
+
 std::optional<Rule> ProfileTable::row_left_out(std::int32_t row) const
 {
     if (row_rules_.empty()) {

@@ -80,6 +80,8 @@ public:
     void leave_out_row(std::int32_t row, Rule rule);
     /// Leaves the sample at (column, row) out of the profile by `rule`.
     void leave_out_sample(std::int32_t column, std::int32_t row, Rule rule);
+    /// Takes back every leaving out by `rule`, of rows and of samples.
+    void forget_rule(Rule rule);
     /// The rule that leaves the whole of `row` out, if one does.
     std::optional<Rule> row_left_out(std::int32_t row) const;
     /// Whether `row` has a depth and no rule leaves it out: a row the profile may take.

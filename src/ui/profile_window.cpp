@@ -4,6 +4,7 @@
 
 #include "form/headless_controls.h"
 #include "form/loader.h"
+#include "form/steps.h"
 #include "plot/plot_file.h"
 #include "plot/text_codec.h"
 #include "profile/output_file.h"
@@ -14,12 +15,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -29,6 +33,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <exception>
 
@@ -47,6 +52,14 @@ constexpr auto remove_reference_caption = "Re&move reference";
 constexpr auto picture_filters = "PNG picture *.png|*.png|SVG picture *.svg|*.svg|PDF document *.pdf|*.pdf|";
 constexpr auto svg_mime_type = "image/svg+xml";
 constexpr auto settings_key = "profile/geometry";
+// In the order of CastChoice.
+constexpr std::array<const char*, 3> cast_choice_captions = {"Cast by its format", "Downcast", "Upcast"};
+constexpr auto drop_soak_caption = "Leave out the s&oak";
+constexpr auto despike_caption = "Leave out s&pikes";
+constexpr auto no_bins_caption = "0.5 m thinning";
+constexpr double largest_bin_m = 100.0;
+constexpr auto surface_sound_hint = "sensor m/s";
+constexpr auto draft_hint = "draft m";
 const QSize first_size(900, 680);
 const QSize smallest_plot(440, 300);
 constexpr double most_of_screen = 0.9;           // a first size never fills the screen
@@ -78,7 +91,7 @@ struct ProfileWindow::Reference {
     std::vector<std::string> names;
 };
 
-ProfileWindow::ProfileWindow(Controls& controls, const ProfileState& state, QWidget* parent)
+ProfileWindow::ProfileWindow(Controls& controls, ProfileState& state, QWidget* parent)
     : QWidget(parent, Qt::Window), controls_(controls), state_(state), plot_(state)
 {
     setObjectName(QStringLiteral("ProfileWindow"));
@@ -132,8 +145,50 @@ void ProfileWindow::build()
     send->setFocusPolicy(Qt::TabFocus);
     top->addWidget(send);
     connect(send, &QPushButton::clicked, this, &ProfileWindow::send_to_sounder);
+    cast_choice_ = new QComboBox(this);
+    cast_choice_->setObjectName(QStringLiteral("cast_choice"));
+    for (const char* caption : cast_choice_captions) {
+        cast_choice_->addItem(QString::fromUtf8(caption));
+    }
+    drop_soak_ = new QCheckBox(QString::fromUtf8(drop_soak_caption), this);
+    drop_soak_->setObjectName(QStringLiteral("drop_soak"));
+    despike_ = new QCheckBox(QString::fromUtf8(despike_caption), this);
+    despike_->setObjectName(QStringLiteral("despike"));
+    bin_ = new QDoubleSpinBox(this);
+    bin_->setObjectName(QStringLiteral("bin"));
+    bin_->setRange(0.0, largest_bin_m);
+    bin_->setSingleStep(0.5);
+    bin_->setSpecialValueText(QString::fromUtf8(no_bins_caption));
+    bin_->setSuffix(QStringLiteral(" m bins"));
+    // The transducer's own sound speed sensor and its draft: the export checks the profile there.
+    const auto number_box = [this](const char* name, const char* hint) {
+        auto* box = new QLineEdit(this);
+        box->setObjectName(QString::fromUtf8(name));
+        box->setPlaceholderText(QString::fromUtf8(hint));
+        box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QString::fromUtf8(hint)) * 5 / 4);
+        connect(box, &QLineEdit::editingFinished, this, &ProfileWindow::steps_changed);
+        return box;
+    };
+    surface_sound_ = number_box("surface_sound", surface_sound_hint);
+    draft_ = number_box("draft", draft_hint);
+    steps_ = new QLabel(this);
+    steps_->setObjectName(QStringLiteral("steps"));
+    auto* steps = new QHBoxLayout;
+    steps->addWidget(cast_choice_);
+    steps->addWidget(drop_soak_);
+    steps->addWidget(despike_);
+    steps->addWidget(bin_);
+    steps->addWidget(surface_sound_);
+    steps->addWidget(draft_);
+    steps->addWidget(steps_, 1);
+    connect(cast_choice_, &QComboBox::activated, this, &ProfileWindow::steps_changed);
+    connect(drop_soak_, &QCheckBox::toggled, this, &ProfileWindow::steps_changed);
+    connect(despike_, &QCheckBox::toggled, this, &ProfileWindow::steps_changed);
+    connect(bin_, &QDoubleSpinBox::valueChanged, this, &ProfileWindow::steps_changed);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addLayout(steps);
     layout->addWidget(view_, 1);
     layout->addWidget(readout_);
     setTabOrder(chooser_, view_);
@@ -260,8 +315,28 @@ void ProfileWindow::show_column(const std::string& name)
     read_ahead_columns(); // what the showing did not need, if it dropped what was read ahead
 }
 
+void ProfileWindow::steps_changed()
+{
+    Steps& chosen_steps = state_.steps;
+    chosen_steps.cast = static_cast<CastChoice>(cast_choice_->currentIndex());
+    chosen_steps.drop_soak = drop_soak_->isChecked();
+    chosen_steps.despike = despike_->isChecked();
+    chosen_steps.bin_m = bin_->value() > 0.0 ? std::optional(bin_->value()) : std::nullopt;
+    double sound_m_s = 0.0;
+    double draft_m = 0.0;
+    const bool surface = parse_number(surface_sound_->text().toStdString(), sound_m_s) == NumberStatus::ok &&
+                         parse_number(draft_->text().toStdString(), draft_m) == NumberStatus::ok &&
+                         sound_m_s > 0.0 && !(draft_m < 0.0);
+    chosen_steps.surface = surface ? std::optional(SurfaceSensor{sound_m_s, draft_m}) : std::nullopt;
+    apply_steps(state_);
+    table_changed();
+}
+
 void ProfileWindow::table_changed()
 {
+    if (steps_ != nullptr) {
+        steps_->setText(QString::fromUtf8(steps_text(steps_on_cast(state_))));
+    }
     if (reference_ && !(reference_->basis == depth_basis()) &&
         !load_reference(std::string(reference_->path))) {
         remove_reference(); // its depths would no longer match those of the cast

@@ -14,6 +14,9 @@
 #include <vector>
 
 class QAction;
+class QCheckBox;
+class QDoubleSpinBox;
+class QLineEdit;
 class QComboBox;
 class QLabel;
 class QTimer;
@@ -32,7 +35,7 @@ class PlotView;
 class ProfileWindow : public QWidget {
     Q_OBJECT
 public:
-    ProfileWindow(Controls& controls, const ProfileState& state, QWidget* parent);
+    ProfileWindow(Controls& controls, ProfileState& state, QWidget* parent);
     ~ProfileWindow() override;
 
     /// Shows the window, in front, plotting the column `name` (the list entry's bytes), the plot
@@ -78,6 +81,8 @@ private:
     /// Reads SOUND, Temp and SALIN between events, as far as they are not read.
     void read_ahead_columns();
     void fill_chooser();
+    /// Takes the steps as the controls show them, leaves out what they judge and redraws.
+    void steps_changed();
     void chosen(int index);
     std::vector<std::string> column_names() const;
     /// The water and latitude the plotted cast's depths were computed for, else the window's.
@@ -86,11 +91,18 @@ private:
     void save_place() const;
 
     Controls& controls_;
-    const ProfileState& state_;
+    ProfileState& state_;
     ProfilePlot plot_;
     QTimer* read_ahead_;
     QComboBox* chooser_ = nullptr;
     QLabel* readout_ = nullptr;
+    QComboBox* cast_choice_ = nullptr;
+    QCheckBox* drop_soak_ = nullptr;
+    QCheckBox* despike_ = nullptr;
+    QDoubleSpinBox* bin_ = nullptr;
+    QLineEdit* surface_sound_ = nullptr;
+    QLineEdit* draft_ = nullptr;
+    QLabel* steps_ = nullptr;
     PlotView* view_ = nullptr;
     FileDialog* picture_dialog_ = nullptr;
     QAction* remove_reference_ = nullptr;

@@ -32,7 +32,8 @@ const std::string usage =
     "  quillonde-cli depth --salt --latitude LAT PRESSURE...\n"
     "  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--strict] [--format FORMAT]\n"
     "                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [--most-lines N]\n"
-    "                [--no-extend] [-o OUTPUT] INPUT...\n"
+    "                [--no-extend] [--cast down|up] [--drop-soak] [--despike] [--bin METRES]\n"
+    "                [--surface-sound-speed M/S --draft M] [-o OUTPUT] INPUT...\n"
     "  quillonde-cli send --to sis|sis5|qinsy|pds HOST[:PORT] (--fresh | --salt --latitude LAT) [--apply]\n"
     "                [--derive] [--strict] [--position LAT LON] [--time TIME] [--most-lines N] [--no-extend] "
     "INPUT\n"
@@ -154,6 +155,8 @@ TEST(Usage, HelpDocumentsEveryOptionAndVersionNamesTheRelease)
     EXPECT_NE(help.out.find(usage.substr(0, usage.find("Options and"))), std::string::npos);
     for (const char* option : {"  --latitude LAT ", "  -o, --output OUTPUT ", "  --derive ", "  --strict ",
                                "  --format FORMAT ", "  --position LAT LON ", "  --time TIME ", "  --append ",
+                               "  --cast down|up ", "  --drop-soak ", "  --despike ", "  --bin METRES ",
+                               "  --surface-sound-speed M/S --draft M\n",
                                "  --columns NAMES ", "  --json ", "  info ", "  --version ", "Exit status"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }

@@ -38,16 +38,16 @@ TEST_F(ConvertProfiles, FormatNamesTheOutputsAndTimeAndPositionFillWhatTheCastLa
     const Outcome asvp = convert({"--format", "asvp", "--time", "2016-08-24T07:53:13Z", "deneb.TOB"});
     EXPECT_EQ(asvp.out, "deneb.TOB -> deneb.asvp: 250 rows, 45 profile lines\n");
     EXPECT_EQ(asvp.err, "quillonde-cli: deneb.TOB: a 0 m line added with the first sound speed, 1491.88 m/s\n"
-                        "quillonde-cli: deneb.TOB: extended to 12000 m below the cast's 24.45 m\n");
+                        "quillonde-cli: deneb.TOB: extended to 12000 m below the cast's 24.88 m\n");
     const std::string lines = read_file(data + "/profiles/rev205_deneb_salt54.asvp");
     const std::string header = "( SoundVelocity 1.0 0 201608240753 54.3386667 11.6913333 -1 0 0 Quillonde P ";
     const std::string body = lines.substr(lines.find("\r\n") + 2);
     EXPECT_EQ(read_file(dir.file("deneb.asvp")),
-              header + "45 )\r\n0 1491.88\r\n" + body + "12000 1675.8\r\n");
+              header + "46 )\r\n0 1491.88\r\n" + body + "12000 1675.8\r\n");
     const Outcome flat = convert({"--format", "asvp", "--no-extend", "--time", "2016-08-24T07:53:13Z", "-o",
                                   "flat.asvp", "deneb.TOB"});
     EXPECT_EQ(flat.status, 0) << flat.err;
-    EXPECT_EQ(read_file(dir.file("flat.asvp")), header + "44 )\r\n0 1491.88\r\n" + body);
+    EXPECT_EQ(read_file(dir.file("flat.asvp")), header + "45 )\r\n0 1491.88\r\n" + body);
 
     const Outcome missing = convert({"--format", "vel", "deneb.TOB", "stockholm.TOB"});
     EXPECT_EQ(
@@ -78,9 +78,10 @@ TEST_F(ConvertProfiles, AppendAddsSectionsAndNothingElseTouchesACarisFile)
     std::vector<std::string> arguments = fix;
     arguments.insert(arguments.end(), {"--append", "-o", "survey.svp", "deneb.TOB", "stockholm.TOB"});
     const Outcome appended = convert(arguments);
-    EXPECT_EQ(appended.out,
-              "deneb.TOB -> survey.svp: 250 rows, 43 profile lines\n"
-              "stockholm.TOB -> survey.svp: 154 rows, 62 profile lines, added as a new section\n");
+    EXPECT_EQ(
+        appended.out,
+        "deneb.TOB -> survey.svp: 250 rows, 44 profile lines; steps: ends at the deepest sample, 24.88 m\n"
+        "stockholm.TOB -> survey.svp: 154 rows, 62 profile lines, added as a new section\n");
     const std::string survey = read_file(dir.file("survey.svp"));
     EXPECT_NE(survey.find("\r\nSection 2017-256 06:23:35 54:20:19.20 11:41:28.80\r\n"), std::string::npos);
     EXPECT_NE(survey.find("\r\nSection 2017-256 06:23:35 59:18:00.00 18:06:00.00\r\n"), std::string::npos);
@@ -118,6 +119,22 @@ TEST_F(ConvertProfiles, MostLinesReducesAndEachStepIsNamedOnStandardError)
     EXPECT_NE(asvp.find(" P 561 )\r\n0 1481\r\n"), std::string::npos);
 }
 
+// The steps are named on the line; a surface sound speed far from the profile's is a warning, and
+// fails the cast under --strict.
+TEST_F(ConvertProfiles, TheStepsAreNamedAndTheSurfaceCheckWarns)
+{
+    const Outcome steps = convert({"--cast", "down", "--bin", "2", "--surface-sound-speed", "1491.9",
+                                   "--draft", "1", "--format", "sva", "deneb.TOB"});
+    EXPECT_EQ(steps.out, "deneb.TOB -> deneb.sva: 250 rows, 13 profile lines; steps: the downcast, 2 m bins, "
+                         "surface sound speed 1491.89 m/s at 1 m against the sensor's 1491.9\n");
+    EXPECT_EQ(steps.err, "");
+    const Outcome far = convert({"--strict", "--surface-sound-speed", "1488", "--draft", "1", "deneb.TOB"});
+    EXPECT_EQ(far.status, 1);
+    EXPECT_NE(far.err.find("refused by --strict: at the transducer's draft of 1 m the profile gives 1491.92"),
+              std::string::npos)
+        << far.err;
+}
+
 TEST_F(ConvertProfiles, WrongProfileOptionsAreUsageErrors)
 {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
@@ -137,6 +154,12 @@ TEST_F(ConvertProfiles, WrongProfileOptionsAreUsageErrors)
         {{"--most-lines", "2", "deneb.TOB"}, "--most-lines takes a whole number of lines from 3 to 9999"},
         {{"--most-lines", "many", "--no-extend", "deneb.TOB"},
          "--most-lines takes a whole number of lines from 2 to 9999"},
+        {{"--cast", "sideways", "deneb.TOB"}, "--cast takes down or up, not \"sideways\""},
+        {{"--bin", "0", "deneb.TOB"}, "--bin takes the height of a bin in metres, more than 0, not \"0\""},
+        {{"--surface-sound-speed", "fast", "--draft", "2", "deneb.TOB"},
+         "--surface-sound-speed takes the sensor's sound speed in m/s, not \"fast\""},
+        {{"--surface-sound-speed", "1490", "--draft", "-1", "deneb.TOB"},
+         "--draft takes the transducer's depth in metres, 0 or more, not \"-1\""},
         {{"-o", "x.svp", "deneb.TOB", "stockholm.TOB"},
          "-o takes a single INPUT (or several with --append); without it each output is named after its "
          "INPUT"},

@@ -109,10 +109,10 @@ TEST_F(ProfileFormats, TheDenebCastInEveryFormatByteForByte)
             // Shaped for SIS: the stored file's lines between a 0 m line and the 12000 m line.
             EXPECT_EQ(outcome.profile_lines, 45);
             EXPECT_EQ(outcome.notes, (Texts{"a 0 m line added with the first sound speed, 1491.88 m/s",
-                                            "extended to 12000 m below the cast's 24.45 m"}));
+                                            "extended to 12000 m below the cast's 24.88 m"}));
             const std::string stored = read_file(data + "/profiles/" + name);
             const std::size_t body = stored.find("\r\n") + 2;
-            EXPECT_EQ(read_file(dir.file(name)), stored.substr(0, body - 6) + "45 )\r\n0 1491.88\r\n" +
+            EXPECT_EQ(read_file(dir.file(name)), stored.substr(0, body - 6) + "46 )\r\n0 1491.88\r\n" +
                                                      stored.substr(body) + "12000 1675.8\r\n");
             continue;
         }
@@ -124,7 +124,7 @@ TEST_F(ProfileFormats, TheDenebCastInEveryFormatByteForByte)
         EXPECT_EQ(read_file(dir.file("rev205_deneb_salt54." + format)).substr(0, start.size()), start);
     };
     expect_start("asvp",
-                 "( SoundVelocity 1.0 0 201608240753 54.3386667 11.6913333 -1 0 0 Quillonde P 45 )\r\n"
+                 "( SoundVelocity 1.0 0 201608240753 54.3386667 11.6913333 -1 0 0 Quillonde P 46 )\r\n"
                  "0 1491.88\r\n0.51 1491.88\r\n");
     expect_start("svp", "[SVP_VERSION_2]\r\nrev205_deneb_salt54.svp\r\n"
                         "Section 2016-237 07:53:13 54:20:19.20 11:41:28.80\r\n0.51 1491.88\r\n");
@@ -208,7 +208,7 @@ TEST_F(ProfileFormats, AProfileFileKeepsEveryLineAndItsOwnTexts)
     load_path(asvp);
     const std::string samples = read_file(asvp).substr(read_file(asvp).find('\n') + 1);
     for (const std::string format : {"vel", "svp", "csv", "sva"}) {
-        EXPECT_EQ(export_path(dir.file("deneb." + format)).profile_lines, 43) << format;
+        EXPECT_EQ(export_path(dir.file("deneb." + format)).profile_lines, 44) << format;
     }
     const std::string vel = read_file(dir.file("deneb.vel"));
     EXPECT_EQ(vel.substr(vel.find('\n') + 1), samples);
@@ -266,7 +266,7 @@ TEST_F(ProfileFormats, ACarisFileTakesOneCastAfterAnother)
     EXPECT_EQ(iso_time(*state.cast.time), "2016-12-31T23:59:59Z"); // the second section, the newest
     EXPECT_EQ(*state.cast.latitude_deg, -0.5);                     // the sign of "-0:30:00.00"
     EXPECT_DOUBLE_EQ(*state.cast.longitude_deg, -0.01);
-    EXPECT_EQ(state.g_table.last_row(), 43);
+    EXPECT_EQ(state.g_table.last_row(), 44);
 
     load_deneb();
     controls.choice = [](const Question&) { return replace_file_answer; };

@@ -105,9 +105,9 @@ TEST_F(ProfileExport, TheDialogShowsWhatIsKnownAndRemembersWhatWasGiven)
     EXPECT_TRUE(first.ok_enabled);
     EXPECT_TRUE(
         read_file(dir.file("deneb.asvp"))
-            .starts_with("( SoundVelocity 1.0 0 202103040506 54.3386667 11.7 -1 0 0 Quillonde P 45 )\r\n"));
+            .starts_with("( SoundVelocity 1.0 0 202103040506 54.3386667 11.7 -1 0 0 Quillonde P 46 )\r\n"));
     EXPECT_TRUE(control<QLabel>("Label7")->toolTip().endsWith(
-        QStringLiteral("; extended to 12000 m below the cast's 24.45 m")))
+        QStringLiteral("; extended to 12000 m below the cast's 24.88 m")))
         << control<QLabel>("Label7")->toolTip().toStdString();
 
     const Shown again = export_with_dialog("deneb.vel", [](CastFixDialog& dialog) { dialog.reject(); });
