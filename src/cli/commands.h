@@ -49,7 +49,8 @@ struct ProfileOptions {
     std::optional<double> latitude_deg;          ///< --position, for casts that state none
     std::optional<double> longitude_deg;         ///< --position
     std::optional<std::chrono::sys_seconds> utc; ///< --time, for casts that state none in UTC
-    bool append = false; ///< --append: a cast goes into an OUTPUT that holds casts as one more
+    bool append = false;     ///< --append: a cast goes into an OUTPUT that holds casts as one more
+    std::size_t section = 0; ///< --section: of an INPUT of many casts, the one to take; 0 the newest
 };
 
 /// Sets the format and `append` of `profile` from convert's --format `name` (none when empty), the

@@ -38,10 +38,11 @@ constexpr std::string_view usage_text = R"(Usage:
   quillonde-cli depth --fresh PRESSURE...
   quillonde-cli depth --salt --latitude LAT PRESSURE...
   quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--strict] [--format FORMAT]
-                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [-o OUTPUT] INPUT...
+                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [--section N]
+                [-o OUTPUT] INPUT...
   quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...
   quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] [-o OUTPUT] INPUT...
-  quillonde-cli info [--json] [--fresh | --salt --latitude LAT] INPUT...
+  quillonde-cli info [--json] [--section N] [--fresh | --salt --latitude LAT] INPUT...
   quillonde-cli --help | --version
 )";
 
@@ -50,9 +51,10 @@ constexpr std::string_view empty_latitude_hint = "--latitude needs a number of d
 constexpr std::string_view more_help_text = "Options and examples: quillonde-cli --help\n";
 
 constexpr std::string_view description_text =
-    R"(Water pressure to depth, and Sea & Sun casts (*.TOB) to ELAC sound velocity profiles (*.sva),
-converted exactly as the Quillonde window converts them: the files are the window's files, byte
-for byte.
+    R"(Water pressure to depth, and CTD casts (Sea & Sun, Sea-Bird, Valeport, AML, RBR, CastAway) and
+sound velocity profiles to the profiles of echo sounders (ELAC, Kongsberg, CARIS, HYPACK, CSV;
+"Formats read" and "Formats written" below), converted exactly as the Quillonde window converts
+them: the files are the window's files, byte for byte.
 
 )";
 
@@ -61,9 +63,10 @@ Commands:
   depth      Prints the depth [m] of each PRESSURE [dbar], one line each, as the window shows it
              after "Depth [m]:".
                quillonde-cli depth --salt --latitude 30 10000      prints 9712.65
-  convert    Loads each cast INPUT (*.TOB) as the window's load does and writes it as the
-             window's export does, thinned by depth. Prints "INPUT -> OUTPUT: N rows, M profile
-             lines" on standard output for each file written.
+  convert    Loads each cast or profile INPUT (any format read, below) as the window's load
+             does and writes its profile as the window's export does, thinned by depth, in the
+             format of --format or OUTPUT's extension. Prints "INPUT -> OUTPUT: N rows, M
+             profile lines" on standard output for each file written.
                quillonde-cli convert --salt --latitude 54 casts/*.TOB
   sound      Prints the sound speed [m/s] at each PRESSURE [dbar], Chen and Millero after
              UNESCO 1983, rounded to 2 decimals as a profile writes it. Temperatures are taken
@@ -109,7 +112,8 @@ Options:
   --temperature T      sound only: the temperature [degC].
   --format FORMAT      convert only: the format of the outputs named after their INPUTs, and of
                        an OUTPUT whose extension names no format: a name of "Formats written"
-                       below, the first one the default. -o's extension chooses otherwise.
+                       below, or its extension (svp for caris), the first one the default. -o's
+                       extension chooses otherwise.
                          quillonde-cli convert --salt --latitude 54 --format asvp casts/*.TOB
   --position LAT LON   convert only: the position (decimal degrees, south and west negative) of
                        every cast that states none, for the formats that state it (below). A
@@ -124,6 +128,11 @@ Options:
                        Without it such a file that holds casts is never replaced: that INPUT
                        fails.
                          quillonde-cli convert --fresh --append -o survey.svp casts/*.TOB
+  --section N          convert and info: of an INPUT that holds many casts (a CARIS file's
+                       sections), the Nth in the file's order, as info numbers them; without it
+                       the newest by its time.
+                         quillonde-cli info survey.svp
+                         quillonde-cli convert --fresh --section 2 -o second.asvp survey.svp
   -o, --output OUTPUT  convert and plot, with a single INPUT: the file to write. Without it, each
                        output is its INPUT with the last extension replaced by the first
                        written format's (below; plot: ".svg"); cast.TOB gives cast.sva, cast
@@ -136,9 +145,10 @@ Options:
                          quillonde-cli plot --fresh --columns Temp -o lake.png 0824.TOB
                          quillonde-cli convert --fresh -o lake.sva 0824.TOB
   --json               info only: one JSON object on a line of its own for each INPUT, with the
-                       keys file, format, instrument, serial, time, latitude, longitude, rows
-                       and columns (each with name, source, unit and conversion); null for
-                       what is unknown.
+                       keys file, format, instrument, serial, time, latitude, longitude, rows,
+                       for a file of many casts sections (each with time, latitude, longitude
+                       and lines) and section (the one loaded), and columns (each with name,
+                       source, unit and conversion); null for what is unknown.
                          quillonde-cli info --json casts/*.cnv casts/*.csv
   -h, --help           Prints this help.
   --version            Prints the version.
@@ -235,6 +245,7 @@ struct Arguments {
     std::vector<std::string> position;
     std::string time;
     bool append = false;
+    std::string section;
     std::vector<std::string> items; // the pressures or the inputs
 };
 
@@ -352,6 +363,7 @@ int run(int argc, char** argv)
     convert->add_option("--time", arguments.time);
     convert->add_flag("--append", arguments.append);
     convert->add_flag("--strict", arguments.strict);
+    convert->add_option("--section", arguments.section);
     convert->add_option("INPUT", arguments.items);
     CLI::App* sound = app.add_subcommand("sound");
     CLI::Option* salinity = sound->add_option("--salinity", arguments.sound.salinity);
@@ -367,6 +379,7 @@ int run(int argc, char** argv)
     CLI::App* info = app.add_subcommand("info");
     add_water_options(*info, arguments);
     info->add_flag("--json", arguments.json);
+    info->add_option("--section", arguments.section);
     info->add_option("INPUT", arguments.items);
 
     const int options_end = end_of_options(argc, argv);
@@ -417,6 +430,17 @@ int run(int argc, char** argv)
                            "named after its INPUT");
     }
     quillonde::cli::ProfileOptions profile;
+    if (!arguments.section.empty()) {
+        std::int32_t section = 0;
+        try {
+            section = quillonde::str_to_long(arguments.section);
+        } catch (const quillonde::Error&) {
+        }
+        if (section < 1 || arguments.section.find_first_not_of("0123456789") != std::string::npos) {
+            return usage_error("--section takes the number of a section as info lists them: 1, 2, ...");
+        }
+        profile.section = static_cast<std::size_t>(section);
+    }
     if (convert->parsed()) {
         if (const std::string problem = profile_options(arguments, profile); !problem.empty()) {
             return usage_error(problem);
@@ -432,7 +456,8 @@ int run(int argc, char** argv)
         : convert->parsed()
             ? quillonde::cli::convert_casts(water, arguments.items, arguments.output, arguments.derive,
                                             console, profile, arguments.strict)
-        : info->parsed() ? quillonde::cli::print_cast_info(water, arguments.items, arguments.json, console)
+        : info->parsed() ? quillonde::cli::print_cast_info(water, arguments.items, arguments.json, console,
+                                                           profile.section)
                          : quillonde::cli::plot_casts(water, split_columns(arguments.columns),
                                                       arguments.items, arguments.output, console);
     const bool written = standard_output_written();

@@ -45,6 +45,8 @@ struct ProfileState {
     std::int32_t ccolumns = 0;
     CastInfo cast;
     LoadRecord last_load;
+    /// Of a file that holds many casts, the one the next load takes (CastSink::part_wanted).
+    std::size_t part_wanted = 0;
 
     /// The names of the table's columns as the window lists them: none after a load that failed
     /// before its header, which emptied the list but left the table as it was.

@@ -31,11 +31,12 @@ const std::string usage =
     "  quillonde-cli depth --fresh PRESSURE...\n"
     "  quillonde-cli depth --salt --latitude LAT PRESSURE...\n"
     "  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--strict] [--format FORMAT]\n"
-    "                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [-o OUTPUT] INPUT...\n"
+    "                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [--section N]\n"
+    "                [-o OUTPUT] INPUT...\n"
     "  quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...\n"
     "  quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] "
     "[-o OUTPUT] INPUT...\n"
-    "  quillonde-cli info [--json] [--fresh | --salt --latitude LAT] INPUT...\n"
+    "  quillonde-cli info [--json] [--section N] [--fresh | --salt --latitude LAT] INPUT...\n"
     "  quillonde-cli --help | --version\n"
     "Options and examples: quillonde-cli --help\n";
 
@@ -148,9 +149,15 @@ TEST(Usage, HelpDocumentsEveryOptionAndVersionNamesTheRelease)
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, "");
     EXPECT_NE(help.out.find(usage.substr(0, usage.find("Options and"))), std::string::npos);
-    for (const char* option : {"  --latitude LAT ", "  -o, --output OUTPUT ", "  --derive ", "  --strict ",
-                               "  --format FORMAT ", "  --position LAT LON ", "  --time TIME ", "  --append ",
-                               "  --columns NAMES ", "  --json ", "  info ", "  --version ", "Exit status"}) {
+    // A newcomer learns first that every cast and profile format is read and written.
+    const std::string first_lines = help.out.substr(0, help.out.find("Usage:"));
+    for (const char* format : {"Sea & Sun", "Sea-Bird", "Valeport", "ELAC", "Kongsberg", "CARIS", "HYPACK"}) {
+        EXPECT_NE(first_lines.find(format), std::string::npos) << format;
+    }
+    for (const char* option :
+         {"  --latitude LAT ", "  -o, --output OUTPUT ", "  --derive ", "  --strict ", "  --format FORMAT ",
+          "  --position LAT LON ", "  --time TIME ", "  --append ", "  --section N ", "  --columns NAMES ",
+          "  --json ", "  info ", "  --version ", "Exit status"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(run({"plot", "--help"}).out, help.out);

@@ -134,12 +134,17 @@ TEST(Registry, AFormatAddedToItIsOfferedEverywhere)
                   "| Toy sounder *.tsv | `toyp` | `*.tsv` | toy sounders | - | depth and sound |"),
               std::string::npos);
 
-    // --format takes its name, names it among the formats, and refuses --append for it.
-    EXPECT_EQ(cli::choose_format("toyp", "", false, profile), "");
-    ASSERT_NE(profile.format, nullptr);
-    EXPECT_EQ(profile.format->facts().id, "toyp");
-    EXPECT_TRUE(no_format.starts_with("--format \"toy\" is no format: the formats are sva, asvp, "));
-    EXPECT_EQ(cli::choose_format("toy", "", false, profile), no_format + ", toyp");
+    // --format takes its name or its extension, names it among the formats, and refuses --append for it.
+    for (const std::string_view name : {"toyp", "tsv", ".TSV"}) {
+        profile.format = nullptr;
+        EXPECT_EQ(cli::choose_format(name, "", false, profile), "");
+        ASSERT_NE(profile.format, nullptr);
+        EXPECT_EQ(profile.format->facts().id, "toyp");
+    }
+    EXPECT_TRUE(
+        no_format.starts_with("--format \"toy\" is no format: the formats are sva, asvp, caris (svp), "));
+    EXPECT_EQ(cli::choose_format("toy", "", false, profile), no_format + ", toyp (tsv)");
+    EXPECT_NE(cli::choose_format(".", "", false, profile), "");
     EXPECT_EQ(cli::choose_format("toyp", "x.sva", false, profile),
               "-o \"x.sva\" names another format than --format toyp");
     EXPECT_TRUE(cli::choose_format("", "x.tsv", true, profile).starts_with("--append adds a cast to a file"));
@@ -217,7 +222,6 @@ TEST(Registry, TheReaderThatSeesTheMostReadsTheFile)
         EXPECT_EQ(tob.recognises(head), Evidence::none) << head;
     }
 }
-
 
 // The README and the manual pages repeat the registry's lists; where one differs, the test shows what
 // to paste in its place.
