@@ -102,6 +102,11 @@ TEST(Registry, AFormatAddedToItIsOfferedEverywhere)
     const std::string before = save_filters().text;
     const std::string opened = open_filters().text; // "...|All casts|*.TOB ...|"
     const std::size_t all_casts = opened.rfind("All casts|");
+    // The Reference dialog opens on "All casts": the filter `selected` counts description|patterns pairs.
+    const FilterList any = any_cast_filters();
+    const std::vector<std::string_view> parts = split_at(any.text, '|');
+    ASSERT_GT(parts.size(), std::size_t(2 * any.selected - 2));
+    EXPECT_EQ(parts[static_cast<std::size_t>(2 * any.selected - 2)], "All casts");
     const std::string help = cli::formats_help();
     const std::string window_manual = cli::formats_manual(cli::ManualPage::window);
     const std::string batch_manual = cli::formats_manual(cli::ManualPage::batch_tool);
