@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build-fuzz}
-targets=(loader export convert)
+targets=(loader export convert writers)
 
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DQUILLONDE_FUZZ=ON -DQUILLONDE_GUI=OFF \
     -DBUILD_TESTING=OFF -DQUILLONDE_WERROR=ON >/dev/null

@@ -7,6 +7,7 @@
 #include "form/headless_controls.h"
 #include "form/loader.h"
 #include "form/state.h"
+#include "formats/probe_text.h"
 #include "formats/registry.h"
 #include "profile/profile_rows.h"
 #include "runtime/convert.h"
@@ -29,6 +30,7 @@ constexpr std::string_view upcast_note = " from the upcast";
 constexpr std::string_view steps_note = "; steps: ";
 constexpr std::string_view fix_options = "--position LAT LON and --time YYYY-MM-DDTHH:MM:SSZ give them";
 constexpr std::string_view append_refusal = "--append adds a cast to a file that holds many: ";
+constexpr std::string_view append_foreign = "--append adds to a file of its format or makes a new one: ";
 constexpr std::string_view append_hint = "; --append adds the cast as a new section (without it the file is "
                                          "never replaced)";
 
@@ -70,11 +72,14 @@ std::string choose_format(std::string_view name, std::string_view output, bool a
                           ProfileOptions& profile)
 {
     if (!name.empty()) {
-        profile.format = writer_with_id(name);
+        profile.format = writer_named(name);
         if (profile.format == nullptr) {
             std::string names;
             for (const ProfileWriter* writer : profile_writers()) {
-                names += (names.empty() ? "" : ", ") + std::string(writer->facts().id);
+                const std::string_view id = writer->facts().id;
+                const std::string_view extension = default_extension(writer->facts()).substr(1);
+                names += (names.empty() ? "" : ", ") + std::string(id) +
+                         (equal_ignoring_case(id, extension) ? "" : " (" + std::string(extension) + ")");
             }
             return "--format " + quoted(name) + " is no format: the formats are " + names;
         }
@@ -151,7 +156,14 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
     // and it computes a column only with --derive.
     controls.set_answerer([&](const Question& question) {
         switch (question.kind) {
-        case QuestionKind::replace_file: return true;
+        case QuestionKind::replace_file:
+            if (profile.append && !question.found.empty()) {
+                refusal =
+                    Error(ErrorKind::refused, std::string(append_foreign) + quoted_path(question.target) +
+                                                  " holds " + question.found + "; it was left as it is");
+                return false;
+            }
+            return true;
         case QuestionKind::export_anyway: warn(reasons_text(question.doubts)); return true;
         case QuestionKind::compute_column: derived.push_back(question.derived); return derive;
         case QuestionKind::computed_notes: warn(notes_text(question.notes)); return true;
@@ -164,6 +176,7 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
     // One table for every cast: each load replaces it, so memory does not grow with the batch.
     ProfileState state;
     state.steps = profile.steps;
+    state.part_wanted = profile.section;
     BatchJob job;
     job.extension = default_extension(format.facts());
     job.done = "converted";

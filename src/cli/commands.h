@@ -55,6 +55,7 @@ struct ProfileOptions {
     bool append = false;     ///< --append: a cast goes into an OUTPUT that holds casts as one more
     SounderSettings sounder; ///< --no-extend and --most-lines, for a format read by an echo sounder
     Steps steps;             ///< --cast, --drop-soak, --despike, --bin, --surface-sound-speed, --draft
+    std::size_t section = 0; ///< --section: of an INPUT of many casts, the one to take; 0 the newest
 };
 
 /// The time and position of a cast for a format that needs them: the cast's, else those of

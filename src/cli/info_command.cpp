@@ -128,17 +128,29 @@ Json json_info(const std::string& input, const ProfileState& state)
                            {"unit", text_or_null(column.unit)},
                            {"conversion", text_or_null(column.conversion)}});
     }
-    return {{"file", utf8_text(input)},
-            {"format", cast.format},
-            {"instrument", text_or_null(cast.instrument)},
-            {"serial", text_or_null(cast.serial)},
-            {"time", cast.time ? Json(iso_time(*cast.time)) : Json(nullptr)},
-            {"latitude", number_or_null(cast.latitude_deg)},
-            {"longitude", number_or_null(cast.longitude_deg)},
-            {"rows", state.g_table.filled_rows()},
-            {"left_out", json_left_out(state)},
-            {"temperature_scale", scale_text(cast) ? Json(std::string(*scale_text(cast))) : Json(nullptr)},
-            {"columns", std::move(columns)}};
+    Json sections = Json::array();
+    for (const CastPart& part : cast.parts) {
+        sections.push_back({{"time", part.time ? Json(iso_time(*part.time)) : Json(nullptr)},
+                            {"latitude", number_or_null(part.latitude_deg)},
+                            {"longitude", number_or_null(part.longitude_deg)},
+                            {"lines", part.lines}});
+    }
+    Json info = {{"file", utf8_text(input)},
+                 {"format", cast.format},
+                 {"instrument", text_or_null(cast.instrument)},
+                 {"serial", text_or_null(cast.serial)},
+                 {"time", cast.time ? Json(iso_time(*cast.time)) : Json(nullptr)},
+                 {"latitude", number_or_null(cast.latitude_deg)},
+                 {"longitude", number_or_null(cast.longitude_deg)},
+                 {"rows", state.g_table.filled_rows()},
+                 {"left_out", json_left_out(state)},
+                 {"temperature_scale", scale_text(cast) ? Json(std::string(*scale_text(cast))) : Json(nullptr)}};
+    if (!cast.parts.empty()) {
+        info["sections"] = std::move(sections);
+        info["section"] = cast.part;
+    }
+    info["columns"] = std::move(columns);
+    return info;
 }
 
 std::string text_info(const std::string& input, const ProfileState& state)
@@ -163,6 +175,17 @@ std::string text_info(const std::string& input, const ProfileState& state)
     }
     if (const auto scale = scale_text(cast)) {
         line("temperature", std::string(*scale));
+    }
+    if (!cast.parts.empty()) {
+        line("sections",
+             std::to_string(cast.parts.size()) + ", section " + std::to_string(cast.part) + " loaded");
+        for (std::size_t k = 0; k < cast.parts.size(); ++k) {
+            const CastPart& part = cast.parts[k];
+            text += "    " + std::to_string(k + 1) + "  " +
+                    (part.time ? iso_time(*part.time) : std::string(unknown_text)) + "  " +
+                    shown(part.latitude_deg) + " " + shown(part.longitude_deg) + "  " +
+                    counted(static_cast<std::int64_t>(part.lines), "line") + "\n";
+        }
     }
     text += "  columns (name, source, unit, conversion):\n";
     // Widths in characters, so that "°C" takes one place.
@@ -207,10 +230,11 @@ std::string utf8_text(std::string_view bytes)
 }
 
 RunResult print_cast_info(const Water& water, const std::vector<std::string>& inputs, bool json,
-                          Console console)
+                          Console console, std::size_t section)
 {
     HeadlessControls controls = controls_for(water, console.stop);
     ProfileState state;
+    state.part_wanted = section;
     bool failed = false;
     for (const std::string& input : inputs) {
         if (console.stop.load()) {

@@ -42,14 +42,14 @@ constexpr std::string_view usage_text = R"(Usage:
   quillonde-cli depth --fresh PRESSURE...
   quillonde-cli depth --salt --latitude LAT PRESSURE...
   quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--strict] [--format FORMAT]
-                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [--most-lines N]
-                [--no-extend] [--cast down|up] [--drop-soak] [--despike] [--bin METRES]
-                [--surface-sound-speed M/S --draft M] [-o OUTPUT] INPUT...
+                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [--section N]
+                [--most-lines N] [--no-extend] [--cast down|up] [--drop-soak] [--despike]
+                [--bin METRES] [--surface-sound-speed M/S --draft M] [-o OUTPUT] INPUT...
   quillonde-cli send --to sis|sis5|qinsy|pds HOST[:PORT] (--fresh | --salt --latitude LAT) [--apply]
                 [--derive] [--strict] [--position LAT LON] [--time TIME] [--most-lines N] [--no-extend] INPUT
   quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...
   quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] [-o OUTPUT] INPUT...
-  quillonde-cli info [--json] [--fresh | --salt --latitude LAT] INPUT...
+  quillonde-cli info [--json] [--section N] [--fresh | --salt --latitude LAT] INPUT...
   quillonde-cli --help | --version
 )";
 
@@ -58,9 +58,10 @@ constexpr std::string_view empty_latitude_hint = "--latitude needs a number of d
 constexpr std::string_view more_help_text = "Options and examples: quillonde-cli --help\n";
 
 constexpr std::string_view description_text =
-    R"(Water pressure to depth, and Sea & Sun casts (*.TOB) to ELAC sound velocity profiles (*.sva),
-converted exactly as the Quillonde window converts them: the files are the window's files, byte
-for byte.
+    R"(Water pressure to depth, and CTD casts (Sea & Sun, Sea-Bird, Valeport, AML, RBR, CastAway) and
+sound velocity profiles to the profiles of echo sounders (ELAC, Kongsberg, CARIS, HYPACK, CSV;
+"Formats read" and "Formats written" below), converted exactly as the Quillonde window converts
+them: the files are the window's files, byte for byte.
 
 )";
 
@@ -69,9 +70,10 @@ Commands:
   depth      Prints the depth [m] of each PRESSURE [dbar], one line each, as the window shows it
              after "Depth [m]:".
                quillonde-cli depth --salt --latitude 30 10000      prints 9712.65
-  convert    Loads each cast INPUT (*.TOB) as the window's load does and writes it as the
-             window's export does, thinned by depth. Prints "INPUT -> OUTPUT: N rows, M profile
-             lines" on standard output for each file written.
+  convert    Loads each cast or profile INPUT (any format read, below) as the window's load
+             does and writes its profile as the window's export does, thinned by depth, in the
+             format of --format or OUTPUT's extension. Prints "INPUT -> OUTPUT: N rows, M
+             profile lines" on standard output for each file written.
                quillonde-cli convert --salt --latitude 54 casts/*.TOB
   send       Loads the cast INPUT as convert does and sends its profile over UDP to the
              acquisition software of an echo sounder, in Kongsberg's sound speed profile
@@ -124,7 +126,8 @@ Options:
   --temperature T      sound only: the temperature [degC].
   --format FORMAT      convert only: the format of the outputs named after their INPUTs, and of
                        an OUTPUT whose extension names no format: a name of "Formats written"
-                       below, the first one the default. -o's extension chooses otherwise.
+                       below, or its extension (svp for caris), the first one the default. -o's
+                       extension chooses otherwise.
                          quillonde-cli convert --salt --latitude 54 --format asvp casts/*.TOB
   --position LAT LON   convert and send: the position (decimal degrees, south and west negative) of
                        every cast that states none, for the formats that state it (below). A
@@ -161,6 +164,11 @@ Options:
   --surface-sound-speed M/S --draft M
                        convert only: warns (fails under --strict) where the profile's sound speed
                        at the draft lies more than 2 m/s from the transducer's sensor.
+  --section N          convert and info: of an INPUT that holds many casts (a CARIS file's
+                       sections), the Nth in the file's order, as info numbers them; without it
+                       the newest by its time.
+                         quillonde-cli info survey.svp
+                         quillonde-cli convert --fresh --section 2 -o second.asvp survey.svp
   -o, --output OUTPUT  convert and plot, with a single INPUT: the file to write. Without it, each
                        output is its INPUT with the last extension replaced by the first
                        written format's (below; plot: ".svg"); cast.TOB gives cast.sva, cast
@@ -173,9 +181,10 @@ Options:
                          quillonde-cli plot --fresh --columns Temp -o lake.png 0824.TOB
                          quillonde-cli convert --fresh -o lake.sva 0824.TOB
   --json               info only: one JSON object on a line of its own for each INPUT, with the
-                       keys file, format, instrument, serial, time, latitude, longitude, rows
-                       and columns (each with name, source, unit and conversion); null for
-                       what is unknown.
+                       keys file, format, instrument, serial, time, latitude, longitude, rows,
+                       for a file of many casts sections (each with time, latitude, longitude
+                       and lines) and section (the one loaded), and columns (each with name,
+                       source, unit and conversion); null for what is unknown.
                          quillonde-cli info --json casts/*.cnv casts/*.csv
   -h, --help           Prints this help.
   --version            Prints the version.
@@ -283,6 +292,7 @@ struct Arguments {
     std::string bin;
     std::string surface_sound;
     std::string draft;
+    std::string section;
     std::vector<std::string> items; // the pressures or the inputs
 };
 
@@ -498,6 +508,7 @@ int run(int argc, char** argv)
     CLI::Option* draft = convert->add_option("--draft", arguments.draft);
     surface->needs(draft);
     draft->needs(surface);
+    convert->add_option("--section", arguments.section);
     convert->add_option("INPUT", arguments.items);
     CLI::App* send = app.add_subcommand("send");
     add_water_options(*send, arguments);
@@ -524,6 +535,7 @@ int run(int argc, char** argv)
     CLI::App* info = app.add_subcommand("info");
     add_water_options(*info, arguments);
     info->add_flag("--json", arguments.json);
+    info->add_option("--section", arguments.section);
     info->add_option("INPUT", arguments.items);
 
     const int options_end = end_of_options(argc, argv);
@@ -576,6 +588,17 @@ int run(int argc, char** argv)
                            "named after its INPUT");
     }
     quillonde::cli::ProfileOptions profile;
+    if (!arguments.section.empty()) {
+        std::int32_t section = 0;
+        try {
+            section = quillonde::str_to_long(arguments.section);
+        } catch (const quillonde::Error&) {
+        }
+        if (section < 1 || arguments.section.find_first_not_of("0123456789") != std::string::npos) {
+            return usage_error("--section takes the number of a section as info lists them: 1, 2, ...");
+        }
+        profile.section = static_cast<std::size_t>(section);
+    }
     if (convert->parsed()) {
         if (const std::string problem = profile_options(arguments, profile); !problem.empty()) {
             return usage_error(problem);
@@ -599,7 +622,8 @@ int run(int argc, char** argv)
         : convert->parsed()
             ? quillonde::cli::convert_casts(water, arguments.items, arguments.output, arguments.derive,
                                             console, profile, arguments.strict)
-        : info->parsed() ? quillonde::cli::print_cast_info(water, arguments.items, arguments.json, console)
+        : info->parsed() ? quillonde::cli::print_cast_info(water, arguments.items, arguments.json, console,
+                                                           profile.section)
                          : quillonde::cli::plot_casts(water, split_columns(arguments.columns),
                                                       arguments.items, arguments.output, console);
     const bool written = standard_output_written();

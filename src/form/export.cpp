@@ -278,33 +278,56 @@ std::string file_bytes(const std::string& path, std::size_t most)
 /// How the profile reaches its target.
 enum class Placement { write, add, cancel };
 
-/// Asks what becomes of a target that is there: for a file that holds casts, whether the cast is
-/// added to them or replaces the file; for another file that the dialog did not ask about, whether
-/// it is replaced. `existing` takes the bytes of a file the cast is added to.
-Placement placement(Controls& controls, const Target& target, const std::string& cast, std::string& existing)
+/// The whole of a target of a format whose files hold many casts, when it is such a file (its first
+/// line says so); nothing for any other file. Fails when the file changes while it is read.
+std::optional<std::string> casts_file(const Target& target)
+{
+    const std::string head = file_bytes(target.path, head_bytes);
+    if (!target.writer->casts_held(head)) {
+        return std::nullopt;
+    }
+    std::string whole = file_bytes(target.path, std::string::npos);
+    const std::optional<std::size_t> before = target.writer->casts_held(head);
+    const std::optional<std::size_t> after = target.writer->casts_held(whole);
+    if (!whole.starts_with(head) || !after || *after < *before) {
+        throw Error(ErrorKind::io_error, quoted_path(target.path) + " changed while it was read (" +
+                                             std::to_string(*before) + " casts, then " +
+                                             (after ? std::to_string(*after) : std::string("none")) +
+                                             "); it was left as it is");
+    }
+    return whole;
+}
+
+/// Asks what becomes of a target that is there: for a file of a format that holds casts, whether
+/// the cast is added to them or replaces the file; for another file that the dialog did not ask
+/// about, or that the format's own files would have been, whether it is replaced. `existing`
+/// takes the bytes of a file the cast is added to; `saw_casts` says whether the target was a file of
+/// the format.
+Placement placement(Controls& controls, const Target& target, const std::string& cast, std::string& existing,
+                    bool& saw_casts)
 {
     std::error_code ec;
     // Pipes and devices are written where they stand and replace nothing.
     if (!std::filesystem::is_regular_file(target.path, ec)) {
         return Placement::write;
     }
-    // Only a file of the format is read whole.
-    if (target.writer->holds_many_casts() &&
-        target.writer->casts_held(file_bytes(target.path, head_bytes)).has_value()) {
-        existing = file_bytes(target.path, std::string::npos);
-        const std::optional<std::size_t> held = target.writer->casts_held(existing);
-        if (held && *held > 0) {
-            switch (controls.choose(Question::add_or_replace(target.path, cast, *held))) {
-            case add_section_answer: return Placement::add;
-            case replace_file_answer: existing.clear(); return Placement::write;
+    Question replace = Question::replace_file(target.path, cast);
+    if (target.writer->holds_many_casts() && std::filesystem::file_size(target.path, ec) > 0) {
+        if (std::optional<std::string> whole = casts_file(target)) {
+            saw_casts = true;
+            switch (controls.choose(
+                Question::add_or_replace(target.path, cast, target.writer->casts_held(*whole).value_or(0)))) {
+            case add_section_answer: existing = std::move(*whole); return Placement::add;
+            case replace_file_answer: return Placement::write;
             default: return Placement::cancel;
             }
         }
-        existing.clear();
+        // Whoever meant to add to it learns what it is before it is lost.
+        replace.found = target.writer->foreign_file(file_bytes(target.path, head_bytes));
+        return controls.ask(replace) ? Placement::write : Placement::cancel;
     }
     // tx_out keeps the path of the previous export: a cancelled dialog must not silently replace it.
-    return target.confirmed || controls.ask(Question::replace_file(target.path, cast)) ? Placement::write
-                                                                                       : Placement::cancel;
+    return target.confirmed || controls.ask(replace) ? Placement::write : Placement::cancel;
 }
 
 } // namespace
@@ -379,7 +402,8 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state, cons
         }
     }
     std::string existing;
-    const Placement placed = placement(controls, target, cast, existing);
+    bool saw_casts = false;
+    Placement placed = placement(controls, target, cast, existing, saw_casts);
     if (placed == Placement::cancel) {
         return {};
     }
@@ -395,8 +419,34 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state, cons
     outcome.writer = &writer;
     outcome.from_upcast = order == RowOrder::upcast;
     try {
+        const KeepGoing keep_going = [&controls] { return controls.process_events(); };
+        // Another program may add to a file of many casts meanwhile: from here to the rename, such a
+        // file is read and written by one writer at a time, as it stands under the lock.
+        std::optional<TargetLock> lock;
+        if (writer.holds_many_casts()) {
+            lock.emplace(path, keep_going);
+            std::error_code ec;
+            std::optional<std::string> now;
+            if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) > 0) {
+                now = casts_file(target);
+            }
+            if (placed == Placement::add) {
+                if (!now) {
+                    throw Error(ErrorKind::io_error,
+                                quoted_path(path) +
+                                    " was replaced while the export asked; it was left as it is");
+                }
+                existing = std::move(*now);
+            } else if (now && !saw_casts) { // another writer made the file meanwhile
+                placed = placement(controls, target, cast, existing, saw_casts);
+                if (placed == Placement::cancel) {
+                    controls.set_caption(Label::Label6, status_idle);
+                    return {};
+                }
+            }
+        }
         // A write that waits (a pipe nobody reads) asks too, and a stop ends it at once.
-        OutputFile file(path, [&controls] { return controls.process_events(); });
+        OutputFile file(path, keep_going);
         controls.set_caption(Label::Label6, status_working);
         const auto keep_going = [&controls] { return controls.process_events(); };
         outcome.steps = steps_on_cast(state);

@@ -49,6 +49,7 @@ public:
     LoadOutcome run(int file);
 
     CastInfo& info() override { return owns_table_ ? state_.cast : pending_; }
+    std::size_t part_wanted() const override { return state_.part_wanted; }
     void row_count_stated(std::string_view count) override;
     using CastSink::columns_named;
     void columns_named(std::vector<CastColumn> columns, DepthSource depth,

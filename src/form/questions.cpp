@@ -201,13 +201,19 @@ std::string question_text(const Question& question)
     switch (question.kind) {
     case QuestionKind::computed_notes: return notes_text(question.notes) + ".";
     case QuestionKind::replace_file:
-        return "Replace " + quoted_path(question.target) + " with the profile of " +
+        return (question.found.empty() ? std::string()
+                                       : quoted_path(question.target) + " holds " + question.found +
+                                             ", to which no cast can be added. ") +
+               "Replace " + quoted_path(question.target) + " with the profile of " +
                quoted_path(question.cast) + "?";
     case QuestionKind::compute_column: return std::string(derived_columns.at(question.derived).question);
     case QuestionKind::add_or_replace:
-        return quoted_path(question.target) + " holds " + std::to_string(question.casts_held) +
-               (question.casts_held == 1 ? " cast" : " casts") + " already. Add the profile of " +
-               quoted_path(question.cast) + " to it as a new section, or replace the file?";
+        return quoted_path(question.target) + " holds " +
+               (question.casts_held == 0 ? std::string("no cast yet")
+                                         : std::to_string(question.casts_held) +
+                                               (question.casts_held == 1 ? " cast" : " casts") + " already") +
+               ". Add the profile of " + quoted_path(question.cast) +
+               " to it as a new section, or replace the file?";
     case QuestionKind::far_latitude:
         return upper_first(far_latitude_text(question.latitude)) + "." + std::string(far_latitude_question);
     case QuestionKind::export_anyway: break;

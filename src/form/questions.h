@@ -122,6 +122,8 @@ struct Question {
     DerivedNotes notes;         ///< computed_notes: what the computed values met
     std::size_t casts_held = 0; ///< add_or_replace: the casts the target holds
     std::string latitude;       ///< far_latitude: the latitude as the user gave it
+    std::string found;          ///< replace_file: what the target holds, where it is no file of the
+                                ///< format that the profile could be added to; else empty
 
     static Question export_anyway(std::vector<Doubt> doubts)
     {

@@ -50,6 +50,8 @@ struct ProfileState {
     LoadRecord last_load;
     /// The steps the user asked for between the cast and its profile.
     Steps steps;
+    /// Of a file that holds many casts, the one the next load takes (CastSink::part_wanted).
+    std::size_t part_wanted = 0;
 
     /// The names of the table's columns as the window lists them: none after a load that failed
     /// before its header, which emptied the list but left the table as it was.

@@ -43,12 +43,15 @@ constexpr std::size_t longitude_word = 5;
 constexpr std::size_t sis4_words = 12;
 constexpr std::size_t sis5_words = 13;
 
-/// A probe's name as a header word: blanks would shift the fields after it.
+/// A probe's name as a header word: blanks would shift the fields after it, and a line end or
+/// another control character would break the header.
 std::string source_word(const CastInfo& cast)
 {
     std::string source = cast.instrument.empty() ? std::string(unnamed_source) : cast.instrument;
     std::ranges::replace_if(
-        source, [](char c) { return c == ' ' || c == '\t' || c == ')'; }, '_');
+        source,
+        [](char c) { return c == ' ' || c == ')' || static_cast<unsigned char>(c) < ' ' || c == '\x7f'; },
+        '_');
     return source;
 }
 

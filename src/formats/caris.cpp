@@ -75,6 +75,55 @@ std::string section_text(const CastInfo& cast)
            sexagesimal(fix.latitude_deg) + " " + sexagesimal(fix.longitude_deg) + std::string(line_end);
 }
 
+/// The lines of a file, each cut into its words; lines without a word are left out.
+std::vector<std::vector<std::string_view>> worded_lines(std::string_view bytes)
+{
+    std::vector<std::vector<std::string_view>> lines;
+    for (const std::string_view line : split_at(bytes, '\n')) {
+        for (const std::string_view piece : split_at(line, '\r')) {
+            if (std::vector<std::string_view> words = words_of(piece); !words.empty()) {
+                lines.push_back(std::move(words));
+            }
+        }
+    }
+    return lines;
+}
+
+/// Whether two lines say the same: word by word, numbers by their value ("1500.1" as "1500.10").
+bool same_words(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b)
+{
+    return std::ranges::equal(a, b, [](std::string_view x, std::string_view y) {
+        double vx = 0.0;
+        double vy = 0.0;
+        return x == y || (parse_number(x, vx) == NumberStatus::ok &&
+                          parse_number(y, vy) == NumberStatus::ok && vx == vy);
+    });
+}
+
+/// The number (from 1, in the file's order) of a section of `existing` that says what `added` does:
+/// the same time, position and lines; 0 for none.
+std::size_t section_held(std::string_view existing, std::string_view added)
+{
+    const std::vector<std::vector<std::string_view>> lines = worded_lines(existing);
+    const std::vector<std::vector<std::string_view>> wanted = worded_lines(added);
+    std::size_t number = 0;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        if (lines[k].front() != section_word) {
+            continue;
+        }
+        ++number;
+        std::size_t n = 0;
+        while (n < wanted.size() && k + n < lines.size() &&
+               (n == 0 || lines[k + n].front() != section_word) && same_words(lines[k + n], wanted[n])) {
+            ++n;
+        }
+        if (n == wanted.size() && (k + n == lines.size() || lines[k + n].front() == section_word)) {
+            return number;
+        }
+    }
+    return 0;
+}
+
 void write_section(const Profile& profile, const CastInfo& cast, ProfileBlocks& blocks, std::string_view end)
 {
     std::string section = section_text(cast);
@@ -143,12 +192,31 @@ public:
     void finish() override
     {
         close_section();
+        const std::size_t wanted = sink_.part_wanted();
+        if (wanted > 0) {
+            if (wanted > parts_.size()) {
+                throw Error(ErrorKind::subscript_out_of_range,
+                            quoted_path(path_) + " holds " + std::to_string(parts_.size()) +
+                                (parts_.size() == 1 ? " section" : " sections") + ", not a section " +
+                                std::to_string(wanted));
+            }
+            if (!wanted_) {
+                throw Error(ErrorKind::bad_data_file,
+                            quoted_path(path_) + ": section " + std::to_string(wanted) + " has no samples");
+            }
+            newest_ = std::move(wanted_);
+            newest_number_ = wanted;
+        }
         if (!newest_) {
             throw Error(ErrorKind::bad_data_file,
                         quoted_path(path_) + (sections_ == 0 ? " has no \"Section\" line, so it holds no cast"
                                                              : " has no section with samples"));
         }
         CastInfo& info = sink_.info();
+        if (parts_.size() > 1) {
+            info.parts = parts_;
+            info.part = newest_number_;
+        }
         info.time = CastTime{newest_->when, true};
         info.latitude_deg = newest_->latitude_deg;
         info.longitude_deg = newest_->longitude_deg;
@@ -191,8 +259,17 @@ private:
 
     void close_section()
     {
-        if (current_ && !current_->samples.empty() && (!newest_ || current_->when >= newest_->when)) {
+        if (!current_) {
+            return;
+        }
+        parts_.push_back(CastPart{CastTime{current_->when, true}, current_->latitude_deg,
+                                  current_->longitude_deg, current_->samples.size()});
+        if (!current_->samples.empty() && parts_.size() == sink_.part_wanted()) {
+            wanted_ = current_;
+        }
+        if (!current_->samples.empty() && (!newest_ || current_->when >= newest_->when)) {
             newest_ = std::move(current_);
+            newest_number_ = parts_.size();
         }
         current_.reset();
     }
@@ -204,6 +281,9 @@ private:
     std::size_t sections_ = 0;
     std::optional<Section> current_;
     std::optional<Section> newest_;
+    std::size_t newest_number_ = 0;
+    std::optional<Section> wanted_;
+    std::vector<CastPart> parts_;
 };
 
 } // namespace
@@ -254,9 +334,11 @@ bool CarisWriter::writes_field(std::size_t field) const
 
 void CarisWriter::write(const Profile& profile, const CastInfo& cast, OutputFile& file) const
 {
+    // The name stands on a line of its own: a line end in it would break the file.
+    std::string name = std::filesystem::path(file.path()).filename().string();
+    std::erase_if(name, [](char c) { return static_cast<unsigned char>(c) < ' ' || c == '\x7f'; });
     ProfileBlocks blocks(file);
-    blocks.text() = std::string(version_line) + std::string(line_end) +
-                    std::filesystem::path(file.path()).filename().string() + std::string(line_end);
+    blocks.text() = std::string(version_line) + std::string(line_end) + name + std::string(line_end);
     write_section(profile, cast, blocks, line_end);
 }
 
@@ -282,12 +364,36 @@ void CarisWriter::write_added(const Profile& profile, const CastInfo& cast, std:
     const std::string_view end =
         first_end != std::string_view::npos && first_end > 0 && existing[first_end - 1] == '\r' ? "\r\n"
                                                                                                 : "\n";
+    std::string section = section_text(cast);
+    for (const ProfileRow& line : profile.rows) {
+        section += depth_sound_text(line) + "\n";
+    }
+    if (const std::size_t held = section_held(existing, section); held > 0) {
+        const std::string_view line = std::string_view(section).substr(0, section.find('\r'));
+        throw Error(ErrorKind::refused,
+                    quoted_path(file.path()) + " holds this cast already, as its section " +
+                        std::to_string(held) + " (" + quoted(line) + ", " +
+                        std::to_string(profile.rows.size()) + " lines); it was left as it is");
+    }
     ProfileBlocks blocks(file);
     blocks.text() = existing;
     if (!existing.empty() && existing.back() != '\n') {
         blocks.text() += end;
     }
     write_section(profile, cast, blocks, end);
+}
+
+std::string CarisWriter::foreign_file(std::string_view head) const
+{
+    const std::string_view first = first_line(head);
+    const std::vector<std::vector<std::string_view>> lines = worded_lines(head.substr(0, 4096));
+    if (!lines.empty() && is_version_line(lines.front().front()) && !is_version_line(first)) {
+        return "a CARIS file whose " + std::string(version_line) + " stands after a blank line";
+    }
+    if (std::string_view word = without_byte_order_mark(first); word.starts_with("[SVP_VERSION_")) {
+        return "a CARIS file of another version (" + quoted(word) + ")";
+    }
+    return "a file of another kind (its first line reads " + quoted(first) + ")";
 }
 
 const FormatFacts& CarisReader::facts() const

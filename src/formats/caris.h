@@ -17,6 +17,7 @@ public:
     bool writes_field(std::size_t field) const override;
     bool holds_many_casts() const override { return true; }
     std::optional<std::size_t> casts_held(std::string_view bytes) const override;
+    std::string foreign_file(std::string_view head) const override;
     void write_added(const Profile& profile, const CastInfo& cast, std::string_view existing,
                      OutputFile& file) const override;
 };

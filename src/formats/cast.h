@@ -58,6 +58,14 @@ struct ReaderRules {
 };
 
 /// What a cast file says of itself and of its columns. Each piece may be unknown.
+/// One of the casts of a file that holds many (a CARIS file's sections), as the file states it.
+struct CastPart {
+    std::optional<CastTime> time;
+    std::optional<double> latitude_deg;
+    std::optional<double> longitude_deg;
+    std::size_t lines = 0;
+};
+
 struct CastInfo {
     std::string format;     ///< the id of the format it was read as ("tob"); empty before a load
     ReaderRules rules;      ///< how the format's casts are taken
@@ -66,6 +74,9 @@ struct CastInfo {
     std::optional<CastTime> time;
     std::optional<double> latitude_deg;  ///< north positive
     std::optional<double> longitude_deg; ///< east positive
+    /// Each cast of a file of many, in the file's order; empty for a file of one cast.
+    std::vector<CastPart> parts;
+    std::size_t part = 0; ///< the one of parts loaded, counted from 1
     /// One for each text column of the profile table, in the table's order.
     std::vector<CastColumn> columns;
     /// What the reader doubts of the file, in a sentence each, for the export to ask about.

@@ -47,6 +47,10 @@ public:
     /// What the file says of itself; a parser fills it in as it learns.
     virtual CastInfo& info() = 0;
 
+    /// Of a file that holds many casts, the one to load, counted from 1 in the file's order; 0 for
+    /// the format's own choice.
+    virtual std::size_t part_wanted() const { return 0; }
+
     /// The row count the file states, as its text (which need not be a number): shown as it stands.
     virtual void row_count_stated(std::string_view count) = 0;
 
@@ -155,6 +159,9 @@ public:
     /// For a format whose files hold many casts: how many casts the file `bytes` holds, or nothing
     /// when it is not such a file.
     virtual std::optional<std::size_t> casts_held(std::string_view /*bytes*/) const { return std::nullopt; }
+    /// For a format whose files hold many casts: what a file that begins with `head`, and whose
+    /// casts_held() is nothing, holds instead, in words: "a file of CARIS's version 1".
+    virtual std::string foreign_file(std::string_view /*head*/) const { return {}; }
     /// Writes the file `existing`, whose casts_held() is known, with `profile` added as its last
     /// cast; the casts it held stay as they were, byte for byte.
     virtual void write_added(const Profile& profile, const CastInfo& cast, std::string_view existing,

@@ -145,6 +145,20 @@ const ProfileWriter* writer_with_id(std::string_view id)
     return found == writers().end() ? nullptr : *found;
 }
 
+const ProfileWriter* writer_named(std::string_view name)
+{
+    if (const ProfileWriter* writer = writer_with_id(name)) {
+        return writer;
+    }
+    const std::string_view bare = name.starts_with('.') ? name.substr(1) : name;
+    const auto found = std::ranges::find_if(writers(), [&](const ProfileWriter* writer) {
+        const std::string_view extension = default_extension(writer->facts());
+        return !bare.empty() &&
+               equal_ignoring_case(extension.substr(extension.starts_with('.') ? 1 : 0), bare);
+    });
+    return found == writers().end() ? nullptr : *found;
+}
+
 const ProfileWriter* writer_for_filter(int index)
 {
     // save_filters(): "All *.*" first, then the writers.
@@ -179,6 +193,15 @@ FilterList open_filters()
     }
     if (readers().size() > 1) {
         add_filter(filters.text, all_casts_description, all_patterns);
+    }
+    return filters;
+}
+
+FilterList any_cast_filters()
+{
+    FilterList filters = open_filters();
+    if (readers().size() > 1) {
+        filters.selected = static_cast<int>(readers().size()) + 2; // after "All *.*" and each reader's
     }
     return filters;
 }

@@ -32,6 +32,10 @@ const ProfileWriter* writer_for_path(std::string_view path);
 /// The writer of the given id, or nothing.
 const ProfileWriter* writer_with_id(std::string_view id);
 
+/// The writer that `name` names: its id, or the extension of its files with or without the point,
+/// in any case ("caris", "svp", ".SVP"); nothing for another name.
+const ProfileWriter* writer_named(std::string_view name);
+
 /// The writer of filter `index` of save_filters() (counted from 1), or nothing for "All *.*".
 const ProfileWriter* writer_for_filter(int index);
 
@@ -52,6 +56,9 @@ struct FilterList {
 /// The filters to open a cast with: every file, then each reader's; "All casts" when there are
 /// several. The first reader's is selected.
 FilterList open_filters();
+
+/// open_filters() with "All casts" selected: for a cast of any format, as a reference to compare.
+FilterList any_cast_filters();
 
 /// The filters to save a profile with: every file, then each writer's. The first writer's is
 /// selected.

@@ -14,6 +14,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +40,9 @@ constexpr std::time_t leftover_age_s = 60;
 constexpr std::string_view suffix_letters = "abcdefghijklmnopqrstuvwxyz0123456789";
 constexpr std::size_t suffix_length = 8;
 constexpr std::string_view temporary_ending = ".tmp";
+constexpr std::string_view lock_ending = ".lock";
+// How long a writer waits for another's lock before it asks whether to go on [ms].
+constexpr int lock_step_ms = 5;
 
 /// The number of the open descriptor that `path` names (/dev/fd/N, /proc/self/fd/N), or -1.
 int descriptor_named(const fs::path& path)
@@ -339,7 +343,8 @@ void OutputFile::write(std::string_view bytes)
         }
         if (written == 0) {
             if (++empty_writes == most_empty_writes) {
-                throw Error(ErrorKind::io_error, "cannot write " + quoted_path(path_) + ": it takes no bytes");
+                throw Error(ErrorKind::io_error,
+                            "cannot write " + quoted_path(path_) + ": it takes no bytes");
             }
         } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
             waits_ = true; // a pipe that is full, opened without blocking: wait on it
@@ -461,6 +466,65 @@ void OutputFile::commit()
         throw Error(ErrorKind::io_error,
                     quoted_path(path_) + ": the new profile is in place but may not be on the disk yet (" +
                         std::strerror(errno) + ")");
+    }
+}
+
+TargetLock::TargetLock(const std::string& path, const KeepGoing& keep_going)
+{
+    const Resolved resolved = resolve_links(fs::path(path), path);
+    std::error_code ec;
+    const fs::file_type type = fs::status(resolved.target, ec).type();
+    if (resolved.descriptor >= 0 || (type != fs::file_type::regular && type != fs::file_type::not_found)) {
+        return;
+    }
+    const fs::path folder = resolved.target.has_parent_path() ? resolved.target.parent_path() : fs::path(".");
+    folder_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_ < 0) {
+        return; // the write fails, naming the folder
+    }
+    name_ = "." + resolved.target.filename().string() + std::string(lock_ending);
+    // A writer that is done removes the lock file before it lets go of it; one that waited on the
+    // removed file then holds a lock nobody else sees, and takes the one under the name instead.
+    for (;;) {
+        const int file = ::openat(folder_, name_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (file < 0) {
+            break;
+        }
+        int locked = -1;
+        while ((locked = ::flock(file, LOCK_EX | LOCK_NB)) != 0 && (errno == EWOULDBLOCK || errno == EINTR)) {
+            if (keep_going && !keep_going()) {
+                ::close(file);
+                ::close(std::exchange(folder_, -1));
+                throw WriteStopped();
+            }
+            ::poll(nullptr, 0, lock_step_ms);
+        }
+        if (locked != 0) { // no locks on this file system
+            ::unlinkat(folder_, name_.c_str(), 0);
+            ::close(file);
+            break;
+        }
+        struct stat held = {};
+        struct stat named = {};
+        if (::fstat(file, &held) == 0 &&
+            ::fstatat(folder_, name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+            file_ = file;
+            return;
+        }
+        ::close(file);
+    }
+    ::close(std::exchange(folder_, -1));
+}
+
+TargetLock::~TargetLock()
+{
+    if (file_ >= 0) {
+        ::unlinkat(folder_, name_.c_str(), 0);
+        ::close(file_);
+    }
+    if (folder_ >= 0) {
+        ::close(folder_);
     }
 }
 

@@ -83,4 +83,28 @@ private:
     bool committed_ = false;
 };
 
+/// The advisory lock of a file that several programs may rebuild at once (a file to which casts
+/// are added): held while it lives, from the read of the file to the rename of its new version.
+/// The lock is a flock(2) on ".NAME.lock" beside the file (links followed); the file goes with the
+/// lock, and one that a killed process left behind is taken over by the next writer. A target that
+/// is no file (a pipe, a device, a descriptor of the process), a folder that takes no new file, and
+/// a file system that takes no locks get no lock: the write goes on as before.
+class TargetLock {
+public:
+    /// Waits for the lock of `path`, asking `keep_going` at every step of the wait; raises
+    /// WriteStopped once it says false.
+    TargetLock(const std::string& path, const KeepGoing& keep_going);
+    TargetLock(const TargetLock&) = delete;
+    TargetLock& operator=(const TargetLock&) = delete;
+    ~TargetLock();
+
+    /// Whether the lock is held (see above for when it is not).
+    bool held() const noexcept { return file_ >= 0; }
+
+private:
+    int folder_ = -1;
+    int file_ = -1;
+    std::string name_;
+};
+
 } // namespace quillonde

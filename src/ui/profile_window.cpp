@@ -372,7 +372,7 @@ DepthBasis ProfileWindow::depth_basis() const
 
 void ProfileWindow::choose_reference()
 {
-    const FilterList filters = open_filters();
+    const FilterList filters = any_cast_filters();
     controls_.dialog_set_filter(filters.text, filters.selected);
     controls_.dialog_show(DialogMode::open);
     const std::string path = controls_.dialog_file_name();

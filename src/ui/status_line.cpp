@@ -20,6 +20,7 @@ constexpr auto fresh_line = "Fresh water depth: %1 m per dbar";
 constexpr auto calculated_text = "Calculated %1 m for %2 dbar (%3)";
 constexpr auto loaded_text = "Loaded %1 of %2 from %3";
 constexpr auto unended_text = "; its last line has no line end";
+constexpr auto part_text = "; section %1 of %2";
 constexpr auto kept_text = " (%1 of %2 kept)";
 constexpr auto written_text = "Wrote %1 to %2";
 constexpr auto fresh_words = "fresh water";
@@ -130,6 +131,9 @@ void StatusLine::loaded(const ProfileState& state)
                 (load.mixed_basis ? QString::fromUtf8(mixed_words) : QString()) + QLatin1Char(')');
     } else if (load.depth_col >= 0) {
         text += QStringLiteral(" (") + QString::fromUtf8(file_depths_words) + QLatin1Char(')');
+    }
+    if (!state.cast.parts.empty()) {
+        text += QString::fromUtf8(part_text).arg(state.cast.part).arg(state.cast.parts.size());
     }
     if (load.unended_line != 0) {
         text += QString::fromUtf8(unended_text);

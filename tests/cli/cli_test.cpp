@@ -31,16 +31,16 @@ const std::string usage =
     "  quillonde-cli depth --fresh PRESSURE...\n"
     "  quillonde-cli depth --salt --latitude LAT PRESSURE...\n"
     "  quillonde-cli convert (--fresh | --salt --latitude LAT) [--derive] [--strict] [--format FORMAT]\n"
-    "                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [--most-lines N]\n"
-    "                [--no-extend] [--cast down|up] [--drop-soak] [--despike] [--bin METRES]\n"
-    "                [--surface-sound-speed M/S --draft M] [-o OUTPUT] INPUT...\n"
+    "                [--position LAT LON] [--time YYYY-MM-DDTHH:MM:SSZ] [--append] [--section N]\n"
+    "                [--most-lines N] [--no-extend] [--cast down|up] [--drop-soak] [--despike]\n"
+    "                [--bin METRES] [--surface-sound-speed M/S --draft M] [-o OUTPUT] INPUT...\n"
     "  quillonde-cli send --to sis|sis5|qinsy|pds HOST[:PORT] (--fresh | --salt --latitude LAT) [--apply]\n"
     "                [--derive] [--strict] [--position LAT LON] [--time TIME] [--most-lines N] [--no-extend] "
     "INPUT\n"
     "  quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...\n"
     "  quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] "
     "[-o OUTPUT] INPUT...\n"
-    "  quillonde-cli info [--json] [--fresh | --salt --latitude LAT] INPUT...\n"
+    "  quillonde-cli info [--json] [--section N] [--fresh | --salt --latitude LAT] INPUT...\n"
     "  quillonde-cli --help | --version\n"
     "Options and examples: quillonde-cli --help\n";
 
@@ -153,10 +153,15 @@ TEST(Usage, HelpDocumentsEveryOptionAndVersionNamesTheRelease)
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, "");
     EXPECT_NE(help.out.find(usage.substr(0, usage.find("Options and"))), std::string::npos);
+    // A newcomer learns first that every cast and profile format is read and written.
+    const std::string first_lines = help.out.substr(0, help.out.find("Usage:"));
+    for (const char* format : {"Sea & Sun", "Sea-Bird", "Valeport", "ELAC", "Kongsberg", "CARIS", "HYPACK"}) {
+        EXPECT_NE(first_lines.find(format), std::string::npos) << format;
+    }
     for (const char* option : {"  --latitude LAT ", "  -o, --output OUTPUT ", "  --derive ", "  --strict ",
                                "  --format FORMAT ", "  --position LAT LON ", "  --time TIME ", "  --append ",
-                               "  --cast down|up ", "  --drop-soak ", "  --despike ", "  --bin METRES ",
-                               "  --surface-sound-speed M/S --draft M\n",
+                               "  --section N ", "  --cast down|up ", "  --drop-soak ", "  --despike ",
+                               "  --bin METRES ", "  --surface-sound-speed M/S --draft M\n",
                                "  --columns NAMES ", "  --json ", "  info ", "  --version ", "Exit status"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }

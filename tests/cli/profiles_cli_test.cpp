@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,31 @@ TEST_F(ConvertProfiles, AppendAddsSectionsAndNothingElseTouchesACarisFile)
     EXPECT_NE(survey.find("\r\nSection 2017-256 06:23:35 54:20:19.20 11:41:28.80\r\n"), std::string::npos);
     EXPECT_NE(survey.find("\r\nSection 2017-256 06:23:35 59:18:00.00 18:06:00.00\r\n"), std::string::npos);
 
+    // info lists the sections and the one loaded, the newest; --section takes another.
+    const Outcome listed = run({"info", "survey.svp"}, dir.path());
+    EXPECT_NE(listed.out.find("  rows:        62\n  sections:    2, section 2 loaded\n"
+                              "    1  2017-09-13T06:23:35Z  54.3386666666667 11.6913333333333  43 lines\n"
+                              "    2  2017-09-13T06:23:35Z  59.3 18.1  62 lines\n"),
+              std::string::npos)
+        << listed.out;
+    const std::string first = run({"info", "--section", "1", "survey.svp"}, dir.path()).out;
+    EXPECT_NE(
+        first.find("  latitude:    54.3386666666667\n  longitude:   11.6913333333333\n  rows:        43\n"
+                   "  sections:    2, section 1 loaded\n"),
+        std::string::npos)
+        << first;
+    const std::string json = run({"info", "--json", "survey.svp"}, dir.path()).out;
+    EXPECT_NE(
+        json.find("\"lines\":43},{\"time\":\"2017-09-13T06:23:35Z\",\"latitude\":59.3,\"longitude\":18.1,"
+                  "\"lines\":62}],\"section\":2,\"columns\""),
+        std::string::npos)
+        << json;
+    EXPECT_EQ(run({"info", "--section", "3", "survey.svp"}, dir.path()).err,
+              "quillonde-cli: survey.svp: Subscript out of range: \"survey.svp\" holds 2 sections, not a "
+              "section 3\n");
+    EXPECT_EQ(convert({"--section", "1", "-o", "first.csv", "survey.svp"}).out,
+              "survey.svp -> first.csv: 43 rows, 43 profile lines\n");
+
     arguments = fix;
     arguments.insert(arguments.end(), {"-o", "survey.svp", "deneb.TOB"});
     const Outcome refused = convert(arguments);
@@ -94,6 +120,85 @@ TEST_F(ConvertProfiles, AppendAddsSectionsAndNothingElseTouchesACarisFile)
               "adds the cast as a new section (without it the file is never replaced)\n");
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(read_file(dir.file("survey.svp")), survey);
+}
+
+// Four batch tools at once, fifty times, add to one CARIS file: every section stays, and no lock
+// file is left beside it.
+TEST_F(ConvertProfiles, ConcurrentAppendsKeepEverySection)
+{
+    const auto append_at = [&](int minute, int second) {
+        const std::string time = "2024-05-01T13:" + std::string(minute < 10 ? "0" : "") +
+                                 std::to_string(minute) + ":" + (second < 10 ? "0" : "") +
+                                 std::to_string(second) + "Z";
+        return std::make_unique<Tool>(std::vector<std::string>{"convert", "--salt", "--latitude", "54",
+                                                               "--append", "--time", time, "-o", "survey.svp",
+                                                               "deneb.TOB"},
+                                      dir.path());
+    };
+    ASSERT_EQ(append_at(0, 0)->wait().status, 0);
+    constexpr int rounds = 50;
+    constexpr int writers = 4;
+    for (int round = 0; round < rounds; ++round) {
+        std::vector<std::unique_ptr<Tool>> tools;
+        for (int writer = 0; writer < writers; ++writer) {
+            tools.push_back(append_at(1 + round, writer));
+        }
+        for (const std::unique_ptr<Tool>& tool : tools) {
+            const Outcome outcome = tool->wait();
+            ASSERT_EQ(outcome.status, 0) << outcome.err;
+        }
+    }
+    const std::string survey = read_file(dir.file("survey.svp"));
+    std::size_t sections = 0;
+    for (std::size_t at = survey.find("\r\nSection "); at != std::string::npos;
+         at = survey.find("\r\nSection ", at + 1)) {
+        ++sections;
+    }
+    EXPECT_EQ(sections, std::size_t{1 + rounds * writers});
+    EXPECT_EQ(folder_entries(dir.path()),
+              (std::vector<std::string>{"deneb.TOB", "stockholm.TOB", "survey.svp"}));
+}
+
+// --append adds to a CARIS file or makes one, and refuses any other file, naming what it found, and a
+// cast the file holds already: each leaves the file byte for byte. A name with a line end is
+// written without it, and the file reads back.
+TEST_F(ConvertProfiles, AppendRefusesWhatItCannotAddTo)
+{
+    const std::vector<std::string> append = {"--append", "--time", "2024-05-01T13:45:00Z", "-o"};
+    const auto append_to = [&](const std::string& name) {
+        std::vector<std::string> arguments = append;
+        arguments.insert(arguments.end(), {name, "deneb.TOB"});
+        return convert(arguments);
+    };
+    ASSERT_EQ(append_to("survey.svp").status, 0);
+    const std::string survey = read_file(dir.file("survey.svp"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"\r\n" + survey, "a CARIS file whose [SVP_VERSION_2] stands after a blank line"},
+        {"[SVP_VERSION_1]\r\nold.svp\r\n", "a CARIS file of another version (\"[SVP_VERSION_1]\")"},
+        {"depth;speed\n1;1500\n", "a file of another kind (its first line reads \"depth;speed\")"},
+    };
+    for (const auto& [bytes, found] : cases) {
+        dir.write("other.svp", bytes);
+        const Outcome refused = append_to("other.svp");
+        EXPECT_EQ(refused.err,
+                  "quillonde-cli: deneb.TOB: --append adds to a file of its format or makes a new "
+                  "one: \"other.svp\" holds " +
+                      found + "; it was left as it is\n");
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_EQ(read_file(dir.file("other.svp")), bytes);
+    }
+    const Outcome again = append_to("survey.svp");
+    EXPECT_EQ(again.err,
+              "quillonde-cli: deneb.TOB: \"survey.svp\" holds this cast already, as its section 1 "
+              "(\"Section 2024-122 13:45:00 54:20:19.20 11:41:28.80\", 43 lines); it was left as it "
+              "is\n");
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(read_file(dir.file("survey.svp")), survey);
+
+    ASSERT_EQ(append_to("line\nend.svp").status, 0);
+    EXPECT_TRUE(
+        read_file(dir.file("line\nend.svp")).starts_with("[SVP_VERSION_2]\r\nlineend.svp\r\nSection "));
+    EXPECT_EQ(run({"info", "line\nend.svp"}, dir.path()).status, 0);
 }
 
 // A profile longer than --most-lines is reduced, the added lines among those kept, and each step is
@@ -139,7 +244,7 @@ TEST_F(ConvertProfiles, WrongProfileOptionsAreUsageErrors)
 {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--format", "sv", "deneb.TOB"},
-         "--format \"sv\" is no format: the formats are sva, asvp, caris, vel, csv"},
+         "--format \"sv\" is no format: the formats are sva, asvp, caris (svp), vel, csv"},
         {{"--format", "asvp", "-o", "x.sva", "deneb.TOB"},
          "-o \"x.sva\" names another format than --format asvp"},
         {{"--time", "2024-05-01 13:45:00", "deneb.TOB"},

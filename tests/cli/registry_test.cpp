@@ -102,6 +102,11 @@ TEST(Registry, AFormatAddedToItIsOfferedEverywhere)
     const std::string before = save_filters().text;
     const std::string opened = open_filters().text; // "...|All casts|*.TOB ...|"
     const std::size_t all_casts = opened.rfind("All casts|");
+    // The Reference dialog opens on "All casts": the filter `selected` counts description|patterns pairs.
+    const FilterList any = any_cast_filters();
+    const std::vector<std::string_view> parts = split_at(any.text, '|');
+    ASSERT_GT(parts.size(), std::size_t(2 * any.selected - 2));
+    EXPECT_EQ(parts[static_cast<std::size_t>(2 * any.selected - 2)], "All casts");
     const std::string help = cli::formats_help();
     const std::string window_manual = cli::formats_manual(cli::ManualPage::window);
     const std::string batch_manual = cli::formats_manual(cli::ManualPage::batch_tool);
@@ -134,12 +139,17 @@ TEST(Registry, AFormatAddedToItIsOfferedEverywhere)
                   "| Toy sounder *.tsv | `toyp` | `*.tsv` | toy sounders | - | depth and sound |"),
               std::string::npos);
 
-    // --format takes its name, names it among the formats, and refuses --append for it.
-    EXPECT_EQ(cli::choose_format("toyp", "", false, profile), "");
-    ASSERT_NE(profile.format, nullptr);
-    EXPECT_EQ(profile.format->facts().id, "toyp");
-    EXPECT_TRUE(no_format.starts_with("--format \"toy\" is no format: the formats are sva, asvp, "));
-    EXPECT_EQ(cli::choose_format("toy", "", false, profile), no_format + ", toyp");
+    // --format takes its name or its extension, names it among the formats, and refuses --append for it.
+    for (const std::string_view name : {"toyp", "tsv", ".TSV"}) {
+        profile.format = nullptr;
+        EXPECT_EQ(cli::choose_format(name, "", false, profile), "");
+        ASSERT_NE(profile.format, nullptr);
+        EXPECT_EQ(profile.format->facts().id, "toyp");
+    }
+    EXPECT_TRUE(
+        no_format.starts_with("--format \"toy\" is no format: the formats are sva, asvp, caris (svp), "));
+    EXPECT_EQ(cli::choose_format("toy", "", false, profile), no_format + ", toyp (tsv)");
+    EXPECT_NE(cli::choose_format(".", "", false, profile), "");
     EXPECT_EQ(cli::choose_format("toyp", "x.sva", false, profile),
               "-o \"x.sva\" names another format than --format toyp");
     EXPECT_TRUE(cli::choose_format("", "x.tsv", true, profile).starts_with("--append adds a cast to a file"));
@@ -217,7 +227,6 @@ TEST(Registry, TheReaderThatSeesTheMostReadsTheFile)
         EXPECT_EQ(tob.recognises(head), Evidence::none) << head;
     }
 }
-
 
 // The README and the manual pages repeat the registry's lists; where one differs, the test shows what
 // to paste in its place.

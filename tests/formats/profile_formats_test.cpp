@@ -272,6 +272,17 @@ TEST_F(ProfileFormats, ACarisFileTakesOneCastAfterAnother)
     controls.choice = [](const Question&) { return replace_file_answer; };
     EXPECT_FALSE(export_path(survey).added);
     EXPECT_EQ(read_file(survey), first);
+
+    // A file no cast can be added to is replaced only after a question that says what it holds.
+    const std::string old = dir.write("old.svp", "[SVP_VERSION_1]\r\nold.svp\r\n");
+    controls.answer = [](const Question&) { return false; };
+    EXPECT_FALSE(export_path(old).written);
+    EXPECT_EQ(controls.questions.back(),
+              "\"" + old +
+                  "\" holds a CARIS file of another version (\"[SVP_VERSION_1]\"), to "
+                  "which no cast can be added. Replace \"" +
+                  old + "\" with the profile of \"" + data + "/casts/rev205_deneb.TOB\"?");
+    EXPECT_EQ(read_file(old), "[SVP_VERSION_1]\r\nold.svp\r\n");
 }
 
 // Another program's CARIS file, with LF line ends, a comment after a position and no end to its

@@ -143,7 +143,12 @@ TEST_F(ProfileExport, ACarisFileIsAskedToTakeTheCastAsANewSection)
     export_with_dialog("survey.svp", give_time);
     EXPECT_TRUE(questions.empty()); // a new file
     choice = 0;
-    export_with_dialog("survey.svp", give_time);
+    // The same cast a minute later: the same one again would be refused as a section the file holds.
+    export_with_dialog("survey.svp", [](CastFixDialog& dialog) {
+        auto* time = dialog.findChild<QDateTimeEdit*>(QStringLiteral("utc_time"));
+        time->setDateTime(time->dateTime().addSecs(60));
+        press_ok(dialog);
+    });
     ASSERT_EQ(choices.size(), 1U);
     EXPECT_EQ(choices[0], (QStringList{"Add the cast as a new section", "Replace the file", "Cancel"}));
     EXPECT_EQ(questions[0], "\"" + QString::fromStdString(dir.file("survey.svp")) +
