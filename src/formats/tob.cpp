@@ -36,8 +36,8 @@ constexpr std::string_view time_column = "IntT";
 constexpr double minutes_per_degree = 60.0;
 
 /// Reads "054°20.32' N" from the start of `text`: whole degrees, any bytes of a degree sign, decimal
-/// minutes, the hemisphere. Nothing when the text is not such a position.
-std::optional<double> angle_of(std::string_view text, char positive, char negative)
+/// minutes, the hemisphere. Nothing when the text is not such a position or lies beyond `limit`.
+std::optional<double> angle_of(std::string_view text, char positive, char negative, double limit)
 {
     text = trim_blanks(text);
     std::size_t at = 0;
@@ -64,6 +64,9 @@ std::optional<double> angle_of(std::string_view text, char positive, char negati
         return std::nullopt;
     }
     const double angle = degrees + minutes / minutes_per_degree;
+    if (angle > limit) {
+        return std::nullopt;
+    }
     return hemisphere.front() == positive ? angle : -angle;
 }
 
@@ -216,8 +219,8 @@ void TobParser::handle_position(std::string_view raw)
     }
     const std::size_t latitude_begin = latitude + latitude_marker.size();
     CastInfo& info = sink_.info();
-    info.latitude_deg = angle_of(raw.substr(latitude_begin, longitude - latitude_begin), 'N', 'S');
-    info.longitude_deg = angle_of(raw.substr(longitude + longitude_marker.size()), 'E', 'W');
+    info.latitude_deg = angle_of(raw.substr(latitude_begin, longitude - latitude_begin), 'N', 'S', 90.0);
+    info.longitude_deg = angle_of(raw.substr(longitude + longitude_marker.size()), 'E', 'W', 180.0);
 }
 
 void TobParser::take_time(std::string_view line)

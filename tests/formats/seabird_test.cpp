@@ -141,6 +141,10 @@ TEST_F(Seabird, FieldsThatTouchAreSplitByTheirWidth)
     EXPECT_EQ(load_error("uneven.cnv", std::string(small_header) + "      1.000-10.0000003.500000\n").what(),
               std::string("Subscript out of range at line 9: the line has 1 values, but the header names 3 "
                           "columns, and its fields are not of one width; is the file cut short?"));
+    // A value that leaves a blank at the end of its field: the row is still cut at the width.
+    load_text("left.cnv", std::string(small_header) + "      1.000-10.000000    3.500000\n" +
+                              "      2.000    10.0000   3.500000\n");
+    EXPECT_EQ(row_of(1), "1.000|-10.000000|35|1.02");
 }
 
 TEST_F(Seabird, TheSensorsAndHeadersOfTheFamily)

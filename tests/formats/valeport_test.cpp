@@ -117,27 +117,6 @@ TEST_F(Valeport, MiniAndRapidSeriesFilesOfEachProbe)
 }
 
 // Editors on Windows start a UTF-8 file with a byte order mark: the first line stays the header's.
-// Windows programs may write a UTF-8 byte order mark before the first line: each probe format is
-// recognised and read as without it.
-TEST_F(Valeport, AByteOrderMarkIsNoPartOfTheFirstLine)
-{
-    for (const char* name : {"valeport/VL_68630_190312155825.vp2", "valeport/V000007.TXT",
-                             "aml/025485_2019-04-11_18-25-00.csv", "seabird/SK287_CTD05.cnv",
-                             "rbr/OXR20201007_RBR_1106_027_data_head300.txt", "castaway/castaway_data.csv",
-                             "../profiles/rev205_deneb_salt54.asvp", "../profiles/rev205_deneb_salt54.sva",
-                             "../profiles/rev205_deneb_salt54.vel", "../profiles/rev205_deneb_salt54.csv"}) {
-        SCOPED_TRACE(name);
-        const std::string cast = read_file(format_casts + name);
-        load_text("plain", cast);
-        Texts plain = columns();
-        plain.insert(plain.end(), {described(), row_of(1), row_of(state.g_table.last_row())});
-        load_text("marked", "\xEF\xBB\xBF" + cast);
-        Texts marked = columns();
-        marked.insert(marked.end(), {described(), row_of(1), row_of(state.g_table.last_row())});
-        EXPECT_EQ(marked, plain);
-    }
-}
-
 TEST_F(Valeport, SwiftCtdTakesTheTareOffAnAbsolutePressure)
 {
     load_cast("valeport/swift_ctd.vp2"); // a Latin-1 byte in SiteInfo, a title row among the rows
