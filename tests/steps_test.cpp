@@ -161,7 +161,10 @@ TEST_F(Steps, TheRapidSvtSpikeInItsFirstRowsIsLeftOut)
     ASSERT_EQ(load_path(formats + "valeport/V000007.TXT"), LoadOutcome::loaded);
     const std::vector<std::int32_t> spikes = left_out(Rule::spike);
     ASSERT_FALSE(spikes.empty());
-    EXPECT_EQ(spikes.front(), 2); // -242.2 degC at 0.5 dbar
+    // -242.2 degC at 0.5 dbar is no water's temperature: out before the spikes are judged, so that
+    // it takes no part in its neighbours' means.
+    EXPECT_EQ(state.g_table.row_left_out(2), Rule::outside_water);
+    EXPECT_EQ(spikes.front(), 4); // 16.5 degC between 21.2 and 14.2
     EXPECT_LT(spikes.size(), 12U);
 }
 
@@ -185,8 +188,8 @@ TEST_F(Steps, BinsAverageTheirRowsAtTheirCentres)
     EXPECT_DOUBLE_EQ(up.rows[0].depth_m, 1.25);
     EXPECT_DOUBLE_EQ(up.rows[0].values[sound_field], 1400.0);
     EXPECT_EQ(export_csv(), std::string(csv_title) +
-                                "0.5,1481,10,0,0\r\n1.5,1485,10,0,0\r\n2.5,1488,10,0,0\r\n"
-                                "3.5,1490,10,0,0\r\n");
+                                "0.5,1481,10,,\r\n1.5,1485,10,,\r\n2.5,1488,10,,\r\n"
+                                "3.5,1490,10,,\r\n");
 }
 
 TEST_F(Steps, TheProfileEndsWithTheDeepestSampleExceptInAnSva)
@@ -194,7 +197,7 @@ TEST_F(Steps, TheProfileEndsWithTheDeepestSampleExceptInAnSva)
     // The thinning takes 0.6 and 1.2 m; 1.5 m lies less than 0.5 m below.
     set_cast({0.6, 1.2, 1.5, 0.9}, {1480, 1481, 1482, 1483}, {10, 10, 10, 10});
     EXPECT_EQ(export_csv(),
-              std::string(csv_title) + "0.6,1480,10,0,0\r\n1.2,1481,10,0,0\r\n1.5,1482,10,0,0\r\n");
+              std::string(csv_title) + "0.6,1480,10,,\r\n1.2,1481,10,,\r\n1.5,1482,10,,\r\n");
     EXPECT_EQ(export_path(dir.file("p.csv")).steps.deepest_m, 1.5);
     export_path(dir.file("p.sva"));
     EXPECT_EQ(read_file(dir.file("p.sva")),
@@ -202,7 +205,7 @@ TEST_F(Steps, TheProfileEndsWithTheDeepestSampleExceptInAnSva)
 
     // A deepest row whose sound speed is no number is not taken: the export writes what it wrote.
     state.g_table.store_texts(3, "x 10", 2);
-    EXPECT_EQ(export_csv(), std::string(csv_title) + "0.6,1480,10,0,0\r\n1.2,1481,10,0,0\r\n");
+    EXPECT_EQ(export_csv(), std::string(csv_title) + "0.6,1480,10,,\r\n1.2,1481,10,,\r\n");
     state.g_table.store_texts(3, "1482 10", 2);
 
     // The upcast chosen: from the deepest row up, which ends there already.
@@ -210,7 +213,7 @@ TEST_F(Steps, TheProfileEndsWithTheDeepestSampleExceptInAnSva)
     const ExportOutcome up = export_path(dir.file("p.csv"));
     EXPECT_TRUE(up.from_upcast);
     EXPECT_EQ(read_file(dir.file("p.csv")),
-              std::string(csv_title) + "0.9,1483,10,0,0\r\n1.5,1482,10,0,0\r\n");
+              std::string(csv_title) + "0.9,1483,10,,\r\n1.5,1482,10,,\r\n");
     EXPECT_EQ(steps_text(up.steps), "the upcast");
 }
 

@@ -448,7 +448,6 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state, cons
         // A write that waits (a pipe nobody reads) asks too, and a stop ends it at once.
         OutputFile file(path, keep_going);
         controls.set_caption(Label::Label6, status_working);
-        const auto keep_going = [&controls] { return controls.process_events(); };
         outcome.steps = steps_on_cast(state);
         Profile profile =
             state.steps.bin_m
