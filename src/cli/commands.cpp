@@ -7,6 +7,7 @@
 #include "form/headless_controls.h"
 #include "form/loader.h"
 #include "form/state.h"
+#include "formats/profile_text.h"
 #include "formats/registry.h"
 #include "profile/profile_rows.h"
 #include "runtime/convert.h"
@@ -16,6 +17,7 @@
 #include <exception>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace quillonde::cli {
 
@@ -42,7 +44,7 @@ std::optional<CastFix> options_fix(const FixRequest& request, const ProfileOptio
         given.longitude_deg = profile.longitude_deg;
     }
     if (given.time_missing() && profile.utc) {
-        given.time = CastTime{*profile.utc, true};
+        given.time = CastTime{*profile.utc, TimeZone::utc, {}, false, "--time"};
     }
     if (given.position_missing() || given.time_missing()) {
         refusal =
@@ -50,7 +52,22 @@ std::optional<CastFix> options_fix(const FixRequest& request, const ProfileOptio
                                                  request.format + " file needs: " + std::string(fix_options));
         return std::nullopt;
     }
-    return CastFix{*given.latitude_deg, *given.longitude_deg, given.time->when};
+    return CastFix{*given.latitude_deg, *given.longitude_deg, *given.time->utc()};
+}
+
+/// What the cast states itself, where the options give it too: the cast's own values are written.
+std::vector<std::string> overridden_options(const CastInfo& cast, const ProfileOptions& profile)
+{
+    std::vector<std::string> notes;
+    if (profile.latitude_deg && profile.longitude_deg && cast.latitude_deg && cast.longitude_deg) {
+        notes.push_back("the cast's own position " + degrees_text(*cast.latitude_deg) + " " +
+                        degrees_text(*cast.longitude_deg) + " is written, not --position");
+    }
+    if (profile.utc && cast.time && cast.time->utc()) {
+        notes.push_back("the cast's own time " + iso_time(*cast.time) + " (" + cast.time->source +
+                        ") is written, not --time");
+    }
+    return notes;
 }
 
 /// The note of a profile reduced to the lines its format takes.
@@ -183,6 +200,11 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
         }
         if (!exported.written) {
             throw refusal.value_or(Error(ErrorKind::permission_denied, "nothing was written"));
+        }
+        if (exported.writer != nullptr && exported.writer->needs_time_and_position()) {
+            for (const std::string& note : overridden_options(state.cast, profile)) {
+                report(console, input, note);
+            }
         }
         if (exported.reduced) {
             report(console, input, reduction_note(*exported.reduced, *exported.writer));
