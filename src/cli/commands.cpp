@@ -8,6 +8,7 @@
 #include "form/loader.h"
 #include "form/state.h"
 #include "formats/probe_text.h"
+#include "formats/profile_text.h"
 #include "formats/registry.h"
 #include "profile/profile_rows.h"
 #include "runtime/convert.h"
@@ -17,6 +18,7 @@
 #include <exception>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace quillonde::cli {
 
@@ -57,7 +59,7 @@ std::optional<CastFix> options_fix(const FixRequest& request, const ProfileOptio
         given.longitude_deg = profile.longitude_deg;
     }
     if (given.time_missing() && profile.utc) {
-        given.time = CastTime{*profile.utc, true};
+        given.time = CastTime{*profile.utc, TimeZone::utc, {}, false, "--time"};
     }
     if (given.position_missing() || given.time_missing()) {
         refusal =
@@ -65,7 +67,22 @@ std::optional<CastFix> options_fix(const FixRequest& request, const ProfileOptio
                                                  request.format + " file needs: " + std::string(fix_options));
         return std::nullopt;
     }
-    return CastFix{*given.latitude_deg, *given.longitude_deg, given.time->when};
+    return CastFix{*given.latitude_deg, *given.longitude_deg, *given.time->utc()};
+}
+
+/// What the cast states itself, where the options give it too: the cast's own values are written.
+std::vector<std::string> overridden_options(const CastInfo& cast, const ProfileOptions& profile)
+{
+    std::vector<std::string> notes;
+    if (profile.latitude_deg && profile.longitude_deg && cast.latitude_deg && cast.longitude_deg) {
+        notes.push_back("the cast's own position " + degrees_text(*cast.latitude_deg) + " " +
+                        degrees_text(*cast.longitude_deg) + " is written, not --position");
+    }
+    if (profile.utc && cast.time && cast.time->utc()) {
+        notes.push_back("the cast's own time " + iso_time(*cast.time) + " (" + cast.time->source +
+                        ") is written, not --time");
+    }
+    return notes;
 }
 
 std::string choose_format(std::string_view name, std::string_view output, bool append,
@@ -196,6 +213,11 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
         }
         if (!exported.written) {
             throw refusal.value_or(Error(ErrorKind::permission_denied, "nothing was written"));
+        }
+        if (exported.writer != nullptr && exported.writer->needs_time_and_position()) {
+            for (const std::string& note : overridden_options(state.cast, profile)) {
+                report(console, input, note);
+            }
         }
         for (const std::string& note : exported.notes) {
             report(console, input, note);

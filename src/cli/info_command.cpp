@@ -140,9 +140,13 @@ Json json_info(const std::string& input, const ProfileState& state)
                  {"instrument", text_or_null(cast.instrument)},
                  {"serial", text_or_null(cast.serial)},
                  {"time", cast.time ? Json(iso_time(*cast.time)) : Json(nullptr)},
+                 {"time_source", cast.time ? text_or_null(cast.time->source) : Json(nullptr)},
+                 {"time_zone",
+                  cast.time && cast.time->zone != TimeZone::unknown ? Json(zone_text(*cast.time)) : Json(nullptr)},
                  {"latitude", number_or_null(cast.latitude_deg)},
                  {"longitude", number_or_null(cast.longitude_deg)},
                  {"rows", state.g_table.filled_rows()},
+                 {"rows_stated", state.last_load.rows_declared ? Json(*state.last_load.rows_declared) : Json(nullptr)},
                  {"left_out", json_left_out(state)},
                  {"temperature_scale", scale_text(cast) ? Json(std::string(*scale_text(cast))) : Json(nullptr)}};
     if (!cast.parts.empty()) {
@@ -164,10 +168,14 @@ std::string text_info(const std::string& input, const ProfileState& state)
     line("format", std::string(format_filter(cast.format)));
     line("instrument", shown(cast.instrument));
     line("serial", shown(cast.serial));
-    line("time", cast.time ? iso_time(*cast.time) : std::string(unknown_text));
+    line("time", cast.time
+                     ? iso_time(*cast.time) + " (" + cast.time->source + ", " + zone_text(*cast.time) + ")"
+                     : std::string(unknown_text));
     line("latitude", shown(cast.latitude_deg));
     line("longitude", shown(cast.longitude_deg));
-    line("rows", std::to_string(state.g_table.filled_rows()));
+    const std::int32_t held = state.g_table.filled_rows();
+    const std::optional<std::int32_t> declared = rows_missing_of(state.last_load, held);
+    line("rows", std::to_string(held) + (declared ? " of " + std::to_string(*declared) + " stated" : ""));
     if (state.g_table.has_shape()) {
         for (const auto& [rule, rows] : state.g_table.rows_left_out()) {
             line("left out", counted(rows, "row") + ", " + std::string(reason_of(rule)));

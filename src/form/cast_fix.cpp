@@ -1,11 +1,10 @@
 #include "form/cast_fix.h"
 
+#include "formats/date_time.h"
 #include "formats/profile_text.h"
 #include "runtime/convert.h"
 
-#include <array>
 #include <cmath>
-#include <filesystem>
 
 namespace quillonde {
 
@@ -13,16 +12,6 @@ namespace {
 
 constexpr double latitude_limit = 90.0;
 constexpr double longitude_limit = 180.0;
-/// The file's modification time, to the second; the epoch when it cannot be read.
-std::chrono::sys_seconds modified(const std::string& path)
-{
-    std::error_code ec;
-    const auto written = std::filesystem::last_write_time(path, ec);
-    if (ec) {
-        return {};
-    }
-    return std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(written));
-}
 
 } // namespace
 
@@ -35,7 +24,9 @@ std::string FixRequest::missing_text() const
     if (time_missing()) {
         text += text.empty() ? "" : " and ";
         text += "no time in UTC";
-        if (time) {
+        if (time && time->date_only) {
+            text += " (it states the day alone, " + iso_time(*time) + ")";
+        } else if (time) {
             text += " (it states " + iso_time(*time) + " of a zone it does not name)";
         }
     }
@@ -53,7 +44,12 @@ FixRequest fix_request(std::string_view format, const CastInfo& cast, const std:
     request.time = cast.time;
     request.latitude_shown = cast.latitude_deg ? degrees_text(*cast.latitude_deg) : window_latitude;
     request.longitude_shown = cast.longitude_deg ? degrees_text(*cast.longitude_deg) : std::string();
-    request.time_shown = cast.time ? cast.time->when : modified(cast_path);
+    // A file's modification time is when it was last copied, no cast's time: nothing is shown then.
+    if (cast.time) {
+        request.time_shown = cast.time->utc().value_or(cast.time->when);
+        request.time_source = time_source_text(*cast.time);
+        request.time_to_confirm = !cast.time->utc();
+    }
     return request;
 }
 
@@ -61,7 +57,7 @@ CastInfo with_fix(CastInfo cast, const CastFix& fix)
 {
     cast.latitude_deg = fix.latitude_deg;
     cast.longitude_deg = fix.longitude_deg;
-    cast.time = CastTime{fix.utc, true};
+    cast.time = CastTime{fix.utc, TimeZone::utc, {}, false, "given for the export"};
     return cast;
 }
 
@@ -76,31 +72,25 @@ std::string position_problem(double latitude_deg, double longitude_deg)
     return {};
 }
 
+std::string time_source_text(const CastTime& time)
+{
+    std::string text = "from " + (time.source.empty() ? std::string("the cast") : time.source);
+    if (time.date_only) {
+        return text + ", the day alone: give the time of day in UTC";
+    }
+    if (time.zone == TimeZone::offset) {
+        return text + ", " + zone_text(time) + " (shown in UTC)";
+    }
+    return text + ", " + zone_text(time);
+}
+
 std::optional<std::chrono::sys_seconds> utc_time_of(std::string_view text)
 {
-    // 2024-05-01T13:45:00Z
-    constexpr std::string_view shape = "dddd-dd-ddTdd:dd:ddZ";
-    if (text.size() != shape.size()) {
+    const auto time = time_by_pattern(text, "%Y-%m-%dT%H:%M:%S%z");
+    if (!time || time->zone != TimeZone::utc) {
         return std::nullopt;
     }
-    std::array<int, 6> numbers{};
-    std::size_t n = 0;
-    for (std::size_t k = 0; k < shape.size(); ++k) {
-        if (shape[k] != 'd') {
-            if (text[k] != shape[k]) {
-                return std::nullopt;
-            }
-            continue;
-        }
-        if (text[k] < '0' || text[k] > '9') {
-            return std::nullopt;
-        }
-        numbers[n] = numbers[n] * 10 + (text[k] - '0');
-        if (k + 1 < shape.size() && shape[k + 1] != 'd') {
-            ++n;
-        }
-    }
-    return calendar_time(numbers[0], numbers[1], numbers[2], numbers[3], numbers[4], numbers[5]);
+    return time->when;
 }
 
 } // namespace quillonde

@@ -93,6 +93,8 @@ std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& s
     }
     if (rows_read < state.g_table.last_row()) {
         doubts.emplace_back(CastShort{state.g_table.last_row(), rows_read});
+    } else if (const auto declared = rows_missing_of(load, rows_read)) {
+        doubts.emplace_back(CastShort{*declared, rows_read});
     }
     std::optional<DepthBasis> shown;
     const std::string shown_text = window_water_text(controls, shown);

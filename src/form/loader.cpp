@@ -55,6 +55,7 @@ public:
     void columns_named(std::vector<CastColumn> columns, DepthSource depth,
                        std::vector<ValueRule> rules) override;
     void rows_stated(std::int32_t last_row) override;
+    void rows_declared(std::int64_t count) override;
     void row_read(std::int32_t row, std::string_view joined, std::size_t fields) override;
     using CastSink::row_appended;
     void row_appended(std::span<const std::string_view> fields, RowNote note) override;
@@ -250,6 +251,15 @@ void Load::rows_stated(std::int32_t last_row)
 {
     state_.g_table.resize(state_.ccolumns + 1, last_row, memory_);
     state_.g_table.set_rules(rules_);
+    state_.last_load.rows_declared = last_row;
+}
+
+void Load::rows_declared(std::int64_t count)
+{
+    if (owns_table_) {
+        state_.last_load.rows_declared = static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(count, 0, std::numeric_limits<std::int32_t>::max()));
+    }
 }
 
 double Load::value_of(std::string_view subject, std::int32_t column, std::string_view text) const

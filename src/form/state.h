@@ -26,8 +26,9 @@ struct LoadRecord {
     std::string failure;                   ///< that error's message
     std::int32_t rows_before_failure = 0;  ///< the rows stored before that line
     std::uint64_t unended_line = 0;        ///< the last line, when it has no line end; 0 if it has one
-    bool stopped = false;                  ///< the window closed in the middle of the load
-    OutsideWaterFound outside_water;       ///< the samples no water can have, their rows left out
+    std::optional<std::int32_t> rows_declared; ///< the rows the file states it holds, where it states them
+    bool stopped = false;                      ///< the window closed in the middle of the load
+    OutsideWaterFound outside_water;           ///< the samples no water can have, their rows left out
 
     /// Notes the basis of one more computed depth.
     void depth_computed(const DepthBasis& basis)
@@ -39,6 +40,15 @@ struct LoadRecord {
         }
     }
 };
+
+/// The rows a file states where it holds fewer; nothing when it holds them all or states none.
+inline std::optional<std::int32_t> rows_missing_of(const LoadRecord& load, std::int32_t rows_held)
+{
+    if (load.rows_declared && *load.rows_declared > rows_held) {
+        return load.rows_declared;
+    }
+    return std::nullopt;
+}
 
 /// What outlives a load: the profile table and the index of its last named column (the depth
 /// column is ccolumns + 1), which each header line a load reads replaces; what the file said of

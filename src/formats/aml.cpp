@@ -23,7 +23,8 @@ constexpr FormatFacts aml_facts{
     "the [data] or [MeasurementData] rows under their title row, or in the order of the [Slot n] sensors "
     "and the \"C position\" and \"SV position\" lines, the values computed after them (salinity, density, "
     "sound velocity, battery) in the one order their physics allows, the [Instrument]'s type, serial "
-    "number and time, the position of [Data.X] (No-Lock: the [Instrument]'s); a record the instrument "
+    "number and time (else the first row's; zone not stated), the position of [Data.X] (No-Lock: the "
+    "[Instrument]'s); a record the instrument "
     "wrote broken keeps its date and time alone",
 };
 
@@ -205,7 +206,10 @@ void AmlParser::section_line(std::string_view name)
     CastInfo& info = sink_.info();
     info.latitude_deg = position.latitude;
     info.longitude_deg = position.longitude;
-    info.time = date_time_of(date_, clock_);
+    info.time = date_and_clock(trim_space(date_), trim_space(clock_));
+    if (info.time) {
+        info.time->source = "the [Instrument]'s Date and Time";
+    }
 }
 
 void AmlParser::key_line(std::string_view key, std::string_view value)
@@ -473,7 +477,10 @@ void AmlParser::name_untitled(const std::vector<std::string_view>& first_row)
         text_column("Time");
     }
     if (!sink_.info().time && at == 2) {
-        sink_.info().time = date_time_of(first_row[0], first_row[1]);
+        sink_.info().time = date_and_clock(trim_space(first_row[0]), trim_space(first_row[1]));
+        if (sink_.info().time) {
+            sink_.info().time->source = "the first row's date and time";
+        }
     }
 
     std::vector<Value> values = sensor_values();
@@ -688,10 +695,10 @@ Evidence AmlReader::recognises(std::string_view head) const
         if (!trim_space(line).empty()) {
             // The newer exports begin "[Header]", as Valeport's files do: their data section tells.
             return signature_if(equal_ignoring_case(trim_space(line), first_section) ||
-                   (equal_ignoring_case(trim_space(line), newer_first_section) &&
-                    std::ranges::any_of(lines, [](std::string_view other) {
-                        return equal_ignoring_case(trim_space(other), newer_data_section);
-                    })));
+                                (equal_ignoring_case(trim_space(line), newer_first_section) &&
+                                 std::ranges::any_of(lines, [](std::string_view other) {
+                                     return equal_ignoring_case(trim_space(other), newer_data_section);
+                                 })));
         }
     }
     return Evidence::none;

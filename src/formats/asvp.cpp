@@ -55,21 +55,21 @@ std::string source_word(const CastInfo& cast)
     return source;
 }
 
-/// "YYYYMMDDhhmm" or "YYYYMMDDhhmmss" as a time; nothing for any other word.
-std::optional<std::chrono::sys_seconds> header_time(std::string_view word)
+/// "YYYYMMDDhhmm" or "YYYYMMDDhhmmss" as a time in UTC; nothing for any other word.
+std::optional<CastTime> header_time(std::string_view word)
 {
-    if ((word.size() != 12 && word.size() != 14) ||
-        !std::ranges::all_of(word, [](char c) { return c >= '0' && c <= '9'; })) {
-        return std::nullopt;
+    constexpr std::array<std::string_view, 2> patterns = {"%Y%m%d%H%M%S", "%Y%m%d%H%M"};
+    auto time = time_by_patterns(word, patterns);
+    if (time) {
+        time->zone = TimeZone::utc;
+        time->source = "the header";
     }
-    return calendar_time(digits_at(word, 0, 4), digits_at(word, 4, 2), digits_at(word, 6, 2),
-                         digits_at(word, 8, 2), digits_at(word, 10, 2),
-                         word.size() == 14 ? digits_at(word, 12, 2) : 0);
+    return time;
 }
 
 class AsvpParser : public ProfileParser {
 public:
-    AsvpParser(CastSink& sink, std::string_view path) : sink_(sink), path_(path) {}
+    explicit AsvpParser(CastSink& sink) : sink_(sink) {}
 
     void text_line(std::string_view raw) override
     {
@@ -92,10 +92,8 @@ public:
 
     void finish() override
     {
-        if (announced_ && samples_ < *announced_) {
-            throw Error(ErrorKind::bad_data_file,
-                        quoted_path(path_) + " ends after " + std::to_string(samples_) + " of the " +
-                            std::to_string(*announced_) + " samples its header announces; those are loaded");
+        if (announced_) {
+            sink_.rows_declared(static_cast<std::int64_t>(*announced_));
         }
     }
 
@@ -116,9 +114,7 @@ private:
                                                       std::to_string(sis5_words) + " from SIS 5 on");
         }
         CastInfo& info = sink_.info();
-        if (const auto when = header_time(words[time_word])) {
-            info.time = CastTime{*when, true};
-        }
+        info.time = header_time(words[time_word]);
         info.latitude_deg = degrees_of("latitude", words[latitude_word], 90.0);
         info.longitude_deg = degrees_of("longitude", words[longitude_word], 180.0);
         info.instrument = words[words.size() - 3];
@@ -129,7 +125,6 @@ private:
     }
 
     CastSink& sink_;
-    std::string path_;
     bool header_seen_ = false;
     std::optional<std::size_t> announced_;
     std::size_t samples_ = 0;
@@ -180,9 +175,9 @@ Evidence AsvpReader::recognises(std::string_view head) const
     return signature_if(!words.empty() && words.front() == file_type);
 }
 
-std::unique_ptr<CastParser> AsvpReader::parser(CastSink& sink, std::string_view path) const
+std::unique_ptr<CastParser> AsvpReader::parser(CastSink& sink, std::string_view /*path*/) const
 {
-    return std::make_unique<AsvpParser>(sink, path);
+    return std::make_unique<AsvpParser>(sink);
 }
 
 } // namespace quillonde

@@ -135,19 +135,12 @@ void write_section(const Profile& profile, const CastInfo& cast, ProfileBlocks& 
 /// "2024-122" and "13:45:00" (or "13:45") as a time; nothing when they are not.
 std::optional<std::chrono::sys_seconds> section_time(std::string_view date, std::string_view clock)
 {
-    const int year = date.size() > 5 && date[4] == '-' ? digits_at(date, 0, 4) : -1;
-    const int day = year >= 0 ? digits_at(date, 5, date.size() - 5) : -1;
-    const bool with_seconds = clock.size() == 8 && clock[5] == ':';
-    if (year < 0 || day < 1 || day > (std::chrono::year(year).is_leap() ? 366 : 365) ||
-        (clock.size() != 5 && !with_seconds) || clock[2] != ':') {
+    constexpr std::array<std::string_view, 2> patterns = {"%Y-%j %H:%M:%S", "%Y-%j %H:%M"};
+    const auto time = time_by_patterns(std::string(date) + " " + std::string(clock), patterns);
+    if (!time) {
         return std::nullopt;
     }
-    const auto new_year = calendar_time(year, 1, 1, digits_at(clock, 0, 2), digits_at(clock, 3, 2),
-                                        with_seconds ? digits_at(clock, 6, 2) : 0);
-    if (!new_year) {
-        return std::nullopt;
-    }
-    return *new_year + std::chrono::days(day - 1);
+    return time->when;
 }
 
 /// One section as read: its time and position, and its samples as the file gives them.
@@ -217,7 +210,7 @@ public:
             info.parts = parts_;
             info.part = newest_number_;
         }
-        info.time = CastTime{newest_->when, true};
+        info.time = CastTime{newest_->when, TimeZone::utc, {}, false, "the newest Section line"};
         info.latitude_deg = newest_->latitude_deg;
         info.longitude_deg = newest_->longitude_deg;
         sink_.columns_named(depth_sound_columns(), DepthSource{-1, 0});

@@ -41,6 +41,27 @@ std::string_view temperature_scale_text(TemperatureScale scale)
     return "not stated, taken as the UNESCO 1983 formulas take it (IPTS-68)";
 }
 
+namespace {
+
+std::string offset_text(std::chrono::minutes offset)
+{
+    const long total = offset.count();
+    const long whole = total < 0 ? -total : total;
+    char text[48];
+    std::snprintf(text, sizeof text, "%c%02ld:%02ld", total < 0 ? '-' : '+', whole / 60, whole % 60);
+    return text;
+}
+
+} // namespace
+
+std::optional<std::chrono::sys_seconds> CastTime::utc() const
+{
+    if (date_only || zone == TimeZone::unknown) {
+        return std::nullopt;
+    }
+    return zone == TimeZone::offset ? when - offset : when;
+}
+
 std::string iso_time(const CastTime& time)
 {
     using namespace std::chrono;
@@ -48,23 +69,28 @@ std::string iso_time(const CastTime& time)
     const year_month_day date(day);
     const hh_mm_ss clock(time.when - day);
     char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02ld:%02ld:%02ld%s", static_cast<int>(date.year()),
+    if (time.date_only) {
+        std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
+                      static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+        return text;
+    }
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02ld:%02ld:%02ld", static_cast<int>(date.year()),
                   static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
                   static_cast<long>(clock.hours().count()), static_cast<long>(clock.minutes().count()),
-                  static_cast<long>(clock.seconds().count()), time.utc ? "Z" : "");
-    return text;
+                  static_cast<long>(clock.seconds().count()));
+    return std::string(text) + (time.zone == TimeZone::utc      ? "Z"
+                                : time.zone == TimeZone::offset ? offset_text(time.offset)
+                                                                : "");
 }
 
-std::optional<std::chrono::sys_seconds> calendar_time(int year, int month, int day, int hour, int minute,
-                                                      int second)
+std::string zone_text(const CastTime& time)
 {
-    using namespace std::chrono;
-    const year_month_day date{std::chrono::year(year), std::chrono::month(static_cast<unsigned>(month)),
-                              std::chrono::day(static_cast<unsigned>(day))};
-    if (!date.ok() || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 60) {
-        return std::nullopt;
+    switch (time.zone) {
+    case TimeZone::utc: return "UTC";
+    case TimeZone::offset: return "UTC" + offset_text(time.offset);
+    case TimeZone::unknown: break;
     }
-    return sys_days(date) + hours(hour) + minutes(minute) + seconds(second);
+    return "zone not stated";
 }
 
 } // namespace quillonde

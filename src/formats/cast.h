@@ -27,10 +27,23 @@ TemperatureScale temperature_scale(const CastColumn& column);
 /// What the UNESCO 1983 formulas are given of temperatures on `scale`, in words.
 std::string_view temperature_scale_text(TemperatureScale scale);
 
-/// The time of a cast, to the second.
+/// Which clock a time a file states was read on.
+enum class TimeZone {
+    unknown, ///< a local time of a zone the file does not name
+    utc,
+    offset, ///< a local time whose offset from UTC the file states
+};
+
+/// The time of a cast, to the second, as a file states it.
 struct CastTime {
-    std::chrono::sys_seconds when{};
-    bool utc = false; ///< the file says the time is UTC; otherwise a local time of an unknown zone
+    std::chrono::sys_seconds when{}; ///< as the file's clock reads
+    TimeZone zone = TimeZone::unknown;
+    std::chrono::minutes offset{}; ///< TimeZone::offset: how far the file's clock runs ahead of UTC
+    bool date_only = false;        ///< the file states the day alone, no time of day
+    std::string source;            ///< where in the file it stands: "NMEA UTC (Time)", "the Datum line"
+
+    /// The time in UTC; nothing where the file's zone is unknown or it states the day alone.
+    std::optional<std::chrono::sys_seconds> utc() const;
 
     friend bool operator==(const CastTime&, const CastTime&) = default;
 };
@@ -86,11 +99,11 @@ struct CastInfo {
     std::int32_t column_named(std::string_view name) const noexcept;
 };
 
-/// A time as ISO 8601: "2016-08-24T07:53:13", with "Z" when it is UTC.
+/// A time as ISO 8601: "2016-08-24T07:53:13", with "Z" when it is UTC or its offset ("+02:00");
+/// a date alone as "2016-08-18".
 std::string iso_time(const CastTime& time);
 
-/// The time of a calendar date and a time of day; nothing when the date or the time is not one.
-std::optional<std::chrono::sys_seconds> calendar_time(int year, int month, int day, int hour, int minute,
-                                                      int second);
+/// A time's zone in words: "UTC", "UTC+02:00", "zone not stated".
+std::string zone_text(const CastTime& time);
 
 } // namespace quillonde

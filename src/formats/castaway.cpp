@@ -18,8 +18,8 @@ constexpr FormatFacts castaway_facts{
     "SonTek CastAway *.csv",
     "*.csv",
     "SonTek CastAway-CTD (CastAway-CTD software export)",
-    "the columns of the title row, conductivity in uS/cm / 1000, the device, the cast time (UTC) and "
-    "the start position of the \"%\" header lines",
+    "the columns of the title row, conductivity in uS/cm / 1000, the device, the cast time (UTC; else "
+    "the local time, zone not stated) and the start position (else the end's) of the \"%\" header lines",
 };
 
 constexpr std::string_view instrument_name = "CastAway-CTD";
@@ -80,12 +80,15 @@ bool CastawayParser::header_line(std::string_view line)
         info.instrument = instrument_name;
         info.serial = value;
     } else if (key == "Cast time (UTC)") {
-        if (const auto when = iso_date_time(value)) {
-            info.time = CastTime{*when, true};
+        if (auto when = iso_date_time(value)) {
+            when->zone = TimeZone::utc;
+            when->source = key;
+            info.time = std::move(when);
         }
     } else if (key == "Cast time (local)") {
-        if (const auto when = iso_date_time(value)) {
-            local_time_ = CastTime{*when, false};
+        if (auto when = iso_date_time(value)) {
+            when->source = key;
+            local_time_ = std::move(when);
         }
     } else if (key == "Start latitude") {
         info.latitude_deg = angle_of(value, 'N', 'S', 90.0);

@@ -71,6 +71,10 @@ public:
     /// Gives the table the rows 1 to `last_row`, all empty, for a file that states its row count.
     virtual void rows_stated(std::int32_t last_row) = 0;
 
+    /// After the rows of a file that states how many it holds, though they come one after the other:
+    /// the load keeps the count, and a file cut short is loaded with a doubt instead of failing.
+    virtual void rows_declared(std::int64_t count) = 0;
+
     /// Stores the first `fields` fields of a data line, `joined` by single blanks as the file writes
     /// them, in row `row` (a later line of the same number replaces them; a shorter one only its
     /// first fields), and the row's depth. Fails when the line has fewer fields than there are columns.

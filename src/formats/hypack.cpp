@@ -15,8 +15,9 @@ constexpr std::string_view vel_title = "HYPACK hydrographic survey software";
 constexpr FormatFacts vel_written{vel_id, vel_filter, vel_patterns, vel_title,
                                   "depth [m] and sound speed [m/s]; the position and time (UTC, to the "
                                   "minute) of the cast in the first line"};
-constexpr FormatFacts vel_read{vel_id, vel_filter, vel_patterns, vel_title,
-                               "depth and sound speed; the first line's position (0 0: none) and time (UTC)"};
+constexpr FormatFacts vel_read{
+    vel_id, vel_filter, vel_patterns, vel_title,
+    "depth and sound speed; the first line's position (0 0: none) and time (zone not stated)"};
 
 // HYPACK's own files begin "FTP NEW 2"; its sound velocity files, "FTP NEW 3".
 constexpr std::array<std::string_view, 3> header_words = {"FTP", "NEW", "3"};
@@ -26,17 +27,16 @@ constexpr std::size_t longitude_word = 4;
 constexpr std::size_t time_word = 5;
 constexpr std::size_t date_word = 6;
 
-/// "13:45" (or "13:45:00") and "05/01/2024" as a time; nothing when they are not.
-std::optional<std::chrono::sys_seconds> header_time(std::string_view clock, std::string_view date)
+/// "13:45" (or "13:45:00") and "05/01/2024" as a time; nothing when they are not. The format names
+/// no zone.
+std::optional<CastTime> header_time(std::string_view clock, std::string_view date)
 {
-    const bool with_seconds = clock.size() == 8 && clock[5] == ':';
-    if ((clock.size() != 5 && !with_seconds) || clock[2] != ':' || date.size() != 10 || date[2] != '/' ||
-        date[5] != '/') {
-        return std::nullopt;
+    constexpr std::array<std::string_view, 2> patterns = {"%H:%M %m/%d/%Y", "%H:%M:%S %m/%d/%Y"};
+    auto time = time_by_patterns(std::string(clock) + " " + std::string(date), patterns);
+    if (time) {
+        time->source = "the first line";
     }
-    return calendar_time(digits_at(date, 6, 4), digits_at(date, 0, 2), digits_at(date, 3, 2),
-                         digits_at(clock, 0, 2), digits_at(clock, 3, 2),
-                         with_seconds ? digits_at(clock, 6, 2) : 0);
+    return time;
 }
 
 class HypackParser : public ProfileParser {
@@ -70,12 +70,12 @@ private:
         }
         if (words.size() > time_word) {
             const std::string_view date = words.size() > date_word ? words[date_word] : std::string_view();
-            const auto when = header_time(words[time_word], date);
+            auto when = header_time(words[time_word], date);
             if (!when) {
                 throw Error(ErrorKind::bad_data_file, "the time " + quoted(words[time_word]) + " and date " +
                                                           quoted(date) + " are not HH:MM MM/DD/YYYY");
             }
-            info.time = CastTime{*when, true};
+            info.time = std::move(when);
         }
         sink_.columns_named(depth_sound_columns(), DepthSource{-1, 0});
     }

@@ -57,45 +57,6 @@ struct UnitSpellings {
     KnownUnit unit;
 };
 
-/// The whole numbers of a date or time text separated by "/", "-", "." or ":", at most `most`; the
-/// text after the last one (a fraction of a second) is left in `rest`.
-std::vector<int> numbers_of(std::string_view text, std::size_t most, std::string_view& rest)
-{
-    std::vector<int> numbers;
-    std::size_t at = 0;
-    while (numbers.size() < most && at < text.size() && is_digit(text[at])) {
-        int value = 0;
-        std::size_t digits = 0;
-        for (; at < text.size() && is_digit(text[at]) && digits < 9; ++at, ++digits) {
-            value = value * 10 + (text[at] - '0');
-        }
-        numbers.push_back(value);
-        if (at < text.size() && numbers.size() < most &&
-            (text[at] == '/' || text[at] == '-' || text[at] == '.' || text[at] == ':')) {
-            ++at;
-        }
-    }
-    rest = text.substr(at);
-    return numbers;
-}
-
-/// Year, month and day of a date, year first when its first number has four digits, else day first.
-std::optional<std::array<int, 3>> calendar_date(std::string_view date)
-{
-    std::string_view rest;
-    const std::vector<int> parts = numbers_of(date, 3, rest);
-    if (parts.size() != 3 || !rest.empty()) {
-        return std::nullopt;
-    }
-    const bool year_first = date.find_first_not_of("0123456789") == 4;
-    std::array<int, 3> ymd = year_first ? std::array<int, 3>{parts[0], parts[1], parts[2]}
-                                        : std::array<int, 3>{parts[2], parts[1], parts[0]};
-    if (ymd[0] < 100) {
-        ymd[0] += ymd[0] < 70 ? 2000 : 1900;
-    }
-    return ymd;
-}
-
 } // namespace
 
 void TextLineParser::line(std::string_view raw)
@@ -311,29 +272,11 @@ std::string_view quantity_words(Quantity quantity)
 
 std::optional<std::string> iso_date(std::string_view date)
 {
-    const auto ymd = calendar_date(date);
-    if (!ymd) {
+    const auto day = time_by_patterns(date, calendar_dates);
+    if (!day) {
         return std::nullopt;
     }
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", (*ymd)[0], (*ymd)[1], (*ymd)[2]);
-    return text;
-}
-
-std::optional<CastTime> date_time_of(std::string_view date, std::string_view clock)
-{
-    const auto ymd = calendar_date(trim_space(date));
-    std::string_view rest;
-    const std::vector<int> hms = numbers_of(trim_space(clock), 3, rest);
-    if (!ymd || hms.size() < 2 || (!rest.empty() && rest.front() != '.')) {
-        return std::nullopt;
-    }
-    const auto when =
-        calendar_time((*ymd)[0], (*ymd)[1], (*ymd)[2], hms[0], hms[1], hms.size() > 2 ? hms[2] : 0);
-    if (!when) {
-        return std::nullopt;
-    }
-    return CastTime{*when, false};
+    return iso_time(*day);
 }
 
 std::optional<double> angle_of(std::string_view text, double limit)
@@ -391,31 +334,6 @@ std::optional<double> number_of(std::string_view text)
         return std::nullopt;
     }
     return value;
-}
-
-std::optional<std::chrono::sys_seconds> iso_date_time(std::string_view text)
-{
-    const auto number = [&](std::size_t at, std::size_t digits) {
-        int value = 0;
-        for (std::size_t k = at; k < at + digits; ++k) {
-            if (k >= text.size() || !is_digit(text[k])) {
-                return -1;
-            }
-            value = value * 10 + (text[k] - '0');
-        }
-        return value;
-    };
-    text = trim_space(text);
-    if (text.size() < 19 || text[4] != '-' || text[7] != '-' || (text[10] != ' ' && text[10] != 'T') ||
-        text[13] != ':' || text[16] != ':' || (text.size() > 19 && text[19] != '.')) {
-        return std::nullopt;
-    }
-    const std::array<int, 6> parts = {number(0, 4),  number(5, 2),  number(8, 2),
-                                      number(11, 2), number(14, 2), number(17, 2)};
-    if (std::ranges::any_of(parts, [](int part) { return part < 0; })) {
-        return std::nullopt;
-    }
-    return calendar_time(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5]);
 }
 
 std::optional<double> angle_of(std::string_view text, char positive, char negative, double limit)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "formats/cast.h"
+#include "formats/date_time.h"
 #include "formats/format.h"
 #include "profile/clean_line.h"
 #include "profile/sample.h"
@@ -136,13 +137,6 @@ std::optional<KnownUnit> known_unit(Quantity quantity, std::string_view unit);
 /// text is not one. Two-digit years are 19xx/20xx.
 std::optional<std::string> iso_date(std::string_view date);
 
-/// A date and a time, day or year first ("18/07/2016 20:53:53", "2019/03/12 15:58:25.313",
-/// "2019-04-11" and "18:25:00"): nothing when the text is not one. Two-digit years are 19xx/20xx.
-std::optional<CastTime> date_time_of(std::string_view date, std::string_view clock);
-
-/// "2017-08-22 02:39:11" or "2017-08-22T02:39:11.500" as a time, to the second; nothing when it is
-/// not one.
-std::optional<std::chrono::sys_seconds> iso_date_time(std::string_view text);
 
 /// A latitude or longitude as Valeport and AML write it: decimal degrees, or degrees and minutes,
 /// or degrees, minutes and seconds between blanks, with an optional hemisphere letter after them

@@ -137,11 +137,11 @@ std::string degrees_text(double degrees)
 
 StatedFix stated_fix(const CastInfo& cast, std::string_view format)
 {
-    if (!cast.time || !cast.time->utc || !cast.latitude_deg || !cast.longitude_deg) {
+    if (!cast.time || !cast.time->utc() || !cast.latitude_deg || !cast.longitude_deg) {
         throw Error(ErrorKind::bad_data_file,
                     "a " + std::string(format) + " file states the cast's time in UTC and its position");
     }
-    return {cast.time->when, *cast.latitude_deg, *cast.longitude_deg};
+    return {*cast.time->utc(), *cast.latitude_deg, *cast.longitude_deg};
 }
 
 std::string line_depth_text(const ProfileRow& line, int decimals)

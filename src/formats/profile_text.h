@@ -1,6 +1,7 @@
 #pragma once
 
 #include "formats/cast.h"
+#include "formats/date_time.h"
 #include "formats/format.h"
 #include "profile/profile_rows.h"
 

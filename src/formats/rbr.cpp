@@ -24,7 +24,8 @@ constexpr FormatFacts rbr_facts{
     "the channels of the title row, named or by their codes (cond10, temp12, pres08 sea pressure, "
     "pres07 absolute, dpth01, sal_01, sos_01), \"Sea pressure\" as the pressure (or the absolute "
     "\"Pressure\" less "
-    "the atmospheric pressure the file states), \"Speed of sound\", the time of the first row, the "
+    "the atmospheric pressure the file states), \"Speed of sound\", the time of the first row (UTC where "
+    "its title says so, else zone not stated), the "
     "model, serial and atmospheric pressure of \"key=value\" lines before the title row",
 };
 
@@ -266,8 +267,12 @@ std::vector<ColumnReading> RbrParser::columns_of(const std::vector<std::string_v
 void RbrParser::first_row(std::span<const std::string_view> fields)
 {
     if (time_column_ >= 0) {
-        if (const auto when = iso_date_time(fields[static_cast<std::size_t>(time_column_)])) {
-            sink_.info().time = CastTime{*when, time_utc_};
+        if (auto when = iso_date_time(fields[static_cast<std::size_t>(time_column_)])) {
+            if (time_utc_) {
+                when->zone = TimeZone::utc;
+            }
+            when->source = "the first row's time";
+            sink_.info().time = std::move(when);
         }
     }
 }

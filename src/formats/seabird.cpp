@@ -1,5 +1,6 @@
 #include "formats/seabird.h"
 
+#include "formats/date_time.h"
 #include "formats/text_cast.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
@@ -31,11 +32,21 @@ constexpr FormatFacts seabird_facts{
     "depth; primary sensors before secondary ones) in the unit of their brackets or, without one, of the "
     "short name's last letter (svCF ft/s, depSF ft, prdE psi, t090F deg F), \"bad_flag\" values as missing, "
     "the rows after \"*END*\", the instrument, the NMEA or operator's position (\"**\" and \"@\" lines; a "
-    "depth's \"lat =\" is none), the start time (a Y2K year set right by the header's other times)",
+    "depth's \"lat =\" is none), the time in UTC of the NMEA (\"# start_time\" of an NMEA time, \"NMEA UTC "
+    "(Time)\") or of the PC (\"System UTC\"), else the instrument's clock (\"* cast\" line, \"# "
+    "start_time\"; "
+    "zone not stated; a Y2K year set right by the header's other times)",
 };
 
 constexpr std::string_view first_line_marker = "* Sea-Bird";
 constexpr std::string_view column_count_key = "nquan";
+constexpr std::string_view nmea_source = "NMEA UTC (Time)";
+constexpr std::string_view system_utc_source = "System UTC";
+constexpr std::string_view upload_source = "System UpLoad Time";
+constexpr std::string_view cast_line_source = "the \"* cast\" line, the instrument's clock";
+constexpr std::string_view start_source = "# start_time";
+constexpr std::string_view upload_note =
+    ", which is the System UpLoad Time: when the data left the instrument";
 constexpr std::string_view end_marker = "*END*";
 constexpr std::string_view its90_note = "ITS-90";
 constexpr std::string_view ipts68_note = "IPTS-68";
@@ -239,41 +250,16 @@ ColumnFinding finding_of(std::size_t index, NameLine line)
     return found;
 }
 
-/// "Aug 01 2011 11:34:32" (SBE Data Processing's and Seasave's times) as a time; nothing when it is not one.
-std::optional<std::chrono::sys_seconds> month_day_year_time(std::string_view text)
+/// "Aug 01 2011 11:34:32" (SBE Data Processing's and Seasave's times) as a time read on the clock
+/// `zone` names; nothing when it is not one.
+std::optional<CastTime> month_day_year_time(std::string_view text, std::string_view source, TimeZone zone)
 {
-    constexpr std::array<std::string_view, 12> months = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const std::vector<std::string_view> words = list_items(trim_space(text), ' ');
-    if (words.size() < 4 || words[3].size() != 8 || words[3][2] != ':' || words[3][5] != ':') {
-        return std::nullopt;
+    auto time = time_by_pattern(trim_space(text), "%b %d %Y %H:%M:%S");
+    if (time) {
+        time->source = source;
+        time->zone = zone;
     }
-    int month = 0;
-    for (std::size_t m = 0; m < months.size(); ++m) {
-        if (equal_ignoring_case(words[0], months[m])) {
-            month = static_cast<int>(m) + 1;
-        }
-    }
-    const auto whole = [](std::string_view digits) {
-        int value = 0;
-        for (const char c : digits) {
-            if (c < '0' || c > '9' || value > 100000) {
-                return -1;
-            }
-            value = value * 10 + (c - '0');
-        }
-        return digits.empty() ? -1 : value;
-    };
-    const std::string_view clock = words[3];
-    const int day = whole(words[1]);
-    const int year = whole(words[2]);
-    const int hour = whole(clock.substr(0, 2));
-    const int minute = whole(clock.substr(3, 2));
-    const int second = whole(clock.substr(6, 2));
-    if (month == 0 || day < 0 || year < 0 || hour < 0 || minute < 0 || second < 0) {
-        return std::nullopt;
-    }
-    return calendar_time(year, month, day, hour, minute, second);
+    return time;
 }
 
 int year_of(std::chrono::sys_seconds when)
@@ -329,7 +315,7 @@ private:
     std::map<std::int32_t, NameLine> names_;
     // The position and time as the header gives them, most trusted first.
     std::optional<double> nmea_latitude_, nmea_longitude_, user_latitude_, user_longitude_;
-    std::optional<CastTime> start_time_, nmea_time_, system_utc_;
+    std::optional<CastTime> start_time_, nmea_time_, system_utc_, cast_time_, upload_time_;
     std::vector<int> header_years_; // of the header's other times, to see a start time's Y2K year
     std::optional<RowConverter> rows_;
     std::vector<std::string_view> fields_;
@@ -371,25 +357,28 @@ void SeabirdParser::instrument_line(std::string_view text)
     } else if (const auto longitude = value_of(text, "NMEA Longitude")) {
         nmea_longitude_ = angle_of(*longitude, 'E', 'W', 180.0);
     } else if (const auto nmea_time = value_of(text, "NMEA UTC (Time)")) {
-        if (const auto when = month_day_year_time(*nmea_time)) {
-            nmea_time_ = CastTime{*when, true};
-            header_years_.push_back(year_of(*when));
+        nmea_time_ = month_day_year_time(*nmea_time, nmea_source, TimeZone::utc);
+        if (nmea_time_) {
+            header_years_.push_back(year_of(nmea_time_->when));
         }
     } else if (const auto system_time = value_of(text, "System UTC")) {
-        if (const auto when = month_day_year_time(*system_time)) {
-            system_utc_ = CastTime{*when, true};
-            header_years_.push_back(year_of(*when));
+        system_utc_ = month_day_year_time(*system_time, system_utc_source, TimeZone::utc);
+        if (system_utc_) {
+            header_years_.push_back(year_of(system_utc_->when));
         }
     } else if (const auto upload = value_of(text, "System UpLoad Time")) {
-        if (const auto when = month_day_year_time(*upload)) {
-            header_years_.push_back(year_of(*when));
+        upload_time_ = month_day_year_time(*upload, upload_source, TimeZone::unknown);
+        if (upload_time_) {
+            header_years_.push_back(year_of(upload_time_->when));
         }
     } else if (const std::vector<std::string_view> words = list_items(trim_space(text), ' ');
                words.size() > 5 && words[0] == "cast") {
         // "* cast   1 10 Dec 2016 06:16:51 samples 1 to 3069": day, month, year.
-        if (const auto when = month_day_year_time(std::string(words[3]) + " " + std::string(words[2]) + " " +
-                                                  std::string(words[4]) + " " + std::string(words[5]))) {
-            header_years_.push_back(year_of(*when));
+        cast_time_ = month_day_year_time(std::string(words[3]) + " " + std::string(words[2]) + " " +
+                                             std::string(words[4]) + " " + std::string(words[5]),
+                                         cast_line_source, TimeZone::unknown);
+        if (cast_time_) {
+            header_years_.push_back(year_of(cast_time_->when));
         }
     }
     // The instrument's status as it was uploaded: "* SBE 19plus V 2.5.2  SERIAL NO. 01906855 ...".
@@ -448,11 +437,13 @@ void SeabirdParser::processing_line(std::string_view text)
         binary_ = equal_ignoring_case(*type, "binary");
     } else if (const auto start = value_of(trimmed, "start_time")) {
         // "Jul 12 2013 12:59:29 [NMEA time, first data scan]": the brackets say where it came from.
-        if (const auto when = month_day_year_time(start->substr(0, start->find('[')))) {
-            const std::string_view source = start->substr(std::min(start->find('['), start->size()));
-            start_time_ = CastTime{*when, contains_ignoring_case(source, "NMEA") ||
-                                              contains_ignoring_case(source, "UTC")};
-        }
+        const std::size_t bracket = std::min(start->find('['), start->size());
+        const std::string_view named = trim_space(start->substr(bracket));
+        const bool utc = contains_ignoring_case(named, "NMEA") || contains_ignoring_case(named, "UTC");
+        start_time_ =
+            month_day_year_time(start->substr(0, bracket),
+                                std::string(start_source) + (named.empty() ? "" : " ") + std::string(named),
+                                utc ? TimeZone::utc : TimeZone::unknown);
     }
 }
 
@@ -502,10 +493,21 @@ void SeabirdParser::end_header()
             start_time_->when = century_later(start_time_->when);
         }
     }
-    if (start_time_ && start_time_->utc) {
+    // UTC first, the NMEA's best; then the instrument's clock as the cast began; the upload's time,
+    // hours later, is no cast's time even where "# start_time" repeats it.
+    if (start_time_ && upload_time_ && start_time_->zone == TimeZone::unknown &&
+        start_time_->when == upload_time_->when) {
+        start_time_->source += upload_note;
+    }
+    const bool start_utc = start_time_ && start_time_->zone == TimeZone::utc;
+    if (start_utc && contains_ignoring_case(start_time_->source, "NMEA")) {
+        info.time = start_time_; // the first scan's NMEA time
+    } else if (nmea_time_) {
+        info.time = nmea_time_;
+    } else if (start_utc) {
         info.time = start_time_;
     } else {
-        info.time = nmea_time_ ? nmea_time_ : system_utc_ ? system_utc_ : start_time_;
+        info.time = system_utc_ ? system_utc_ : cast_time_ ? cast_time_ : start_time_;
     }
     rows_.emplace(sink_, std::move(readings), depth, bad_flag_);
     fields_.reserve(rows_->size());
@@ -617,15 +619,11 @@ void SeabirdParser::finish()
         throw Error(ErrorKind::bad_data_file, quoted_path(path_) + " has no \"" + std::string(end_marker) +
                                                   "\" line after its header, so it holds no rows");
     }
-    if (stated_rows_ && rows_ && rows_->rows() < *stated_rows_) {
-        throw Error(ErrorKind::bad_data_file, quoted_path(path_) + " ends after " +
-                                                  std::to_string(rows_->rows()) + " of the " +
-                                                  std::to_string(*stated_rows_) +
-                                                  " rows its header states (\"# nvalues\"): the file is "
-                                                  "cut short; the rows before the cut are loaded");
-    }
     if (rows_ && rows_->rows() == 0) {
         throw Error(ErrorKind::bad_data_file, quoted_path(path_) + " has no rows after its header");
+    }
+    if (stated_rows_) {
+        sink_.rows_declared(*stated_rows_); // files cut on upload keep the count of the whole cast
     }
 }
 

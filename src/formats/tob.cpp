@@ -1,5 +1,6 @@
 #include "formats/tob.h"
 
+#include "formats/date_time.h"
 #include "profile/clean_line.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
@@ -20,7 +21,8 @@ constexpr FormatFacts tob_facts{
     "*.TOB",
     "Sea & Sun CTD probes (SSDA acquisition software)",
     "the columns of the \"; Datasets\" header with the units line, the row count of \"Lines :\", "
-    "the position of the header's \"Position :\" line, the time of the IntD and IntT columns",
+    "the position of the header's \"Position :\" line, the time of the first row's IntD and IntT "
+    "columns (zone not stated), else the date alone of the header's \"Datum :\"",
 };
 
 constexpr std::string_view row_count_marker = "Lines :";
@@ -33,6 +35,11 @@ constexpr std::string_view longitude_marker = "Lon.:";
 // Columns with the date (2017-09-13) and time (08:23:35) of each row.
 constexpr std::string_view date_column = "IntD";
 constexpr std::string_view time_column = "IntT";
+constexpr std::string_view columns_source = "the first row's IntD and IntT columns";
+// The survey's day, in the header the operator fills in: "  Aufgabe  :  1061610_   Datum :  18.08.2016".
+// The third line, when the software wrote the file, is in the PC's language and no cast's time.
+constexpr std::string_view date_marker = "Datum :";
+constexpr std::string_view date_source = "the header's Datum line";
 constexpr double minutes_per_degree = 60.0;
 
 /// Reads "054°20.32' N" from the start of `text`: whole degrees, any bytes of a degree sign, decimal
@@ -68,27 +75,6 @@ std::optional<double> angle_of(std::string_view text, char positive, char negati
         return std::nullopt;
     }
     return hemisphere.front() == positive ? angle : -angle;
-}
-
-/// "2017-09-13" and "08:23:35" as a time; nothing when they are not.
-std::optional<std::chrono::sys_seconds> time_of(std::string_view date, std::string_view clock)
-{
-    const auto number = [](std::string_view text, std::size_t at, std::size_t digits) {
-        int value = 0;
-        for (std::size_t k = at; k < at + digits; ++k) {
-            if (k >= text.size() || text[k] < '0' || text[k] > '9') {
-                return -1;
-            }
-            value = value * 10 + (text[k] - '0');
-        }
-        return value;
-    };
-    if (date.size() != 10 || date[4] != '-' || date[7] != '-' || clock.size() != 8 || clock[2] != ':' ||
-        clock[5] != ':') {
-        return std::nullopt;
-    }
-    return calendar_time(number(date, 0, 4), number(date, 5, 2), number(date, 8, 2), number(clock, 0, 2),
-                         number(clock, 3, 2), number(clock, 6, 2));
 }
 
 /// One load of a Sea & Sun cast. The working values start empty with every file.
@@ -208,6 +194,13 @@ void TobParser::handle_units(std::string_view raw)
 
 void TobParser::handle_position(std::string_view raw)
 {
+    if (const std::size_t date = raw.find(date_marker); date != std::string_view::npos) {
+        const std::string_view rest = trim_blanks(raw.substr(date + date_marker.size()));
+        if (auto day = time_by_patterns(rest.substr(0, rest.find(' ')), calendar_dates)) {
+            day->source = date_source;
+            sink_.info().time = std::move(*day);
+        }
+    }
     const std::size_t position = raw.find(position_marker);
     if (position == std::string_view::npos) {
         return;
@@ -227,8 +220,11 @@ void TobParser::take_time(std::string_view line)
 {
     const auto date = static_cast<std::size_t>(date_col_);
     const auto clock = static_cast<std::size_t>(time_col_);
-    if (const auto when = time_of(field_of(line, date), field_of(line, clock))) {
-        sink_.info().time = CastTime{*when, false};
+    if (auto when =
+            time_by_pattern(std::string(field_of(line, date)) + " " + std::string(field_of(line, clock)),
+                            "%Y-%m-%d %H:%M:%S")) {
+        when->source = columns_source;
+        sink_.info().time = std::move(*when);
     }
     date_col_ = -1; // the first row that has them gives the cast's time
 }

@@ -20,7 +20,8 @@ constexpr FormatFacts vp2_facts{
     "*.vp2",
     "Valeport SWiFT SVP and CTD, RapidPro (Valeport Connect, Ocean and the SWiFT app)",
     "the [DATA] columns with their units (an absolute pressure less the file's tare), the [HEADER]'s "
-    "instrument, serial number, start time and position (999: none)",
+    "instrument, serial number, start time (DataStartTime, the instrument's clock, zone not stated) and "
+    "position (999: none)",
 };
 
 constexpr FormatFacts text_facts{
@@ -30,7 +31,8 @@ constexpr FormatFacts text_facts{
     "Valeport MiniSVP, MiniCTD, RapidSV, RapidSVT, RapidCTD, MIDAS SVX2 (DataLog)",
     "pressure [dbar] or depth [m] as \"Pressure units:\" or the title row says, the probe's "
     "temperature, sound velocity or conductivity (a MIDAS title row's units also where written before "
-    "the names; none: m/s and \u00b0C), the header's instrument, serial number, time and position",
+    "the names; none: m/s and \u00b0C), the header's instrument, serial number, time (\"Now:\" or \"Time "
+    "Stamp\", the instrument's clock, zone not stated) and position",
 };
 
 // The SWiFT's files: "Latitude=999" has no fix; the pressure is absolute until
@@ -49,15 +51,19 @@ bool is_date_time_name(std::string_view name)
            equal_ignoring_case(name, "DateTime");
 }
 
-/// A date and time as "2019/03/12 15:58:25", or nothing.
-std::optional<CastTime> time_of(std::string_view text)
+/// A date and time as "2019/03/12 15:58:25", read from `source` on the instrument's clock, or nothing.
+std::optional<CastTime> time_of(std::string_view text, std::string_view source = {})
 {
     text = trim_space(text);
     const std::size_t blank = text.find_first_of(" \t");
     if (blank == std::string_view::npos) {
         return std::nullopt;
     }
-    return date_time_of(text.substr(0, blank), text.substr(blank));
+    auto time = date_and_clock(text.substr(0, blank), trim_space(text.substr(blank)));
+    if (time) {
+        time->source = source;
+    }
+    return time;
 }
 
 /// Fields of a data line: TAB-separated, or blank-separated in a line without a TAB.
@@ -158,7 +164,7 @@ void Vp2Parser::header_line(std::string_view key, std::string_view value)
     } else if (equal_ignoring_case(key, "Longitude")) {
         info.longitude_deg = angle_of(value, 180.0);
     } else if (equal_ignoring_case(key, "DataStartTime") || equal_ignoring_case(key, "DateStartTime")) {
-        info.time = time_of(value);
+        info.time = time_of(value, key);
     } else if (equal_ignoring_case(key, "PressureTareDbar")) {
         tare_dbar_ = number_of(value);
     } else if (equal_ignoring_case(key, "PressureTareSubtracted")) {
@@ -256,10 +262,8 @@ void Vp2Parser::finish()
         throw Error(ErrorKind::bad_data_file, quoted_path(path_) + " has no rows under its [DATA] title row, "
                                                                    "so it holds no cast");
     }
-    if (row_count_ && rows_.count() < *row_count_) {
-        throw Error(ErrorKind::bad_data_file,
-                    quoted_path(path_) + " ends after " + std::to_string(rows_.count()) + " of the " +
-                        std::to_string(*row_count_) + " rows its header states (RowCount): it is cut short");
+    if (row_count_) {
+        sink_.rows_declared(*row_count_);
     }
 }
 
@@ -403,7 +407,7 @@ void ValeportTextParser::header_line(std::string_view key, std::string_view valu
     } else if (equal_ignoring_case(key, midas_serial_key)) {
         info.serial = value;
     } else if (equal_ignoring_case(key, now_key) || equal_ignoring_case(key, stamp_key)) {
-        info.time = time_of(value);
+        info.time = time_of(value, std::string("the \"") + std::string(key) + "\" line");
     } else if (equal_ignoring_case(key, "Latitude") || equal_ignoring_case(key, "Lat")) {
         info.latitude_deg = angle_of(value, 90.0);
     } else if (equal_ignoring_case(key, "Longitude") || equal_ignoring_case(key, "Longtitude") ||
@@ -535,9 +539,9 @@ Evidence Vp2Reader::recognises(std::string_view head) const
         if (!trim_space(line).empty()) {
             // AML's newer exports begin "[Header]" too, and hold a [MeasurementData] section.
             return signature_if(equal_ignoring_case(trim_space(line), header_section) &&
-                   std::ranges::none_of(lines, [](std::string_view other) {
-                       return equal_ignoring_case(trim_space(other), "[MeasurementData]");
-                   }));
+                                std::ranges::none_of(lines, [](std::string_view other) {
+                                    return equal_ignoring_case(trim_space(other), "[MeasurementData]");
+                                }));
         }
     }
     return Evidence::none;

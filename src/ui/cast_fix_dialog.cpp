@@ -4,6 +4,7 @@
 #include "runtime/error.h"
 #include "ui/text_codec.h"
 
+#include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -22,6 +23,10 @@ constexpr auto time_caption = "Date and time (UTC)";
 constexpr auto time_format = "yyyy-MM-dd HH:mm:ss";
 constexpr auto nearest_note = "Echo sounder software picks the profile nearest in space and time.";
 constexpr auto not_a_number = "is not a number";
+constexpr auto confirm_caption = "This date and time are in UTC";
+constexpr auto no_time_note = "The cast states no time: give it in UTC.";
+constexpr auto time_missing_problem = "Give the date and time (UTC).";
+constexpr auto confirm_problem = "The cast names no zone for its time: change it to UTC or confirm it is.";
 
 QString utf8(const std::string& text)
 {
@@ -51,7 +56,21 @@ CastFixDialog::CastFixDialog(const FixRequest& request, QWidget* parent) : QDial
     time_->setObjectName(QStringLiteral("utc_time"));
     time_->setTimeSpec(Qt::UTC);
     time_->setDisplayFormat(QString::fromUtf8(time_format));
-    time_->setDateTime(QDateTime::fromSecsSinceEpoch(request.time_shown.time_since_epoch().count(), Qt::UTC));
+    // Nothing known shows as a blank, the least time the box holds.
+    const QDateTime least = QDateTime::fromSecsSinceEpoch(0, Qt::UTC);
+    time_->setMinimumDateTime(least);
+    time_->setSpecialValueText(QStringLiteral(" "));
+    time_->setDateTime(request.time_shown ? QDateTime::fromSecsSinceEpoch(
+                                                request.time_shown->time_since_epoch().count(), Qt::UTC)
+                                          : least);
+    auto* source =
+        new QLabel(request.time_shown ? utf8(request.time_source) : QString::fromUtf8(no_time_note), this);
+    source->setObjectName(QStringLiteral("time_source"));
+    source->setWordWrap(true);
+    confirmed_ = new QCheckBox(QString::fromUtf8(confirm_caption), this);
+    confirmed_->setObjectName(QStringLiteral("time_confirmed"));
+    confirmed_->setVisible(request.time_shown && request.time_to_confirm);
+    confirmed_->setChecked(!request.time_to_confirm);
     problem_ = new QLabel(this);
     problem_->setObjectName(QStringLiteral("problem"));
     buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -60,6 +79,8 @@ CastFixDialog::CastFixDialog(const FixRequest& request, QWidget* parent) : QDial
     fields->addRow(QString::fromUtf8(latitude_caption), latitude_);
     fields->addRow(QString::fromUtf8(longitude_caption), longitude_);
     fields->addRow(QString::fromUtf8(time_caption), time_);
+    fields->addRow(QString(), source);
+    fields->addRow(QString(), confirmed_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(why);
     layout->addLayout(fields);
@@ -70,6 +91,11 @@ CastFixDialog::CastFixDialog(const FixRequest& request, QWidget* parent) : QDial
     connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(latitude_, &QLineEdit::textChanged, this, &CastFixDialog::check);
     connect(longitude_, &QLineEdit::textChanged, this, &CastFixDialog::check);
+    connect(confirmed_, &QCheckBox::toggled, this, &CastFixDialog::check);
+    connect(time_, &QDateTimeEdit::dateTimeChanged, this, [this] {
+        time_changed_ = true;
+        check();
+    });
     // The box that still needs typing has the focus.
     (request.longitude_shown.empty() ? longitude_ : latitude_)->setFocus();
     check();
@@ -92,6 +118,14 @@ std::optional<CastFix> CastFixDialog::typed(QString& problem) const
     if (const std::string reason = position_problem(latitude, longitude); !reason.empty()) {
         problem = utf8(reason);
         problem[0] = problem[0].toUpper();
+        return std::nullopt;
+    }
+    if (time_->dateTime() == time_->minimumDateTime()) {
+        problem = QString::fromUtf8(time_missing_problem);
+        return std::nullopt;
+    }
+    if (!confirmed_->isChecked() && !time_changed_) {
+        problem = QString::fromUtf8(confirm_problem);
         return std::nullopt;
     }
     return CastFix{latitude, longitude,

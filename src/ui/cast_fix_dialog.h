@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class QCheckBox;
 class QDateTimeEdit;
 class QDialogButtonBox;
 class QLabel;
@@ -15,7 +16,9 @@ namespace quillonde {
 
 /// The small dialog in which the user gives a cast's position and time (UTC), when the format of an
 /// export needs them and the cast does not state them: latitude and longitude in decimal degrees,
-/// date and time, shown first as the request proposes. OK takes only a position that is one.
+/// date and time, shown first as the request proposes, with where they come from. OK takes only a
+/// position that is one, and a time the user gave, changed or confirmed as UTC where the cast named
+/// no zone.
 class CastFixDialog : public QDialog {
     Q_OBJECT
 public:
@@ -33,6 +36,8 @@ private:
     QLineEdit* latitude_;
     QLineEdit* longitude_;
     QDateTimeEdit* time_;
+    QCheckBox* confirmed_; ///< the time shown is in UTC: asked where the cast names no zone
+    bool time_changed_ = false;
     QLabel* problem_;
     QDialogButtonBox* buttons_;
 };

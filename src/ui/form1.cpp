@@ -312,6 +312,8 @@ std::optional<CastFix> Form1::ask_time_and_position(const FixRequest& request)
         shown.latitude_shown = degrees_text(given->second.latitude_deg);
         shown.longitude_shown = degrees_text(given->second.longitude_deg);
         shown.time_shown = given->second.utc;
+        shown.time_source = "as given for this cast before";
+        shown.time_to_confirm = false;
     }
     CastFixDialog dialog(shown, this);
     if (dialog.exec() != QDialog::Accepted) {

@@ -19,6 +19,7 @@ constexpr auto credit_line = "Sea water depth after UNESCO 1983 (Fofonoff and Mi
 constexpr auto fresh_line = "Fresh water depth: %1 m per dbar";
 constexpr auto calculated_text = "Calculated %1 m for %2 dbar (%3)";
 constexpr auto loaded_text = "Loaded %1 of %2 from %3";
+constexpr auto stated_words = " stated";
 constexpr auto unended_text = "; its last line has no line end";
 constexpr auto part_text = "; section %1 of %2";
 constexpr auto kept_text = " (%1 of %2 kept)";
@@ -123,9 +124,12 @@ void StatusLine::loaded(const ProfileState& state)
     const ProfileTable& table = state.g_table;
     const LoadRecord& load = state.last_load;
     const QString name = file_name(load.cast_path);
+    const std::optional<std::int32_t> declared = rows_missing_of(load, table.last_row());
     QString text = QString::fromUtf8(loaded_text)
                        .arg(table.filled_rows())
-                       .arg(utf8(counted(table.last_row(), "row")), name);
+                       .arg(declared ? utf8(counted(*declared, "row")) + QString::fromUtf8(stated_words)
+                                     : utf8(counted(table.last_row(), "row")),
+                            name);
     if (load.depth_basis) {
         text += QStringLiteral(" (") + water_words(*load.depth_basis) +
                 (load.mixed_basis ? QString::fromUtf8(mixed_words) : QString()) + QLatin1Char(')');

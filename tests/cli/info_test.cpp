@@ -18,24 +18,25 @@ using testing::run;
 TEST(Info, TellsWhatACastSaysOfItselfAndOfItsColumns)
 {
     const Outcome outcome = run({"info", "seabird/SK287_CTD05.cnv"}, format_casts);
-    EXPECT_EQ(outcome.out, "seabird/SK287_CTD05.cnv\n"
-                           "  format:      Sea-Bird *.cnv\n"
-                           "  instrument:  SBE 9\n"
-                           "  serial:      unknown\n"
-                           "  time:        2011-08-01T11:34:53Z\n"
-                           "  latitude:    -2.44516666666667\n"
-                           "  longitude:   80.478\n"
-                           "  rows:        10\n"
-                           "  temperature: ITS-90, x 1.00024 for the UNESCO 1983 formulas\n"
-                           "  columns (name, source, unit, conversion):\n"
-                           "    depSM      depSM      m       salt water\n"
-                           "    Press      prDM       dbar\n"
-                           "    Cond       c0S/m      mS/cm   S/m x 10\n"
-                           "    Temp       t090C      \u00B0C      ITS-90\n"
-                           "    SALIN      sal00      PSU\n"
-                           "    SOUND      svCM       m/s     Chen-Millero\n"
-                           "    flECO-AFL  flECO-AFL  mg/m^3\n"
-                           "    flag       flag\n");
+    EXPECT_EQ(outcome.out,
+              "seabird/SK287_CTD05.cnv\n"
+              "  format:      Sea-Bird *.cnv\n"
+              "  instrument:  SBE 9\n"
+              "  serial:      unknown\n"
+              "  time:        2011-08-01T11:34:53Z (NMEA UTC (Time), UTC)\n"
+              "  latitude:    -2.44516666666667\n"
+              "  longitude:   80.478\n"
+              "  rows:        10\n"
+              "  columns (name, source, unit, conversion):\n"
+              "    depSM      depSM      m       salt water\n"
+              "    Press      prDM       dbar\n"
+              "    Cond       c0S/m      mS/cm   S/m x 10\n"
+              "    Temp       t090C      \u00B0C      ITS-90, used as given (UNESCO 1983 formulas "
+              "assume IPTS-68)\n"
+              "    SALIN      sal00      PSU\n"
+              "    SOUND      svCM       m/s     Chen-Millero\n"
+              "    flECO-AFL  flECO-AFL  mg/m^3\n"
+              "    flag       flag\n");
     EXPECT_EQ(outcome.err, "");
     EXPECT_EQ(outcome.status, 0);
 }
@@ -50,9 +51,9 @@ TEST(Info, OneJsonObjectALineNullWhereTheFileSaysNothing)
         first,
         "{\"file\":\"castaway/castaway_no_position.csv\",\"format\":\"castaway\","
         "\"instrument\":\"CastAway-CTD\",\"serial\":\"CC1531002\",\"time\":\"2019-03-04T10:15:00Z\","
-        "\"latitude\":null,\"longitude\":null,\"rows\":4,\"left_out\":{},"
-        "\"temperature_scale\":\"ITS-90, x 1.00024 for the UNESCO 1983 "
-        "formulas\",\"columns\":[{\"name\":\"Press\","
+        "\"time_source\":\"Cast time (UTC)\",\"time_zone\":\"UTC\","
+        "\"latitude\":null,\"longitude\":null,\"rows\":4,\"rows_stated\":null,\"left_out\":{},\"columns\":[{"
+        "\"name\":\"Press\","
         "\"source\":\"Pressure (Decibar)\",\"unit\":\"dbar\",\"conversion\":null},{\"name\":\"Depth\","
         "\"source\":\"Depth (Meter)\",\"unit\":\"m\",\"conversion\":null},{\"name\":\"Temp\","
         "\"source\":\"Temperature (Celsius)\",\"unit\":\"\u00B0C\",\"conversion\":\"ITS-90\"},"
@@ -68,7 +69,9 @@ TEST(Info, OneJsonObjectALineNullWhereTheFileSaysNothing)
     // The next cast follows a failure; a Latin-1 name becomes UTF-8, as JSON wants.
     EXPECT_NE(
         outcome.out.find("{\"file\":\"seabird/CTD_with_sigma_e00.cnv\",\"format\":\"cnv\",\"instrument\":"
-                         "\"SBE 9\",\"serial\":null,\"time\":\"2013-07-12T12:59:29Z\",\"latitude\":39.2705,"),
+                         "\"SBE 9\",\"serial\":null,\"time\":\"2013-07-12T12:59:29Z\",\"time_source\":\"# "
+                         "start_time [NMEA time, first data scan]\","
+                         "\"time_zone\":\"UTC\",\"latitude\":39.2705,"),
         std::string::npos);
     EXPECT_NE(
         outcome.out.find("{\"name\":\"sigma-\u00E900\",\"source\":\"sigma-\u00E900\",\"unit\":\"Kg/m^3\","

@@ -53,7 +53,9 @@ TEST_F(ConvertProfiles, FormatNamesTheOutputsAndTimeAndPositionFillWhatTheCastLa
     const Outcome missing = convert({"--format", "vel", "deneb.TOB", "stockholm.TOB"});
     EXPECT_EQ(
         missing.err,
-        "quillonde-cli: deneb.TOB: the cast states no time in UTC, which a HYPACK *.vel file needs: "
+        "quillonde-cli: deneb.TOB: the cast states no time in UTC (it states the day alone, 2016-08-18), "
+        "which a "
+        "HYPACK *.vel file needs: "
         "--position LAT LON and --time YYYY-MM-DDTHH:MM:SSZ give them\n"
         "quillonde-cli: stockholm.TOB: the cast states no position and no time in UTC (it states "
         "2017-09-13T08:23:35 of a zone it does not name), which a HYPACK *.vel file needs: --position LAT "
@@ -275,6 +277,35 @@ TEST_F(ConvertProfiles, WrongProfileOptionsAreUsageErrors)
         EXPECT_TRUE(outcome.err.starts_with("quillonde-cli: " + hint + "\nUsage:")) << outcome.err;
     }
     EXPECT_EQ(folder_entries(dir.path()), (std::vector<std::string>{"deneb.TOB", "stockholm.TOB"}));
+}
+
+// A cast shorter than its header says is written with a warning, and --strict refuses it; where the
+// cast states its own UTC time and position, those are written and the options' are named as unused.
+TEST_F(ConvertProfiles, AShortCastWarnsAndTheCastsOwnTimeAndPositionWin)
+{
+    const std::string cast = read_file(data + "/formats/seabird/SK287_CTD05.cnv");
+    dir.write("cut.cnv", cast.substr(0, cast.find("      0.811      0.816")));
+    const Outcome warned = convert({"--format", "csv", "cut.cnv"});
+    EXPECT_EQ(warned.status, 0);
+    EXPECT_NE(warned.err.find("cut.cnv: warning: the cast declares 10 rows; 9 were read."), std::string::npos)
+        << warned.err;
+    const Outcome strict = convert({"--strict", "--format", "csv", "-o", "strict.csv", "cut.cnv"});
+    EXPECT_NE(strict.status, 0);
+    EXPECT_NE(strict.err.find("refused by --strict: the cast declares 10 rows; 9 were read."),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.file("strict.csv")));
+
+    const Outcome own =
+        convert({"--format", "vel", "--position", "1", "2", "--time", "2020-01-01T00:00:00Z", "cut.cnv"});
+    EXPECT_NE(own.err.find("cut.cnv: the cast's own position -2.4451667 80.478 is written, not --position"),
+              std::string::npos)
+        << own.err;
+    EXPECT_NE(
+        own.err.find("cut.cnv: the cast's own time 2011-08-01T11:34:53Z (NMEA UTC (Time)) is written, not "
+                     "--time"),
+        std::string::npos);
+    EXPECT_TRUE(
+        read_file(dir.file("cut.vel")).starts_with("FTP NEW 3 -2.4451667 80.478 11:34 08/01/2011\r\n"));
 }
 
 } // namespace

@@ -24,7 +24,8 @@ protected:
 TEST_F(Aml, BaseX2SampleFollowsItsSlotsAndPositionLines)
 {
     load_cast("aml/025485_2019-04-11_18-25-00.csv");
-    EXPECT_EQ(described(), "aml|Base.X2|25485|2019-04-11T18:25:00|43.0733|-70.7107");
+    EXPECT_EQ(described(),
+              "aml|Base.X2|25485|2019-04-11T18:25:00 [the [Instrument]'s Date and Time]|43.0733|-70.7107");
     EXPECT_EQ(columns(), (Texts{"Date|Date||", "Time|Time||", "SOUND|Sound Velocity|m/s|",
                                 "Press|Pressure|dbar|", "Battery|Battery|V|"}));
     EXPECT_EQ(state.g_table.last_row(), 19);
@@ -38,7 +39,8 @@ TEST_F(Aml, BaseX2SampleFollowsItsSlotsAndPositionLines)
 TEST_F(Aml, TitleRowNamesTheColumnsAndItsUnits)
 {
     load_cast("aml/basex2_ct_titled.csv"); // lower-case keys, a Latin-1 degree sign, a title row repeated
-    EXPECT_EQ(described(), "aml|base.x2|25102|2021-07-25T18:22:27|70.2284|-145.8477");
+    EXPECT_EQ(described(),
+              "aml|base.x2|25102|2021-07-25T18:22:27 [the [Instrument]'s Date and Time]|70.2284|-145.8477");
     EXPECT_EQ(columns(), (Texts{"Date|Date||", "Time|Time||", "Cond|Conductivity (mS/cm)|mS/cm|",
                                 "Temp|Temperature (\xb0"
                                 "C)|\u00b0C|",
@@ -64,7 +66,8 @@ TEST_F(Aml, TitleRowNamesTheColumnsAndItsUnits)
 TEST_F(Aml, WithoutTitleRowTheDisplayOptionsFollowTheSensors)
 {
     load_cast("aml/basex2_ct_untitled.csv");
-    EXPECT_EQ(described(), "aml|Base.X2|25310|2022-05-03T11:04:50|44.6488|-63.5752");
+    EXPECT_EQ(described(),
+              "aml|Base.X2|25310|2022-05-03T11:04:50 [the [Instrument]'s Date and Time]|44.6488|-63.5752");
     EXPECT_EQ(columns(), (Texts{"Date|Date||", "Time|Time||", "Cond|Conductivity|mS/cm|",
                                 "Temp|Temperature|\u00b0C|", "Press|Pressure|dbar|", "Battery|Battery|V|",
                                 "SALIN|Salinity|PSU|calculated by the instrument",
@@ -97,8 +100,11 @@ TEST_F(Aml, WithoutTitleRowTheDisplayOptionsFollowTheSensors)
 TEST_F(Aml, TheOrderOfComputedValuesIsTheOnePhysicsAllows)
 {
     load_cast("aml/_025485_2019-05-11_18-05-08.csv");
-    EXPECT_EQ(described(),
-              "aml|Base.X2|25485|2019-05-11T18:05:08|45.0548|-83.4215"); // no lock: [Instrument]'s
+    EXPECT_EQ(
+        described(),
+        "aml|Base.X2|25485|2019-05-11T18:05:08 [the [Instrument]'s Date and Time]|45.0548|-83.4215"); // no
+                                                                                                      // lock:
+                                                                                                      // [Instrument]'s
     EXPECT_EQ(controls.list,
               (Texts{"Date", "Time", "Cond", "Temp", "Press", "Battery", "SALIN", "Density", "SOUND"}));
     EXPECT_EQ(state.g_table.last_row(), 11);
@@ -135,7 +141,8 @@ TEST_F(Aml, TheOrderOfComputedValuesIsTheOnePhysicsAllows)
 TEST_F(Aml, PaddedRowsAndABrokenRecord)
 {
     load_cast("aml/_as_2018_286_1116a.csv");
-    EXPECT_EQ(described(), "aml|base.x2|25410|2018-10-13T11:10:02|28.7283|-88.4929");
+    EXPECT_EQ(described(),
+              "aml|base.x2|25410|2018-10-13T11:10:02 [the [Instrument]'s Date and Time]|28.7283|-88.4929");
     EXPECT_EQ(columns(), (Texts{"Date|Date||", "Time|Time||", "SOUND|SV (m/s)|m/s|", "Depth|Depth (m)|m|",
                                 "Battery|Battery (V)|V|"}));
     EXPECT_EQ(state.g_table.last_row(), 9150);
@@ -150,7 +157,8 @@ TEST_F(Aml, PaddedRowsAndABrokenRecord)
 TEST_F(Aml, TheNewerExportWithHeaderAndMeasurementData)
 {
     load_cast("aml/basex2_fw5_header.csv");
-    EXPECT_EQ(described(), "aml|Base.X2|25485|2024-09-04T11:02:33|44.6488|-63.5752");
+    EXPECT_EQ(described(),
+              "aml|Base.X2|25485|2024-09-04T11:02:33 [the [Instrument]'s Date and Time]|44.6488|-63.5752");
     EXPECT_EQ(columns(),
               (Texts{"Date|Date|yyyy-mm-dd|", "Time|Time|hh:mm:ss.ss|", "Cond|Cond|mS/cm|",
                      "Temp|TempCT|\u00b0C|", "Press|Pressure|dbar|", "Density|Density|kg/cm^3|",

@@ -114,8 +114,8 @@ protected:
         return text;
     }
 
-    /// What the cast says of itself: "format|instrument|serial|time|latitude|longitude", "?" for
-    /// unknown.
+    /// What the cast says of itself: "format|instrument|serial|time [its source]|latitude|longitude",
+    /// "?" for unknown; the time ends in its zone ("Z", "+02:00"), none where the file names none.
     std::string described() const
     {
         const CastInfo& cast = state.cast;
@@ -123,8 +123,9 @@ protected:
             return value ? double_to_str(round_to(*value, 6)) : std::string("?");
         };
         return cast.format + "|" + (cast.instrument.empty() ? "?" : cast.instrument) + "|" +
-               (cast.serial.empty() ? "?" : cast.serial) + "|" + (cast.time ? iso_time(*cast.time) : "?") +
-               "|" + angle(cast.latitude_deg) + "|" + angle(cast.longitude_deg);
+               (cast.serial.empty() ? "?" : cast.serial) + "|" +
+               (cast.time ? iso_time(*cast.time) + " [" + cast.time->source + "]" : "?") + "|" +
+               angle(cast.latitude_deg) + "|" + angle(cast.longitude_deg);
     }
 
     /// The first `count` lines of the profile the export writes to `name` in the test's folder, each

@@ -25,7 +25,8 @@ constexpr std::string_view small_cast = "% Device,CC1531002\n"
 TEST_F(Castaway, ARealCastWithItsPosition)
 {
     load_cast("castaway/castaway_data.csv");
-    EXPECT_EQ(described(), "castaway|CastAway-CTD|CC1449004|2017-08-22T02:39:11Z|-36.219917|150.230106");
+    EXPECT_EQ(described(),
+              "castaway|CastAway-CTD|CC1449004|2017-08-22T02:39:11Z [Cast time (UTC)]|-36.219917|150.230106");
     EXPECT_EQ(columns(),
               (Texts{"Press|Pressure (Decibar)|dbar|", "Depth|Depth (Meter)|m|",
                      "Temp|Temperature (Celsius)|\u00B0C|ITS-90",
@@ -66,7 +67,7 @@ TEST_F(Castaway, ARealCastWithItsPosition)
 TEST_F(Castaway, ACastWithoutAPosition)
 {
     load_cast("castaway/castaway_no_position.csv");
-    EXPECT_EQ(described(), "castaway|CastAway-CTD|CC1531002|2019-03-04T10:15:00Z|?|?");
+    EXPECT_EQ(described(), "castaway|CastAway-CTD|CC1531002|2019-03-04T10:15:00Z [Cast time (UTC)]|?|?");
     EXPECT_EQ(row_of(4), "2.25|2.234|8.050|35.9907|51616.9|33.118|1480.84|1025.98|2.29");
     EXPECT_EQ(exported(5),
               ".profile  1\r\n\r\n0.9\t1481.02\t8.12\t33.105\t36.049\t\r\n"
@@ -87,7 +88,8 @@ TEST_F(Castaway, ARawExportComputesWhatItLacks)
         "% End latitude,54.1\n% End longitude,-3.2\n"
         "Time (Seconds),Pressure (Decibar),Temperature (Celsius),Conductivity (MicroSiemens per Centimeter)\n"
         "0.2,0.85,8.120,36048.9\n0.4,1.55,8.101,36031.2\n");
-    EXPECT_EQ(described(), "castaway|CastAway-CTD|CC1531002|2019-03-04T10:15:00Z|54.1|-3.2");
+    EXPECT_EQ(described(),
+              "castaway|CastAway-CTD|CC1531002|2019-03-04T10:15:00Z [Cast time (UTC)]|54.1|-3.2");
     EXPECT_EQ(columns()[0], "Time|Time (Seconds)|s|");
     controls.answer = [](const Question&) { return true; };
     // PSS-78 of the raw values, then Chen and Millero, of 1.00024 x the ITS-90 temperatures.
@@ -100,7 +102,9 @@ TEST_F(Castaway, ARawExportComputesWhatItLacks)
 TEST_F(Castaway, BrokenCastsNameTheLineAndTheField)
 {
     load_text("small.csv", small_cast);
-    EXPECT_EQ(described(), "castaway|CastAway-CTD|CC1531002|2019-03-04T11:15:00|54.1|?"); // a local time only
+    EXPECT_EQ(described(),
+              "castaway|CastAway-CTD|CC1531002|2019-03-04T11:15:00 [Cast time (local)]|54.1|?"); // a local
+                                                                                                 // time only
     EXPECT_EQ(row_of(2), "1.55|8.101|36.0312|33.109|1.58");
     load_text("fresh.csv", replaced(small_cast, "36031.2", "150.5")); // a river's
     EXPECT_EQ(row_of(2), "1.55|8.101|0.1505|33.109|1.58");

@@ -132,7 +132,13 @@ TEST_F(ProfileFormats, TheDenebCastInEveryFormatByteForByte)
     expect_start("csv", std::string(csv_title) + "\r\n0.51,1491.88,19.03,11.02,16.43\r\n");
     // The time was asked once for each format that states it; the cast gave its position.
     ASSERT_EQ(controls.fix_requests.size(), 3U);
-    EXPECT_EQ(controls.fix_requests[0].missing_text(), "no time in UTC");
+    // Its header's Datum is the day alone, and the time of day is the user's to give.
+    EXPECT_EQ(controls.fix_requests[0].missing_text(),
+              "no time in UTC (it states the day alone, 2016-08-18)");
+    EXPECT_EQ(controls.fix_requests[0].time_source,
+              "from the header's Datum line, the day alone: give the time "
+              "of day in UTC");
+    EXPECT_TRUE(controls.fix_requests[0].time_to_confirm);
     EXPECT_EQ(controls.fix_requests[0].format, "Kongsberg SIS *.asvp");
 }
 
@@ -167,7 +173,9 @@ TEST_F(ProfileFormats, EveryFileWrittenReadsBackToTheSameLines)
             EXPECT_NEAR(*state.cast.latitude_deg, 54 + 20.32 / 60, 5e-8) << format;
             EXPECT_NEAR(*state.cast.longitude_deg, 11 + 41.48 / 60, 5e-8) << format;
             EXPECT_EQ(iso_time(*state.cast.time),
-                      format == "svp" ? "2016-08-24T07:53:13Z" : "2016-08-24T07:53:00Z");
+                      format == "svp"   ? "2016-08-24T07:53:13Z"
+                      : format == "vel" ? "2016-08-24T07:53:00" // HYPACK names no zone
+                                        : "2016-08-24T07:53:00Z");
         }
         controls.list.clear();
         load_deneb();
@@ -317,17 +325,17 @@ TEST_F(ProfileFormats, ACastAddedToAnotherProgramsCarisFileFollowsItsLineEnds)
 TEST_F(ProfileFormats, RealFilesOfOtherSoftwareAndTheirZeroPositions)
 {
     load_path(data + "/formats/caris/2020_036_182635.svp");
-    EXPECT_EQ(described(), "caris|?|?|2020-02-05T18:26:00Z|37.850944|-122.464917");
+    EXPECT_EQ(described(), "caris|?|?|2020-02-05T18:26:00Z [the newest Section line]|37.850944|-122.464917");
     EXPECT_EQ(state.g_table.last_row(), 24);
     EXPECT_EQ(row_of(1), "0.031000|1487.619079|0.031");
     EXPECT_EQ(row_of(24), "23.031000|1491.519287|23.031");
     load_path(data + "/formats/caris/s20200713_071750.svp");
-    EXPECT_EQ(described(), "caris|?|?|2020-07-13T07:17:50Z|54.292833|11.955167");
+    EXPECT_EQ(described(), "caris|?|?|2020-07-13T07:17:50Z [the newest Section line]|54.292833|11.955167");
     EXPECT_EQ(state.g_table.last_row(), 207);
     EXPECT_EQ(row_of(1), "0.840000|1484.430000|0.84");
     EXPECT_EQ(row_of(207), "18.090000|1485.820000|18.09");
     load_path(data + "/formats/hypack/20190819_SV_2035_D.vel");
-    EXPECT_EQ(described(), "vel|?|?|2019-08-19T20:33:00Z|38.016269|-122.395375");
+    EXPECT_EQ(described(), "vel|?|?|2019-08-19T20:33:00 [the first line]|38.016269|-122.395375");
     EXPECT_EQ(columns(), (Texts{"Depth|depth|m|", "SOUND|sound speed|m/s|"}));
     EXPECT_EQ(state.g_table.last_row(), 33);
     EXPECT_EQ(row_of(1), "0.0|1508.27|0");
@@ -336,12 +344,12 @@ TEST_F(ProfileFormats, RealFilesOfOtherSoftwareAndTheirZeroPositions)
     for (const std::string section : {"0:0:0 0:0:0", "0 0", "0:00:00.00 -0:00:00.00"}) {
         load_text("zero.svp",
                   "[SVP_VERSION_2]\nzero.svp\nSection 2020-036 18:26:00 " + section + "\n1 1490\n");
-        EXPECT_EQ(described(), "caris|?|?|2020-02-05T18:26:00Z|?|?") << section;
+        EXPECT_EQ(described(), "caris|?|?|2020-02-05T18:26:00Z [the newest Section line]|?|?") << section;
     }
     load_text("equator.svp", "[SVP_VERSION_2]\ne.svp\nSection 2020-036 18:26:00 0:0:0 -0:30:0\n1 1490\n");
-    EXPECT_EQ(described(), "caris|?|?|2020-02-05T18:26:00Z|0|-0.5");
+    EXPECT_EQ(described(), "caris|?|?|2020-02-05T18:26:00Z [the newest Section line]|0|-0.5");
     load_text("zero.vel", "FTP NEW 3 0.000 0.000 20:33 08/19/2019\r\n1 1490\r\n");
-    EXPECT_EQ(described(), "vel|?|?|2019-08-19T20:33:00Z|?|?");
+    EXPECT_EQ(described(), "vel|?|?|2019-08-19T20:33:00 [the first line]|?|?");
 }
 
 TEST(CarisAngle, TheSignHoldsForTheWholeAngle)
@@ -374,10 +382,6 @@ TEST_F(ProfileFormats, BrokenProfilesAreNamedByLineAndField)
     const std::string asvp_header = "( SoundVelocity 1.0 0 201608240753 54.3 11.7 -1 0 0 SVP-16 P 3 )\r\n";
     expect_failures({
         // Kongsberg
-        {"asvp_cut.txt", asvp_header + "0.5 1490\r\n1 1491\r\n",
-         "Not a data file: \"" + dir.file("asvp_cut.txt") +
-             "\" ends after 2 of the 3 samples its header announces; those are loaded",
-         2},
         {"asvp_long.txt", asvp_header + "0.5 1490\r\n1 1491\r\n2 1492\r\n3 1493\r\n",
          "Not a data file at line 5: the header announces 3 samples; this line is one more", 3},
         {"asvp_comma.txt", asvp_header + "0.5 1490\r\n1,5 1491\r\n",
@@ -442,9 +446,11 @@ TEST_F(ProfileFormats, BrokenProfilesAreNamedByLineAndField)
     load_path(dir.write("empty.vel", "FTP NEW 3 54.3386667 11.69333 07:53 08/24/2016\r\n"));
     EXPECT_EQ(state.g_table.last_row(), 0);
     EXPECT_EQ(controls.list, (Texts{"Depth", "SOUND"}));
-    // A truncated Kongsberg file keeps the samples before the cut.
-    load_error("short.asvp", asvp_header + "0.5 1490\r\n1 1491\r\n");
+    // A Kongsberg file shorter than its header's count loads the samples it holds, the count kept.
+    EXPECT_EQ(load_path(dir.write("short.asvp", asvp_header + "0.5 1490\r\n1 1491\r\n")),
+              LoadOutcome::loaded);
     EXPECT_EQ(table_lines(state), (Texts{"0.5 1490", "1 1491"}));
+    EXPECT_EQ(state.last_load.rows_declared, 3);
 }
 
 // Other software's ELAC dialect: comment lines naming the columns and their units, ".profile 0",

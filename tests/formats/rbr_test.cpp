@@ -20,7 +20,9 @@ constexpr std::string_view small_cast = "Time,Conductivity,Temperature,Pressure,
 TEST_F(Rbr, ARealExportWithCrCrLfLineEnds)
 {
     load_cast("rbr/OXR20201007_RBR_1106_027_data_head300.txt");
-    EXPECT_EQ(described(), "rbr|?|?|2020-11-06T11:07:32|?|?"); // the logger's clock, its zone unsaid
+    EXPECT_EQ(
+        described(),
+        "rbr|?|?|2020-11-06T11:07:32 [the first row's time]|?|?"); // the logger's clock, its zone unsaid
     // Sea pressure gives the depths; the absolute pressure and the depth Ruskin computed keep their
     // names; the second temperature is another sensor's.
     EXPECT_EQ(controls.list,
@@ -47,7 +49,7 @@ TEST_F(Rbr, ARealExportWithCrCrLfLineEnds)
 TEST_F(Rbr, AnAbsolutePressureLessTheAtmosphereTheFileStates)
 {
     load_cast("rbr/ruskin_absolute_pressure.txt");
-    EXPECT_EQ(described(), "rbr|RBRconcerto|060130|2021-06-03T14:20:01Z|?|?");
+    EXPECT_EQ(described(), "rbr|RBRconcerto|060130|2021-06-03T14:20:01Z [the first row's time]|?|?");
     EXPECT_EQ(columns(),
               (Texts{"Time|Time (UTC)|UTC|the blank between date and time made a \"T\"",
                      "Cond|Conductivity (mS/cm)|mS/cm|", "Temp|Temperature (\u00B0C)|\u00B0C|ITS-90",
@@ -70,7 +72,7 @@ TEST_F(Rbr, AnAbsolutePressureLessTheAtmosphereTheFileStates)
 TEST_F(Rbr, RuskinOneNamesItsChannelsByCodes)
 {
     load_cast("rbr/ruskin1_concerto.txt");
-    EXPECT_EQ(described(), "rbr|RBRconcerto|060671|2016-08-17T18:37:49|?|?");
+    EXPECT_EQ(described(), "rbr|RBRconcerto|060671|2016-08-17T18:37:49 [the first row's time]|?|?");
     EXPECT_EQ(columns(), (Texts{"Date_&_Time|Date & Time||the blank between date and time made a \"T\"",
                                 "Cond|cond10|mS/cm|", "Temp|temp12|\u00B0C|ITS-90",
                                 "pres07|pres07|dbar|absolute: sea pressure and the air's",
@@ -106,7 +108,8 @@ TEST_F(Rbr, AnExportOfDepthsWithoutPressures)
     load_text("keys.txt", "Model = RBRmaestro\nSerial Number=204223\nLatitude=54 20.32 N\nLongitude=-11.5\n"
                           "Sampling period=0.5\n" +
                               std::string(small_cast));
-    EXPECT_EQ(described(), "rbr|RBRmaestro|204223|2021-06-03T14:20:01|54.338667|-11.5");
+    EXPECT_EQ(described(),
+              "rbr|RBRmaestro|204223|2021-06-03T14:20:01 [the first row's time]|54.338667|-11.5");
     // The time is the title row's first column: another first column is no RBR export.
     const Error other = load_error("other.txt", "Depth,Time,Temperature\n1.0,2021-06-03 14:20:01.000,14.8\n");
     EXPECT_NE(other.detail().find("so it holds no cast; the formats tried: Sea and Sun *.TOB, "),

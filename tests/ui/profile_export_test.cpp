@@ -9,6 +9,7 @@
 #include "window_fixture.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDialogButtonBox>
@@ -84,8 +85,10 @@ protected:
     }
 };
 
+/// Confirms the time shown as UTC, where the dialog asks, and presses OK.
 void press_ok(CastFixDialog& dialog)
 {
+    dialog.findChild<QCheckBox*>(QStringLiteral("time_confirmed"))->setChecked(true);
     QTest::mouseClick(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
 }
 
@@ -101,18 +104,20 @@ TEST_F(ProfileExport, TheDialogShowsWhatIsKnownAndRemembersWhatWasGiven)
     });
     EXPECT_EQ(first.latitude, "54.3386667");
     EXPECT_EQ(first.longitude, "11.6913333");
-    EXPECT_EQ(first.time, "2021-03-04 05:06:07");
-    EXPECT_TRUE(first.ok_enabled);
+    // The header's Datum, the day alone: never the file's modification time; OK waits for the
+    // time to be confirmed as UTC or changed.
+    EXPECT_EQ(first.time, "2016-08-18 00:00:00");
+    EXPECT_FALSE(first.ok_enabled);
     EXPECT_TRUE(
         read_file(dir.file("deneb.asvp"))
-            .starts_with("( SoundVelocity 1.0 0 202103040506 54.3386667 11.7 -1 0 0 Quillonde P 46 )\r\n"));
+            .starts_with("( SoundVelocity 1.0 0 201608180000 54.3386667 11.7 -1 0 0 Quillonde P 46 )\r\n"));
     EXPECT_TRUE(control<QLabel>("Label7")->toolTip().endsWith(
         QStringLiteral("; extended to 12000 m below the cast's 24.88 m")))
         << control<QLabel>("Label7")->toolTip().toStdString();
 
     const Shown again = export_with_dialog("deneb.vel", [](CastFixDialog& dialog) { dialog.reject(); });
     EXPECT_EQ(again.longitude, "11.7");
-    EXPECT_EQ(again.time, "2021-03-04 05:06:07");
+    EXPECT_EQ(again.time, "2016-08-18 00:00:00");
     EXPECT_FALSE(fs::exists(dir.file("deneb.vel"))); // cancelled
 
     // A cast without position: the window's latitude, no longitude yet, the time the cast states.
