@@ -187,17 +187,15 @@ TEST_F(Steps, BinsAverageTheirRowsAtTheirCentres)
     ASSERT_EQ(up.rows.size(), 3U);
     EXPECT_DOUBLE_EQ(up.rows[0].depth_m, 1.25);
     EXPECT_DOUBLE_EQ(up.rows[0].values[sound_field], 1400.0);
-    EXPECT_EQ(export_csv(), std::string(csv_title) +
-                                "0.5,1481,10,,\r\n1.5,1485,10,,\r\n2.5,1488,10,,\r\n"
-                                "3.5,1490,10,,\r\n");
+    EXPECT_EQ(export_csv(), std::string(csv_title) + "0.5,1481,10,,\r\n1.5,1485,10,,\r\n2.5,1488,10,,\r\n"
+                                                     "3.5,1490,10,,\r\n");
 }
 
 TEST_F(Steps, TheProfileEndsWithTheDeepestSampleExceptInAnSva)
 {
     // The thinning takes 0.6 and 1.2 m; 1.5 m lies less than 0.5 m below.
     set_cast({0.6, 1.2, 1.5, 0.9}, {1480, 1481, 1482, 1483}, {10, 10, 10, 10});
-    EXPECT_EQ(export_csv(),
-              std::string(csv_title) + "0.6,1480,10,,\r\n1.2,1481,10,,\r\n1.5,1482,10,,\r\n");
+    EXPECT_EQ(export_csv(), std::string(csv_title) + "0.6,1480,10,,\r\n1.2,1481,10,,\r\n1.5,1482,10,,\r\n");
     EXPECT_EQ(export_path(dir.file("p.csv")).steps.deepest_m, 1.5);
     export_path(dir.file("p.sva"));
     EXPECT_EQ(read_file(dir.file("p.sva")),
@@ -212,8 +210,7 @@ TEST_F(Steps, TheProfileEndsWithTheDeepestSampleExceptInAnSva)
     state.steps.cast = CastChoice::up;
     const ExportOutcome up = export_path(dir.file("p.csv"));
     EXPECT_TRUE(up.from_upcast);
-    EXPECT_EQ(read_file(dir.file("p.csv")),
-              std::string(csv_title) + "0.9,1483,10,,\r\n1.5,1482,10,,\r\n");
+    EXPECT_EQ(read_file(dir.file("p.csv")), std::string(csv_title) + "0.9,1483,10,,\r\n1.5,1482,10,,\r\n");
     EXPECT_EQ(steps_text(up.steps), "the upcast");
 }
 

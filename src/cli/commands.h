@@ -3,8 +3,8 @@
 #include "form/controls.h"
 #include "form/export.h"
 #include "formats/format.h"
-#include "runtime/error.h"
 #include "profile/cast_steps.h"
+#include "runtime/error.h"
 
 #include <atomic>
 #include <chrono>

@@ -135,20 +135,21 @@ Json json_info(const std::string& input, const ProfileState& state)
                             {"longitude", number_or_null(part.longitude_deg)},
                             {"lines", part.lines}});
     }
-    Json info = {{"file", utf8_text(input)},
-                 {"format", cast.format},
-                 {"instrument", text_or_null(cast.instrument)},
-                 {"serial", text_or_null(cast.serial)},
-                 {"time", cast.time ? Json(iso_time(*cast.time)) : Json(nullptr)},
-                 {"time_source", cast.time ? text_or_null(cast.time->source) : Json(nullptr)},
-                 {"time_zone",
-                  cast.time && cast.time->zone != TimeZone::unknown ? Json(zone_text(*cast.time)) : Json(nullptr)},
-                 {"latitude", number_or_null(cast.latitude_deg)},
-                 {"longitude", number_or_null(cast.longitude_deg)},
-                 {"rows", state.g_table.filled_rows()},
-                 {"rows_stated", state.last_load.rows_declared ? Json(*state.last_load.rows_declared) : Json(nullptr)},
-                 {"left_out", json_left_out(state)},
-                 {"temperature_scale", scale_text(cast) ? Json(std::string(*scale_text(cast))) : Json(nullptr)}};
+    Json info = {
+        {"file", utf8_text(input)},
+        {"format", cast.format},
+        {"instrument", text_or_null(cast.instrument)},
+        {"serial", text_or_null(cast.serial)},
+        {"time", cast.time ? Json(iso_time(*cast.time)) : Json(nullptr)},
+        {"time_source", cast.time ? text_or_null(cast.time->source) : Json(nullptr)},
+        {"time_zone",
+         cast.time && cast.time->zone != TimeZone::unknown ? Json(zone_text(*cast.time)) : Json(nullptr)},
+        {"latitude", number_or_null(cast.latitude_deg)},
+        {"longitude", number_or_null(cast.longitude_deg)},
+        {"rows", state.g_table.filled_rows()},
+        {"rows_stated", state.last_load.rows_declared ? Json(*state.last_load.rows_declared) : Json(nullptr)},
+        {"left_out", json_left_out(state)},
+        {"temperature_scale", scale_text(cast) ? Json(std::string(*scale_text(cast))) : Json(nullptr)}};
     if (!cast.parts.empty()) {
         info["sections"] = std::move(sections);
         info["section"] = cast.part;

@@ -11,8 +11,8 @@
 #include "formats/registry.h"
 #include "formats/sound_speed_datagram.h"
 #include "plot/profile_plot.h"
-#include "profile/udp_send.h"
 #include "profile/cast_steps.h"
+#include "profile/udp_send.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
 #include "runtime/text.h"
@@ -459,7 +459,8 @@ std::string send_options(const Arguments& arguments, quillonde::cli::SendOptions
     }
     const SounderFacts* sounder = sounder_named(arguments.to.front());
     if (sounder == nullptr) {
-        return "--to " + quillonde::quoted(arguments.to.front()) + " is no echo sounder: sis, sis5, qinsy or pds";
+        return "--to " + quillonde::quoted(arguments.to.front()) +
+               " is no echo sounder: sis, sis5, qinsy or pds";
     }
     if (arguments.apply && !sounder->applies_at_once) {
         return "--apply is for SIS only: " + std::string(sounder->name) + " opens the profile first";

@@ -352,6 +352,44 @@ std::optional<CastInfo> cast_with_fix(Controls& controls, const ProfileState& st
     return with_fix(state.cast, *fix);
 }
 
+std::optional<Profile> profile_to_write(Controls& controls, const ProfileState& state,
+                                        const ProfileColumns& columns, RowOrder order, ProfileEnd end,
+                                        StepsTaken& steps, const std::function<bool()>& keep_going)
+{
+    steps = steps_on_cast(state);
+    Profile profile = state.steps.bin_m
+                          ? binned_profile(state.g_table, columns, order, *state.steps.bin_m, keep_going)
+                          : thinned_profile(state.g_table, state.ccolumns + 1, columns, order, keep_going);
+    if (!state.steps.bin_m && order == RowOrder::recorded && !end.where_thinned &&
+        end_at_deepest(profile, state.g_table, columns)) {
+        steps.deepest_m = profile.rows.back().depth_m;
+    }
+    if (profile.notes.any() && !controls.ask(Question::computed_notes(profile.notes))) {
+        return std::nullopt;
+    }
+    if (profile.rows.empty()) {
+        // A file of no profile line would replace a sounder's profile with nothing. The .sva of its
+        // header alone is what a cast above the thinning step has always given.
+        if (!end.header_alone || !outside_in_profile(state).empty()) {
+            throw Error(ErrorKind::no_profile, empty_profile_message(state));
+        }
+        if (!controls.ask(Question::export_anyway({ProfileEmpty{}}))) {
+            return std::nullopt;
+        }
+    }
+    if (const std::optional<SurfaceSensor> sensor = state.steps.surface) {
+        steps.surface = sensor;
+        steps.surface_profile_m_s = sound_at(profile, sensor->draft_m);
+        if (steps.surface_profile_m_s &&
+            std::fabs(*steps.surface_profile_m_s - sensor->sound_m_s) > surface_tolerance_m_s &&
+            !controls.ask(Question::export_anyway(
+                {SurfaceSoundApart{sensor->draft_m, *steps.surface_profile_m_s, sensor->sound_m_s}}))) {
+            return std::nullopt;
+        }
+    }
+    return profile;
+}
+
 std::optional<Error> export_stop(const ProfileState& state)
 {
     if (!state.g_table.has_shape() || state.last_load.names_listed == 0) {
@@ -450,41 +488,14 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state, cons
         // A write that waits (a pipe nobody reads) asks too, and a stop ends it at once.
         OutputFile file(path, keep_going);
         controls.set_caption(Label::Label6, status_working);
-        outcome.steps = steps_on_cast(state);
-        Profile profile =
-            state.steps.bin_m
-                ? binned_profile(state.g_table, columns, order, *state.steps.bin_m, keep_going)
-                : thinned_profile(state.g_table, state.ccolumns + 1, columns, order, keep_going);
-        if (!state.steps.bin_m && order == RowOrder::recorded && !writer.ends_where_thinned() &&
-            end_at_deepest(profile, state.g_table, columns)) {
-            outcome.steps.deepest_m = profile.rows.back().depth_m;
-        }
-        if (profile.notes.any() && !controls.ask(Question::computed_notes(profile.notes))) {
+        std::optional<Profile> made = profile_to_write(
+            controls, state, columns, order,
+            ProfileEnd{writer.ends_where_thinned(), writer.writes_header_alone()}, outcome.steps, keep_going);
+        if (!made) {
             controls.set_caption(Label::Label6, status_idle);
             return {};
         }
-        if (profile.rows.empty()) {
-            // A file of no profile line would replace a sounder's profile with nothing. The .sva
-            // of its header alone is what a cast above the thinning step has always given.
-            if (!writer.writes_header_alone() || !outside_in_profile(state).empty()) {
-                throw Error(ErrorKind::no_profile, empty_profile_message(state));
-            }
-            if (!controls.ask(Question::export_anyway({ProfileEmpty{}}))) {
-                controls.set_caption(Label::Label6, status_idle);
-                return {};
-            }
-        }
-        if (const std::optional<SurfaceSensor> sensor = state.steps.surface) {
-            outcome.steps.surface = sensor;
-            outcome.steps.surface_profile_m_s = sound_at(profile, sensor->draft_m);
-            if (outcome.steps.surface_profile_m_s &&
-                std::fabs(*outcome.steps.surface_profile_m_s - sensor->sound_m_s) > surface_tolerance_m_s &&
-                !controls.ask(Question::export_anyway({SurfaceSoundApart{
-                    sensor->draft_m, *outcome.steps.surface_profile_m_s, sensor->sound_m_s}}))) {
-                controls.set_caption(Label::Label6, status_idle);
-                return {};
-            }
-        }
+        Profile& profile = *made;
         if (writer.shaped_for_sounder()) {
             const SounderShaping shaping = shape_for_sounder(
                 profile, SounderShape{true, sounder.extend,

@@ -10,6 +10,7 @@
 #include "runtime/error.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -96,6 +97,20 @@ std::vector<Doubt> export_doubts(const Controls& controls, const ProfileState& s
 /// The loaded cast with the time and position that a target named `format` needs: the cast's
 /// own, else asked for (Controls::ask_time_and_position); nothing when the user cancels.
 std::optional<CastInfo> cast_with_fix(Controls& controls, const ProfileState& state, std::string_view format);
+
+/// Where a profile ends and whether it may hold no line, as its target takes it.
+struct ProfileEnd {
+    bool where_thinned = false; ///< a downcast ends where the thinning does, not at its deepest sample
+    bool header_alone = false;  ///< a profile of no line is asked about rather than refused
+};
+
+/// The profile of the loaded cast as export_profile and a send write it: the steps of state.steps
+/// taken (bins or the thinning, the deepest sample, the surface check) and said in `steps`, the
+/// questions of computed values, an empty profile and the surface check asked. Nothing when an
+/// answer is No; fails where the profile may hold no line.
+std::optional<Profile> profile_to_write(Controls& controls, const ProfileState& state,
+                                        const ProfileColumns& columns, RowOrder order, ProfileEnd end,
+                                        StepsTaken& steps, const std::function<bool()>& keep_going);
 
 /// Where an export of the loaded cast would stop, as its error ("... at table row 44: SOUND "x" is
 /// not a number"): at the first profile row whose SOUND, Temp, SALIN or Cond holds no number.

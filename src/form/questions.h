@@ -83,10 +83,9 @@ struct SurfaceSoundApart {
 };
 
 /// Why the table may not hold what the user expects to export.
-using Doubt =
-    std::variant<LoadFailed, CastShort, DepthsForOtherWater, FieldsAbsent, LatitudeFarFromCast,
-                 LastLineUnended, SalinityAgainstWater, SamplesOutsideWater, ReaderDoubt, ProfileEmpty,
-                 SurfaceSoundApart>;
+using Doubt = std::variant<LoadFailed, CastShort, DepthsForOtherWater, FieldsAbsent, LatitudeFarFromCast,
+                           LastLineUnended, SalinityAgainstWater, SamplesOutsideWater, ReaderDoubt,
+                           ProfileEmpty, SurfaceSoundApart>;
 
 /// The doubt of the samples `found` outside what water can have, naming the first few.
 SamplesOutsideWater outside_water_doubt(const std::vector<OutsideWater>& found);

@@ -38,12 +38,15 @@ SendOutcome send_profile(Controls& controls, const ProfileState& state, const Se
     }
     controls.set_caption(Label::Label6, status_working);
     try {
-        Profile profile = thinned_profile(state.g_table, state.ccolumns + 1, columns, export_row_order(state),
-                                          [&controls] { return controls.process_events(); });
-        if (profile.notes.any() && !controls.ask(Question::computed_notes(profile.notes))) {
+        StepsTaken steps;
+        std::optional<Profile> made_profile =
+            profile_to_write(controls, state, columns, export_row_order(state), ProfileEnd{}, steps,
+                             [&controls] { return controls.process_events(); });
+        if (!made_profile) {
             controls.set_caption(Label::Label6, status_idle);
             return {};
         }
+        Profile& profile = *made_profile;
         DatagramRequest made;
         made.sounder = &sounder;
         made.apply = request.apply;

@@ -210,7 +210,7 @@ public:
             info.parts = parts_;
             info.part = newest_number_;
         }
-        info.time = CastTime{newest_->when, TimeZone::utc, {}, false, "the newest Section line"};
+        info.time = CastTime{newest_->when, TimeZone::utc, {}, false, "its Section line"};
         info.latitude_deg = newest_->latitude_deg;
         info.longitude_deg = newest_->longitude_deg;
         sink_.columns_named(depth_sound_columns(), DepthSource{-1, 0});
@@ -255,8 +255,8 @@ private:
         if (!current_) {
             return;
         }
-        parts_.push_back(CastPart{CastTime{current_->when, true}, current_->latitude_deg,
-                                  current_->longitude_deg, current_->samples.size()});
+        parts_.push_back(CastPart{CastTime{current_->when, TimeZone::utc, {}, false, "its Section line"},
+                                  current_->latitude_deg, current_->longitude_deg, current_->samples.size()});
         if (!current_->samples.empty() && parts_.size() == sink_.part_wanted()) {
             wanted_ = current_;
         }

@@ -158,11 +158,11 @@ TEST(Usage, HelpDocumentsEveryOptionAndVersionNamesTheRelease)
     for (const char* format : {"Sea & Sun", "Sea-Bird", "Valeport", "ELAC", "Kongsberg", "CARIS", "HYPACK"}) {
         EXPECT_NE(first_lines.find(format), std::string::npos) << format;
     }
-    for (const char* option : {"  --latitude LAT ", "  -o, --output OUTPUT ", "  --derive ", "  --strict ",
-                               "  --format FORMAT ", "  --position LAT LON ", "  --time TIME ", "  --append ",
-                               "  --section N ", "  --cast down|up ", "  --drop-soak ", "  --despike ",
-                               "  --bin METRES ", "  --surface-sound-speed M/S --draft M\n",
-                               "  --columns NAMES ", "  --json ", "  info ", "  --version ", "Exit status"}) {
+    for (const char* option :
+         {"  --latitude LAT ", "  -o, --output OUTPUT ", "  --derive ", "  --strict ", "  --format FORMAT ",
+          "  --position LAT LON ", "  --time TIME ", "  --append ", "  --section N ", "  --cast down|up ",
+          "  --drop-soak ", "  --despike ", "  --bin METRES ", "  --surface-sound-speed M/S --draft M\n",
+          "  --columns NAMES ", "  --json ", "  info ", "  --version ", "Exit status"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(run({"plot", "--help"}).out, help.out);

@@ -18,25 +18,24 @@ using testing::run;
 TEST(Info, TellsWhatACastSaysOfItselfAndOfItsColumns)
 {
     const Outcome outcome = run({"info", "seabird/SK287_CTD05.cnv"}, format_casts);
-    EXPECT_EQ(outcome.out,
-              "seabird/SK287_CTD05.cnv\n"
-              "  format:      Sea-Bird *.cnv\n"
-              "  instrument:  SBE 9\n"
-              "  serial:      unknown\n"
-              "  time:        2011-08-01T11:34:53Z (NMEA UTC (Time), UTC)\n"
-              "  latitude:    -2.44516666666667\n"
-              "  longitude:   80.478\n"
-              "  rows:        10\n"
-              "  columns (name, source, unit, conversion):\n"
-              "    depSM      depSM      m       salt water\n"
-              "    Press      prDM       dbar\n"
-              "    Cond       c0S/m      mS/cm   S/m x 10\n"
-              "    Temp       t090C      \u00B0C      ITS-90, used as given (UNESCO 1983 formulas "
-              "assume IPTS-68)\n"
-              "    SALIN      sal00      PSU\n"
-              "    SOUND      svCM       m/s     Chen-Millero\n"
-              "    flECO-AFL  flECO-AFL  mg/m^3\n"
-              "    flag       flag\n");
+    EXPECT_EQ(outcome.out, "seabird/SK287_CTD05.cnv\n"
+                           "  format:      Sea-Bird *.cnv\n"
+                           "  instrument:  SBE 9\n"
+                           "  serial:      unknown\n"
+                           "  time:        2011-08-01T11:34:53Z (NMEA UTC (Time), UTC)\n"
+                           "  latitude:    -2.44516666666667\n"
+                           "  longitude:   80.478\n"
+                           "  rows:        10\n"
+                           "  temperature: ITS-90, x 1.00024 for the UNESCO 1983 formulas\n"
+                           "  columns (name, source, unit, conversion):\n"
+                           "    depSM      depSM      m       salt water\n"
+                           "    Press      prDM       dbar\n"
+                           "    Cond       c0S/m      mS/cm   S/m x 10\n"
+                           "    Temp       t090C      \u00B0C      ITS-90\n"
+                           "    SALIN      sal00      PSU\n"
+                           "    SOUND      svCM       m/s     Chen-Millero\n"
+                           "    flECO-AFL  flECO-AFL  mg/m^3\n"
+                           "    flag       flag\n");
     EXPECT_EQ(outcome.err, "");
     EXPECT_EQ(outcome.status, 0);
 }
@@ -52,7 +51,8 @@ TEST(Info, OneJsonObjectALineNullWhereTheFileSaysNothing)
         "{\"file\":\"castaway/castaway_no_position.csv\",\"format\":\"castaway\","
         "\"instrument\":\"CastAway-CTD\",\"serial\":\"CC1531002\",\"time\":\"2019-03-04T10:15:00Z\","
         "\"time_source\":\"Cast time (UTC)\",\"time_zone\":\"UTC\","
-        "\"latitude\":null,\"longitude\":null,\"rows\":4,\"rows_stated\":null,\"left_out\":{},\"columns\":[{"
+        "\"latitude\":null,\"longitude\":null,\"rows\":4,\"rows_stated\":null,\"left_out\":{},"
+        "\"temperature_scale\":\"ITS-90, x 1.00024 for the UNESCO 1983 formulas\",\"columns\":[{"
         "\"name\":\"Press\","
         "\"source\":\"Pressure (Decibar)\",\"unit\":\"dbar\",\"conversion\":null},{\"name\":\"Depth\","
         "\"source\":\"Depth (Meter)\",\"unit\":\"m\",\"conversion\":null},{\"name\":\"Temp\","

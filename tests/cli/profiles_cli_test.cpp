@@ -37,7 +37,9 @@ TEST_F(ConvertProfiles, FormatNamesTheOutputsAndTimeAndPositionFillWhatTheCastLa
 {
     // For SIS: the profile of the other formats between a 0 m line and a 12000 m line, said as notes.
     const Outcome asvp = convert({"--format", "asvp", "--time", "2016-08-24T07:53:13Z", "deneb.TOB"});
-    EXPECT_EQ(asvp.out, "deneb.TOB -> deneb.asvp: 250 rows, 45 profile lines\n");
+    EXPECT_EQ(asvp.out,
+              "deneb.TOB -> deneb.asvp: 250 rows, 46 profile lines; steps: ends at the deepest sample, "
+              "24.88 m\n");
     EXPECT_EQ(asvp.err, "quillonde-cli: deneb.TOB: a 0 m line added with the first sound speed, 1491.88 m/s\n"
                         "quillonde-cli: deneb.TOB: extended to 12000 m below the cast's 24.88 m\n");
     const std::string lines = read_file(data + "/profiles/rev205_deneb_salt54.asvp");
@@ -92,19 +94,19 @@ TEST_F(ConvertProfiles, AppendAddsSectionsAndNothingElseTouchesACarisFile)
     // info lists the sections and the one loaded, the newest; --section takes another.
     const Outcome listed = run({"info", "survey.svp"}, dir.path());
     EXPECT_NE(listed.out.find("  rows:        62\n  sections:    2, section 2 loaded\n"
-                              "    1  2017-09-13T06:23:35Z  54.3386666666667 11.6913333333333  43 lines\n"
+                              "    1  2017-09-13T06:23:35Z  54.3386666666667 11.6913333333333  44 lines\n"
                               "    2  2017-09-13T06:23:35Z  59.3 18.1  62 lines\n"),
               std::string::npos)
         << listed.out;
     const std::string first = run({"info", "--section", "1", "survey.svp"}, dir.path()).out;
     EXPECT_NE(
-        first.find("  latitude:    54.3386666666667\n  longitude:   11.6913333333333\n  rows:        43\n"
+        first.find("  latitude:    54.3386666666667\n  longitude:   11.6913333333333\n  rows:        44\n"
                    "  sections:    2, section 1 loaded\n"),
         std::string::npos)
         << first;
     const std::string json = run({"info", "--json", "survey.svp"}, dir.path()).out;
     EXPECT_NE(
-        json.find("\"lines\":43},{\"time\":\"2017-09-13T06:23:35Z\",\"latitude\":59.3,\"longitude\":18.1,"
+        json.find("\"lines\":44},{\"time\":\"2017-09-13T06:23:35Z\",\"latitude\":59.3,\"longitude\":18.1,"
                   "\"lines\":62}],\"section\":2,\"columns\""),
         std::string::npos)
         << json;
@@ -112,7 +114,7 @@ TEST_F(ConvertProfiles, AppendAddsSectionsAndNothingElseTouchesACarisFile)
               "quillonde-cli: survey.svp: Subscript out of range: \"survey.svp\" holds 2 sections, not a "
               "section 3\n");
     EXPECT_EQ(convert({"--section", "1", "-o", "first.csv", "survey.svp"}).out,
-              "survey.svp -> first.csv: 43 rows, 43 profile lines\n");
+              "survey.svp -> first.csv: 44 rows, 44 profile lines\n");
 
     arguments = fix;
     arguments.insert(arguments.end(), {"-o", "survey.svp", "deneb.TOB"});
@@ -192,7 +194,7 @@ TEST_F(ConvertProfiles, AppendRefusesWhatItCannotAddTo)
     const Outcome again = append_to("survey.svp");
     EXPECT_EQ(again.err,
               "quillonde-cli: deneb.TOB: \"survey.svp\" holds this cast already, as its section 1 "
-              "(\"Section 2024-122 13:45:00 54:20:19.20 11:41:28.80\", 43 lines); it was left as it "
+              "(\"Section 2024-122 13:45:00 54:20:19.20 11:41:28.80\", 44 lines); it was left as it "
               "is\n");
     EXPECT_EQ(again.status, 1);
     EXPECT_EQ(read_file(dir.file("survey.svp")), survey);

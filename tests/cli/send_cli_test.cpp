@@ -119,11 +119,11 @@ TEST_F(Send, TheDatagramHoldsTheProfileOfTheAsvpExport)
     arguments.push_back("deneb.TOB");
     const Outcome sent = send(arguments);
     EXPECT_EQ(sent.status, 0) << sent.err;
-    EXPECT_EQ(sent.out, "45 lines to " + sounder.target() + " (SIS, S01)\n");
-    EXPECT_NE(sent.err.find("deneb.TOB: extended to 12000 m below the cast's 24.45 m\n"), std::string::npos);
+    EXPECT_EQ(sent.out, "46 lines to " + sounder.target() + " (SIS, S01)\n");
+    EXPECT_NE(sent.err.find("deneb.TOB: extended to 12000 m below the cast's 24.88 m\n"), std::string::npos);
 
     const std::string bytes = sounder.receive();
-    ASSERT_TRUE(bytes.starts_with("$MVS01,00000,0045,075313,24,08,2016,")) << bytes.substr(0, 60);
+    ASSERT_TRUE(bytes.starts_with("$MVS01,00000,0046,075313,24,08,2016,")) << bytes.substr(0, 60);
     ASSERT_TRUE(bytes.ends_with("\\\r\n"));
     const std::size_t star = bytes.rfind('*');
     unsigned checksum = 0;
@@ -133,17 +133,17 @@ TEST_F(Send, TheDatagramHoldsTheProfileOfTheAsvpExport)
     EXPECT_EQ(std::stoul(bytes.substr(star + 1, 2), nullptr, 16), checksum);
 
     const std::vector<std::string> lines = split(bytes.substr(36), "\r\n");
-    ASSERT_EQ(lines.size(), 47U); // 45 points, the position, the empty rest
-    ASSERT_EQ(asvp.size(), 47U);  // the header, 45 lines, the empty rest
-    for (std::size_t k = 0; k < 45; ++k) {
+    ASSERT_EQ(lines.size(), 48U); // 46 points, the position, the empty rest
+    ASSERT_EQ(asvp.size(), 48U);  // the header, 46 lines, the empty rest
+    for (std::size_t k = 0; k < 46; ++k) {
         const std::vector<std::string> fields = split(lines[k], ",");
         const std::vector<std::string> written = split(asvp[k + 1], " ");
         ASSERT_EQ(fields.size(), 5U) << lines[k];
         EXPECT_NEAR(number(fields[0]), number(written[0]), 0.005) << lines[k];
         EXPECT_NEAR(number(fields[1]), number(written[1]), 0.0501) << lines[k];
     }
-    EXPECT_EQ(lines[44], "12000.00,1675.8,,,");
-    EXPECT_EQ(lines[45].substr(0, lines[45].find(",*")), "5420.32,N,01141.48,E,0.0,,Quillonde");
+    EXPECT_EQ(lines[45], "12000.00,1675.8,,,");
+    EXPECT_EQ(lines[46].substr(0, lines[46].find(",*")), "5420.32,N,01141.48,E,0.0,,Quillonde");
 }
 
 // Nothing listening, a name that is no address (through a resolver that never asks the network),

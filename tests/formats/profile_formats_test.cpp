@@ -164,10 +164,9 @@ TEST_F(ProfileFormats, EveryFileWrittenReadsBackToTheSameLines)
         const Texts names =
             all_fields ? Texts{"Depth", "SOUND", "Temp", "SALIN", "Cond"} : Texts{"Depth", "SOUND"};
         EXPECT_EQ(controls.list, names);
-        EXPECT_EQ(controls.captions.at(Label::Label4),
-                  format == "asvp"  ? "Number of rows: 46"
-                  : format == "sva" ? "Number of rows: 43"
-                                    : "Number of rows: 44");
+        EXPECT_EQ(controls.captions.at(Label::Label4), format == "asvp"  ? "Number of rows: 46"
+                                                       : format == "sva" ? "Number of rows: 43"
+                                                                         : "Number of rows: 44");
         EXPECT_EQ(state.cast.instrument, format == "asvp" ? "Quillonde" : "");
         if (!all_fields) {
             EXPECT_NEAR(*state.cast.latitude_deg, 54 + 20.32 / 60, 5e-8) << format;
@@ -325,12 +324,12 @@ TEST_F(ProfileFormats, ACastAddedToAnotherProgramsCarisFileFollowsItsLineEnds)
 TEST_F(ProfileFormats, RealFilesOfOtherSoftwareAndTheirZeroPositions)
 {
     load_path(data + "/formats/caris/2020_036_182635.svp");
-    EXPECT_EQ(described(), "caris|?|?|2020-02-05T18:26:00Z [the newest Section line]|37.850944|-122.464917");
+    EXPECT_EQ(described(), "caris|?|?|2020-02-05T18:26:00Z [its Section line]|37.850944|-122.464917");
     EXPECT_EQ(state.g_table.last_row(), 24);
     EXPECT_EQ(row_of(1), "0.031000|1487.619079|0.031");
     EXPECT_EQ(row_of(24), "23.031000|1491.519287|23.031");
     load_path(data + "/formats/caris/s20200713_071750.svp");
-    EXPECT_EQ(described(), "caris|?|?|2020-07-13T07:17:50Z [the newest Section line]|54.292833|11.955167");
+    EXPECT_EQ(described(), "caris|?|?|2020-07-13T07:17:50Z [its Section line]|54.292833|11.955167");
     EXPECT_EQ(state.g_table.last_row(), 207);
     EXPECT_EQ(row_of(1), "0.840000|1484.430000|0.84");
     EXPECT_EQ(row_of(207), "18.090000|1485.820000|18.09");
@@ -344,10 +343,10 @@ TEST_F(ProfileFormats, RealFilesOfOtherSoftwareAndTheirZeroPositions)
     for (const std::string section : {"0:0:0 0:0:0", "0 0", "0:00:00.00 -0:00:00.00"}) {
         load_text("zero.svp",
                   "[SVP_VERSION_2]\nzero.svp\nSection 2020-036 18:26:00 " + section + "\n1 1490\n");
-        EXPECT_EQ(described(), "caris|?|?|2020-02-05T18:26:00Z [the newest Section line]|?|?") << section;
+        EXPECT_EQ(described(), "caris|?|?|2020-02-05T18:26:00Z [its Section line]|?|?") << section;
     }
     load_text("equator.svp", "[SVP_VERSION_2]\ne.svp\nSection 2020-036 18:26:00 0:0:0 -0:30:0\n1 1490\n");
-    EXPECT_EQ(described(), "caris|?|?|2020-02-05T18:26:00Z [the newest Section line]|0|-0.5");
+    EXPECT_EQ(described(), "caris|?|?|2020-02-05T18:26:00Z [its Section line]|0|-0.5");
     load_text("zero.vel", "FTP NEW 3 0.000 0.000 20:33 08/19/2019\r\n1 1490\r\n");
     EXPECT_EQ(described(), "vel|?|?|2019-08-19T20:33:00 [the first line]|?|?");
 }
