@@ -1,6 +1,7 @@
 // Converts many generated casts in one quillonde-cli call and compares the peak resident memory and
 // the time per file with converting a single one of them.
 //   cli_bench [CASTS [ROWS [RUNS]]]      defaults: 50 casts of 100000 rows, 5 runs
+#include "child_run.h"
 #include "median.h"
 
 #include "cast_generator.h"
@@ -13,10 +14,6 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -24,45 +21,15 @@ namespace {
 using quillonde::bench::median;
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
-struct Measure {
-    double seconds = 0.0;
-    double peak_mib = 0.0;
-};
+using quillonde::bench::ChildRun;
 
 /// Runs quillonde-cli with `arguments`, its output thrown away, and measures that child alone.
-Measure run_cli(const std::vector<std::string>& arguments)
+ChildRun run_cli(const std::vector<std::string>& arguments)
 {
     std::vector<std::string> texts = {QUILLONDE_CLI};
     texts.insert(texts.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& text : texts) {
-        argv.push_back(text.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-
-    const auto start = Clock::now();
-    pid_t pid = -1;
-    if (posix_spawn(&pid, QUILLONDE_CLI, &actions, nullptr, argv.data(), environ) != 0) {
-        std::fprintf(stderr, "cli_bench: cannot start %s\n", QUILLONDE_CLI);
-        std::exit(1);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage); // this child's own figures, not the largest of all children
-    Measure measure;
-    measure.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    measure.peak_mib = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "cli_bench: quillonde-cli failed\n");
-        std::exit(1);
-    }
-    return measure;
+    return quillonde::bench::run_child(texts, "cli_bench", true);
 }
 
 } // namespace
@@ -92,8 +59,8 @@ int main(int argc, char** argv)
 
     std::vector<double> single_s, single_mib, batch_s, batch_mib;
     for (int run = 0; run < runs; ++run) {
-        const Measure one = run_cli(single);
-        const Measure all = run_cli(batch);
+        const ChildRun one = run_cli(single);
+        const ChildRun all = run_cli(batch);
         single_s.push_back(one.seconds);
         single_mib.push_back(one.peak_mib);
         batch_s.push_back(all.seconds / casts);

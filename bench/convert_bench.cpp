@@ -5,6 +5,7 @@
 // the *.TOB.
 //   convert_bench [--baseline OTHER_QUILLONDE_CLI] [ROWS [RUNS]]     1,000,000 rows, 5 runs by default
 #include "cast_generator.h"
+#include "child_run.h"
 #include "median.h"
 
 #include <chrono>
@@ -14,60 +15,26 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 using quillonde::bench::median;
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
-struct Measure {
-    double seconds = 0.0;
-    double peak_mib = 0.0;
-};
+using quillonde::bench::ChildRun;
 
 /// Runs `arguments` (the program first), its output thrown away, and measures that child alone.
-Measure run(const std::vector<std::string>& arguments)
+ChildRun run(const std::vector<std::string>& arguments)
 {
-    std::vector<std::string> texts = arguments;
-    std::vector<char*> argv;
-    for (std::string& text : texts) {
-        argv.push_back(text.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    const auto start = Clock::now();
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        std::fprintf(stderr, "convert_bench: cannot start %s\n", argv[0]);
-        std::exit(1);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage); // this child's own figures
-    Measure measure{std::chrono::duration<double>(Clock::now() - start).count(),
-                    static_cast<double>(usage.ru_maxrss) / 1024.0};
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "convert_bench: %s failed\n", argv[0]);
-        std::exit(1);
-    }
-    return measure;
+    return quillonde::bench::run_child(arguments, "convert_bench");
 }
 
 /// The convert of `cast` into `profile` by the batch tool `cli`, which must write the profile.
-Measure convert(const std::string& cli, const std::string& cast, const std::string& profile)
+ChildRun convert(const std::string& cli, const std::string& cast, const std::string& profile)
 {
     fs::remove(profile);
-    const Measure measure = run({cli, "convert", "--salt", "--latitude", "54", "-o", profile, cast});
+    const ChildRun measure = run({cli, "convert", "--salt", "--latitude", "54", "-o", profile, cast});
     if (!fs::exists(profile) || fs::file_size(profile) < 100) {
         std::fprintf(stderr, "convert_bench: %s wrote no profile of %s\n", cli.c_str(), cast.c_str());
         std::exit(1);
@@ -108,7 +75,7 @@ int main(int argc, char** argv)
     std::vector<double> wc_s, tob_s, base_s, cnv_s, peak_mib;
     for (int k = 1; k <= runs; ++k) {
         wc_s.push_back(run({"wc", "-l", tob}).seconds);
-        const Measure converted = convert(QUILLONDE_CLI, tob, profile);
+        const ChildRun converted = convert(QUILLONDE_CLI, tob, profile);
         tob_s.push_back(converted.seconds);
         peak_mib.push_back(converted.peak_mib);
         if (!baseline.empty()) {
