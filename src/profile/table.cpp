@@ -282,7 +282,7 @@ void ProfileTable::leave_out_sample(std::int32_t column, std::int32_t row, Rule 
 
 void ProfileTable::forget_rule(Rule rule)
 {
-    std::erase_if(row_rules_, [rule](const auto& entry) { return entry.second == rule; });
+    row_rules_.forget(rule);
     std::erase_if(sample_rules_, [rule](const auto& entry) { return entry.second == rule; });
 }
 
@@ -291,8 +291,8 @@ std::optional<Rule> ProfileTable::row_left_out(std::int32_t row) const
     if (row_rules_.empty()) {
         return std::nullopt;
     }
-    const auto found = row_rules_.find(row);
-    return found == row_rules_.end() ? std::nullopt : std::optional(found->second);
+    const Rule* found = row_rules_.find(row);
+    return found == nullptr ? std::nullopt : std::optional(*found);
 }
 
 bool ProfileTable::row_usable(std::int32_t row) const
@@ -352,11 +352,11 @@ std::string_view ProfileTable::text_field(const Row& stored, std::int32_t column
 
 void ProfileTable::mark_left_out(std::int32_t column, std::int32_t row, Sample& sample) const
 {
-    const auto whole = row_rules_.find(row);
+    const Rule* whole = row_rules_.find(row);
     const auto one = sample_rules_.find({column, row});
-    if (whole != row_rules_.end() || one != sample_rules_.end()) {
+    if (whole != nullptr || one != sample_rules_.end()) {
         sample.flag = SampleFlag::left_out;
-        sample.rule = whole != row_rules_.end() ? whole->second : one->second;
+        sample.rule = whole != nullptr ? *whole : one->second;
     }
 }
 

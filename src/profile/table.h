@@ -187,6 +187,42 @@ public:
 private:
     static constexpr double empty_depth = std::numeric_limits<double>::quiet_NaN(); // depths are finite
 
+    // The rules that leave whole rows out, by row: a sorted vector, as rows are left out mostly in
+    // row order, at a few bytes each where a cast has many such rows.
+    class RowRules {
+    public:
+        bool empty() const noexcept { return rules_.empty(); }
+        void clear() noexcept { rules_.clear(); }
+        const Rule* find(std::int32_t row) const noexcept
+        {
+            const auto at = std::ranges::lower_bound(rules_, row, {}, &std::pair<std::int32_t, Rule>::first);
+            return at != rules_.end() && at->first == row ? &at->second : nullptr;
+        }
+        bool contains(std::int32_t row) const noexcept { return find(row) != nullptr; }
+        void insert_or_assign(std::int32_t row, Rule rule)
+        {
+            if (rules_.empty() || rules_.back().first < row) {
+                rules_.emplace_back(row, rule);
+                return;
+            }
+            const auto at = std::ranges::lower_bound(rules_, row, {}, &std::pair<std::int32_t, Rule>::first);
+            if (at != rules_.end() && at->first == row) {
+                at->second = rule;
+            } else {
+                rules_.emplace(at, row, rule);
+            }
+        }
+        void forget(Rule rule)
+        {
+            std::erase_if(rules_, [rule](const auto& entry) { return entry.second == rule; });
+        }
+        auto begin() const noexcept { return rules_.begin(); }
+        auto end() const noexcept { return rules_.end(); }
+
+    private:
+        std::vector<std::pair<std::int32_t, Rule>> rules_;
+    };
+
     struct Row {
         char* text = nullptr; // the stored fields, joined by single blanks; in text_blocks_
         std::uint32_t size = 0;
@@ -247,7 +283,7 @@ private:
     std::int32_t filled_rows_ = 0;
     bool computed_depths_ = false;
     std::vector<ValueRule> rules_;
-    std::map<std::int32_t, Rule> row_rules_;
+    RowRules row_rules_;
     std::map<std::pair<std::int32_t, std::int32_t>, Rule> sample_rules_; // by (column, row)
 };
 

@@ -4,7 +4,7 @@
 #include "runtime/convert.h"
 
 #include <algorithm>
-#include <set>
+#include <vector>
 
 namespace quillonde {
 
@@ -13,17 +13,19 @@ OutsideWaterFound leave_out_outside_water(ProfileTable& table, std::span<const R
     OutsideWaterFound found;
     // All columns are looked at before any row is left out: each sample outside counts, even where
     // another of its row is outside too.
-    std::set<std::int32_t> rows;
+    std::vector<std::int32_t> rows;
     for (const RangedColumn& ranged : columns) {
         const WaterRange& range = water_ranges.at(ranged.range);
         table.for_each_sample(ranged.column, [&](std::int32_t row, const Sample& sample) {
             if (sample.good() && !range.contains(sample.value)) {
                 found.samples.push_back({row, ranged.range, sample.value});
-                rows.insert(row);
+                rows.push_back(row);
             }
         });
     }
     std::ranges::stable_sort(found.samples, {}, &OutsideWater::row);
+    std::ranges::sort(rows);
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     for (const std::int32_t row : rows) {
         table.leave_out_row(row, Rule::outside_water);
     }
