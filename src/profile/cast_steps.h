@@ -27,6 +27,8 @@ enum class CastChoice : std::uint8_t {
 struct SurfaceSensor {
     double sound_m_s = 0.0;
     double draft_m = 0.0;
+
+    friend bool operator==(const SurfaceSensor&, const SurfaceSensor&) = default;
 };
 
 /// The steps the user asked for; none by default.
