@@ -251,10 +251,10 @@ TEST_F(Hostile, TwoExportsCreatingOneTargetBothSucceed)
 
 TEST_F(Hostile, AnExportStoppedOrKilledLeavesTheTargetAndNothingElse)
 {
-    // Every row a profile line: the export writes for a while.
-    std::string deep = "Lines : 60000\n; Datasets Press Temp Cond SALIN SOUND\n";
-    for (int row = 1; row <= 60'000; ++row) {
-        deep += std::to_string(row) + " " + std::to_string(row) + ".6 10.000 30.000 35.000 1490.00\n";
+    // Every row a profile line, as deep as water goes: the export writes for a while.
+    std::string deep = "Lines : 21800\n; Datasets Press Temp Cond SALIN SOUND\n";
+    for (int row = 1; row <= 21'800; ++row) {
+        deep += std::to_string(row) + " " + std::to_string(row * 0.55) + " 10.000 30.000 35.000 1490.00\n";
     }
     dir.write("big.TOB", deep);
     dir.write("big.sva", "the old profile");
