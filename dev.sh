@@ -151,7 +151,7 @@ test)
     run_tests build
     # Once more with AddressSanitizer (LeakSanitizer included) and UndefinedBehaviorSanitizer:
     # any finding ends the test with an error.
-    build build-sanitize -DBUILD_TESTING=ON -DCMAKE_BUILD_TYPE=Debug -DQUILLONDE_SANITIZE=ON
+    build build-sanitize -DBUILD_TESTING=ON -DCMAKE_BUILD_TYPE=Debug -DQUILLONDE_SANITIZE=ON -DQUILLONDE_BENCHMARKS=OFF
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
         UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
         run_tests build-sanitize
