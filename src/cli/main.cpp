@@ -100,9 +100,9 @@ Commands:
              UTC), latitude and longitude ("unknown" where it does not say), the rows read, and
              each column: the name the program gives it, the file's own name, the unit, and
              the conversion (what was done to the file's values, or what the file says they
-             are). Then the profile convert would write with the same options: its lines and
-             format, the part of the cast, and each step that shaped it. The water (fresh
-             unless given) matters only to a cast that fails on it.
+             are). Then the profile convert would write with the same options (and --derive):
+             its lines and format, the part of the cast, and each step that shaped it. The
+             water (fresh unless given) matters only to a cast that fails on it.
                quillonde-cli info casts/SK287_CTD05.cnv
                quillonde-cli info --format asvp --drop-soak --despike casts/SK287_CTD05.cnv
 

@@ -40,8 +40,10 @@ constexpr auto readout_no_sound = "the cast has no SOUND";
 constexpr auto readout_no_reference_sound = "the reference has no SOUND";
 constexpr auto readout_too_short = "the profile does not reach this depth";
 constexpr auto readout_reference_too_short = "the reference does not reach this depth";
-constexpr double value_padding = 0.04; // of the value range, either side
-constexpr double depth_padding = 0.02; // of the depth range, below the deepest row
+constexpr double value_padding = 0.04;   // of the value range, either side
+constexpr double depth_padding = 0.02;   // of the depth range, below the deepest row
+constexpr double extended_padding = 0.1; // where the profile goes on below the cast, so that it shows
+constexpr auto extension_label = "to %1 m, %2 m/s";
 constexpr double fewest_ticks = 4.0;
 constexpr std::size_t most_cached_columns = 6; // a million rows cost about 25 MB a column
 
@@ -519,6 +521,7 @@ void ProfilePlot::set_target(const ProfileWriter* writer, const SounderSettings&
         for (Panel& panel : panels_) {
             panel.drawing = drawing_of(panel);
         }
+        fit(); // a profile that goes on below the cast shows it
     }
 }
 
@@ -614,7 +617,8 @@ void ProfilePlot::fit()
         }
         top_m_ = std::min(0.0, shallowest_m);
         const double span = deepest_m - top_m_;
-        bottom_m_ = span > 0.0 ? deepest_m + span * depth_padding : top_m_ + 1.0;
+        bottom_m_ = span > 0.0 ? deepest_m + span * (preview_.extended() ? extended_padding : depth_padding)
+                               : top_m_ + 1.0;
     } else {
         top_m_ = 0.0;
         bottom_m_ = 1.0;
@@ -1158,11 +1162,37 @@ void ProfilePlot::paint_data(QPainter& painter, const Panel& panel, std::size_t 
     painter.setPen(QPen(colour.darker(110), 1.6));
     painter.drawLines(segments.data(), static_cast<int>(segments.size()));
     segments.clear();
+    // Cut at the depths shown: a line drawn thousands of frames long comes out without its dashes.
+    const auto within = [&](const DepthValue& from, const DepthValue& to) {
+        const double depth_m = std::clamp(to.depth_m, top_m_, bottom_m_);
+        const double share =
+            to.depth_m == from.depth_m ? 1.0 : (depth_m - from.depth_m) / (to.depth_m - from.depth_m);
+        return DepthValue{depth_m, from.value + (to.value - from.value) * share};
+    };
     for (const auto& [from, to] : drawing.dashed) {
-        segments.emplace_back(point(from), point(to));
+        segments.emplace_back(point(within(to, from)), point(within(from, to)));
     }
     painter.setPen(QPen(colour.darker(110), 1.2, added_style));
     painter.drawLines(segments.data(), static_cast<int>(segments.size()));
+    // A line that runs on below the frame says where it ends.
+    for (const auto& [from, to] : drawing.dashed) {
+        if (from.depth_m < bottom_m_ && to.depth_m > bottom_m_) {
+            const double x = map_x(panel, from.value + (to.value - from.value) * (bottom_m_ - from.depth_m) /
+                                                           (to.depth_m - from.depth_m));
+            const QFontMetricsF metrics(painter.font());
+            const QString label =
+                text_of(extension_label)
+                    .arg(QString::number(to.depth_m, 'f', 0), QString::number(to.value, 'f', 1));
+            const double width = metrics.horizontalAdvance(label) + metrics.height() * 0.4;
+            // Beside the line, on the side where it fits.
+            const double left = x + width + 6 <= panel.frame.right()
+                                    ? x + 4
+                                    : std::max(panel.frame.left() + 2, x - width - 4);
+            painter.drawText(
+                QRectF(left, panel.frame.bottom() - metrics.height() * 1.2, width, metrics.height()),
+                Qt::AlignLeft | Qt::AlignVCenter, label);
+        }
+    }
     painter.restore();
     for (const DepthValue& at : drawing.markers) {
         if (at.depth_m >= top_m_ && at.depth_m <= bottom_m_) {
