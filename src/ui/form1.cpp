@@ -398,7 +398,10 @@ void Form1::load_clicked()
     Command2->setEnabled(true);
     Command3->setEnabled(true);
     loading_ = false;
-    list_sections();
+    // A cancelled dialog leaves the cast as it was; a failed load leaves no section to choose.
+    if (failure || outcome != LoadOutcome::nothing_chosen) {
+        list_sections(!failure && outcome == LoadOutcome::loaded);
+    }
     emit table_changed();
     if (closing_) {
         QCoreApplication::quit(); // closed during the load: the program ends, whatever the load gave
@@ -452,7 +455,7 @@ void Form1::open_profile(QListWidgetItem* entry)
     profile_->show_column({name.constData(), static_cast<std::size_t>(name.size())});
 }
 
-void Form1::list_sections()
+void Form1::list_sections(bool loaded)
 {
     const std::vector<CastPart>& parts = state_.cast.parts;
     sections_->clear();
@@ -463,7 +466,7 @@ void Form1::list_sections()
     // The entries are wider than the box: the open list shows them whole.
     sections_->view()->setMinimumWidth(sections_->view()->sizeHintForColumn(0) +
                                        2 * sections_->view()->frameWidth());
-    sections_->setVisible(parts.size() > 1 && state_.g_table.has_shape());
+    sections_->setVisible(loaded && parts.size() > 1);
 }
 
 void Form1::choose_section(int number)

@@ -100,8 +100,9 @@ private:
     /// The Profile window's send, once its dialog has said where.
     void send_clicked(const SendRequest& request);
     void open_profile(QListWidgetItem* entry);
-    /// Lists the loaded file's sections, and shows the list only for a file of more than one.
-    void list_sections();
+    /// Lists the loaded file's sections, and shows the list only for a file of more than one that
+    /// `loaded` whole.
+    void list_sections(bool loaded);
     /// Loads section `number` (from 1) of the loaded file in place of the one shown.
     void choose_section(int number);
     /// Runs a handler; an error it raises reaches the user, never the event loop.

@@ -240,9 +240,14 @@ TEST_F(Window, ChoosesTheSectionOfAFileOfManyCasts)
     load(survey);
     EXPECT_EQ(sections->currentIndex(), 0);
     EXPECT_TRUE(caption("Label7").startsWith(QStringLiteral("Loaded 207 of 207 rows")));
+    load(dir.file("none.svp")); // a load that fails leaves nothing to choose
+    EXPECT_FALSE(sections->isVisible());
+    EXPECT_EQ(errors.size(), 1U);
+    load(survey);
+    EXPECT_TRUE(sections->isVisible());
     load(casts + QStringLiteral("rev205_deneb.TOB"));
     EXPECT_FALSE(sections->isVisible());
-    EXPECT_TRUE(errors.empty()) << errors.front().toStdString();
+    EXPECT_EQ(errors.size(), 1U);
 }
 
 // Enter did nothing anywhere.
