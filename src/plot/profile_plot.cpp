@@ -462,7 +462,7 @@ void ProfilePlot::read_depths()
     if (!read_ || table_replaced()) {
         main_.read();
         export_stop_ = export_stop(*main_.state);
-        preview_ = preview_profile(*main_.state, *writer_, sounder_);
+        previewed_ = false;
         read_key_ = key_of(*main_.state);
         read_ = true;
     }
@@ -471,6 +471,12 @@ void ProfilePlot::read_depths()
 void ProfilePlot::read_table()
 {
     read_depths();
+    // Made when the plot is shown, not when the rows are read ahead after every load: on a cast of a
+    // million rows it takes as long as a column's reading.
+    if (!previewed_) {
+        preview_ = preview_profile(*main_.state, *writer_, sounder_);
+        previewed_ = true;
+    }
     panels_.clear();
     shown_.clear();
     missing_.clear();
@@ -516,7 +522,8 @@ void ProfilePlot::set_target(const ProfileWriter* writer, const SounderSettings&
     }
     writer_ = chosen;
     sounder_ = sounder;
-    if (read_ && !table_replaced()) {
+    previewed_ = previewed_ && !table_replaced();
+    if (previewed_) {
         preview_ = preview_profile(*main_.state, *writer_, sounder_);
         for (Panel& panel : panels_) {
             panel.drawing = drawing_of(panel);

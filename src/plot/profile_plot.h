@@ -236,6 +236,7 @@ private:
     const ProfileWriter* writer_;
     SounderSettings sounder_;
     ProfilePreview preview_;
+    bool previewed_ = false; ///< preview_ is of the table read and the target set
 
     /// How `panel` draws preview_.
     ProfileDrawing drawing_of(const Panel& panel) const;
