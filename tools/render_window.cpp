@@ -1,6 +1,8 @@
 // Renders the window after a cast has been loaded into it, and the Profile window opened from it
 // with SOUND, Temp and SALIN side by side, for the README's pictures; optionally over a reference
-// cast and at a given size ("min" for the smallest the window allows).
+// cast and at a given size ("min" for the smallest the window allows). RENDER_SECTION=N loads the
+// Nth section of a file of many casts, RENDER_BIN=METRES bins the profile, RENDER_OUT=PATH names the
+// export's target (its format is the one the plot shows).
 //   render_window CAST OUTPUT.png [PROFILE.png [REFERENCE|- [WIDTHxHEIGHT|min]]]
 #include "ui/file_dialog.h"
 #include "ui/form1.h"
@@ -9,6 +11,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
@@ -37,6 +41,14 @@ int main(int argc, char** argv)
     window.choose_water(true, QStringLiteral("54")); // the cast is a sea cast
     window.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
     window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+    if (const int section = qEnvironmentVariableIntValue("RENDER_SECTION"); section > 0) {
+        auto* sections = window.findChild<QComboBox*>(QStringLiteral("sections"));
+        sections->setCurrentIndex(section - 1);
+        emit sections->activated(section - 1);
+    }
+    if (qEnvironmentVariableIsSet("RENDER_OUT")) {
+        window.findChild<QLineEdit*>(QStringLiteral("tx_out"))->setText(qEnvironmentVariable("RENDER_OUT"));
+    }
     QTest::qWait(200); // let the window paint
     if (!window.grab().save(QString::fromLocal8Bit(argv[2]))) {
         std::fprintf(stderr, "render_window: cannot write %s\n", argv[2]);
@@ -57,6 +69,10 @@ int main(int argc, char** argv)
         for (const QString& box :
              qEnvironmentVariable("RENDER_STEPS").split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             profile->findChild<QCheckBox*>(box)->setChecked(true);
+        }
+        if (qEnvironmentVariableIsSet("RENDER_BIN")) {
+            profile->findChild<QDoubleSpinBox*>(QStringLiteral("bin"))
+                ->setValue(qEnvironmentVariable("RENDER_BIN").toDouble());
         }
         if (argc >= 5 && std::string_view(argv[4]) != "-" && !profile->load_reference(argv[4])) {
             return 1;

@@ -2,6 +2,7 @@
 
 #include "cli/batch.h"
 #include "form/loader.h"
+#include "form/preview.h"
 #include "form/state.h"
 #include "formats/registry.h"
 #include "runtime/convert.h"
@@ -118,7 +119,52 @@ std::optional<std::string_view> scale_text(const CastInfo& cast)
     return temperature_scale_text(temperature_scale(cast.columns[static_cast<std::size_t>(column)]));
 }
 
-Json json_info(const std::string& input, const ProfileState& state)
+/// The part of the cast a profile takes, in words.
+std::string_view order_words(RowOrder order)
+{
+    switch (order) {
+    case RowOrder::upcast: return "upcast";
+    case RowOrder::given: return "as given";
+    case RowOrder::recorded: break;
+    }
+    return "downcast";
+}
+
+Json json_profile(const ProfileState& state, const ProfilePreview& preview)
+{
+    const StepsTaken& steps = preview.steps;
+    Json surface = nullptr;
+    if (steps.surface) {
+        surface = {{"draft_m", steps.surface->draft_m},
+                   {"sensor_m_s", steps.surface->sound_m_s},
+                   {"profile_m_s", number_or_null(steps.surface_profile_m_s)}};
+    }
+    Json sounder = nullptr;
+    if (steps.sounder) {
+        sounder = {{"not_deeper_left_out", steps.sounder->not_deeper_dropped},
+                   {"surface_line_m_s", number_or_null(steps.sounder->surface_speed_m_s)},
+                   {"reduced_to",
+                    steps.sounder->reduced ? Json(steps.sounder->reduced->lines_after) : Json(nullptr)},
+                   {"extended_below_m", number_or_null(steps.sounder->extended_below_m)}};
+    }
+    Json said = Json::array();
+    for (const std::string& words : steps.words()) {
+        said.push_back(utf8_text(words));
+    }
+    return {{"format", std::string(preview.writer->facts().id)},
+            {"lines", preview.failure ? Json(nullptr) : Json(preview.profile.rows.size())},
+            {"failure", preview.failure ? Json(utf8_text(*preview.failure)) : Json(nullptr)},
+            {"cast", std::string(order_words(export_row_order(state)))},
+            {"soak_rows", steps.soak_rows},
+            {"spike_rows", steps.spike_rows},
+            {"bin_m", number_or_null(steps.bin_m)},
+            {"deepest_m", number_or_null(steps.deepest_m)},
+            {"surface_check", surface},
+            {"sounder", sounder},
+            {"steps", said}};
+}
+
+Json json_info(const std::string& input, const ProfileState& state, const ProfilePreview& preview)
 {
     const CastInfo& cast = state.cast;
     Json columns = Json::array();
@@ -154,11 +200,12 @@ Json json_info(const std::string& input, const ProfileState& state)
         info["sections"] = std::move(sections);
         info["section"] = cast.part;
     }
+    info["profile"] = json_profile(state, preview);
     info["columns"] = std::move(columns);
     return info;
 }
 
-std::string text_info(const std::string& input, const ProfileState& state)
+std::string text_info(const std::string& input, const ProfileState& state, const ProfilePreview& preview)
 {
     const CastInfo& cast = state.cast;
     std::string text = utf8_text(input) + "\n";
@@ -189,12 +236,20 @@ std::string text_info(const std::string& input, const ProfileState& state)
         line("sections",
              std::to_string(cast.parts.size()) + ", section " + std::to_string(cast.part) + " loaded");
         for (std::size_t k = 0; k < cast.parts.size(); ++k) {
-            const CastPart& part = cast.parts[k];
-            text += "    " + std::to_string(k + 1) + "  " +
-                    (part.time ? iso_time(*part.time) : std::string(unknown_text)) + "  " +
-                    shown(part.latitude_deg) + " " + shown(part.longitude_deg) + "  " +
-                    counted(static_cast<std::int64_t>(part.lines), "line") + "\n";
+            text += "    " + section_line(cast.parts[k], k + 1) + "\n";
         }
+    }
+    line("profile", preview.failure
+                        ? "none: " + utf8_text(*preview.failure)
+                        : counted(static_cast<std::int64_t>(preview.profile.rows.size()), "line") + " for " +
+                              std::string(preview.writer->facts().filter) + ", the " +
+                              std::string(order_words(export_row_order(state))));
+    std::string steps;
+    for (const std::string& words : preview.steps.words()) {
+        steps += (steps.empty() ? "" : "; ") + utf8_text(words);
+    }
+    if (!steps.empty()) {
+        line("steps", steps);
     }
     text += "  columns (name, source, unit, conversion):\n";
     // Widths in characters, so that "°C" takes one place.
@@ -239,11 +294,13 @@ std::string utf8_text(std::string_view bytes)
 }
 
 RunResult print_cast_info(const Water& water, const std::vector<std::string>& inputs, bool json,
-                          Console console, std::size_t section)
+                          Console console, const ProfileOptions& profile)
 {
     HeadlessControls controls = controls_for(water, console.stop);
     ProfileState state;
-    state.part_wanted = section;
+    state.part_wanted = profile.section;
+    state.steps = profile.steps;
+    const ProfileWriter& writer = profile.format != nullptr ? *profile.format : *profile_writers().front();
     bool failed = false;
     for (const std::string& input : inputs) {
         if (console.stop.load()) {
@@ -261,7 +318,9 @@ RunResult print_cast_info(const Water& water, const std::vector<std::string>& in
                 report(console, input, interrupted_message);
                 return RunResult::interrupted;
             }
-            console.out << (json ? json_info(input, state).dump() + "\n" : text_info(input, state));
+            const ProfilePreview preview = preview_profile(state, writer, profile.sounder);
+            console.out << (json ? json_info(input, state, preview).dump() + "\n"
+                                 : text_info(input, state, preview));
         } catch (const std::exception& error) {
             if (console.stop.load()) { // a wait on a pipe that the signal cut short
                 report(console, input, interrupted_message);

@@ -49,7 +49,9 @@ constexpr std::string_view usage_text = R"(Usage:
                 [--derive] [--strict] [--position LAT LON] [--time TIME] [--most-lines N] [--no-extend] INPUT
   quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...
   quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] [-o OUTPUT] INPUT...
-  quillonde-cli info [--json] [--section N] [--fresh | --salt --latitude LAT] INPUT...
+  quillonde-cli info [--json] [--section N] [--fresh | --salt --latitude LAT] [--format FORMAT]
+                [--most-lines N] [--no-extend] [--cast down|up] [--drop-soak] [--despike]
+                [--bin METRES] [--surface-sound-speed M/S --draft M] INPUT...
   quillonde-cli --help | --version
 )";
 
@@ -98,8 +100,11 @@ Commands:
              UTC), latitude and longitude ("unknown" where it does not say), the rows read, and
              each column: the name the program gives it, the file's own name, the unit, and
              the conversion (what was done to the file's values, or what the file says they
-             are). The water (fresh unless given) matters only to a cast that fails on it.
+             are). Then the profile convert would write with the same options (and --derive):
+             its lines and format, the part of the cast, and each step that shaped it. The
+             water (fresh unless given) matters only to a cast that fails on it.
                quillonde-cli info casts/SK287_CTD05.cnv
+               quillonde-cli info --format asvp --drop-soak --despike casts/SK287_CTD05.cnv
 
 Options:
   --fresh              Fresh water: the pressure times a fixed factor.
@@ -124,10 +129,10 @@ Options:
   --conductivity C     sound only, in place of --salinity: the conductivity [mS/cm]; the
                        salinity is PSS-78's at each PRESSURE.
   --temperature T      sound only: the temperature [degC].
-  --format FORMAT      convert only: the format of the outputs named after their INPUTs, and of
-                       an OUTPUT whose extension names no format: a name of "Formats written"
-                       below, or its extension (svp for caris), the first one the default. -o's
-                       extension chooses otherwise.
+  --format FORMAT      convert and info: the format of the outputs named after their INPUTs,
+                       and of an OUTPUT whose extension names no format: a name of "Formats
+                       written" below, or its extension (svp for caris), the first one the
+                       default. -o's extension chooses otherwise.
                          quillonde-cli convert --salt --latitude 54 --format asvp casts/*.TOB
   --position LAT LON   convert and send: the position (decimal degrees, south and west negative) of
                        every cast that states none, for the formats that state it (below). A
@@ -137,9 +142,9 @@ Options:
                        such a cast fails and the message names them.
                          quillonde-cli convert --fresh --format vel --position 54.3 11.7
                            --time 2024-05-01T13:45:00Z lake.TOB
-  --most-lines N       convert (*.asvp) and send: at most N profile lines, the added 0 m and
+  --most-lines N       convert, info (*.asvp) and send: at most N profile lines, the added 0 m and
                        12000 m lines among them; 1000 unless given (older SIS: 570).
-  --no-extend          convert (*.asvp) and send: no last line at 12000 m (1675.8 m/s, after
+  --no-extend          convert, info (*.asvp) and send: no last line at 12000 m (1675.8 m/s, after
                        Taira et al. 2005), which SIS otherwise gets below the deepest water.
   --to KIND HOST[:PORT]
                        send only: where the profile goes. KIND is sis (SIS 4, UDP port 4001
@@ -153,17 +158,19 @@ Options:
                        Without it such a file that holds casts is never replaced: that INPUT
                        fails.
                          quillonde-cli convert --fresh --append -o survey.svp casts/*.TOB
-  --cast down|up       convert only: the downcast or the upcast; by default the downcast, or the
-                       upcast of a cast recorded on the way up only.
-  --drop-soak          convert only: leaves out the rows in air and those of the probe hanging
-                       near the surface before its descent, by the depth trace alone.
-  --despike            convert only: leaves out rows whose sound speed or temperature lies more
-                       than 2 deviations (at least 0.2 m/s, 0.05 degC) from 2 neighbours a side.
-  --bin METRES         convert only: bins of that height, each a line at its centre with the
-                       means of its rows, in place of the 0.5 m thinning.
+  --cast down|up       convert and info: the downcast or the upcast; by default the downcast,
+                       or the upcast of a cast recorded on the way up only.
+  --drop-soak          convert and info: leaves out the rows in air and those of the probe
+                       hanging near the surface before its descent, by the depth trace alone.
+  --despike            convert and info: leaves out rows whose sound speed or temperature lies
+                       more than 2 deviations (at least 0.2 m/s, 0.05 degC) from 2 neighbours
+                       a side.
+  --bin METRES         convert and info: bins of that height, each a line at its centre with
+                       the means of its rows, in place of the 0.5 m thinning.
   --surface-sound-speed M/S --draft M
-                       convert only: warns (fails under --strict) where the profile's sound speed
-                       at the draft lies more than 2 m/s from the transducer's sensor.
+                       convert: warns (fails under --strict) where the profile's sound speed
+                       at the draft lies more than 2 m/s from the transducer's sensor; info
+                       gives both speeds.
   --section N          convert and info: of an INPUT that holds many casts (a CARIS file's
                        sections), the Nth in the file's order, as info numbers them; without it
                        the newest by its time.
@@ -183,8 +190,10 @@ Options:
   --json               info only: one JSON object on a line of its own for each INPUT, with the
                        keys file, format, instrument, serial, time, latitude, longitude, rows,
                        for a file of many casts sections (each with time, latitude, longitude
-                       and lines) and section (the one loaded), and columns (each with name,
-                       source, unit and conversion); null for what is unknown.
+                       and lines) and section (the one loaded), profile (what convert would
+                       write: format, lines, failure, cast, soak_rows, spike_rows, bin_m,
+                       deepest_m, surface_check, sounder and steps in words), and columns (each
+                       with name, source, unit and conversion); null for what is unknown.
                          quillonde-cli info --json casts/*.cnv casts/*.csv
   -h, --help           Prints this help.
   --version            Prints the version.
@@ -537,6 +546,17 @@ int run(int argc, char** argv)
     add_water_options(*info, arguments);
     info->add_flag("--json", arguments.json);
     info->add_option("--section", arguments.section);
+    info->add_option("--format", arguments.format);
+    info->add_option("--most-lines", arguments.most_lines);
+    info->add_flag("--no-extend", arguments.no_extend);
+    info->add_option("--cast", arguments.cast);
+    info->add_flag("--drop-soak", arguments.drop_soak);
+    info->add_flag("--despike", arguments.despike);
+    info->add_option("--bin", arguments.bin);
+    CLI::Option* info_surface = info->add_option("--surface-sound-speed", arguments.surface_sound);
+    CLI::Option* info_draft = info->add_option("--draft", arguments.draft);
+    info_surface->needs(info_draft);
+    info_draft->needs(info_surface);
     info->add_option("INPUT", arguments.items);
 
     const int options_end = end_of_options(argc, argv);
@@ -600,7 +620,7 @@ int run(int argc, char** argv)
         }
         profile.section = static_cast<std::size_t>(section);
     }
-    if (convert->parsed()) {
+    if (convert->parsed() || info->parsed()) {
         if (const std::string problem = profile_options(arguments, profile); !problem.empty()) {
             return usage_error(problem);
         }
@@ -623,10 +643,10 @@ int run(int argc, char** argv)
         : convert->parsed()
             ? quillonde::cli::convert_casts(water, arguments.items, arguments.output, arguments.derive,
                                             console, profile, arguments.strict)
-        : info->parsed() ? quillonde::cli::print_cast_info(water, arguments.items, arguments.json, console,
-                                                           profile.section)
-                         : quillonde::cli::plot_casts(water, split_columns(arguments.columns),
-                                                      arguments.items, arguments.output, console);
+        : info->parsed()
+            ? quillonde::cli::print_cast_info(water, arguments.items, arguments.json, console, profile)
+            : quillonde::cli::plot_casts(water, split_columns(arguments.columns), arguments.items,
+                                         arguments.output, console);
     const bool written = standard_output_written();
     if (stop_requested.load()) {
         return exit_signal_base + static_cast<int>(stop_signal);

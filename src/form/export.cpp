@@ -390,6 +390,18 @@ std::optional<Profile> profile_to_write(Controls& controls, const ProfileState& 
     return profile;
 }
 
+SounderShaping shape_for_writer(Profile& profile, const ProfileWriter& writer, const SounderSettings& sounder)
+{
+    if (writer.shaped_for_sounder()) {
+        return shape_for_sounder(
+            profile, SounderShape{true, sounder.extend,
+                                  sounder.most_lines > 0 ? sounder.most_lines : writer.most_lines()});
+    }
+    SounderShaping shaping;
+    shaping.reduced = reduce_profile(profile, writer.most_lines());
+    return shaping;
+}
+
 std::optional<Error> export_stop(const ProfileState& state)
 {
     if (!state.g_table.has_shape() || state.last_load.names_listed == 0) {
@@ -496,14 +508,11 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state, cons
             return {};
         }
         Profile& profile = *made;
+        const SounderShaping shaping = shape_for_writer(profile, writer, sounder);
+        outcome.reduced = shaping.reduced;
         if (writer.shaped_for_sounder()) {
-            const SounderShaping shaping = shape_for_sounder(
-                profile, SounderShape{true, sounder.extend,
-                                      sounder.most_lines > 0 ? sounder.most_lines : writer.most_lines()});
-            outcome.reduced = shaping.reduced;
             outcome.notes = shaping_notes(shaping);
-        } else {
-            outcome.reduced = reduce_profile(profile, writer.most_lines());
+            outcome.steps.sounder = shaping;
         }
         if (placed == Placement::add) {
             writer.write_added(profile, *described, existing, file);

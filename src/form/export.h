@@ -112,6 +112,11 @@ std::optional<Profile> profile_to_write(Controls& controls, const ProfileState& 
                                         const ProfileColumns& columns, RowOrder order, ProfileEnd end,
                                         StepsTaken& steps, const std::function<bool()>& keep_going);
 
+/// Shapes `profile` as `writer`'s files take it: by shape_for_sounder after `sounder` for a format
+/// read by an echo sounder's software, else reduced to the format's most lines (SounderShaping::reduced).
+SounderShaping shape_for_writer(Profile& profile, const ProfileWriter& writer,
+                                const SounderSettings& sounder);
+
 /// Where an export of the loaded cast would stop, as its error ("... at table row 44: SOUND "x" is
 /// not a number"): at the first profile row whose SOUND, Temp, SALIN or Cond holds no number.
 /// Columns the cast lacks are not looked at. Nothing when no such row is written.

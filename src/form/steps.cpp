@@ -2,6 +2,7 @@
 
 #include "profile/profile_rows.h"
 #include "runtime/convert.h"
+#include "runtime/text.h"
 
 #include <string_view>
 
@@ -103,6 +104,22 @@ std::vector<std::string> StepsTaken::words() const
         words.push_back("surface sound speed " + value_text(*surface_profile_m_s, decimals) + " m/s at " +
                         value_text(surface->draft_m, fine_depth_decimals) + " m against the sensor's " +
                         value_text(surface->sound_m_s, decimals));
+    }
+    if (sounder) {
+        if (sounder->not_deeper_dropped > 0) {
+            words.push_back(counted(static_cast<std::int64_t>(sounder->not_deeper_dropped), "line") +
+                            " no deeper than the one before left out");
+        }
+        if (sounder->surface_speed_m_s) {
+            words.emplace_back("a 0 m line added");
+        }
+        if (sounder->reduced) {
+            words.push_back("reduced to " +
+                            counted(static_cast<std::int64_t>(sounder->reduced->lines_after), "line"));
+        }
+        if (sounder->extended_below_m) {
+            words.push_back("extended to " + value_text(extension_depth_m, 0) + " m");
+        }
     }
     return words;
 }

@@ -3,6 +3,7 @@
 #include "form/state.h"
 #include "profile/cast_steps.h"
 #include "profile/profile_rows.h"
+#include "profile/sounder_shaping.h"
 
 #include <cstdint>
 #include <optional>
@@ -29,6 +30,7 @@ struct StepsTaken {
     std::optional<double> deepest_m;           ///< the deepest sample taken after the thinning
     std::optional<SurfaceSensor> surface;      ///< the surface check made
     std::optional<double> surface_profile_m_s; ///< the profile's sound speed at the draft
+    std::optional<SounderShaping> sounder;     ///< how it was shaped for an echo sounder's software
 
     /// Each step in a few words ("the downcast", "12 soak rows left out"); empty without any.
     std::vector<std::string> words() const;

@@ -72,7 +72,7 @@ void SeriesReader::read_part(Part& part) const
             const Sample sample = table_.sample(columns_[c], row);
             if (!sample.good()) {
                 if (sample.flag == SampleFlag::left_out) {
-                    series.left_out_.emplace_back(depth_m, sample.value);
+                    series.left_out_.push_back({row, depth_m, sample.value, sample.rule});
                 } else {
                     ++series.no_number_;
                 }
@@ -161,7 +161,7 @@ std::vector<CastSeries> SeriesReader::finish()
             }
             broken = next.rows_.empty() ? broken || part.broken_at_end[c] : part.broken_at_end[c];
             const std::int32_t no_number = joined.no_number_ + next.no_number_;
-            std::vector<std::pair<double, double>> left_out = std::move(joined.left_out_);
+            std::vector<LeftOutPoint> left_out = std::move(joined.left_out_);
             left_out.insert(left_out.end(), next.left_out_.begin(), next.left_out_.end());
             if (joined.rows_.empty()) {
                 joined = std::move(next);

@@ -20,6 +20,14 @@ struct SeriesExtent {
     bool joined = true; ///< no point after the run's first starts a new run
 };
 
+/// A sample a rule leaves out, as a plot marks it.
+struct LeftOutPoint {
+    std::int32_t row = 0;
+    double depth_m = 0.0;
+    double value = 0.0;
+    Rule rule = Rule::file_flag;
+};
+
 /// What a walk does with a block of points.
 enum class WalkStep { skip, take, split };
 
@@ -42,8 +50,8 @@ public:
     /// Whether a stored row left out lies between point i - 1 and point i.
     bool starts_run(std::size_t i) const { return run_starts_[i] != 0; }
     std::int32_t rows_without_number() const { return no_number_; }
-    /// The samples a rule leaves out, as (depth [m], value), in row order.
-    const std::vector<std::pair<double, double>>& left_out() const { return left_out_; }
+    /// The samples a rule leaves out, in row order.
+    const std::vector<LeftOutPoint>& left_out() const { return left_out_; }
     /// The first point of the upcast: the points before it are the rows up to the deepest stored
     /// row, in row order.
     std::size_t downcast_end() const { return downcast_end_; }
@@ -108,7 +116,7 @@ private:
     std::vector<double> values_;
     std::vector<std::uint8_t> run_starts_;
     std::int32_t no_number_ = 0;
-    std::vector<std::pair<double, double>> left_out_;
+    std::vector<LeftOutPoint> left_out_;
     std::size_t downcast_end_ = 0;
     std::vector<std::vector<SeriesExtent>> levels_; ///< level k: blocks of leaf_points << k points
 };

@@ -1,6 +1,7 @@
 #include "plot/profile_plot.h"
 
 #include "form/export.h"
+#include "formats/registry.h"
 #include "plot/text_codec.h"
 #include "profile/profile_rows.h"
 #include "runtime/cell.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 
 namespace quillonde {
 
@@ -24,19 +26,24 @@ constexpr auto no_such_column_text = "The cast has no such column";
 constexpr auto no_numbers_text = "No numbers in %1 at these depths";
 constexpr auto legend_downcast = "every stored row, downcast";
 constexpr auto legend_upcast = "upcast";
-constexpr auto legend_markers = "rows the export writes";
+constexpr auto legend_markers = "lines the export writes";
+constexpr auto legend_bins = "bins, each held over its depths";
+constexpr auto legend_added = "lines added for the echo sounder";
 constexpr auto legend_left_out = "samples left out";
 constexpr auto legend_reference = "reference %1";
 constexpr auto readout_point = "%1 %2, %3, row %4, depth %5 m";
 constexpr auto readout_downcast = "downcast";
 constexpr auto readout_upcast = "upcast";
+constexpr auto readout_left_out = "left out: %1";
 constexpr auto readout_difference = "SOUND %1 m/s against the reference";
 constexpr auto readout_no_sound = "the cast has no SOUND";
 constexpr auto readout_no_reference_sound = "the reference has no SOUND";
 constexpr auto readout_too_short = "the profile does not reach this depth";
 constexpr auto readout_reference_too_short = "the reference does not reach this depth";
-constexpr double value_padding = 0.04; // of the value range, either side
-constexpr double depth_padding = 0.02; // of the depth range, below the deepest row
+constexpr double value_padding = 0.04;   // of the value range, either side
+constexpr double depth_padding = 0.02;   // of the depth range, below the deepest row
+constexpr double extended_padding = 0.1; // where the profile goes on below the cast, so that it shows
+constexpr auto extension_label = "to %1 m, %2 m/s";
 constexpr double fewest_ticks = 4.0;
 constexpr std::size_t most_cached_columns = 6; // a million rows cost about 25 MB a column
 
@@ -223,6 +230,13 @@ QColor line_colour(QColor colour)
 
 const QColor reference_colour(0x80, 0x80, 0x80, 170);
 const QColor left_out_colour(0xb0, 0x20, 0x20);
+const Qt::PenStyle added_style = Qt::DashLine;
+
+/// Where a value beyond a panel's scale is shown: on its edge.
+double clamped(double value, double low, double high)
+{
+    return std::clamp(value, std::min(low, high), std::max(low, high));
+}
 
 /// The mark of a sample a rule leaves out.
 void paint_cross(QPainter& painter, QPointF at, double radius)
@@ -339,7 +353,7 @@ void ProfilePlot::Source::read()
     }
 }
 
-ProfilePlot::ProfilePlot(const ProfileState& state)
+ProfilePlot::ProfilePlot(const ProfileState& state) : writer_(profile_writers().front())
 {
     main_.state = &state;
 }
@@ -448,6 +462,7 @@ void ProfilePlot::read_depths()
     if (!read_ || table_replaced()) {
         main_.read();
         export_stop_ = export_stop(*main_.state);
+        previewed_ = false;
         read_key_ = key_of(*main_.state);
         read_ = true;
     }
@@ -456,6 +471,12 @@ void ProfilePlot::read_depths()
 void ProfilePlot::read_table()
 {
     read_depths();
+    // Made when the plot is shown, not when the rows are read ahead after every load: on a cast of a
+    // million rows it takes as long as a column's reading.
+    if (!previewed_) {
+        preview_ = preview_profile(*main_.state, *writer_, sounder_);
+        previewed_ = true;
+    }
     panels_.clear();
     shown_.clear();
     missing_.clear();
@@ -486,15 +507,95 @@ void ProfilePlot::read_table()
         if (const auto other = references.find(name); other != references.end()) {
             panel.reference = other->second;
         }
-        for (const auto& [row, depth_m] : main_.profile_rows) {
-            if (const std::optional<std::size_t> point = panel.series->point_of_row(row)) {
-                panel.markers.emplace_back(depth_m, panel.series->value(*point));
-            }
-        }
+        panel.drawing = drawing_of(panel);
         panels_.push_back(std::move(panel));
         shown_.push_back(name);
     }
     fit();
+}
+
+void ProfilePlot::set_target(const ProfileWriter* writer, const SounderSettings& sounder)
+{
+    const ProfileWriter* chosen = writer != nullptr ? writer : profile_writers().front();
+    if (chosen == writer_ && sounder.extend == sounder_.extend && sounder.most_lines == sounder_.most_lines) {
+        return;
+    }
+    writer_ = chosen;
+    sounder_ = sounder;
+    previewed_ = previewed_ && !table_replaced();
+    if (previewed_) {
+        preview_ = preview_profile(*main_.state, *writer_, sounder_);
+        for (Panel& panel : panels_) {
+            panel.drawing = drawing_of(panel);
+        }
+        fit(); // a profile that goes on below the cast shows it
+    }
+}
+
+std::int32_t ProfilePlot::profile_lines() const
+{
+    return static_cast<std::int32_t>(preview_.failure ? main_.profile_rows.size()
+                                                      : preview_.profile.rows.size());
+}
+
+ProfileDrawing ProfilePlot::drawing_of(const Panel& panel) const
+{
+    ProfileDrawing drawing;
+    const auto at_row = [&](std::int32_t row, double depth_m) {
+        if (const std::optional<std::size_t> point = panel.series->point_of_row(row)) {
+            drawing.markers.push_back({depth_m, panel.series->value(*point)});
+        }
+    };
+    if (preview_.failure) { // no export: the rows the thinning takes
+        for (const auto& [row, depth_m] : main_.profile_rows) {
+            at_row(row, depth_m);
+        }
+        return drawing;
+    }
+    const std::vector<ProfileRow>& rows = preview_.profile.rows;
+    const std::size_t first = preview_.surface_line() ? 1 : 0;
+    const std::size_t end = rows.size() - (preview_.extended() ? 1 : 0);
+    if (first >= end) {
+        return drawing;
+    }
+    const auto field = static_cast<std::size_t>(
+        std::find_if(profile_fields.begin(), profile_fields.end(),
+                     [&](const ProfileField& known) { return known.name == panel.name; }) -
+        profile_fields.begin());
+    if (field == profile_fields.size()) {
+        // A column no profile line holds: its values at the rows taken, where a line is one row.
+        for (std::size_t k = first; k < end && !preview_.steps.bin_m; ++k) {
+            at_row(rows[k].table_row, rows[k].depth_m);
+        }
+        return drawing;
+    }
+    if (!preview_.profile.given[field]) {
+        return drawing;
+    }
+    const auto at = [&](const ProfileRow& line) { return DepthValue{line.depth_m, line.values[field]}; };
+    for (std::size_t k = first; k < end; ++k) {
+        drawing.markers.push_back(at(rows[k]));
+    }
+    if (const std::optional<double> bin_m = preview_.steps.bin_m) {
+        const double half = *bin_m / 2;
+        for (std::size_t k = first; k < end; ++k) {
+            const DepthValue top{rows[k].depth_m - half, rows[k].values[field]};
+            // Neighbouring bins meet in a riser; a bin that held no row leaves a gap.
+            if (k > first && std::abs(drawing.steps.back().second.depth_m - top.depth_m) < half * 1e-6) {
+                drawing.steps.emplace_back(drawing.steps.back().second, top);
+            }
+            drawing.steps.emplace_back(top, DepthValue{rows[k].depth_m + half, rows[k].values[field]});
+        }
+    }
+    if (preview_.surface_line()) {
+        drawing.added.push_back(at(rows.front()));
+        drawing.dashed.emplace_back(at(rows.front()), at(rows[first]));
+    }
+    if (preview_.extended() && std::isfinite(rows.back().values[field])) {
+        drawing.added.push_back(at(rows.back()));
+        drawing.dashed.emplace_back(at(rows[end - 1]), at(rows.back()));
+    }
+    return drawing;
 }
 
 void ProfilePlot::zoom(double top_m, double bottom_m)
@@ -523,7 +624,8 @@ void ProfilePlot::fit()
         }
         top_m_ = std::min(0.0, shallowest_m);
         const double span = deepest_m - top_m_;
-        bottom_m_ = span > 0.0 ? deepest_m + span * depth_padding : top_m_ + 1.0;
+        bottom_m_ = span > 0.0 ? deepest_m + span * (preview_.extended() ? extended_padding : depth_padding)
+                               : top_m_ + 1.0;
     } else {
         top_m_ = 0.0;
         bottom_m_ = 1.0;
@@ -593,7 +695,18 @@ QStringList ProfilePlot::summary_parts() const
             parts << QStringLiteral("later rows computed for other water or latitude");
         }
     }
-    parts << counted(profile_lines(), "profile line", "profile lines");
+    parts << counted(profile_lines(), "profile line", "profile lines") + QStringLiteral(" for ") +
+                 bytes_text(writer_->facts().filter);
+    // Each step taken; the rows the steps leave out are counted below with the other rules'.
+    StepsTaken steps = preview_.failure ? steps_on_cast(*main_.state) : preview_.steps;
+    steps.soak_rows = 0;
+    steps.spike_rows = 0;
+    for (const std::string& words : steps.words()) {
+        parts << bytes_text(words);
+    }
+    if (preview_.failure && !export_stop_) { // export_stop_ says it below
+        parts << QStringLiteral("no export: %1").arg(bytes_text(*preview_.failure));
+    }
     for (const Panel& panel : panels_) {
         parts << QStringLiteral("%1: %2").arg(
             bytes_text(panel.name),
@@ -638,6 +751,10 @@ QString ProfilePlot::readout(const PlotPoint& point, std::size_t panel) const
             .arg(shown.short_title, value, text_of(point.upcast ? readout_upcast : readout_downcast))
             .arg(point.row)
             .arg(QString::number(point.depth_m, 'f', 2));
+    if (point.left_out) {
+        text += QString::fromUtf16(separator) +
+                text_of(readout_left_out).arg(bytes_text(reason_of(*point.left_out)));
+    }
     if (!reference_) {
         return text;
     }
@@ -723,9 +840,28 @@ std::optional<std::pair<PlotPoint, std::size_t>> ProfilePlot::nearest(QPointF at
                 const double distance = QPointF::dotProduct(offset, offset);
                 if (distance <= best_distance) {
                     best_distance = distance;
-                    best = {{series.row(i), depth_m, series.value(i), i >= series.downcast_end()}, p};
+                    best = {{series.row(i), depth_m, series.value(i), i >= series.downcast_end(), {}}, p};
                 }
             });
+        // A sample left out is found where its cross stands.
+        // Rows from the upcast's first on are the upcast's; none without an upcast.
+        const std::int32_t upcast_from = series.downcast_end() < series.size()
+                                             ? series.row(series.downcast_end())
+                                             : std::numeric_limits<std::int32_t>::max();
+        for (const LeftOutPoint& sample : series.left_out()) {
+            if (sample.depth_m < top_m_ || sample.depth_m > bottom_m_) {
+                continue;
+            }
+            const QPointF offset =
+                QPointF(map_x(panel, clamped(sample.value, panel.low, panel.high)), map_y(sample.depth_m)) -
+                at;
+            const double distance = QPointF::dotProduct(offset, offset);
+            if (distance <= best_distance) {
+                best_distance = distance;
+                best = {{sample.row, sample.depth_m, sample.value, sample.row >= upcast_from, sample.rule},
+                        p};
+            }
+        }
     }
     return best;
 }
@@ -740,7 +876,7 @@ struct ProfilePlot::Layout {
     QStringList summary;
     double summary_top = 0.0;
     /// The legend's entries, line by line: what each sample shows, and its text.
-    enum class Key { downcast, upcast, marker, left_out, reference };
+    enum class Key { downcast, upcast, marker, bins, added, left_out, reference };
     std::vector<std::vector<std::pair<Key, QString>>> legend;
     double legend_top = 0.0;
     double left = 0.0; ///< of the first panel
@@ -789,6 +925,14 @@ ProfilePlot::Layout ProfilePlot::lay_out(const QFontMetricsF& metrics, const QRe
         entries.emplace_back(Key::upcast, text_of(legend_upcast));
     }
     entries.emplace_back(Key::marker, text_of(legend_markers));
+    if (std::any_of(panels_.begin(), panels_.end(),
+                    [](const Panel& panel) { return !panel.drawing.steps.empty(); })) {
+        entries.emplace_back(Key::bins, text_of(legend_bins));
+    }
+    if (std::any_of(panels_.begin(), panels_.end(),
+                    [](const Panel& panel) { return !panel.drawing.dashed.empty(); })) {
+        entries.emplace_back(Key::added, text_of(legend_added));
+    }
     if (std::any_of(panels_.begin(), panels_.end(),
                     [](const Panel& panel) { return !panel.series->left_out().empty(); })) {
         entries.emplace_back(Key::left_out, text_of(legend_left_out));
@@ -1013,18 +1157,70 @@ void ProfilePlot::paint_data(QPainter& painter, const Panel& panel, std::size_t 
     const double radius = std::max(2.0, QFontMetricsF(painter.font()).height() * 0.17);
     painter.setPen(QPen(colour.darker(140), 0.8));
     painter.setBrush(colour);
-    for (const auto& [depth_m, value] : panel.markers) {
-        if (depth_m >= top_m_ && depth_m <= bottom_m_) {
-            painter.drawEllipse(QPointF(map_x(panel, value), map_y(depth_m)), radius, radius);
+    const ProfileDrawing& drawing = panel.drawing;
+    const auto point = [&](const DepthValue& at) {
+        return QPointF(map_x(panel, at.value), map_y(at.depth_m));
+    };
+    std::vector<QLineF> segments;
+    for (const auto& [from, to] : drawing.steps) {
+        segments.emplace_back(point(from), point(to));
+    }
+    painter.save();
+    painter.setPen(QPen(colour.darker(110), 1.6));
+    painter.drawLines(segments.data(), static_cast<int>(segments.size()));
+    segments.clear();
+    // Cut at the depths shown: a line drawn thousands of frames long comes out without its dashes.
+    const auto within = [&](const DepthValue& from, const DepthValue& to) {
+        const double depth_m = std::clamp(to.depth_m, top_m_, bottom_m_);
+        const double share =
+            to.depth_m == from.depth_m ? 1.0 : (depth_m - from.depth_m) / (to.depth_m - from.depth_m);
+        return DepthValue{depth_m, from.value + (to.value - from.value) * share};
+    };
+    for (const auto& [from, to] : drawing.dashed) {
+        segments.emplace_back(point(within(to, from)), point(within(from, to)));
+    }
+    painter.setPen(QPen(colour.darker(110), 1.2, added_style));
+    painter.drawLines(segments.data(), static_cast<int>(segments.size()));
+    // A line that runs on below the frame says where it ends.
+    for (const auto& [from, to] : drawing.dashed) {
+        if (from.depth_m < bottom_m_ && to.depth_m > bottom_m_) {
+            const double x = map_x(panel, from.value + (to.value - from.value) * (bottom_m_ - from.depth_m) /
+                                                           (to.depth_m - from.depth_m));
+            const QFontMetricsF metrics(painter.font());
+            const QString label =
+                text_of(extension_label)
+                    .arg(QString::number(to.depth_m, 'f', 0), QString::number(to.value, 'f', 1));
+            const double width = metrics.horizontalAdvance(label) + metrics.height() * 0.4;
+            // Beside the line, on the side where it fits.
+            const double left = x + width + 6 <= panel.frame.right()
+                                    ? x + 4
+                                    : std::max(panel.frame.left() + 2, x - width - 4);
+            painter.drawText(
+                QRectF(left, panel.frame.bottom() - metrics.height() * 1.2, width, metrics.height()),
+                Qt::AlignLeft | Qt::AlignVCenter, label);
+        }
+    }
+    painter.restore();
+    for (const DepthValue& at : drawing.markers) {
+        if (at.depth_m >= top_m_ && at.depth_m <= bottom_m_) {
+            painter.drawEllipse(point(at), radius, radius);
+        }
+    }
+    // Added lines are no samples of the cast: hollow.
+    painter.setBrush(Qt::white);
+    for (const DepthValue& at : drawing.added) {
+        if (at.depth_m >= top_m_ && at.depth_m <= bottom_m_) {
+            painter.drawEllipse(point(at), radius, radius);
         }
     }
     // The samples a rule leaves out: a cross each, no part of the line; one far beyond the scale
     // (9082 m/s, 1E+308) on the frame's edge, where it still shows.
-    for (const auto& [depth_m, value] : series.left_out()) {
-        if (depth_m >= top_m_ && depth_m <= bottom_m_) {
-            const double shown =
-                std::clamp(value, std::min(panel.low, panel.high), std::max(panel.low, panel.high));
-            paint_cross(painter, QPointF(map_x(panel, shown), map_y(depth_m)), radius);
+    for (const LeftOutPoint& sample : series.left_out()) {
+        if (sample.depth_m >= top_m_ && sample.depth_m <= bottom_m_) {
+            paint_cross(
+                painter,
+                QPointF(map_x(panel, clamped(sample.value, panel.low, panel.high)), map_y(sample.depth_m)),
+                radius);
         }
     }
     painter.restore();
@@ -1045,6 +1241,8 @@ void ProfilePlot::paint_legend(QPainter& painter, const Layout& layout) const
             case Layout::Key::downcast: painter.setPen(QPen(line_colour(colour), 1.5)); break;
             case Layout::Key::upcast: painter.setPen(QPen(upcast_colour(colour), 1.5)); break;
             case Layout::Key::reference: painter.setPen(QPen(reference_colour, 1.5)); break;
+            case Layout::Key::bins: painter.setPen(QPen(colour.darker(110), 1.6)); break;
+            case Layout::Key::added: painter.setPen(QPen(colour.darker(110), 1.2, added_style)); break;
             case Layout::Key::marker:
                 painter.setPen(QPen(colour.darker(140), 0.8));
                 painter.setBrush(colour);

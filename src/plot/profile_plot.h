@@ -1,5 +1,6 @@
 #pragma once
 
+#include "form/preview.h"
 #include "form/state.h"
 #include "plot/cast_series.h"
 #include "runtime/error.h"
@@ -36,12 +37,31 @@ struct PlotPoint {
     std::int32_t row = 0;
     double depth_m = 0.0;
     double value = 0.0;
-    bool upcast = false; ///< after the deepest stored row
+    bool upcast = false;          ///< after the deepest stored row
+    std::optional<Rule> left_out; ///< the rule that leaves the sample out, if one does
+};
+
+/// A depth [m] and a value, as a plot places them.
+struct DepthValue {
+    double depth_m = 0.0;
+    double value = 0.0;
+
+    friend bool operator==(const DepthValue&, const DepthValue&) = default;
+};
+
+/// How a panel draws the profile an export would write: a dot for each of its lines, each bin held
+/// over its depths as a step, and the lines added for an echo sounder (the 0 m line, the last line
+/// at 12000 m) joined by dashes.
+struct ProfileDrawing {
+    std::vector<DepthValue> markers;                       ///< the lines taken from the cast
+    std::vector<DepthValue> added;                         ///< the lines added for the echo sounder
+    std::vector<std::pair<DepthValue, DepthValue>> steps;  ///< bins: from top to bottom, and the risers
+    std::vector<std::pair<DepthValue, DepthValue>> dashed; ///< to and from the added lines
 };
 
 /// A cast drawn as columns against depth: depth down the vertical axis, each shown column in a
 /// panel of its own, every stored row joined in row order by a thin line (the upcast lighter), the
-/// rows the export writes as dots, optionally a reference cast in grey, a legend and a summary
+/// lines the export writes as dots, optionally a reference cast in grey, a legend and a summary
 /// line below. Paints onto any QPainter: a widget, an image, an SVG or a PDF.
 ///
 /// Each shown column is read from the table into numbers once (see CastSeries), so that zooming
@@ -87,9 +107,18 @@ public:
     const std::vector<std::string>& shown_columns() const { return shown_; }
     const std::vector<std::string>& missing_columns() const { return missing_; }
 
+    /// The format whose export the plot shows (the first until one is set) and how a profile for an
+    /// echo sounder is shaped: the profile lines drawn and counted are those that export writes.
+    void set_target(const ProfileWriter* writer, const SounderSettings& sounder);
+    const ProfileWriter& target() const { return *writer_; }
+
     /// How many profile lines the export would write, and the rows that have no number in shown
     /// column `panel` (left out of the plot).
-    std::int32_t profile_lines() const { return static_cast<std::int32_t>(main_.profile_rows.size()); }
+    std::int32_t profile_lines() const;
+    /// The profile the export would write and how it came about; read with the table.
+    const ProfilePreview& preview() const { return preview_; }
+    /// How panel `panel` draws that profile.
+    const ProfileDrawing& profile_drawing(std::size_t panel) const { return panels_.at(panel).drawing; }
     std::int32_t rows_without_number(std::size_t panel) const;
 
     /// Cast, rows stored and declared, depth range, water, profile lines, rows without a number;
@@ -123,9 +152,9 @@ private:
         QString short_title; ///< the name alone, where the title does not fit
         QString unit;
         std::shared_ptr<const CastSeries> series;
-        std::shared_ptr<const CastSeries> reference;    ///< the reference's column of that name
-        std::vector<std::pair<double, double>> markers; ///< depth and value of the profile rows
-        double low = 0.0;                               ///< value range, within the shown depths
+        std::shared_ptr<const CastSeries> reference; ///< the reference's column of that name
+        ProfileDrawing drawing;
+        double low = 0.0; ///< value range, within the shown depths
         double high = 0.0;
         bool has_values = false;
         QRectF frame; ///< in the last painting
@@ -204,6 +233,13 @@ private:
     bool read_ = false;                ///< the depths and profile rows are read
     ReadKey read_key_;                 ///< of the table read
     std::optional<Error> export_stop_; ///< where an export would fail on a text cell
+    const ProfileWriter* writer_;
+    SounderSettings sounder_;
+    ProfilePreview preview_;
+    bool previewed_ = false; ///< preview_ is of the table read and the target set
+
+    /// How `panel` draws preview_.
+    ProfileDrawing drawing_of(const Panel& panel) const;
 };
 
 } // namespace quillonde

@@ -3,6 +3,7 @@
 #include "form/calculate.h"
 #include "form/export.h"
 #include "form/loader.h"
+#include "form/preview.h"
 #include "formats/profile_text.h"
 #include "runtime/error.h"
 #include "ui/cast_fix_dialog.h"
@@ -14,8 +15,10 @@
 #include "ui/status_line.h"
 #include "ui/text_codec.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDropEvent>
 #include <QFrame>
 #include <QLabel>
@@ -53,6 +56,7 @@ constexpr auto depth_at_start = "Depth [m]: ";
 constexpr auto load_heading = "Load Sea && Sun data file (*.TOB) ";
 constexpr auto export_heading = "Export as ELAC .sva file";
 constexpr auto nothing_yet = "-";
+constexpr auto sections_name = "Section of the file";
 constexpr auto one_cast_at_a_time = "One cast at a time can be loaded: drop a single file.";
 
 // The layout is given in twips, 15 to a pixel at 96 dots per inch.
@@ -184,6 +188,11 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     lb_depth = make_label(Frame1, "lb_depth", depth_at_start, twips(3000, 840, 2655, 255));
     lb_depth->setFont(bold);
     Label7 = make_label(this, "Label7", "", twips(120, 5640, 5535, 255));
+    // Below the row count, in the room the window leaves beside the list of columns.
+    sections_ = make<QComboBox>(Frame1, "sections", twips(120, 2520, 2535, 315));
+    sections_->setAccessibleName(QString::fromUtf8(sections_name));
+    sections_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    sections_->hide();
     status_ = std::make_unique<StatusLine>(Label7);
     status_->water_chosen(op_salt->isChecked());
 
@@ -209,8 +218,8 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
         number_box->setAttribute(Qt::WA_InputMethodEnabled, false); // every character comes as a key
     }
 
-    QWidget* order[] = {op_fresh, op_salt,    Command1, tx_press, tx_lat,
-                        Command2, tx_ss_file, List1,    tx_out,   Command3};
+    QWidget* order[] = {op_fresh,   op_salt,   Command1, tx_press, tx_lat,  Command2,
+                        tx_ss_file, sections_, List1,    tx_out,   Command3};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         setTabOrder(order[i], order[i + 1]);
     }
@@ -220,10 +229,12 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     connect(Command2, &QPushButton::clicked, this, &Form1::load_clicked);
     connect(Command3, &QPushButton::clicked, this, &Form1::export_clicked);
     connect(List1, &QListWidget::itemActivated, this, &Form1::open_profile); // double-click, Enter
+    connect(sections_, &QComboBox::activated, this, [this](int index) { choose_section(index + 1); });
     // Made hidden at once, so that it reads a loaded cast ahead before it is first opened.
     profile_ = new ProfileWindow(*this, state_, this);
     connect(this, &Form1::table_changed, profile_, &ProfileWindow::table_changed);
     profile_->set_sender([this](const SendRequest& request) { send_clicked(request); });
+    connect(tx_out, &QLineEdit::textChanged, profile_, &ProfileWindow::target_changed);
     // Enter in a box does what the box is for; it presses no button.
     connect(tx_press, &QLineEdit::returnPressed, this, &Form1::calculate_clicked);
     connect(tx_lat, &QLineEdit::returnPressed, this, &Form1::calculate_clicked);
@@ -307,8 +318,11 @@ std::size_t Form1::choose(const Question& question)
 std::optional<CastFix> Form1::ask_time_and_position(const FixRequest& request)
 {
     FixRequest shown = request;
-    // What the user gave for this cast before is shown first the next time.
-    if (const auto given = fixes_.find(request.cast); given != fixes_.end()) {
+    // What the user gave for this cast before is shown first the next time; each section of a file
+    // of many casts is a cast of its own.
+    const std::string cast =
+        state_.cast.parts.empty() ? request.cast : request.cast + '#' + std::to_string(state_.cast.part);
+    if (const auto given = fixes_.find(cast); given != fixes_.end()) {
         shown.latitude_shown = degrees_text(given->second.latitude_deg);
         shown.longitude_shown = degrees_text(given->second.longitude_deg);
         shown.time_shown = given->second.utc;
@@ -319,7 +333,7 @@ std::optional<CastFix> Form1::ask_time_and_position(const FixRequest& request)
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
-    return fixes_.insert_or_assign(request.cast, dialog.fix()).first->second;
+    return fixes_.insert_or_assign(cast, dialog.fix()).first->second;
 }
 
 namespace {
@@ -375,6 +389,8 @@ void Form1::load_clicked()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     pacer_.start();
 
+    // A file loaded anew shows the section its reader takes; only the list chooses another.
+    state_.part_wanted = std::exchange(section_wanted_, 0);
     LoadOutcome outcome = LoadOutcome::nothing_chosen;
     const std::optional<QString> failure = attempt([&] { outcome = load_data_file(*this, state_); });
 
@@ -382,6 +398,10 @@ void Form1::load_clicked()
     Command2->setEnabled(true);
     Command3->setEnabled(true);
     loading_ = false;
+    // A cancelled dialog leaves the cast as it was; a failed load leaves no section to choose.
+    if (failure || outcome != LoadOutcome::nothing_chosen) {
+        list_sections(!failure && outcome == LoadOutcome::loaded);
+    }
     emit table_changed();
     if (closing_) {
         QCoreApplication::quit(); // closed during the load: the program ends, whatever the load gave
@@ -433,6 +453,30 @@ void Form1::open_profile(QListWidgetItem* entry)
 {
     const QByteArray name = entry->data(Qt::UserRole).toByteArray();
     profile_->show_column({name.constData(), static_cast<std::size_t>(name.size())});
+}
+
+void Form1::list_sections(bool loaded)
+{
+    const std::vector<CastPart>& parts = state_.cast.parts;
+    sections_->clear();
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        sections_->addItem(QString::fromUtf8(section_line(parts[k], k + 1)));
+    }
+    sections_->setCurrentIndex(static_cast<int>(state_.cast.part) - 1);
+    // The entries are wider than the box: the open list shows them whole.
+    sections_->view()->setMinimumWidth(sections_->view()->sizeHintForColumn(0) +
+                                       2 * sections_->view()->frameWidth());
+    sections_->setVisible(loaded && parts.size() > 1);
+}
+
+void Form1::choose_section(int number)
+{
+    if (loading_ || state_.last_load.cast_path.empty() ||
+        static_cast<std::size_t>(number) == state_.cast.part) {
+        return;
+    }
+    section_wanted_ = static_cast<std::size_t>(number);
+    open_cast(from_message(state_.last_load.cast_path));
 }
 
 void Form1::closeEvent(QCloseEvent* event)

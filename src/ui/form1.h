@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -99,6 +100,11 @@ private:
     /// The Profile window's send, once its dialog has said where.
     void send_clicked(const SendRequest& request);
     void open_profile(QListWidgetItem* entry);
+    /// Lists the loaded file's sections, and shows the list only for a file of more than one that
+    /// `loaded` whole.
+    void list_sections(bool loaded);
+    /// Loads section `number` (from 1) of the loaded file in place of the one shown.
+    void choose_section(int number);
     /// Runs a handler; an error it raises reaches the user, never the event loop.
     void run_handler(const std::function<void()>& handler);
     QLineEdit* box(TextBox box) const;
@@ -128,6 +134,7 @@ private:
     QLabel* Label2;
     QLabel* lb_depth;
     QLabel* Label7;
+    QComboBox* sections_; // of a file of many casts, the one loaded
     NumberKeyFilter* key_filter_;
     std::unique_ptr<StatusLine> status_;
     ProfileWindow* profile_ = nullptr;
@@ -138,6 +145,7 @@ private:
     std::function<std::size_t(const QString&, const QStringList&)> choose_answer_;
     std::map<std::string, CastFix> fixes_; // the time and position given for a cast, by its path
     bool loading_ = false;
+    std::size_t section_wanted_ = 0; // of the next load; 0 for the file's own choice
     SystemResolver system_resolver_;
     const Resolver* resolver_ = &system_resolver_;
     bool dialog_cancelled_ = false; // the next showing of CD is cancelled unseen

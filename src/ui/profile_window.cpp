@@ -240,7 +240,9 @@ void ProfileWindow::save_place() const
 void ProfileWindow::send_to_sounder()
 {
     SendDialog dialog(this);
-    if (dialog.exec() == QDialog::Accepted && sender_) {
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    target_changed(); // the dialog keeps the settings of a profile for SIS
+    if (accepted && sender_) {
         sender_(dialog.request());
     }
 }
@@ -332,8 +334,17 @@ void ProfileWindow::steps_changed()
     table_changed();
 }
 
+void ProfileWindow::target_changed()
+{
+    plot_.set_target(writer_for_path(controls_.text(TextBox::tx_out)), sounder_settings());
+    if (view_ != nullptr) {
+        view_->invalidate();
+    }
+}
+
 void ProfileWindow::table_changed()
 {
+    plot_.set_target(writer_for_path(controls_.text(TextBox::tx_out)), sounder_settings());
     if (steps_ != nullptr) {
         steps_->setText(QString::fromUtf8(steps_text(steps_on_cast(state_))));
     }

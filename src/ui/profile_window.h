@@ -43,6 +43,9 @@ public:
     void show_column(const std::string& name);
     /// Reads the table anew and redraws: after every load, also a failed one.
     void table_changed();
+    /// Draws and counts the profile as the export to the file tx_out names would write it, shaped
+    /// as the echo sounder settings say: after either changed.
+    void target_changed();
 
     /// Asks for a cast with the window's file dialog and draws it behind the plot in grey.
     void choose_reference();

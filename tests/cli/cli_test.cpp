@@ -40,7 +40,9 @@ const std::string usage =
     "  quillonde-cli sound (--salinity S | --conductivity C) --temperature T PRESSURE...\n"
     "  quillonde-cli plot (--fresh | --salt --latitude LAT) [--columns SOUND,Temp,SALIN] "
     "[-o OUTPUT] INPUT...\n"
-    "  quillonde-cli info [--json] [--section N] [--fresh | --salt --latitude LAT] INPUT...\n"
+    "  quillonde-cli info [--json] [--section N] [--fresh | --salt --latitude LAT] [--format FORMAT]\n"
+    "                [--most-lines N] [--no-extend] [--cast down|up] [--drop-soak] [--despike]\n"
+    "                [--bin METRES] [--surface-sound-speed M/S --draft M] INPUT...\n"
     "  quillonde-cli --help | --version\n"
     "Options and examples: quillonde-cli --help\n";
 

@@ -2,11 +2,13 @@
 #include "cli/info_command.h"
 
 #include "formats/cast_test.h"
+#include "temp_dir.h"
 #include "tool.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace quillonde {
 namespace {
@@ -27,6 +29,7 @@ TEST(Info, TellsWhatACastSaysOfItselfAndOfItsColumns)
                            "  longitude:   80.478\n"
                            "  rows:        10\n"
                            "  temperature: ITS-90, x 1.00024 for the UNESCO 1983 formulas\n"
+                           "  profile:     2 lines for ELAC Sound File *.sva, the upcast\n"
                            "  columns (name, source, unit, conversion):\n"
                            "    depSM      depSM      m       salt water\n"
                            "    Press      prDM       dbar\n"
@@ -52,7 +55,10 @@ TEST(Info, OneJsonObjectALineNullWhereTheFileSaysNothing)
         "\"instrument\":\"CastAway-CTD\",\"serial\":\"CC1531002\",\"time\":\"2019-03-04T10:15:00Z\","
         "\"time_source\":\"Cast time (UTC)\",\"time_zone\":\"UTC\","
         "\"latitude\":null,\"longitude\":null,\"rows\":4,\"rows_stated\":null,\"left_out\":{},"
-        "\"temperature_scale\":\"ITS-90, x 1.00024 for the UNESCO 1983 formulas\",\"columns\":[{"
+        "\"temperature_scale\":\"ITS-90, x 1.00024 for the UNESCO 1983 formulas\",\"profile\":{\"format\":"
+        "\"sva\",\"lines\":3,\"failure\":null,\"cast\":\"downcast\",\"soak_rows\":0,\"spike_rows\":0,\"bin_"
+        "m\":null,"
+        "\"deepest_m\":null,\"surface_check\":null,\"sounder\":null,\"steps\":[]},\"columns\":[{"
         "\"name\":\"Press\","
         "\"source\":\"Pressure (Decibar)\",\"unit\":\"dbar\",\"conversion\":null},{\"name\":\"Depth\","
         "\"source\":\"Depth (Meter)\",\"unit\":\"m\",\"conversion\":null},{\"name\":\"Temp\","
@@ -79,6 +85,59 @@ TEST(Info, OneJsonObjectALineNullWhereTheFileSaysNothing)
         std::string::npos);
     EXPECT_EQ(outcome.err, "quillonde-cli: none.cnv: File not found: \"none.cnv\"\n");
     EXPECT_EQ(outcome.status, 1);
+}
+
+// With convert's options, info says what convert would write: as many lines, each step named, in
+// text and in JSON.
+TEST(Info, SaysTheProfileConvertWouldWriteAndEachStepThatShapedIt)
+{
+    const std::vector<std::string> options = {"--salt",
+                                              "--latitude",
+                                              "54",
+                                              "--format",
+                                              "asvp",
+                                              "--drop-soak",
+                                              "--bin",
+                                              "2",
+                                              "--surface-sound-speed",
+                                              "1500",
+                                              "--draft",
+                                              "3",
+                                              "seabird/19plus_V2_CTD-processing_example.cnv"};
+    std::vector<std::string> arguments = {"info"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    const std::string text = run(arguments, format_casts).out;
+    EXPECT_NE(
+        text.find("  profile:     113 lines for Kongsberg SIS *.asvp, the downcast\n"
+                  "  steps:       540 soak rows left out; 2 m bins; surface sound speed 1522.53 m/s at 3 m "
+                  "against the sensor's 1500; a 0 m line added; extended to 12000 m\n"),
+        std::string::npos)
+        << text;
+    arguments.insert(arguments.begin() + 1, "--json");
+    const std::string json = run(arguments, format_casts).out;
+    EXPECT_NE(
+        json.find("\"profile\":{\"format\":\"asvp\",\"lines\":113,\"failure\":null,\"cast\":\"downcast\","
+                  "\"soak_rows\":540,\"spike_rows\":0,\"bin_m\":2.0,\"deepest_m\":null,\"surface_check\":{"
+                  "\"draft_m\":3.0,\"sensor_m_s\":1500.0,\"profile_m_s\":1522.5283846394811},\"sounder\":{"
+                  "\"not_deeper_left_out\":0,\"surface_line_m_s\":1522.5454350882842,\"reduced_to\":null,"
+                  "\"extended_below_m\":221.0},\"steps\":[\"540 soak rows left out\",\"2 m bins\","),
+        std::string::npos)
+        << json;
+
+    testing::TempDir dir;
+    arguments = {"convert", "--derive", "--time", "2016-12-10T06:16:51Z", "--position",
+                 "54",      "11",       "-o",     dir.file("cast.asvp")};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    EXPECT_NE(run(arguments, format_casts)
+                  .out.find(": 3069 rows, 113 profile lines; steps: 540 soak rows left out, 2 m bins, "),
+              std::string::npos);
+    // Without a SOUND to give, info names the failure convert would meet.
+    const std::string temperatures =
+        dir.write("t.TOB", "Lines : 2\n; Datasets Press Temp\n;\n 1 1.0 10.0\n 2 2.0 9.0\n");
+    const std::string refused = run({"info", "--json", "--fresh", temperatures}).out;
+    EXPECT_NE(refused.find("\"lines\":null,\"failure\":\"The data file has no columns named \\\"SOUND\\\""),
+              std::string::npos)
+        << refused;
 }
 
 TEST(Info, BytesOfADataFileBecomeUtf8AsTheWindowShowsThem)

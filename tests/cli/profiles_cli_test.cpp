@@ -39,7 +39,7 @@ TEST_F(ConvertProfiles, FormatNamesTheOutputsAndTimeAndPositionFillWhatTheCastLa
     const Outcome asvp = convert({"--format", "asvp", "--time", "2016-08-24T07:53:13Z", "deneb.TOB"});
     EXPECT_EQ(asvp.out,
               "deneb.TOB -> deneb.asvp: 250 rows, 46 profile lines; steps: ends at the deepest sample, "
-              "24.88 m\n");
+              "24.88 m, a 0 m line added, extended to 12000 m\n");
     EXPECT_EQ(asvp.err, "quillonde-cli: deneb.TOB: a 0 m line added with the first sound speed, 1491.88 m/s\n"
                         "quillonde-cli: deneb.TOB: extended to 12000 m below the cast's 24.88 m\n");
     const std::string lines = read_file(data + "/profiles/rev205_deneb_salt54.asvp");
@@ -107,7 +107,7 @@ TEST_F(ConvertProfiles, AppendAddsSectionsAndNothingElseTouchesACarisFile)
     const std::string json = run({"info", "--json", "survey.svp"}, dir.path()).out;
     EXPECT_NE(
         json.find("\"lines\":44},{\"time\":\"2017-09-13T06:23:35Z\",\"latitude\":59.3,\"longitude\":18.1,"
-                  "\"lines\":62}],\"section\":2,\"columns\""),
+                  "\"lines\":62}],\"section\":2,\"profile\""),
         std::string::npos)
         << json;
     EXPECT_EQ(run({"info", "--section", "3", "survey.svp"}, dir.path()).err,
@@ -217,7 +217,8 @@ TEST_F(ConvertProfiles, MostLinesReducesAndEachStepIsNamedOnStandardError)
     dir.write("deep.TOB", cast);
     const Outcome outcome = convert({"--format", "asvp", "--most-lines", "570", "--position", "54", "11",
                                      "--time", "2024-05-01T13:45:00Z", "deep.TOB"});
-    EXPECT_EQ(outcome.out, "deep.TOB -> deep.asvp: 1200 rows, 561 profile lines\n");
+    EXPECT_EQ(outcome.out, "deep.TOB -> deep.asvp: 1200 rows, 561 profile lines; steps: a 0 m line added, "
+                           "reduced to 561 lines, extended to 12000 m\n");
     EXPECT_EQ(outcome.err,
               "quillonde-cli: deep.TOB: a 0 m line added with the first sound speed, 1481 m/s\n"
               "quillonde-cli: deep.TOB: 1202 lines reduced to 561 (Douglas-Peucker on depth and sound speed, "

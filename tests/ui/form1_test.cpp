@@ -2,6 +2,7 @@
 
 #include "cast_generator.h"
 #include "cli/tool.h"
+#include "ui/profile_window.h"
 #include "window_fixture.h"
 
 #include <QApplication>
@@ -185,6 +186,68 @@ TEST_F(Window, TabFollowsTheWindowsOrder)
     }
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     EXPECT_EQ(QApplication::focusWidget(), control("op_fresh"));
+}
+
+// A file of many casts loads its newest; the list below the row count offers the others, numbered as
+// info numbers them, and loads the one chosen by mouse or key: the status line, the Profile window and
+// the export follow. Another file loads its own newest, and a file of one cast hides the list.
+TEST_F(Window, ChoosesTheSectionOfAFileOfManyCasts)
+{
+    const std::string caris = QUILLONDE_TEST_DATA "/formats/caris/";
+    const std::string february = read_file(caris + "2020_036_182635.svp");
+    const std::string survey = dir.write("survey.svp", read_file(caris + "s20200713_071750.svp") +
+                                                           february.substr(february.find("Section")));
+    auto* sections = control<QComboBox>("sections");
+    load(survey);
+    ASSERT_TRUE(errors.empty()) << errors.front().toStdString();
+    ASSERT_TRUE(sections->isVisible());
+    ASSERT_EQ(sections->count(), 2);
+    EXPECT_EQ(sections->itemText(0).toStdString(),
+              "1  2020-07-13T07:17:50Z  54.2928333333333 11.9551666666667  207 lines");
+    EXPECT_EQ(sections->itemText(1).toStdString(),
+              "2  2020-02-05T18:26:00Z  37.8509444444444 -122.464916666667  24 lines");
+    EXPECT_EQ(sections->currentIndex(), 0);
+    EXPECT_TRUE(caption("Label7").startsWith(QStringLiteral("Loaded 207 of 207 rows")))
+        << caption("Label7").toStdString();
+
+    // Reached with Tab after the file's name; a key chooses.
+    box("tx_ss_file")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), sections);
+    QTest::keyClick(sections, Qt::Key_Down);
+    EXPECT_EQ(sections->currentIndex(), 1);
+    EXPECT_TRUE(caption("Label7").startsWith(QStringLiteral("Loaded 24 of 24 rows")))
+        << caption("Label7").toStdString();
+    EXPECT_TRUE(caption("Label7").endsWith(QStringLiteral("; section 2 of 2")))
+        << caption("Label7").toStdString();
+    EXPECT_TRUE(window.findChild<ProfileWindow*>()->plot().summary().contains(
+        QStringLiteral("24 of 24 rows stored")));
+    answer = QString::fromStdString(dir.file("second.csv"));
+    click("Command3");
+    EXPECT_NE(read_file(dir.file("second.csv")).find("\n0.031000,1487.619079,"), std::string::npos)
+        << read_file(dir.file("second.csv"));
+
+    // A click on the first entry takes the newest again.
+    sections->showPopup();
+    QListView* entries = qobject_cast<QListView*>(sections->view());
+    QTest::mouseClick(entries->viewport(), Qt::LeftButton, {},
+                      entries->visualRect(entries->model()->index(0, 0)).center());
+    EXPECT_EQ(sections->currentIndex(), 0);
+    EXPECT_TRUE(caption("Label7").startsWith(QStringLiteral("Loaded 207 of 207 rows")));
+
+    // A file loaded anew shows its newest, whatever was chosen of another.
+    QTest::keyClick(sections, Qt::Key_Down);
+    load(survey);
+    EXPECT_EQ(sections->currentIndex(), 0);
+    EXPECT_TRUE(caption("Label7").startsWith(QStringLiteral("Loaded 207 of 207 rows")));
+    load(dir.file("none.svp")); // a load that fails leaves nothing to choose
+    EXPECT_FALSE(sections->isVisible());
+    EXPECT_EQ(errors.size(), 1U);
+    load(survey);
+    EXPECT_TRUE(sections->isVisible());
+    load(casts + QStringLiteral("rev205_deneb.TOB"));
+    EXPECT_FALSE(sections->isVisible());
+    EXPECT_EQ(errors.size(), 1U);
 }
 
 // Enter did nothing anywhere.

@@ -1,4 +1,5 @@
 #include "cli/tool.h"
+#include "formats/registry.h"
 #include "plot/cast_series.h"
 #include "plot/plot_file.h"
 #include "plot_fixture.h"
@@ -40,7 +41,8 @@ TEST(ProfilePlot, AMarkerLandsWhereItsDepthAndValueMap)
     EXPECT_EQ(
         cast.plot.summary().toStdString(),
         "small.TOB \u00b7 5 of 6 rows stored \u00b7 depth 0.20 to 4.08 m \u00b7 fresh water \u00b7 4 profile "
-        "lines \u00b7 Temp: 0 rows without a number \u00b7 the export would stop at table row 3: SOUND "
+        "lines for ELAC Sound File *.sva \u00b7 Temp: 0 rows without a number \u00b7 the export would stop "
+        "at table row 3: SOUND "
         "\"n/a\" "
         "is not a number");
 }
@@ -90,6 +92,87 @@ TEST(ProfilePlot, ASampleLeftOutByARuleIsACross)
     EXPECT_TRUE(
         cast.plot.summary().contains(QStringLiteral("1 row left out: marked bad by the file's flag column")))
         << cast.plot.summary().toStdString();
+    // The pointer on the cross names the row and why it is left out.
+    const auto found = cast.plot.nearest(cast.plot.position(0, cast.depth(5), 1493.20), 3);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->first.row, 5);
+    EXPECT_EQ(found->first.left_out, Rule::file_flag);
+    EXPECT_EQ(
+        cast.plot.readout(found->first, found->second).toStdString(),
+        "SOUND 1493.2 m/s, downcast, row 5, depth 4.96 m \u00b7 left out: marked bad by the file's flag "
+        "column");
+}
+
+// The profile drawn is the one the export to the chosen format writes: bins as steps, each value
+// held over its bin's depths, and for SIS the 0 m and 12000 m lines it adds dashed; the summary
+// counts that format's lines and names each step.
+TEST(ProfilePlot, DrawsAndCountsTheProfileOfTheChosenExport)
+{
+    TempDir dir;
+    constexpr std::string_view binned = "Lines :        5\n"
+                                        "; Datasets    Press     Temp    SOUND\n"
+                                        ";            [ dbar]  [ degC]  [  m/s]\n"
+                                        ";\n"
+                                        "          1     0.60    18.00  1490.00\n"
+                                        "          2     0.80    18.00  1492.00\n"
+                                        "          3     1.20    17.00  1480.00\n"
+                                        "          4     1.40    17.00  1482.00\n"
+                                        "          5     2.50    16.00  1470.00\n";
+    Loaded cast(dir.write("bins.TOB", binned), "SOUND,Temp");
+    cast.state.steps.bin_m = 1.0;
+    cast.plot.refresh();
+    using Step = std::pair<DepthValue, DepthValue>;
+    const ProfileDrawing& sound = cast.plot.profile_drawing(0);
+    EXPECT_EQ(sound.markers, (std::vector<DepthValue>{{0.5, 1491}, {1.5, 1481}, {2.5, 1470}}));
+    EXPECT_EQ(sound.steps, (std::vector<Step>{{{0, 1491}, {1, 1491}},
+                                              {{1, 1491}, {1, 1481}},
+                                              {{1, 1481}, {2, 1481}},
+                                              {{2, 1481}, {2, 1470}},
+                                              {{2, 1470}, {3, 1470}}}));
+    EXPECT_TRUE(sound.dashed.empty());
+    EXPECT_EQ(cast.plot.profile_drawing(1).steps.front(), (Step{{0, 18}, {1, 18}}));
+    EXPECT_TRUE(cast.plot.summary().contains(
+        QStringLiteral("3 profile lines for ELAC Sound File *.sva \u00b7 1 m bins \u00b7 ")))
+        << cast.plot.summary().toStdString();
+
+    cast.plot.set_target(writer_for_path("x.asvp"), {});
+    EXPECT_EQ(cast.plot.profile_lines(), 5);
+    EXPECT_EQ(cast.plot.profile_drawing(0).markers, sound.markers);
+    EXPECT_EQ(cast.plot.profile_drawing(0).added, (std::vector<DepthValue>{{0, 1491}, {12000, 1675.8}}));
+    EXPECT_EQ(cast.plot.profile_drawing(0).dashed,
+              (std::vector<Step>{{{0, 1491}, {0.5, 1491}}, {{2.5, 1470}, {12000, 1675.8}}}));
+    EXPECT_EQ(cast.plot.profile_drawing(1).dashed,
+              (std::vector<Step>{{{0, 18}, {0.5, 18}}})); // no Temp down there
+    EXPECT_TRUE(cast.plot.summary().contains(
+        QStringLiteral("5 profile lines for Kongsberg SIS *.asvp \u00b7 1 m bins \u00b7 a 0 m line added "
+                       "\u00b7 extended to 12000 m")))
+        << cast.plot.summary().toStdString();
+    // Dashed where it runs below the cast, also at 12000 m beyond the frame.
+    cast.state.steps.bin_m.reset();
+    cast.plot.refresh();
+    QImage image(800, 600, QImage::Format_RGB32);
+    QPainter painter(&image);
+    cast.plot.paint(painter, image.rect());
+    painter.end();
+    int ink = 0;
+    int gaps = 0;
+    for (double depth_m = 2.6; depth_m < cast.plot.shown_depths().second; depth_m += 0.002) {
+        const int lightness = image.pixelColor(cast.plot.position(0, depth_m, 1470).toPoint()).lightness();
+        ink += lightness < 200 ? 1 : 0;
+        gaps += lightness > 235 ? 1 : 0;
+    }
+    EXPECT_GT(ink, 10);
+    EXPECT_GT(gaps, 2);
+    cast.plot.set_target(writer_for_path("x.asvp"), {false, 0});
+    EXPECT_EQ(cast.plot.profile_lines(), 4);
+
+    // Without bins, a format that ends with the deepest sample counts it: deneb's 43 lines are 44.
+    Loaded deep(deneb, "SOUND", true);
+    EXPECT_EQ(deep.plot.profile_lines(), 43);
+    deep.plot.set_target(writer_for_path("x.csv"), {});
+    EXPECT_EQ(deep.plot.profile_lines(), 44);
+    EXPECT_TRUE(deep.plot.profile_drawing(0).steps.empty());
+    EXPECT_TRUE(deep.plot.summary().contains(QStringLiteral("ends at the deepest sample, 24.88 m")));
 }
 
 TEST(ProfilePlot, ReadingAheadStopsWhereTheTableIsReplaced)
@@ -141,8 +224,8 @@ TEST(ProfilePlot, TheMarkersOfDenebAreTheRowsTheExportWrites)
     render_plot(cast.plot, PlotFormat::svg); // lays the plot out as the tool did
     const std::vector<QPointF> centres = markers(contents(dir.file("deneb.svg")), cast.plot);
     EXPECT_TRUE(contents(dir.file("deneb.svg")).contains("SOUND [m/s]")); // the unit of the units line
-    EXPECT_TRUE(contents(dir.file("deneb.svg")).contains("rows the export writes")); // the legend
-    const auto lines = contents(dir.file("deneb.sva")).count("\r\n") - 2;            // after the header
+    EXPECT_TRUE(contents(dir.file("deneb.svg")).contains("lines the export writes")); // the legend
+    const auto lines = contents(dir.file("deneb.sva")).count("\r\n") - 2;             // after the header
     ASSERT_EQ(static_cast<qsizetype>(centres.size()), lines);
     ASSERT_EQ(cast.plot.profile_lines(), lines);
     std::size_t k = 0;

@@ -147,7 +147,7 @@ TEST_F(ProfileWindowTest, SavesAndCopiesThePictureByItsKeys)
     save_as("plot"); // a name without a picture's extension gets ".png"
     save_as("plot.pdf");
     EXPECT_TRUE(QByteArray::fromStdString(testing::read_file(dir.file("plot.svg")))
-                    .contains("rows the export writes"));
+                    .contains("lines the export writes"));
     EXPECT_TRUE(QByteArray::fromStdString(testing::read_file(dir.file("plot.png"))).startsWith("\x89PNG"));
     EXPECT_TRUE(QByteArray::fromStdString(testing::read_file(dir.file("plot.pdf"))).startsWith("%PDF"));
 
