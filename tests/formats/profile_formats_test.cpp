@@ -378,7 +378,8 @@ TEST_F(ProfileFormats, BrokenProfilesAreNamedByLineAndField)
          "P...\" is not enclosed in brackets",
          0},
         // CARIS
-        {"svp_sample.txt", "[SVP_VERSION_2]\r\nx.svp\r\n0.5 1490\r\n",
+        // CR line ends: a line is counted as such.
+        {"svp_sample.txt", "[SVP_VERSION_2]\rx.svp\r0.5 1490\r",
          "Not a data file at line 3: a sample line stands before the first \"Section\" line", 0},
         {"svp_day.txt", "[SVP_VERSION_2]\r\nx.svp\r\nSection 2016-367 07:53:13 54:20:19.20 11:41:28.80\r\n",
          "Not a data file at line 3: the section line \"Section 2016-367 07:53:13 54:20:19.20 11:41:28.80\" "
