@@ -63,10 +63,10 @@ void append(const std::string& path, std::string_view text)
 
 class Fault : public testing::GoingOnTest {
 protected:
-    LoadOutcome load_from(const std::string& path)
+    LoadOutcome load_from(const std::string& path, SystemCalls& calls = real_system_calls())
     {
         controls.process_events_calls = 0; // the hooks count the event rounds of one load
-        return load_path(path);
+        return load_path(path, calls);
     }
 
     /// Loads a small cast and exports it to `path`.
@@ -431,10 +431,7 @@ std::vector<CallOutcomes> sweep(bool unnamed_files, bool export_side, Action act
 {
     FaultyCalls clean;
     clean.unnamed_files = unnamed_files;
-    {
-        const SystemCallsOverride in_place_of_real(clean);
-        action();
-    }
+    action(clean);
     const std::vector<std::string> calls = numbered(clean.made);
     std::vector<CallOutcomes> table;
     for (std::size_t call = 0; call < calls.size(); ++call) {
@@ -449,13 +446,10 @@ std::vector<CallOutcomes> sweep(bool unnamed_files, bool export_side, Action act
             FaultyCalls faulty(call, every_fault[f]);
             faulty.unnamed_files = unnamed_files;
             std::optional<Error> error;
-            {
-                const SystemCallsOverride in_place_of_real(faulty);
-                try {
-                    action();
-                } catch (const Error& failure) {
-                    error = failure;
-                }
+            try {
+                action(faulty);
+            } catch (const Error& failure) {
+                error = failure;
             }
             const auto names = [&](const std::string& text) {
                 return error && std::string_view(error->what()).find(text) != std::string_view::npos;
@@ -476,9 +470,9 @@ TEST_F(Fault, EverySystemCallOfAnExportFailsCleanlyOrIsCarriedOn)
     for (const bool unnamed_files : {true, false}) {
         const std::vector<CallOutcomes> table = sweep(
             unnamed_files, true,
-            [&] {
+            [&](SystemCalls& calls) {
                 dir.write("profile.sva", "the old profile");
-                export_path(target);
+                export_path(target, calls);
             },
             [&](const std::optional<Error>& error, const auto& names,
                 const std::string& reason) -> std::string {
@@ -504,10 +498,10 @@ TEST_F(Fault, EverySystemCallOfALoadFailsNamingItsReasonOrIsCarriedOn)
     LoadOutcome outcome = LoadOutcome::nothing_chosen;
     const std::vector<CallOutcomes> table = sweep(
         true, false,
-        [&] {
+        [&](SystemCalls& calls) {
             state = ProfileState();
             outcome = LoadOutcome::nothing_chosen;
-            outcome = load_from(cast);
+            outcome = load_from(cast, calls);
         },
         [&](const std::optional<Error>& error, const auto& names, const std::string& reason) -> std::string {
             return outcome == LoadOutcome::loaded && row_is_whole(1) && row_is_whole(3) ? loaded
@@ -533,11 +527,8 @@ TEST_F(Fault, ACallThatNeverGetsThroughEndsInAnErrorOrAtAStop)
     // A write that takes no bytes, time after time, is an error after a bounded number of tries.
     FaultyCalls takes_nothing(SIZE_MAX, Injected::nothing);
     takes_nothing.always = "write";
-    {
-        const SystemCallsOverride in_place_of_real(takes_nothing);
-        EXPECT_EQ(error_of([&] { export_path(target); }).what(),
-                  "Input/output error at table row 3: cannot write \"" + target + "\": it takes no bytes");
-    }
+    EXPECT_EQ(error_of([&] { export_path(target, takes_nothing); }).what(),
+              "Input/output error at table row 3: cannot write \"" + target + "\": it takes no bytes");
     EXPECT_EQ(takes_nothing.count("write"), 100);
     EXPECT_EQ(read_file(target), "the old profile");
     EXPECT_EQ(folder_entries(dir.path()), untouched);
@@ -554,10 +545,7 @@ TEST_F(Fault, ACallThatNeverGetsThroughEndsInAnErrorOrAtAStop)
         interrupted.always = call;
         interrupted.unnamed_files = unnamed_files;
         controls.process_events_calls = 0;
-        {
-            const SystemCallsOverride in_place_of_real(interrupted);
-            EXPECT_TRUE(export_path(target).stopped);
-        }
+        EXPECT_TRUE(export_path(target, interrupted).stopped);
         EXPECT_GE(interrupted.count(call), 40);
         EXPECT_EQ(read_file(target), "the old profile");
         EXPECT_EQ(folder_entries(dir.path()), untouched);
@@ -565,10 +553,7 @@ TEST_F(Fault, ACallThatNeverGetsThroughEndsInAnErrorOrAtAStop)
     // Also a read.
     FaultyCalls interrupted(SIZE_MAX, Injected::eintr);
     interrupted.always = "read";
-    {
-        const SystemCallsOverride in_place_of_real(interrupted);
-        EXPECT_EQ(load_from(dir.file("cast.TOB")), LoadOutcome::stopped);
-    }
+    EXPECT_EQ(load_from(dir.file("cast.TOB"), interrupted), LoadOutcome::stopped);
     EXPECT_GE(interrupted.count("read"), 40);
     controls.on_process_events = nullptr;
     load_from(dir.file("cast.TOB"));
@@ -577,13 +562,9 @@ TEST_F(Fault, ACallThatNeverGetsThroughEndsInAnErrorOrAtAStop)
     // times, then the message says what happened.
     FaultyCalls late(SIZE_MAX, Injected::eintr);
     late.always = "fsync folder";
-    {
-        const SystemCallsOverride in_place_of_real(late);
-        EXPECT_EQ(
-            error_of([&] { export_path(target); }).what(),
-            "Input/output error: \"" + target +
-                "\": the new profile is in place but may not be on the disk yet (Interrupted system call)");
-    }
+    EXPECT_EQ(error_of([&] { export_path(target, late); }).what(),
+              "Input/output error: \"" + target +
+                  "\": the new profile is in place but may not be on the disk yet (Interrupted system call)");
     EXPECT_EQ(late.count("fsync folder"), 100);
     EXPECT_EQ(read_file(target), small_profile);
     EXPECT_EQ(folder_entries(dir.path()), untouched);

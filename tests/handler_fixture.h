@@ -15,17 +15,17 @@ namespace quillonde::testing {
 /// A window as the handlers see it, the long-lived profile state and a folder for the test's files.
 class HandlerTest : public ::testing::Test {
 protected:
-    /// Loads the cast at `path`, typed into tx_ss_file.
-    LoadOutcome load_path(const std::string& path)
+    /// Loads the cast at `path`, typed into tx_ss_file, by `calls`.
+    LoadOutcome load_path(const std::string& path, SystemCalls& calls = real_system_calls())
     {
         controls.texts[TextBox::tx_ss_file] = path;
-        return load_data_file(controls, state);
+        return load_data_file(controls, state, calls);
     }
-    /// Exports to `path`, typed into tx_out.
-    ExportOutcome export_path(const std::string& path)
+    /// Exports to `path`, typed into tx_out, by `calls`.
+    ExportOutcome export_path(const std::string& path, SystemCalls& calls = real_system_calls())
     {
         controls.texts[TextBox::tx_out] = path;
-        return export_profile(controls, state);
+        return export_profile(controls, state, {}, calls);
     }
 
     TempDir dir;

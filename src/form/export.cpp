@@ -254,17 +254,14 @@ Target export_target(Controls& controls)
 }
 
 /// The first `most` bytes of the file at `path`, or all of a shorter one.
-std::string file_bytes(const std::string& path, std::size_t most)
+std::string file_bytes(const std::string& path, std::size_t most, SystemCalls& calls)
 {
-    const Descriptor file = open_for_reading(path);
+    const Descriptor file = open_for_reading(path, calls);
     std::string bytes;
     std::array<char, std::size_t{1} << 16> block{};
     while (bytes.size() < most) {
         const ssize_t got = retry_interrupted(
-            [&] {
-                return system_calls().read(file.get(), block.data(),
-                                           std::min(block.size(), most - bytes.size()));
-            },
+            [&] { return calls.read(file.get(), block.data(), std::min(block.size(), most - bytes.size())); },
             [] { return true; });
         if (got < 0) {
             throw file_error(errno, "read", path);
@@ -282,13 +279,13 @@ enum class Placement { write, add, cancel };
 
 /// The whole of a target of a format whose files hold many casts, when it is such a file (its first
 /// line says so); nothing for any other file. Fails when the file changes while it is read.
-std::optional<std::string> casts_file(const Target& target)
+std::optional<std::string> casts_file(const Target& target, SystemCalls& calls)
 {
-    const std::string head = file_bytes(target.path, head_bytes);
+    const std::string head = file_bytes(target.path, head_bytes, calls);
     if (!target.writer->casts_held(head)) {
         return std::nullopt;
     }
-    std::string whole = file_bytes(target.path, std::string::npos);
+    std::string whole = file_bytes(target.path, std::string::npos, calls);
     const std::optional<std::size_t> before = target.writer->casts_held(head);
     const std::optional<std::size_t> after = target.writer->casts_held(whole);
     if (!whole.starts_with(head) || !after || *after < *before) {
@@ -305,8 +302,8 @@ std::optional<std::string> casts_file(const Target& target)
 /// about, or that the format's own files would have been, whether it is replaced. `existing`
 /// takes the bytes of a file the cast is added to; `saw_casts` says whether the target was a file of
 /// the format.
-Placement placement(Controls& controls, const Target& target, const std::string& cast, std::string& existing,
-                    bool& saw_casts)
+Placement placement(Controls& controls, const Target& target, SystemCalls& calls, const std::string& cast,
+                    std::string& existing, bool& saw_casts)
 {
     std::error_code ec;
     // Pipes and devices are written where they stand and replace nothing.
@@ -315,7 +312,7 @@ Placement placement(Controls& controls, const Target& target, const std::string&
     }
     Question replace = Question::replace_file(target.path, cast);
     if (target.writer->holds_many_casts() && std::filesystem::file_size(target.path, ec) > 0) {
-        if (std::optional<std::string> whole = casts_file(target)) {
+        if (std::optional<std::string> whole = casts_file(target, calls)) {
             saw_casts = true;
             switch (controls.choose(
                 Question::add_or_replace(target.path, cast, target.writer->casts_held(*whole).value_or(0)))) {
@@ -325,7 +322,7 @@ Placement placement(Controls& controls, const Target& target, const std::string&
             }
         }
         // Whoever meant to add to it learns what it is before it is lost.
-        replace.found = target.writer->foreign_file(file_bytes(target.path, head_bytes));
+        replace.found = target.writer->foreign_file(file_bytes(target.path, head_bytes, calls));
         return controls.ask(replace) ? Placement::write : Placement::cancel;
     }
     // tx_out keeps the path of the previous export: a cancelled dialog must not silently replace it.
@@ -415,7 +412,8 @@ std::optional<Error> export_stop(const ProfileState& state)
     return first_profile_failure(state.g_table, state.ccolumns + 1, columns, export_row_order(state));
 }
 
-ExportOutcome export_profile(Controls& controls, const ProfileState& state, const SounderSettings& sounder)
+ExportOutcome export_profile(Controls& controls, const ProfileState& state, const SounderSettings& sounder,
+                             SystemCalls& calls)
 {
     if (!state.g_table.has_shape()) {
         throw Error(ErrorKind::no_profile, std::string(no_profile_message));
@@ -455,7 +453,7 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state, cons
     }
     std::string existing;
     bool saw_casts = false;
-    Placement placed = placement(controls, target, cast, existing, saw_casts);
+    Placement placed = placement(controls, target, calls, cast, existing, saw_casts);
     if (placed == Placement::cancel) {
         return {};
     }
@@ -480,7 +478,7 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state, cons
             std::error_code ec;
             std::optional<std::string> now;
             if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) > 0) {
-                now = casts_file(target);
+                now = casts_file(target, calls);
             }
             if (placed == Placement::add) {
                 if (!now) {
@@ -490,7 +488,7 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state, cons
                 }
                 existing = std::move(*now);
             } else if (now && !saw_casts) { // another writer made the file meanwhile
-                placed = placement(controls, target, cast, existing, saw_casts);
+                placed = placement(controls, target, calls, cast, existing, saw_casts);
                 if (placed == Placement::cancel) {
                     controls.set_caption(Label::Label6, status_idle);
                     return {};
@@ -498,7 +496,7 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state, cons
             }
         }
         // A write that waits (a pipe nobody reads) asks too, and a stop ends it at once.
-        OutputFile file(path, keep_going);
+        OutputFile file(path, keep_going, calls);
         controls.set_caption(Label::Label6, status_working);
         std::optional<Profile> made = profile_to_write(
             controls, state, columns, order,

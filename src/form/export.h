@@ -7,6 +7,7 @@
 #include "profile/profile_reduction.h"
 #include "profile/profile_rows.h"
 #include "profile/sounder_shaping.h"
+#include "profile/system_calls.h"
 #include "runtime/error.h"
 
 #include <cstdint>
@@ -82,9 +83,9 @@ RowOrder export_row_order(const ProfileState& state);
 /// unless the format ends where the thinning does; where the profile's sound speed at the
 /// transducer's draft lies more than surface_tolerance_m_s from its sensor's, asks
 /// (QuestionKind::export_anyway with SurfaceSoundApart) before the file is written. A profile for
-/// an echo sounder's software is shaped as `sounder` says.
+/// an echo sounder's software is shaped as `sounder` says. Files are read and written by `calls`.
 ExportOutcome export_profile(Controls& controls, const ProfileState& state,
-                             const SounderSettings& sounder = {});
+                             const SounderSettings& sounder = {}, SystemCalls& calls = real_system_calls());
 
 /// The columns a profile of the loaded cast is made of; asks, as export_profile does, whether to
 /// compute a field the cast lacks, and fails where it cannot give a sound speed.

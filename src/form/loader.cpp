@@ -46,7 +46,7 @@ public:
     {
     }
 
-    LoadOutcome run(int file);
+    LoadOutcome run(int file, SystemCalls& calls);
 
     CastInfo& info() override { return owns_table_ ? state_.cast : pending_; }
     std::size_t part_wanted() const override { return state_.part_wanted; }
@@ -91,10 +91,11 @@ private:
     bool last_ends_in_cr_ = false;      // the line read last holds records ended by a CR each
 };
 
-LoadOutcome Load::run(int file)
+LoadOutcome Load::run(int file, SystemCalls& calls)
 {
     // The window's event rounds also come within a long line and while a pipe keeps silent.
-    LineReader reader(file, path_, [this] { return controls_.process_events(); });
+    LineReader reader(
+        file, path_, [this] { return controls_.process_events(); }, calls);
     // A stop (the window closing, a signal) may come between lines, within one, or at the end.
     const auto stop = [this] {
         state_.last_load.stopped = owns_table_ && state_.g_table.has_shape();
@@ -348,7 +349,7 @@ void Load::row_appended(std::span<const std::string_view> fields, RowNote note)
 
 } // namespace
 
-LoadOutcome load_data_file(Controls& controls, ProfileState& state)
+LoadOutcome load_data_file(Controls& controls, ProfileState& state, SystemCalls& calls)
 {
     // Before the dialog: a latitude that fails or is declined leaves everything as it was.
     if (!latitude_confirmed(controls)) {
@@ -364,11 +365,11 @@ LoadOutcome load_data_file(Controls& controls, ProfileState& state)
     if (path.empty()) {
         return LoadOutcome::nothing_chosen;
     }
-    const Descriptor file = open_for_reading(path);
+    const Descriptor file = open_for_reading(path, calls);
     controls.list_clear();
     controls.set_caption(Label::Label6, status_working);
     try {
-        const LoadOutcome outcome = Load(controls, state, std::move(path)).run(file.get());
+        const LoadOutcome outcome = Load(controls, state, std::move(path)).run(file.get(), calls);
         apply_steps(state);
         controls.set_caption(Label::Label6, status_idle);
         return outcome;

@@ -2,6 +2,7 @@
 
 #include "form/controls.h"
 #include "form/state.h"
+#include "profile/system_calls.h"
 
 #include <string>
 #include <string_view>
@@ -28,6 +29,7 @@ enum class LoadOutcome {
 /// but a header line that fails leaves List1 empty. For salt water the latitude is checked before
 /// the dialog shows: a latitude that is not a number fails, one beyond the poles is asked about
 /// (QuestionKind::far_latitude). A last line without a line end is read and noted in the load record.
-LoadOutcome load_data_file(Controls& controls, ProfileState& state);
+/// The file is opened, read and closed by `calls`.
+LoadOutcome load_data_file(Controls& controls, ProfileState& state, SystemCalls& calls = real_system_calls());
 
 } // namespace quillonde

@@ -1,6 +1,7 @@
 #include "formats/aml.h"
 
 #include "depth/seawater.h"
+#include "formats/angle.h"
 #include "formats/text_cast.h"
 #include "runtime/error.h"
 
@@ -222,10 +223,14 @@ void AmlParser::key_line(std::string_view key, std::string_view value)
     };
     const auto take_position = [&](Position& position) {
         if (equal_ignoring_case(key, "Latitude")) {
-            position.latitude = equal_ignoring_case(value, no_lock) ? std::nullopt : angle_of(value, 90.0);
+            position.latitude = equal_ignoring_case(value, no_lock)
+                                    ? std::nullopt
+                                    : angle_of(value, Axis::latitude, logger_position);
             position.seen = true;
         } else if (equal_ignoring_case(key, "Longitude")) {
-            position.longitude = equal_ignoring_case(value, no_lock) ? std::nullopt : angle_of(value, 180.0);
+            position.longitude = equal_ignoring_case(value, no_lock)
+                                     ? std::nullopt
+                                     : angle_of(value, Axis::longitude, logger_position);
             position.seen = true;
         }
     };
@@ -690,7 +695,7 @@ const FormatFacts& AmlReader::facts() const
 
 Evidence AmlReader::recognises(std::string_view head) const
 {
-    const std::vector<std::string_view> lines = head_lines(head, std::string_view::npos);
+    const std::vector<std::string_view> lines = lines_of(head);
     for (const std::string_view line : lines) {
         if (!trim_space(line).empty()) {
             // The newer exports begin "[Header]", as Valeport's files do: their data section tells.

@@ -1,5 +1,6 @@
 #include "formats/asvp.h"
 
+#include "formats/angle.h"
 #include "formats/profile_text.h"
 #include "profile/output_file.h"
 #include "profile/sounder_shaping.h"
@@ -67,7 +68,7 @@ std::optional<CastTime> header_time(std::string_view word)
     return time;
 }
 
-class AsvpParser : public ProfileParser {
+class AsvpParser : public TextLineParser {
 public:
     explicit AsvpParser(CastSink& sink) : sink_(sink) {}
 
@@ -115,8 +116,8 @@ private:
         }
         CastInfo& info = sink_.info();
         info.time = header_time(words[time_word]);
-        info.latitude_deg = degrees_of("latitude", words[latitude_word], 90.0);
-        info.longitude_deg = degrees_of("longitude", words[longitude_word], 180.0);
+        info.latitude_deg = stated_angle(words[latitude_word], Axis::latitude, decimal_degrees);
+        info.longitude_deg = stated_angle(words[longitude_word], Axis::longitude, decimal_degrees);
         info.instrument = words[words.size() - 3];
         const std::string_view count = words.back();
         announced_ = static_cast<std::size_t>(

@@ -1,5 +1,6 @@
 #include "formats/caris.h"
 
+#include "formats/angle.h"
 #include "formats/profile_text.h"
 #include "profile/output_file.h"
 #include "runtime/convert.h"
@@ -32,9 +33,6 @@ constexpr FormatFacts caris_read{
 constexpr std::string_view version_line = "[SVP_VERSION_2]";
 constexpr std::string_view section_word = "Section";
 constexpr std::string_view line_end = "\r\n";
-constexpr double seconds_per_degree = 3600.0;
-constexpr double minutes_per_degree = 60.0;
-constexpr double seconds_per_minute = 60.0;
 constexpr std::int64_t hundredths_per_degree = 360000;
 constexpr std::int64_t hundredths_per_minute = 6000;
 
@@ -79,13 +77,11 @@ std::string section_text(const CastInfo& cast)
 std::vector<std::vector<std::string_view>> worded_lines(std::string_view bytes)
 {
     std::vector<std::vector<std::string_view>> lines;
-    for (const std::string_view line : split_at(bytes, '\n')) {
-        for (const std::string_view piece : split_at(line, '\r')) {
-            if (std::vector<std::string_view> words = words_of(piece); !words.empty()) {
-                lines.push_back(std::move(words));
-            }
+    for_each_line(bytes, [&](std::string_view line) {
+        if (std::vector<std::string_view> words = words_of(line); !words.empty()) {
+            lines.push_back(std::move(words));
         }
-    }
+    });
     return lines;
 }
 
@@ -151,7 +147,7 @@ struct Section {
     std::vector<std::pair<std::string, std::string>> samples;
 };
 
-class CarisParser : public ProfileParser {
+class CarisParser : public TextLineParser {
 public:
     CarisParser(CastSink& sink, std::string_view path) : sink_(sink), path_(path) {}
 
@@ -233,12 +229,12 @@ private:
         section.when = *when;
         // A comment may stand where the position does: a word that is no angle begins it.
         if (words.size() >= 4 && angle_like(words[3])) {
-            section.latitude_deg = caris_angle("latitude", words[3], 90.0);
+            section.latitude_deg = stated_angle(words[3], Axis::latitude, caris_position);
             if (words.size() < 5) {
                 throw Error(ErrorKind::bad_data_file,
                             "the section line " + quoted(raw) + " gives a latitude but no longitude");
             }
-            section.longitude_deg = caris_angle("longitude", words[4], 180.0);
+            section.longitude_deg = stated_angle(words[4], Axis::longitude, caris_position);
             // "0:0:0 0:0:0" is what software writes for a cast without a fix.
             if (*section.latitude_deg == 0.0 && *section.longitude_deg == 0.0) {
                 section.latitude_deg.reset();
@@ -281,40 +277,6 @@ private:
 
 } // namespace
 
-double caris_angle(std::string_view subject, std::string_view text, double limit)
-{
-    const bool negative = text.starts_with('-');
-    const std::vector<std::string_view> parts =
-        split_at(negative || text.starts_with('+') ? text.substr(1) : text, ':');
-    const auto refusal = [&] {
-        return Error(ErrorKind::type_mismatch,
-                     std::string(subject) + " " + quoted(text) + " is no angle (D:MM:SS.ss or degrees)");
-    };
-    if (parts.size() > 3) {
-        throw refusal();
-    }
-    constexpr std::array<double, 3> part_degrees = {1.0, 1.0 / minutes_per_degree, 1.0 / seconds_per_degree};
-    double degrees = 0.0;
-    for (std::size_t k = 0; k < parts.size(); ++k) {
-        // Plain digits with a point: the sign stands in front of the whole angle. Degrees and minutes
-        // are whole when a finer part follows. Seconds may read 60.00, as software rounding 59.995
-        // writes them.
-        double part = 0.0;
-        const bool last = k + 1 == parts.size();
-        if (parts[k].find_first_not_of("0123456789.") != std::string_view::npos ||
-            parse_number(parts[k], part) != NumberStatus::ok || (!last && part != std::floor(part)) ||
-            (k == 1 && part >= minutes_per_degree) || (k == 2 && part > seconds_per_minute)) {
-            throw refusal();
-        }
-        degrees += part * part_degrees[k];
-    }
-    if (degrees > limit) {
-        throw Error(ErrorKind::overflow, std::string(subject) + " " + quoted(text) + " lies beyond " +
-                                             double_to_str(limit) + " degrees");
-    }
-    return negative ? -degrees : degrees;
-}
-
 const FormatFacts& CarisWriter::facts() const
 {
     return caris_written;
@@ -341,11 +303,7 @@ std::optional<std::size_t> CarisWriter::casts_held(std::string_view bytes) const
         return std::nullopt;
     }
     std::size_t sections = 0;
-    for (const std::string_view line : split_at(bytes, '\n')) {
-        for (const std::string_view piece : split_at(line, '\r')) {
-            sections += is_section_line(piece) ? 1U : 0U;
-        }
-    }
+    for_each_line(bytes, [&](std::string_view line) { sections += is_section_line(line) ? 1U : 0U; });
     return sections;
 }
 

@@ -32,9 +32,4 @@ public:
     std::unique_ptr<CastParser> parser(CastSink& sink, std::string_view path) const override;
 };
 
-/// A latitude or longitude as a CARIS section states it: "-12:14:35.00" (degrees, minutes and
-/// seconds, the sign in front for the whole angle, also where the degrees are 0), "-12:14.5833" or
-/// "-12.243". Fails naming `subject` when it is none, or lies beyond `limit` degrees.
-double caris_angle(std::string_view subject, std::string_view text, double limit);
-
 } // namespace quillonde

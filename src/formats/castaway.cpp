@@ -1,5 +1,6 @@
 #include "formats/castaway.h"
 
+#include "formats/angle.h"
 #include "formats/text_cast.h"
 #include "runtime/error.h"
 
@@ -91,13 +92,13 @@ bool CastawayParser::header_line(std::string_view line)
             local_time_ = std::move(when);
         }
     } else if (key == "Start latitude") {
-        info.latitude_deg = angle_of(value, 'N', 'S', 90.0);
+        info.latitude_deg = angle_of(value, Axis::latitude, probe_position);
     } else if (key == "Start longitude") {
-        info.longitude_deg = angle_of(value, 'E', 'W', 180.0);
+        info.longitude_deg = angle_of(value, Axis::longitude, probe_position);
     } else if (key == "End latitude") {
-        end_latitude_ = angle_of(value, 'N', 'S', 90.0);
+        end_latitude_ = angle_of(value, Axis::latitude, probe_position);
     } else if (key == "End longitude") {
-        end_longitude_ = angle_of(value, 'E', 'W', 180.0);
+        end_longitude_ = angle_of(value, Axis::longitude, probe_position);
     }
     return true;
 }

@@ -21,7 +21,7 @@ constexpr FormatFacts csv_read{csv_id, csv_filter, csv_patterns, csv_software,
 
 constexpr std::string_view line_end = "\r\n";
 
-class CsvParser : public ProfileParser {
+class CsvParser : public TextLineParser {
 public:
     explicit CsvParser(CastSink& sink) : sink_(sink) {}
 

@@ -1,5 +1,6 @@
 #include "formats/hypack.h"
 
+#include "formats/angle.h"
 #include "formats/profile_text.h"
 #include "profile/output_file.h"
 #include "runtime/error.h"
@@ -39,7 +40,7 @@ std::optional<CastTime> header_time(std::string_view clock, std::string_view dat
     return time;
 }
 
-class HypackParser : public ProfileParser {
+class HypackParser : public TextLineParser {
 public:
     explicit HypackParser(CastSink& sink) : sink_(sink) {}
 
@@ -61,8 +62,8 @@ private:
         const std::vector<std::string_view> words = words_of(raw);
         CastInfo& info = sink_.info();
         if (words.size() > longitude_word) {
-            info.latitude_deg = degrees_of("latitude", words[latitude_word], 90.0);
-            info.longitude_deg = degrees_of("longitude", words[longitude_word], 180.0);
+            info.latitude_deg = stated_angle(words[latitude_word], Axis::latitude, decimal_degrees);
+            info.longitude_deg = stated_angle(words[longitude_word], Axis::longitude, decimal_degrees);
             if (*info.latitude_deg == 0.0 && *info.longitude_deg == 0.0) { // written for no fix
                 info.latitude_deg.reset();
                 info.longitude_deg.reset();

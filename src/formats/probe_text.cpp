@@ -14,17 +14,9 @@ namespace quillonde {
 
 namespace {
 
-constexpr double minutes_per_degree = 60.0;
-constexpr double seconds_per_degree = 3600.0;
-
 char lower(char c) noexcept
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool is_digit(char c) noexcept
-{
-    return c >= '0' && c <= '9';
 }
 
 /// `unit` as the table of units spells it: lower case, without blanks; a degree sign, Latin-1 or
@@ -58,41 +50,6 @@ struct UnitSpellings {
 };
 
 } // namespace
-
-void TextLineParser::line(std::string_view raw)
-{
-    // The CR that ends the last piece is the first CR of a CR CR LF line end, or a file's last.
-    if (raw.ends_with('\r')) {
-        raw.remove_suffix(1);
-    }
-    for (std::size_t begin = 0;;) {
-        const std::size_t end = raw.find('\r', begin);
-        ++number_;
-        try {
-            text_line(raw.substr(begin, end - begin));
-        } catch (const Error& error) {
-            throw error.at("line " + std::to_string(number_));
-        }
-        if (end == std::string_view::npos) {
-            return;
-        }
-        begin = end + 1;
-    }
-}
-
-std::vector<std::string_view> head_lines(std::string_view head, std::size_t most)
-{
-    std::vector<std::string_view> lines;
-    std::size_t begin = 0;
-    while (lines.size() < most && begin < head.size()) {
-        const std::size_t end = std::min(head.find_first_of("\r\n", begin), head.size());
-        lines.push_back(head.substr(begin, end - begin));
-        begin = end < head.size() && head[end] == '\r' && end + 1 < head.size() && head[end + 1] == '\n'
-                    ? end + 2
-                    : end + 1;
-    }
-    return lines;
-}
 
 std::string_view trim_space(std::string_view text) noexcept
 {
@@ -279,54 +236,6 @@ std::optional<std::string> iso_date(std::string_view date)
     return iso_time(*day);
 }
 
-std::optional<double> angle_of(std::string_view text, double limit)
-{
-    text = trim_space(text);
-    bool southern_or_western = false;
-    if (!text.empty()) {
-        const char hemisphere = lower(text.back());
-        if (hemisphere == 'n' || hemisphere == 's' || hemisphere == 'e' || hemisphere == 'w') {
-            southern_or_western = hemisphere == 's' || hemisphere == 'w';
-            text = trim_space(text.substr(0, text.size() - 1));
-        }
-    }
-    std::vector<double> parts;
-    for (std::string_view piece : fields_of_line(text, ' ')) {
-        if (piece.empty()) {
-            continue;
-        }
-        const auto number = number_of(piece);
-        if (!number) {
-            return std::nullopt;
-        }
-        parts.push_back(*number);
-    }
-    if (parts.empty() || parts.size() > 3) {
-        return std::nullopt;
-    }
-    const bool negative = std::signbit(parts[0]);
-    double angle = std::abs(parts[0]);
-    if (parts.size() > 1) {
-        if (parts[1] < 0.0 || parts[1] >= minutes_per_degree) {
-            return std::nullopt;
-        }
-        angle += parts[1] / minutes_per_degree;
-    }
-    if (parts.size() > 2) {
-        if (parts[2] < 0.0 || parts[2] >= minutes_per_degree) {
-            return std::nullopt;
-        }
-        angle += parts[2] / seconds_per_degree;
-    }
-    if (negative || southern_or_western) {
-        angle = -angle;
-    }
-    if (!(std::abs(angle) <= limit)) {
-        return std::nullopt;
-    }
-    return angle;
-}
-
 std::optional<double> number_of(std::string_view text)
 {
     double value = 0.0;
@@ -334,60 +243,6 @@ std::optional<double> number_of(std::string_view text)
         return std::nullopt;
     }
     return value;
-}
-
-std::optional<double> angle_of(std::string_view text, char positive, char negative, double limit)
-{
-    text = trim_space(text);
-    bool south_or_west = false;
-    bool lettered = false;
-    const auto take_letter = [&](char c) {
-        if (lower(c) == lower(positive) || lower(c) == lower(negative)) {
-            south_or_west = lower(c) == lower(negative);
-            lettered = true;
-            return true;
-        }
-        return false;
-    };
-    if (!text.empty() && take_letter(text.front())) {
-        text.remove_prefix(1);
-    } else if (!text.empty() && take_letter(text.back())) {
-        text.remove_suffix(1);
-    }
-    // Degrees, then minutes, then seconds, between blanks and the signs of degrees and minutes.
-    std::array<double, 3> parts{};
-    std::size_t count = 0;
-    bool negative_degrees = false;
-    for (std::size_t at = 0; at < text.size();) {
-        const char c = text[at];
-        if (is_digit(c) || ((c == '-' || c == '+' || c == '.') && count == 0)) {
-            std::size_t end = at + 1;
-            while (end < text.size() && (is_digit(text[end]) || text[end] == '.')) {
-                ++end;
-            }
-            double value = 0.0;
-            if (count == parts.size() || parse_number(text.substr(at, end - at), value) != NumberStatus::ok) {
-                return std::nullopt;
-            }
-            negative_degrees = negative_degrees || (count == 0 && c == '-');
-            parts[count++] = std::fabs(value);
-            at = end;
-        } else if (c == ' ' || c == '\t' || c == '\'' || c == '"' || c == ':' ||
-                   static_cast<unsigned char>(c) >= 0x80) { // a degree sign, Latin-1 or UTF-8
-            ++at;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (count == 0 || (count > 1 && (parts[0] != std::floor(parts[0]) || parts[1] >= minutes_per_degree)) ||
-        (count > 2 && (parts[1] != std::floor(parts[1]) || parts[2] >= minutes_per_degree))) {
-        return std::nullopt;
-    }
-    const double angle = parts[0] + parts[1] / minutes_per_degree + parts[2] / seconds_per_degree;
-    if (!(angle <= limit) || (lettered && negative_degrees && !south_or_west)) {
-        return std::nullopt; // beyond the limit, or "-12 40.46 N"
-    }
-    return south_or_west || negative_degrees ? -angle : angle;
 }
 
 } // namespace quillonde

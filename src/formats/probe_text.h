@@ -3,6 +3,7 @@
 #include "formats/cast.h"
 #include "formats/date_time.h"
 #include "formats/format.h"
+#include "formats/text_lines.h"
 #include "profile/clean_line.h"
 #include "profile/sample.h"
 
@@ -28,24 +29,6 @@ inline constexpr std::string_view celsius_unit = "\u00b0C";
 inline constexpr std::string_view psu_unit = "PSU";
 inline constexpr std::string_view ms_cm_unit = "mS/cm";
 inline constexpr std::string_view m_s_unit = "m/s";
-
-/// A parser of a format whose lines may end in LF, CR LF, CR CR LF or CR alone: it splits what the
-/// load gives it at every CR, counts the lines so and places each error at the line it was raised
-/// on (a file of CR line ends is one line to the load).
-class TextLineParser : public CastParser {
-public:
-    void line(std::string_view raw) final;
-
-protected:
-    /// One line of the file, without its line end.
-    virtual void text_line(std::string_view text) = 0;
-
-private:
-    std::uint64_t number_ = 0; // of the last line given to text_line, counted from 1
-};
-
-/// The lines of the first bytes of a file, whatever their line ends.
-std::vector<std::string_view> head_lines(std::string_view head, std::size_t most);
 
 /// Whether `c` is a blank or a tab.
 constexpr bool is_space(char c) noexcept
@@ -136,19 +119,5 @@ std::optional<KnownUnit> known_unit(Quantity quantity, std::string_view unit);
 /// A date, day or year first ("18/07/2016", "2019-04-11"), as ISO 8601 writes it; nothing when the
 /// text is not one. Two-digit years are 19xx/20xx.
 std::optional<std::string> iso_date(std::string_view date);
-
-
-/// A latitude or longitude as Valeport and AML write it: decimal degrees, or degrees and minutes,
-/// or degrees, minutes and seconds between blanks, with an optional hemisphere letter after them
-/// ("-12 14 35 S", "59.299999"). Nothing when it is not one or lies beyond `limit` degrees, as 999
-/// does, the probes' word for "no fix".
-std::optional<double> angle_of(std::string_view text, double limit);
-
-/// An angle as Sea-Bird, RBR and CastAway files write a latitude or longitude: decimal degrees
-/// ("-36.2199169", "54.3387 N"), or degrees and decimal minutes ("02 26.71 S", "054°20.32' N",
-/// "12 40.46N"); the hemisphere letter, `positive` or `negative`, may stand before or after.
-/// Nothing when it is not one, or when it lies beyond `limit` degrees (999 marks an unknown
-/// position).
-std::optional<double> angle_of(std::string_view text, char positive, char negative, double limit);
 
 } // namespace quillonde

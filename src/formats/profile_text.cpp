@@ -39,21 +39,6 @@ CastColumn line_field_column(std::size_t k, std::string_view source)
     return {std::string(line_field_name(k)), std::string(source), std::string(line_field_units.at(k)), {}};
 }
 
-std::string_view first_line(std::string_view head)
-{
-    return head.substr(0, head.find_first_of("\r\n"));
-}
-
-void ProfileParser::line(std::string_view raw)
-{
-    // A CR CR LF leaves a CR at the end: no line follows it.
-    for (std::size_t begin = 0; begin < raw.size() || begin == 0;) {
-        const std::size_t end = std::min(raw.find('\r', begin), raw.size());
-        text_line(raw.substr(begin, end - begin));
-        begin = end + 1;
-    }
-}
-
 std::vector<CastColumn> depth_sound_columns()
 {
     return {line_field_column(0, "depth"), line_field_column(1 + sound_field, "sound speed")};
@@ -77,16 +62,6 @@ std::optional<std::array<std::string_view, 2>> depth_sound_line(std::string_view
                                                   (words.size() == 1 ? " word" : " words"));
     }
     return std::array{number_text("depth", words[0]), number_text("sound speed", words[1])};
-}
-
-double degrees_of(std::string_view subject, std::string_view text, double limit)
-{
-    const double degrees = with_subject(subject, [&] { return str_to_double(text); });
-    if (!(std::abs(degrees) <= limit)) {
-        throw Error(ErrorKind::overflow, std::string(subject) + " " + quoted(text) + " lies beyond " +
-                                             double_to_str(limit) + " degrees");
-    }
-    return degrees;
 }
 
 Calendar calendar_of(std::chrono::sys_seconds time)

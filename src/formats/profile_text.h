@@ -3,6 +3,7 @@
 #include "formats/cast.h"
 #include "formats/date_time.h"
 #include "formats/format.h"
+#include "formats/text_lines.h"
 #include "profile/profile_rows.h"
 
 #include <array>
@@ -23,20 +24,6 @@ class OutputFile;
 /// The words of a line, separated by blanks, TABs or CRs.
 std::vector<std::string_view> words_of(std::string_view line);
 
-/// The first line of a file's head, up to its first LF or CR.
-std::string_view first_line(std::string_view head);
-
-/// A parser of a profile file, whose lines may end in LF, CR LF, CR CR LF or a CR alone: each piece
-/// of a line between CRs is a line of its own.
-class ProfileParser : public CastParser {
-public:
-    void line(std::string_view raw) final;
-
-protected:
-    /// One line, without a CR.
-    virtual void text_line(std::string_view text) = 0;
-};
-
 /// The fields of a profile line as a file gives them: the depth, then profile_fields.
 inline constexpr std::size_t line_fields = 1 + profile_fields.size();
 
@@ -55,9 +42,6 @@ std::optional<std::array<std::string_view, 2>> depth_sound_line(std::string_view
 
 /// `text`, which must be a number: fails naming it `subject` ("depth "1,5" is not a number").
 std::string_view number_text(std::string_view subject, std::string_view text);
-
-/// A latitude (`limit` 90) or longitude (180) in decimal degrees; fails naming it `subject`.
-double degrees_of(std::string_view subject, std::string_view text, double limit);
 
 /// A time's calendar date and clock, as profile files write them.
 struct Calendar {

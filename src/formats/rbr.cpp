@@ -1,5 +1,6 @@
 #include "formats/rbr.h"
 
+#include "formats/angle.h"
 #include "formats/text_cast.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
@@ -164,9 +165,9 @@ bool RbrParser::header_line(std::string_view line)
     } else if (key == "serial" || key == "serialnumber") {
         info.serial = value;
     } else if (key == "latitude") {
-        info.latitude_deg = angle_of(value, 'N', 'S', 90.0);
+        info.latitude_deg = angle_of(value, Axis::latitude, probe_position);
     } else if (key == "longitude") {
-        info.longitude_deg = angle_of(value, 'E', 'W', 180.0);
+        info.longitude_deg = angle_of(value, Axis::longitude, probe_position);
     } else if (key == "atmosphere" || key == "atmosphericpressure") {
         // RBR's loggers call the atmospheric pressure they subtract "atmosphere", in dbar.
         std::string_view number = value;

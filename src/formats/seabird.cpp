@@ -1,5 +1,6 @@
 #include "formats/seabird.h"
 
+#include "formats/angle.h"
 #include "formats/date_time.h"
 #include "formats/text_cast.h"
 #include "runtime/convert.h"
@@ -353,9 +354,9 @@ void SeabirdParser::instrument_line(std::string_view text)
 {
     CastInfo& info = sink_.info();
     if (const auto latitude = value_of(text, "NMEA Latitude")) {
-        nmea_latitude_ = angle_of(*latitude, 'N', 'S', 90.0);
+        nmea_latitude_ = angle_of(*latitude, Axis::latitude, probe_position);
     } else if (const auto longitude = value_of(text, "NMEA Longitude")) {
-        nmea_longitude_ = angle_of(*longitude, 'E', 'W', 180.0);
+        nmea_longitude_ = angle_of(*longitude, Axis::longitude, probe_position);
     } else if (const auto nmea_time = value_of(text, "NMEA UTC (Time)")) {
         nmea_time_ = month_day_year_time(*nmea_time, nmea_source, TimeZone::utc);
         if (nmea_time_) {
@@ -402,10 +403,10 @@ void SeabirdParser::user_line(std::string_view text)
     const std::string_view key = trim_space(text.substr(0, separator));
     const std::string_view value = text.substr(separator + 1);
     if (equal_ignoring_case(key, "Latitude") || equal_ignoring_case(key, "Lat")) {
-        user_latitude_ = angle_of(value, 'N', 'S', 90.0);
+        user_latitude_ = angle_of(value, Axis::latitude, probe_position);
     } else if (equal_ignoring_case(key, "Longitude") || equal_ignoring_case(key, "Lon") ||
                equal_ignoring_case(key, "Long")) {
-        user_longitude_ = angle_of(value, 'E', 'W', 180.0);
+        user_longitude_ = angle_of(value, Axis::longitude, probe_position);
     }
 }
 

@@ -61,7 +61,7 @@ bool is_comment(std::string_view line)
     return words.empty() || words.front().front() == comment_mark;
 }
 
-class SvaParser : public ProfileParser {
+class SvaParser : public TextLineParser {
 public:
     SvaParser(CastSink& sink, std::string_view path) : sink_(sink), path_(path) {}
 
@@ -181,11 +181,9 @@ const FormatFacts& SvaReader::facts() const
 Evidence SvaReader::recognises(std::string_view head) const
 {
     // Comments and empty lines may come first; the first other line must be ".profile N".
-    for (const std::string_view line : split_at(head, '\n')) {
-        for (const std::string_view piece : split_at(line, '\r')) {
-            if (!is_comment(piece)) {
-                return signature_if(is_profile_line(piece));
-            }
+    for (const std::string_view line : lines_of(head)) {
+        if (!is_comment(line)) {
+            return signature_if(is_profile_line(line));
         }
     }
     return Evidence::none;

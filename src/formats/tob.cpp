@@ -1,5 +1,6 @@
 #include "formats/tob.h"
 
+#include "formats/angle.h"
 #include "formats/date_time.h"
 #include "profile/clean_line.h"
 #include "runtime/convert.h"
@@ -40,41 +41,15 @@ constexpr std::string_view columns_source = "the first row's IntD and IntT colum
 // The third line, when the software wrote the file, is in the PC's language and no cast's time.
 constexpr std::string_view date_marker = "Datum :";
 constexpr std::string_view date_source = "the header's Datum line";
-constexpr double minutes_per_degree = 60.0;
 
-/// Reads "054°20.32' N" from the start of `text`: whole degrees, any bytes of a degree sign, decimal
-/// minutes, the hemisphere. Nothing when the text is not such a position or lies beyond `limit`.
-std::optional<double> angle_of(std::string_view text, char positive, char negative, double limit)
+/// The text of a header's position up to its hemisphere letter: what follows the letter is no part
+/// of it.
+std::string_view through_hemisphere(std::string_view text)
 {
-    text = trim_blanks(text);
-    std::size_t at = 0;
-    while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
-        ++at;
-    }
-    double degrees = 0.0;
-    if (at == 0 || parse_number(text.substr(0, at), degrees) != NumberStatus::ok) {
-        return std::nullopt;
-    }
-    std::size_t minutes_begin = at;
-    while (minutes_begin < text.size() && (text[minutes_begin] < '0' || text[minutes_begin] > '9')) {
-        ++minutes_begin;
-    }
-    const std::size_t minutes_end = text.find('\'', minutes_begin);
-    double minutes = 0.0;
-    if (minutes_end == std::string_view::npos ||
-        parse_number(text.substr(minutes_begin, minutes_end - minutes_begin), minutes) != NumberStatus::ok ||
-        minutes < 0.0 || minutes >= minutes_per_degree) {
-        return std::nullopt;
-    }
-    const std::string_view hemisphere = trim_blanks(text.substr(minutes_end + 1));
-    if (hemisphere.empty() || (hemisphere.front() != positive && hemisphere.front() != negative)) {
-        return std::nullopt;
-    }
-    const double angle = degrees + minutes / minutes_per_degree;
-    if (angle > limit) {
-        return std::nullopt;
-    }
-    return hemisphere.front() == positive ? angle : -angle;
+    const std::size_t mark = text.find('\'');
+    const std::size_t letter =
+        mark == std::string_view::npos ? mark : text.find_first_not_of(" \t", mark + 1);
+    return letter == std::string_view::npos ? text : text.substr(0, letter + 1);
 }
 
 /// One load of a Sea & Sun cast. The working values start empty with every file.
@@ -212,8 +187,10 @@ void TobParser::handle_position(std::string_view raw)
     }
     const std::size_t latitude_begin = latitude + latitude_marker.size();
     CastInfo& info = sink_.info();
-    info.latitude_deg = angle_of(raw.substr(latitude_begin, longitude - latitude_begin), 'N', 'S', 90.0);
-    info.longitude_deg = angle_of(raw.substr(longitude + longitude_marker.size()), 'E', 'W', 180.0);
+    info.latitude_deg = angle_of(through_hemisphere(raw.substr(latitude_begin, longitude - latitude_begin)),
+                                 Axis::latitude, tob_position);
+    info.longitude_deg = angle_of(through_hemisphere(raw.substr(longitude + longitude_marker.size())),
+                                  Axis::longitude, tob_position);
 }
 
 void TobParser::take_time(std::string_view line)

@@ -1,5 +1,6 @@
 #include "formats/valeport.h"
 
+#include "formats/angle.h"
 #include "formats/text_cast.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
@@ -160,9 +161,9 @@ void Vp2Parser::header_line(std::string_view key, std::string_view value)
     } else if (equal_ignoring_case(key, "SerialNumber")) {
         info.serial = value;
     } else if (equal_ignoring_case(key, "Latitude")) {
-        info.latitude_deg = angle_of(value, 90.0);
+        info.latitude_deg = angle_of(value, Axis::latitude, logger_position);
     } else if (equal_ignoring_case(key, "Longitude")) {
-        info.longitude_deg = angle_of(value, 180.0);
+        info.longitude_deg = angle_of(value, Axis::longitude, logger_position);
     } else if (equal_ignoring_case(key, "DataStartTime") || equal_ignoring_case(key, "DateStartTime")) {
         info.time = time_of(value, key);
     } else if (equal_ignoring_case(key, "PressureTareDbar")) {
@@ -409,10 +410,10 @@ void ValeportTextParser::header_line(std::string_view key, std::string_view valu
     } else if (equal_ignoring_case(key, now_key) || equal_ignoring_case(key, stamp_key)) {
         info.time = time_of(value, std::string("the \"") + std::string(key) + "\" line");
     } else if (equal_ignoring_case(key, "Latitude") || equal_ignoring_case(key, "Lat")) {
-        info.latitude_deg = angle_of(value, 90.0);
+        info.latitude_deg = angle_of(value, Axis::latitude, logger_position);
     } else if (equal_ignoring_case(key, "Longitude") || equal_ignoring_case(key, "Longtitude") ||
                equal_ignoring_case(key, "Long") || equal_ignoring_case(key, "Lon")) {
-        info.longitude_deg = angle_of(value, 180.0);
+        info.longitude_deg = angle_of(value, Axis::longitude, logger_position);
     } else if (equal_ignoring_case(key, tare_key)) {
         tare_dbar_ = number_of(value);
     } else if (equal_ignoring_case(key, units_key)) {
@@ -534,7 +535,7 @@ const FormatFacts& Vp2Reader::facts() const
 
 Evidence Vp2Reader::recognises(std::string_view head) const
 {
-    const std::vector<std::string_view> lines = head_lines(head, std::string_view::npos);
+    const std::vector<std::string_view> lines = lines_of(head);
     for (const std::string_view line : lines) {
         if (!trim_space(line).empty()) {
             // AML's newer exports begin "[Header]" too, and hold a [MeasurementData] section.
@@ -562,7 +563,7 @@ Evidence ValeportTextReader::recognises(std::string_view head) const
     bool now = false;
     bool serial = false;
     bool model = false;
-    for (const std::string_view line : head_lines(head, 60)) {
+    for (const std::string_view line : lines_of(head, 60)) {
         const auto pair = key_value(line, ':');
         if (pair && equal_ignoring_case(pair->first, units_key)) {
             return Evidence::signature;

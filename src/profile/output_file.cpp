@@ -148,8 +148,8 @@ bool same_file(const std::string& a, const std::string& b)
 
 OutputFile::OutputFile(const std::string& path) : OutputFile(path, {}) {}
 
-OutputFile::OutputFile(const std::string& path, KeepGoing keep_going)
-    : path_(path), keep_going_(std::move(keep_going))
+OutputFile::OutputFile(const std::string& path, KeepGoing keep_going, SystemCalls& calls)
+    : path_(path), keep_going_(std::move(keep_going)), calls_(calls)
 {
     try {
         open_target();
@@ -195,9 +195,11 @@ void OutputFile::open_target()
             throw Error(ErrorKind::permission_denied, quoted_path(path_) + " is read-only");
         }
         // The file system's own answer, for a file someone else may write but this user may not.
-        if (const Descriptor probe(retry_interrupted(
-                [&] { return system_calls().open(AT_FDCWD, target_.c_str(), O_WRONLY | O_CLOEXEC, 0); },
-                [this] { return carry_on(); }));
+        if (const Descriptor probe(
+                retry_interrupted(
+                    [&] { return calls_.open(AT_FDCWD, target_.c_str(), O_WRONLY | O_CLOEXEC, 0); },
+                    [this] { return carry_on(); }),
+                calls_);
             !probe) {
             throw file_error(errno, "write", path_);
         }
@@ -229,7 +231,7 @@ bool OutputFile::carry_on()
 void OutputFile::open_in_place(int flags)
 {
     for (;;) {
-        file_ = retry_interrupted([&] { return system_calls().open(AT_FDCWD, target_.c_str(), flags, 0); },
+        file_ = retry_interrupted([&] { return calls_.open(AT_FDCWD, target_.c_str(), flags, 0); },
                                   [this] { return carry_on(); });
         if (file_ >= 0) {
             waits_ = true;
@@ -250,14 +252,13 @@ void OutputFile::open_temporary(const fs::path& folder)
     // The folder is held open: the file is named in this folder or not at all, even when another
     // folder takes its name meanwhile.
     folder_ = retry_interrupted(
-        [&] { return system_calls().open(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0); },
-        go_on);
+        [&] { return calls_.open(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0); }, go_on);
     if (folder_ < 0) {
         throw file_error(errno, "create a file in the folder of", path_);
     }
 #ifdef O_TMPFILE
     file_ = retry_interrupted(
-        [&] { return system_calls().open(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666); }, go_on);
+        [&] { return calls_.open(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666); }, go_on);
     if (file_ >= 0) {
         return;
     }
@@ -271,8 +272,8 @@ void OutputFile::open_temporary(const fs::path& folder)
         temporary_ = temporary_name(name);
         file_ = retry_interrupted(
             [&] {
-                return system_calls().open(folder_, temporary_.c_str(),
-                                           O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+                return calls_.open(folder_, temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                                   0666);
             },
             go_on);
         if (file_ < 0 && errno != EEXIST) {
@@ -298,17 +299,17 @@ OutputFile::~OutputFile()
 void OutputFile::release_folder() noexcept
 {
     if (folder_ >= 0) {
-        system_calls().close(std::exchange(folder_, -1)); // only read: nothing to lose
+        calls_.close(std::exchange(folder_, -1)); // only read: nothing to lose
     }
 }
 
 void OutputFile::discard() noexcept
 {
     if (file_ >= 0) {
-        system_calls().close(std::exchange(file_, -1));
+        calls_.close(std::exchange(file_, -1));
     }
     if (!temporary_.empty()) {
-        system_calls().unlinkat(folder_, temporary_.c_str(), 0);
+        calls_.unlinkat(folder_, temporary_.c_str(), 0);
         temporary_.clear();
     }
 }
@@ -332,7 +333,7 @@ void OutputFile::write(std::string_view bytes)
             wait_until_writable();
         }
         const std::size_t count = waits_ ? std::min(bytes.size(), pipe_step) : bytes.size();
-        const ssize_t written = system_calls().write(file_, bytes.data(), count);
+        const ssize_t written = calls_.write(file_, bytes.data(), count);
         if (written > 0) {
             bytes.remove_prefix(static_cast<std::size_t>(written));
             empty_writes = 0;
@@ -359,7 +360,7 @@ void OutputFile::close_file(std::string_view action)
 {
     // After EINTR the descriptor is closed all the same (Linux); closing it again could close a
     // descriptor opened meanwhile.
-    if (system_calls().close(std::exchange(file_, -1)) != 0 && errno != EINTR) {
+    if (calls_.close(std::exchange(file_, -1)) != 0 && errno != EINTR) {
         throw file_error(errno, action, path_);
     }
 }
@@ -382,8 +383,8 @@ void OutputFile::name_temporary()
         std::string link_name = temporary_name(name);
         if (retry_interrupted(
                 [&] {
-                    return system_calls().linkat(AT_FDCWD, descriptor.c_str(), folder_, link_name.c_str(),
-                                                 AT_SYMLINK_FOLLOW);
+                    return calls_.linkat(AT_FDCWD, descriptor.c_str(), folder_, link_name.c_str(),
+                                         AT_SYMLINK_FOLLOW);
                 },
                 [this] { return carry_on(); }) == 0) {
             temporary_ = std::move(link_name);
@@ -415,7 +416,7 @@ void OutputFile::remove_leftovers(const std::string& name, std::time_t written) 
         if (is_temporary_name(entry->d_name, name) &&
             ::fstatat(folder_, entry->d_name, &facts, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(facts.st_mode) &&
             written - facts.st_mtime > leftover_age_s) {
-            system_calls().unlinkat(folder_, entry->d_name, 0);
+            calls_.unlinkat(folder_, entry->d_name, 0);
         }
     }
     ::closedir(entries);
@@ -438,7 +439,7 @@ void OutputFile::commit()
     // The data reaches the disk, and the file is closed (where NFS reports a write that failed),
     // before the file takes the target's place: a power cut or a failure leaves the old file or the
     // new one, never an empty one.
-    if (retry_interrupted([&] { return system_calls().fsync(file_); }, go_on) != 0) {
+    if (retry_interrupted([&] { return calls_.fsync(file_); }, go_on) != 0) {
         throw file_error(errno, "write", path_);
     }
     struct stat written = {};
@@ -450,9 +451,8 @@ void OutputFile::commit()
 #endif
     close_file("write");
     // A name that another export gave the target meanwhile is replaced too: the last one wins.
-    if (retry_interrupted(
-            [&] { return system_calls().renameat(folder_, temporary_.c_str(), folder_, name.c_str()); },
-            go_on) != 0) {
+    if (retry_interrupted([&] { return calls_.renameat(folder_, temporary_.c_str(), folder_, name.c_str()); },
+                          go_on) != 0) {
         throw naming_error("replace");
     }
     temporary_.clear();
@@ -460,7 +460,7 @@ void OutputFile::commit()
     remove_leftovers(name, written.st_mtime);
     // The new name reaches the disk too; a file system that cannot flush a folder says EINVAL.
     int late_retries = 0;
-    if (retry_interrupted([&] { return system_calls().fsync(folder_); },
+    if (retry_interrupted([&] { return calls_.fsync(folder_); },
                           [&] { return ++late_retries < most_late_retries; }) != 0 &&
         errno != EINVAL && errno != ENOTSUP) {
         throw Error(ErrorKind::io_error,

@@ -39,11 +39,12 @@ public:
 /// A folder or a read-only file is refused before anything is written.
 ///
 /// A write interrupted by a signal or cut short is carried on; `keep_going`, when given, is asked
-/// then and at every step of a wait, and once it says false the writer raises WriteStopped.
+/// then and at every step of a wait, and once it says false the writer raises WriteStopped. The
+/// files are opened, written, flushed, named and closed by `calls`.
 class OutputFile {
 public:
     explicit OutputFile(const std::string& path);
-    OutputFile(const std::string& path, KeepGoing keep_going);
+    OutputFile(const std::string& path, KeepGoing keep_going, SystemCalls& calls = real_system_calls());
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile();
@@ -76,6 +77,7 @@ private:
     std::string path_;             // as the user gave it, for messages
     std::filesystem::path target_; // the file to replace, links followed
     KeepGoing keep_going_;
+    SystemCalls& calls_;
     int folder_ = -1; // the target's folder; -1 when writing to the target directly
     int file_ = -1;
     bool waits_ = false;    // a pipe, socket or device: written in steps that can be abandoned

@@ -11,7 +11,6 @@ namespace quillonde {
 namespace {
 
 SystemCalls real_calls;
-SystemCalls* calls_in_use = &real_calls;
 
 } // namespace
 
@@ -55,25 +54,16 @@ int SystemCalls::close(int descriptor)
     return ::close(descriptor);
 }
 
-SystemCalls& system_calls() noexcept
+SystemCalls& real_system_calls() noexcept
 {
-    return *calls_in_use;
-}
-
-SystemCallsOverride::SystemCallsOverride(SystemCalls& calls) noexcept
-    : previous_(std::exchange(calls_in_use, &calls))
-{
-}
-
-SystemCallsOverride::~SystemCallsOverride()
-{
-    calls_in_use = previous_;
+    return real_calls;
 }
 
 Descriptor& Descriptor::operator=(Descriptor&& other) noexcept
 {
     if (this != &other) {
         reset();
+        calls_ = other.calls_;
         descriptor_ = other.release();
     }
     return *this;
@@ -87,7 +77,7 @@ int Descriptor::release() noexcept
 void Descriptor::reset() noexcept
 {
     if (descriptor_ >= 0) {
-        system_calls().close(release());
+        calls_->close(release());
     }
 }
 

@@ -9,8 +9,7 @@ namespace quillonde {
 
 /// The system calls through which a cast is read and a profile written, each as POSIX defines it
 /// (a result below 0 with errno set on failure). The functions of this class make the real calls;
-/// a test derives from it to make any of them fail and puts its own in place with
-/// SystemCallsOverride.
+/// a test derives from it to make any of them fail and hands its own to the load or the export.
 class SystemCalls {
 public:
     SystemCalls() = default;
@@ -29,20 +28,8 @@ public:
     virtual int close(int descriptor);
 };
 
-/// The calls in use: the real ones, or those a SystemCallsOverride has put in place.
-SystemCalls& system_calls() noexcept;
-
-/// Puts `calls` in place of the calls in use for as long as it lives.
-class SystemCallsOverride {
-public:
-    explicit SystemCallsOverride(SystemCalls& calls) noexcept;
-    SystemCallsOverride(const SystemCallsOverride&) = delete;
-    SystemCallsOverride& operator=(const SystemCallsOverride&) = delete;
-    ~SystemCallsOverride();
-
-private:
-    SystemCalls* previous_;
-};
+/// The real calls, for the callers that hand in no others.
+SystemCalls& real_system_calls() noexcept;
 
 /// Makes `call` again while a signal interrupts it (EINTR) and `go_on()` says yes to another try;
 /// returns its last result, with errno as that call left it.
@@ -60,12 +47,15 @@ template <typename Call, typename GoOn> auto retry_interrupted(Call call, GoOn g
     }
 }
 
-/// An open descriptor, closed through system_calls() when it goes. The result of that close is not
-/// looked at: it is for descriptors that were only read.
+/// An open descriptor, closed through the calls that opened it when it goes. The result of that
+/// close is not looked at: it is for descriptors that were only read.
 class Descriptor {
 public:
-    explicit Descriptor(int descriptor = -1) noexcept : descriptor_(descriptor) {}
-    Descriptor(Descriptor&& other) noexcept : descriptor_(other.release()) {}
+    explicit Descriptor(int descriptor = -1, SystemCalls& calls = real_system_calls()) noexcept
+        : descriptor_(descriptor), calls_(&calls)
+    {
+    }
+    Descriptor(Descriptor&& other) noexcept : descriptor_(other.release()), calls_(other.calls_) {}
     Descriptor& operator=(Descriptor&& other) noexcept;
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
@@ -79,6 +69,7 @@ public:
 
 private:
     int descriptor_;
+    SystemCalls* calls_;
 };
 
 } // namespace quillonde

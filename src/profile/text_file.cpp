@@ -64,7 +64,7 @@ Error missing_folder_error(const std::filesystem::path& path, std::string_view s
             quoted_path(shown) + ": the folder " + quoted_path(folder.string()) + " does not exist"};
 }
 
-Descriptor open_for_reading(const std::string& path)
+Descriptor open_for_reading(const std::string& path, SystemCalls& calls)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -85,9 +85,11 @@ Descriptor open_for_reading(const std::string& path)
     }
     // Without blocking: a pipe with no writer yet must not hold the open; the reader waits on it in
     // steps that can be abandoned.
-    Descriptor opened(retry_interrupted(
-        [&] { return system_calls().open(AT_FDCWD, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0); },
-        [] { return true; }));
+    Descriptor opened(
+        retry_interrupted(
+            [&] { return calls.open(AT_FDCWD, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0); },
+            [] { return true; }),
+        calls);
     if (!opened) {
         throw file_error(errno, "read", path);
     }
@@ -107,8 +109,8 @@ Descriptor open_for_reading(const std::string& path)
     return opened;
 }
 
-LineReader::LineReader(int descriptor, std::string path, KeepGoing keep_going)
-    : descriptor_(descriptor), path_(std::move(path)), keep_going_(std::move(keep_going)),
+LineReader::LineReader(int descriptor, std::string path, KeepGoing keep_going, SystemCalls& calls)
+    : descriptor_(descriptor), calls_(calls), path_(std::move(path)), keep_going_(std::move(keep_going)),
       buffer_(static_cast<char*>(std::malloc(read_block_size))), capacity_(read_block_size)
 {
     if (!buffer_) {
@@ -162,7 +164,7 @@ void LineReader::fill()
         if (waits_ && !wait_for_data()) {
             return;
         }
-        const ssize_t got = system_calls().read(descriptor_, data + end_, room);
+        const ssize_t got = calls_.read(descriptor_, data + end_, room);
         if (got > 0) {
             end_ += static_cast<std::size_t>(got);
             return;
@@ -191,7 +193,8 @@ void LineReader::grow()
     constexpr std::size_t always_allowed = std::size_t{64} << 20;
     const auto too_long = [&] {
         return Error(ErrorKind::out_of_memory, "a line of more than " + std::to_string(capacity_ >> 20U) +
-                                                   " MiB in " + quoted_path(path_) + " does not fit in memory");
+                                                   " MiB in " + quoted_path(path_) +
+                                                   " does not fit in memory");
     };
     if (larger > always_allowed && larger > available_memory_bytes() / 4) {
         throw too_long();

@@ -22,7 +22,8 @@ Error missing_folder_error(const std::filesystem::path& path, std::string_view s
 
 /// Opens a file for reading. A missing file, a missing folder, a folder or a device in place of the
 /// file and a refused permission each fail with an error of their own kind that names the path.
-Descriptor open_for_reading(const std::string& path);
+/// The file is opened, and later closed, by `calls`.
+Descriptor open_for_reading(const std::string& path, SystemCalls& calls = real_system_calls());
 
 /// The error for a failed call on a file, from the errno value it left: `action` says what was
 /// attempted ("read", "write", "create").
@@ -37,8 +38,9 @@ Error file_error(int errno_value, std::string_view action, std::string_view path
 /// stopped() are true.
 class LineReader {
 public:
-    /// Reads from `descriptor`, which stays open: the caller closes it.
-    LineReader(int descriptor, std::string path, KeepGoing keep_going = {});
+    /// Reads from `descriptor` by `calls`; the descriptor stays open: the caller closes it.
+    LineReader(int descriptor, std::string path, KeepGoing keep_going = {},
+               SystemCalls& calls = real_system_calls());
 
     /// The first `bytes` bytes of the file, or all of a shorter one, without reading past them: the
     /// lines are still to be read. Call before the first line; when the reading stops meanwhile,
@@ -71,6 +73,7 @@ private:
     void grow();
 
     int descriptor_;
+    SystemCalls& calls_;
     bool waits_ = false; // a pipe opened without blocking: poll before each read
     std::string path_;
     KeepGoing keep_going_;

@@ -351,29 +351,6 @@ TEST_F(ProfileFormats, RealFilesOfOtherSoftwareAndTheirZeroPositions)
     EXPECT_EQ(described(), "vel|?|?|2019-08-19T20:33:00 [the first line]|?|?");
 }
 
-TEST(CarisAngle, TheSignHoldsForTheWholeAngle)
-{
-    const std::pair<const char*, double> angles[] = {
-        {"-0:30:00.00", -0.5}, {"0:30:00.00", 0.5},
-        {"+12:15", 12.25},     {"-12:16:60.00", -(12 + 17.0 / 60)},
-        {"-12.5", -12.5},      {"179:59:59.99", 179 + 59.0 / 60 + 59.99 / 3600},
-    };
-    for (const auto& [text, degrees] : angles) {
-        EXPECT_NEAR(caris_angle("longitude", text, 180.0), degrees, 1e-12) << text;
-    }
-    const std::pair<const char*, const char*> refused[] = {
-        {"12:60:00", R"(Type mismatch: latitude "12:60:00" is no angle (D:MM:SS.ss or degrees))"},
-        {"12:-5:00", R"(Type mismatch: latitude "12:-5:00" is no angle (D:MM:SS.ss or degrees))"},
-        {"12.5:30", R"(Type mismatch: latitude "12.5:30" is no angle (D:MM:SS.ss or degrees))"},
-        {"1:2:3:4", R"(Type mismatch: latitude "1:2:3:4" is no angle (D:MM:SS.ss or degrees))"},
-        {"--1", R"(Type mismatch: latitude "--1" is no angle (D:MM:SS.ss or degrees))"},
-        {"90:00:00.01", R"(Overflow: latitude "90:00:00.01" lies beyond 90 degrees)"},
-    };
-    for (const auto& [text, message] : refused) {
-        EXPECT_STREQ(error_of([&] { caris_angle("latitude", text, 90.0); }).what(), message);
-    }
-}
-
 // Broken profile files fail at the line and with the words that say what is wrong; what was read
 // before stays.
 TEST_F(ProfileFormats, BrokenProfilesAreNamedByLineAndField)
@@ -401,7 +378,8 @@ TEST_F(ProfileFormats, BrokenProfilesAreNamedByLineAndField)
          "P...\" is not enclosed in brackets",
          0},
         // CARIS
-        {"svp_sample.txt", "[SVP_VERSION_2]\r\nx.svp\r\n0.5 1490\r\n",
+        // CR line ends: a line is counted as such.
+        {"svp_sample.txt", "[SVP_VERSION_2]\rx.svp\r0.5 1490\r",
          "Not a data file at line 3: a sample line stands before the first \"Section\" line", 0},
         {"svp_day.txt", "[SVP_VERSION_2]\r\nx.svp\r\nSection 2016-367 07:53:13 54:20:19.20 11:41:28.80\r\n",
          "Not a data file at line 3: the section line \"Section 2016-367 07:53:13 54:20:19.20 11:41:28.80\" "

@@ -388,40 +388,6 @@ TEST_F(Seabird, ACastCutShortKeepsTheRowsBeforeTheCutAndTheExportAsks)
               "Not a data file: \"" + dir.file("empty.cnv") + "\" has no rows after its header");
 }
 
-TEST(TextCast, AnglesAsProbesWriteThem)
-{
-    struct Case {
-        std::string_view text;
-        std::optional<double> degrees;
-    };
-    const Case cases[] = {
-        {"02 26.71 S", -2.4451666666666667},
-        {"054\xB0"
-         "20.32' N",
-         54.33866666666667},
-        {"N 54 20.32", 54.33866666666667},
-        {"-36.2199169", -36.2199169},
-        {"12 40.46N", 12.674333333333333},
-        {"-0 30", -0.5},
-        {"54 20 30", 54.34166666666667},
-        {"999", std::nullopt},
-        {"", std::nullopt},
-        {"NaN", std::nullopt},
-        {"54 61.0 N", std::nullopt},
-        {"-12 40.46 N", std::nullopt},
-        {"54.5 20", std::nullopt},
-        {"54 20.32 E", std::nullopt},
-    };
-    for (const Case& c : cases) {
-        const std::optional<double> angle = angle_of(c.text, 'N', 'S', 90.0);
-        ASSERT_EQ(angle.has_value(), c.degrees.has_value()) << c.text;
-        if (angle) {
-            EXPECT_DOUBLE_EQ(*angle, *c.degrees) << c.text;
-        }
-    }
-    EXPECT_EQ(angle_of("150 06.34 W", 'E', 'W', 180.0), -150.10566666666668);
-}
-
 TEST(TextCast, BlanksAndTheLooksOfNumbers)
 {
     // Blanks counted sixteen bytes at a time, and the counts summed before any can overflow.
