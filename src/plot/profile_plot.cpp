@@ -405,6 +405,17 @@ bool ProfilePlot::prepare_more(std::int32_t rows)
     return true;
 }
 
+void ProfilePlot::prepare_preview()
+{
+    // Not made with the depths: on a cast of a million rows it takes as long as a column's reading,
+    // which the window does between events after every load.
+    read_depths();
+    if (!previewed_) {
+        preview_ = preview_profile(*main_.state, *writer_, sounder_);
+        previewed_ = true;
+    }
+}
+
 void ProfilePlot::take_names(std::vector<std::string> names)
 {
     if (names != main_.names) {
@@ -471,12 +482,7 @@ void ProfilePlot::read_depths()
 void ProfilePlot::read_table()
 {
     read_depths();
-    // Made when the plot is shown, not when the rows are read ahead after every load: on a cast of a
-    // million rows it takes as long as a column's reading.
-    if (!previewed_) {
-        preview_ = preview_profile(*main_.state, *writer_, sounder_);
-        previewed_ = true;
-    }
+    prepare_preview();
     panels_.clear();
     shown_.clear();
     missing_.clear();

@@ -90,6 +90,8 @@ public:
     void prepare(std::vector<std::string> names, const std::vector<std::string>& wanted);
     /// Reads on; false once nothing is left to read ahead (or the table changed meanwhile).
     bool prepare_more(std::int32_t rows);
+    /// Makes the profile the export would write, unless it is made: once the columns are read ahead.
+    void prepare_preview();
 
     /// A second cast drawn in grey behind the first, its column names as for set_columns(), or
     /// none (nullptr). The plot keeps a reference to `reference`: set it again after it changes.

@@ -102,6 +102,7 @@ ProfileWindow::ProfileWindow(Controls& controls, ProfileState& state, QWidget* p
     connect(read_ahead_, &QTimer::timeout, this, [this] {
         if (!plot_.prepare_more(rows_read_ahead)) {
             read_ahead_->stop();
+            plot_.prepare_preview();
         }
     });
     show_error_ = [this](const QString& message) {
