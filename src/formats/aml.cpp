@@ -372,26 +372,13 @@ void AmlParser::name_held()
     }
 }
 
-/// The program's quantity of an AML column name: SeaCast's ("Conductivity", "SV") and the newer
-/// exports' ("Cond", "TempCT", "SV", "Calculated SV").
-Quantity aml_quantity(std::string_view name)
-{
-    const Quantity quantity = quantity_named(name);
-    if (quantity != Quantity::other) {
-        return quantity;
-    }
-    if (starts_with_ignoring_case(name, "Temp")) {
-        return Quantity::temperature; // TempCT, TempSV: the first is taken, the others stay
-    }
-    if (starts_with_ignoring_case(name, "SV") || starts_with_ignoring_case(name, "Calculated SV") ||
-        starts_with_ignoring_case(name, "Calc SV")) {
-        return Quantity::sound;
-    }
-    if (starts_with_ignoring_case(name, "Cond")) {
-        return Quantity::conductivity;
-    }
-    return Quantity::other;
-}
+/// The names of the newer exports that go on: "TempCT", "TempSV" (the first temperature is taken,
+/// the others stay), "SV2", "Calculated SV", "CondCT"; SeaCast's are the common ones.
+constexpr QuantityName aml_names[] = {
+    {"TEMP", Quantity::temperature, true},   {"SV", Quantity::sound, true},
+    {"CALCULATEDSV", Quantity::sound, true}, {"CALCSV", Quantity::sound, true},
+    {"COND", Quantity::conductivity, true},
+};
 
 void AmlParser::name_titled(std::string_view title, const std::vector<std::string_view>& units)
 {
@@ -416,7 +403,7 @@ void AmlParser::name_titled(std::string_view title, const std::vector<std::strin
             }
             column.unit = unit;
         }
-        column.quantity = aml_quantity(name);
+        column.quantity = quantity_named(name, aml_names);
         column.date_time = equal_ignoring_case(name, "Date Time") || equal_ignoring_case(name, "DateTime");
         const bool calculated = contains_word(name, "calc");
         if (calculated) {
@@ -427,7 +414,8 @@ void AmlParser::name_titled(std::string_view title, const std::vector<std::strin
             // Some exports label a computed value with another column's unit ("mS/cm" for a sound
             // velocity): such a column is kept as it stands, not taken for its quantity.
             column.quantity = Quantity::other;
-            column.conversion += "; its unit is none of " + std::string(quantity_words(aml_quantity(name)));
+            column.conversion +=
+                "; its unit is none of " + std::string(quantity_words(quantity_named(name, aml_names)));
         }
         described.push_back(std::move(column));
     }

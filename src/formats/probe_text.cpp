@@ -184,33 +184,31 @@ std::pair<std::string_view, std::string_view> own_column(Quantity quantity)
     return {};
 }
 
-Quantity quantity_named(std::string_view name)
+Quantity quantity_named(std::string_view name, std::span<const QuantityName> more)
 {
+    using enum Quantity;
+    static constexpr QuantityName common[] = {
+        {"PRESSURE", pressure},         {"DEPTH", depth},
+        {"TEMPERATURE", temperature},   {"TEMP", temperature},
+        {"CONDUCTIVITY", conductivity}, {"COND", conductivity},
+        {"SALINITY", salinity},         {"CALCSALINITY", salinity},
+        {"SOUNDVELOCITY", sound},       {"SV", sound},
+        {"SOUNDSPEED", sound},          {"SPEEDOFSOUND", sound},
+    };
     std::string plain;
     for (const char c : name) {
         if (c != ' ' && c != '\t' && c != '_' && c != '.') {
             plain += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
         }
     }
-    if (plain == "PRESSURE") {
-        return Quantity::pressure;
+    for (const std::span<const QuantityName> names : {std::span<const QuantityName>(common), more}) {
+        for (const QuantityName& known : names) {
+            if (known.prefix ? plain.starts_with(known.plain) : plain == known.plain) {
+                return known.quantity;
+            }
+        }
     }
-    if (plain == "DEPTH") {
-        return Quantity::depth;
-    }
-    if (plain == "TEMPERATURE" || plain == "TEMP") {
-        return Quantity::temperature;
-    }
-    if (plain == "CONDUCTIVITY" || plain == "COND") {
-        return Quantity::conductivity;
-    }
-    if (plain == "SALINITY" || plain == "CALCSALINITY") {
-        return Quantity::salinity;
-    }
-    if (plain == "SOUNDVELOCITY" || plain == "SV" || plain == "SOUNDSPEED" || plain == "SPEEDOFSOUND") {
-        return Quantity::sound;
-    }
-    return Quantity::other;
+    return other;
 }
 
 std::string_view quantity_words(Quantity quantity)

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -94,9 +95,19 @@ std::optional<double> number_of(std::string_view text);
 /// What a column of a probe cast gives the profile.
 enum class Quantity { other, pressure, temperature, conductivity, salinity, sound, depth };
 
-/// The quantity a column's name stands for, ignoring case, blanks, "_" and ".": "Pressure",
-/// "Sound Velocity", "Calc. SALINITY"...
-Quantity quantity_named(std::string_view name);
+/// A spelling of a column's name as quantity_named compares names (in capitals, without blanks, TABs,
+/// "_" and "."), and the quantity it stands for; a `prefix` begins longer names too ("TEMP" of
+/// "TempCT").
+struct QuantityName {
+    std::string_view plain;
+    Quantity quantity;
+    bool prefix = false;
+};
+
+/// The quantity a column's name stands for: one of the names every probe's software uses
+/// ("Pressure", "Sound Velocity", "Calc. SALINITY"...), else the first of a format's `more` names
+/// that matches; case, blanks, TABs, "_" and "." aside.
+Quantity quantity_named(std::string_view name, std::span<const QuantityName> more = {});
 
 /// The words for a quantity in a message: "a temperature".
 std::string_view quantity_words(Quantity quantity);

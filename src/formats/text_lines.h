@@ -2,6 +2,7 @@
 
 #include "formats/format.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -15,16 +16,26 @@ namespace quillonde {
 /// an empty text has none.
 template <typename Take> void for_each_line(std::string_view text, Take&& take)
 {
+    // Each line end is searched for by itself: find() of one character is a memchr, and a text of
+    // one kind of line end is searched through once.
+    std::size_t cr = text.find('\r');
+    std::size_t lf = text.find('\n');
     for (std::size_t begin = 0; begin < text.size();) {
-        std::size_t end = text.find_first_of("\r\n", begin);
+        if (cr < begin) {
+            cr = text.find('\r', begin);
+        }
+        if (lf < begin) {
+            lf = text.find('\n', begin);
+        }
+        std::size_t end = std::min(cr, lf);
         if (end == std::string_view::npos) {
             take(text.substr(begin));
             return;
         }
         take(text.substr(begin, end - begin));
-        if (text[end] == '\r' && text.substr(end + 1, 1) == "\n") {
+        if (end == cr && lf == end + 1) {
             end += 1;
-        } else if (text[end] == '\r' && text.substr(end + 1, 2) == "\r\n") {
+        } else if (end == cr && lf == end + 2 && text[end + 1] == '\r') {
             end += 2;
         }
         begin = end + 1;
