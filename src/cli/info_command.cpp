@@ -130,6 +130,13 @@ std::string_view order_words(RowOrder order)
     return "downcast";
 }
 
+/// The part of the cast a profile takes, as the text of `info` says it: "the downcast", or "the file's
+/// lines as given" for a profile file.
+std::string profile_part_words(RowOrder order)
+{
+    return order == RowOrder::given ? "the file's lines as given" : "the " + std::string(order_words(order));
+}
+
 Json json_profile(const ProfileState& state, const ProfilePreview& preview)
 {
     const StepsTaken& steps = preview.steps;
@@ -242,8 +249,8 @@ std::string text_info(const std::string& input, const ProfileState& state, const
     line("profile", preview.failure
                         ? "none: " + utf8_text(*preview.failure)
                         : counted(static_cast<std::int64_t>(preview.profile.rows.size()), "line") + " for " +
-                              std::string(preview.writer->facts().filter) + ", the " +
-                              std::string(order_words(export_row_order(state))));
+                              std::string(preview.writer->facts().filter) + ", " +
+                              profile_part_words(export_row_order(state)));
     std::string steps;
     for (const std::string& words : preview.steps.words()) {
         steps += (steps.empty() ? "" : "; ") + utf8_text(words);

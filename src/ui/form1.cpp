@@ -463,6 +463,7 @@ void Form1::list_sections(bool loaded)
         sections_->addItem(QString::fromUtf8(section_line(parts[k], k + 1)));
     }
     sections_->setCurrentIndex(static_cast<int>(state_.cast.part) - 1);
+    sections_->setToolTip(sections_->currentText());
     // The entries are wider than the box: the open list shows them whole.
     sections_->view()->setMinimumWidth(sections_->view()->sizeHintForColumn(0) +
                                        2 * sections_->view()->frameWidth());

@@ -104,6 +104,9 @@ TEST_F(ConvertProfiles, AppendAddsSectionsAndNothingElseTouchesACarisFile)
                    "  sections:    2, section 1 loaded\n"),
         std::string::npos)
         << first;
+    EXPECT_NE(first.find("  profile:     44 lines for ELAC Sound File *.sva, the file's lines as given\n"),
+              std::string::npos)
+        << first;
     const std::string json = run({"info", "--json", "survey.svp"}, dir.path()).out;
     EXPECT_NE(
         json.find("\"lines\":44},{\"time\":\"2017-09-13T06:23:35Z\",\"latitude\":59.3,\"longitude\":18.1,"
