@@ -46,7 +46,7 @@ bool ValueRule::is_missing_mark(double number) const noexcept
            std::fabs(number - *missing_mark) <= missing_mark_tolerance * std::fabs(*missing_mark);
 }
 
-Sample ValueRule::sample_of(std::string_view text) const noexcept
+Sample ValueRule::sample_of_any(std::string_view text) const noexcept
 {
     Sample sample;
     sample.text = text;
