@@ -53,6 +53,30 @@ TEST(ParseScaled, MovesThePointSoTheValueIsRoundedOnce)
         std::from_chars(text.data(), text.data() + text.size(), expected);
         EXPECT_EQ(parsed(text), expected) << text;
     }
+    // The plain decimals of measured values take a shorter way to the same double, which from_chars
+    // gives; every other text is left to the full way.
+    for (int k = 0; k < 20000; ++k) {
+        std::string digits = std::to_string(random()) + std::to_string(random());
+        digits.resize(1 + random() % 15);
+        if (random() % 4 != 0) {
+            digits.insert(random() % (digits.size() + 1), ".");
+        }
+        const std::string text = (random() % 3 == 0 ? "-" : "") + digits;
+        const int power = static_cast<int>(random() % 7) - 3;
+        double plain = 0.0;
+        double full = 0.0;
+        const std::string scaled = text + "e" + std::to_string(power);
+        std::from_chars(scaled.data(), scaled.data() + scaled.size(), full);
+        ASSERT_TRUE(parse_plain_decimal(text, power, plain)) << text;
+        EXPECT_EQ(plain, full) << text << " at " << power;
+    }
+    for (const std::string_view other :
+         {"", "-", ".", "-.", "1.2.3", "+1", " 1", "1 ", "1e2", "1234567890123456", "0x10", "1,5"}) {
+        double untouched = 7.0;
+        EXPECT_FALSE(parse_plain_decimal(other, 0, untouched)) << other;
+        EXPECT_EQ(untouched, 7.0);
+    }
+    EXPECT_EQ(parsed("1234567890123456"), 1234567890123456.0);
     double value = 7.0;
     EXPECT_EQ(parse_scaled("1,5", 1, value), NumberStatus::not_a_number);
     EXPECT_EQ(parse_scaled("1e400", -3, value), NumberStatus::out_of_range);
@@ -157,6 +181,20 @@ TEST(TypedCast, SamplesReadThroughTheColumnsRule)
     table.for_each_sample(2, [&](std::int32_t, const Sample& sample) { walked.push_back(sample.flag); });
     EXPECT_EQ(walked, (std::vector<SampleFlag>{SampleFlag::left_out, SampleFlag::left_out,
                                                SampleFlag::not_a_number, SampleFlag::missing}));
+    walked.clear();
+    table.for_each_sample(2, [&](std::int32_t, const Sample& sample) {
+        walked.push_back(sample.flag);
+        return false;
+    });
+    EXPECT_EQ(walked.size(), 1U);
+    // Several columns in one walk: row by row, in the order asked.
+    std::vector<std::string> seen;
+    table.for_each_row_samples(std::array{2, 0}, [&](std::int32_t row, std::size_t k, const Sample& sample) {
+        seen.push_back(std::to_string(row) + ":" + std::to_string(k) + ":" + std::string(sample.text) + ":" +
+                       std::to_string(static_cast<int>(sample.flag)));
+    });
+    EXPECT_EQ(seen, (std::vector<std::string>{"1:0:35.1:3", "1:1:1.0:3", "2:0:35.2:3", "2:1:2.0:0",
+                                              "3:0:10,5:2", "3:1:3.0:0", "4:0::1", "4:1:4.0:0"}));
     EXPECT_EQ(testing::error_of([&] { profile_value("Cond", table.sample(1, 1)); }).detail(),
               "Cond \"4.468541\" is left out: marked bad by the file's flag column");
 }

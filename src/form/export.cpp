@@ -129,7 +129,8 @@ std::int32_t given_column(const ProfileState& state, std::size_t field)
     }
     bool any_value = false;
     state.g_table.for_each_sample(column, [&](std::int32_t, const Sample& sample) {
-        any_value = any_value || sample.flag != SampleFlag::missing;
+        any_value = sample.flag != SampleFlag::missing;
+        return !any_value;
     });
     return any_value || state.g_table.filled_rows() == 0 ? column : -1;
 }

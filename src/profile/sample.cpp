@@ -21,6 +21,17 @@ constexpr int decimal_shift(Scale scale) noexcept
     return scale == Scale::times_10 ? 1 : scale == Scale::per_1000 ? -3 : 0;
 }
 
+/// 10^`shift` as std::pow gives it, the shifts of the scales worked out once: a long cast asks for
+/// it with every sample of a column that has a missing-value mark.
+double ten_to(int shift) noexcept
+{
+    static const double tenfold = std::pow(10.0, decimal_shift(Scale::times_10));
+    static const double thousandth = std::pow(10.0, decimal_shift(Scale::per_1000));
+    return shift == decimal_shift(Scale::times_10)   ? tenfold
+           : shift == decimal_shift(Scale::per_1000) ? thousandth
+                                                     : std::pow(10.0, shift);
+}
+
 double scaled(Scale scale, double value) noexcept
 {
     switch (scale) {
@@ -46,7 +57,7 @@ bool ValueRule::is_missing_mark(double number) const noexcept
            std::fabs(number - *missing_mark) <= missing_mark_tolerance * std::fabs(*missing_mark);
 }
 
-Sample ValueRule::sample_of(std::string_view text) const noexcept
+Sample ValueRule::sample_of_any(std::string_view text) const noexcept
 {
     Sample sample;
     sample.text = text;
@@ -64,7 +75,7 @@ Sample ValueRule::sample_of(std::string_view text) const noexcept
         return sample;
     }
     // The mark is the file's number, before any scale.
-    if (missing_mark && is_missing_mark(shift == 0 ? number : number / std::pow(10.0, shift))) {
+    if (missing_mark && is_missing_mark(shift == 0 ? number : number / ten_to(shift))) {
         return sample;
     }
     sample.value = scaled(scale, number) - offset;

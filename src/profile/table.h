@@ -90,7 +90,8 @@ public:
     std::map<Rule, std::int32_t> rows_left_out() const;
 
     /// Calls `visit(row, sample)` with the sample of text column `column` of each stored row, in row
-    /// order: for what reads a column whole (the median of the salinity), at less cost than sample().
+    /// order, until a `visit` that returns a bool returns false: for what reads a column whole (the
+    /// median of the salinity), at less cost than sample().
     template <typename Visit> void for_each_sample(std::int32_t column, Visit&& visit) const
     {
         check_column(column);
@@ -113,7 +114,58 @@ public:
                 if (flagged && sample.good()) {
                     mark_left_out(column, row, sample);
                 }
-                visit(row, static_cast<const Sample&>(sample));
+                if constexpr (std::is_same_v<decltype(visit(row, static_cast<const Sample&>(sample))),
+                                             bool>) {
+                    if (!visit(row, static_cast<const Sample&>(sample))) {
+                        return;
+                    }
+                } else {
+                    visit(row, static_cast<const Sample&>(sample));
+                }
+            }
+        }
+    }
+
+    /// Calls `visit(row, k, sample)` with the sample of text column `columns[k]` for each k of each
+    /// stored row, in row order and, within a row, in the order given: several columns read in one
+    /// walk, each row's text split once.
+    template <typename Visit>
+    void for_each_row_samples(std::span<const std::int32_t> columns, Visit&& visit) const
+    {
+        std::int32_t widest = 0;
+        std::vector<const ValueRule*> rules;
+        for (const std::int32_t column : columns) {
+            check_column(column);
+            widest = std::max(widest, column + 1);
+            rules.push_back(&rule(column));
+        }
+        if (columns.empty()) {
+            return;
+        }
+        const bool flagged = !row_rules_.empty() || !sample_rules_.empty();
+        std::vector<std::string_view> fields(static_cast<std::size_t>(widest));
+        for (std::size_t c = 0; c < chunks_.size(); ++c) {
+            const Chunk* chunk = chunks_[c].get();
+            if (chunk == nullptr) {
+                continue;
+            }
+            const std::size_t count = chunk->whole() ? rows_per_chunk : chunk->rows.size();
+            for (std::size_t k = 0; k < count; ++k) {
+                const Row& stored = chunk->whole() ? chunk->all[k] : chunk->rows[k];
+                if (stored.fields == 0) {
+                    continue;
+                }
+                const auto row = static_cast<std::int32_t>(c * rows_per_chunk +
+                                                           (chunk->whole() ? k : chunk->offsets[k]) + 1);
+                split_fields(stored, fields);
+                for (std::size_t n = 0; n < columns.size(); ++n) {
+                    const std::int32_t column = columns[n];
+                    Sample sample = rules[n]->sample_of(fields[static_cast<std::size_t>(column)]);
+                    if (flagged && sample.good()) {
+                        mark_left_out(column, row, sample);
+                    }
+                    visit(row, n, static_cast<const Sample&>(sample));
+                }
             }
         }
     }
@@ -256,6 +308,8 @@ private:
     Row* allocate_rows();
     /// Field `column` of a stored row, or empty.
     static std::string_view text_field(const Row& stored, std::int32_t column) noexcept;
+    /// The first fields.size() fields of a stored row; empty where the row has fewer.
+    static void split_fields(const Row& stored, std::span<std::string_view> fields) noexcept;
     /// Makes a good `sample` at (column, row) left out where a rule leaves it out.
     void mark_left_out(std::int32_t column, std::int32_t row, Sample& sample) const;
 

@@ -11,21 +11,24 @@ namespace quillonde {
 OutsideWaterFound leave_out_outside_water(ProfileTable& table, std::span<const RangedColumn> columns)
 {
     OutsideWaterFound found;
-    // All columns are looked at before any row is left out: each sample outside counts, even where
-    // another of its row is outside too.
-    std::vector<std::int32_t> rows;
+    std::vector<std::int32_t> checked;
+    std::vector<const WaterRange*> ranges;
     for (const RangedColumn& ranged : columns) {
-        const WaterRange& range = water_ranges.at(ranged.range);
-        table.for_each_sample(ranged.column, [&](std::int32_t row, const Sample& sample) {
-            if (sample.good() && !range.contains(sample.value)) {
-                found.samples.push_back({row, ranged.range, sample.value});
+        checked.push_back(ranged.column);
+        ranges.push_back(&water_ranges.at(ranged.range));
+    }
+    // Every column of a row is looked at before the row is left out: each sample outside counts,
+    // even where another of its row is outside too. The walk goes in row order, so the rows come
+    // sorted.
+    std::vector<std::int32_t> rows;
+    table.for_each_row_samples(checked, [&](std::int32_t row, std::size_t k, const Sample& sample) {
+        if (sample.good() && !ranges[k]->contains(sample.value)) {
+            found.samples.push_back({row, columns[k].range, sample.value});
+            if (rows.empty() || rows.back() != row) {
                 rows.push_back(row);
             }
-        });
-    }
-    std::ranges::stable_sort(found.samples, {}, &OutsideWater::row);
-    std::ranges::sort(rows);
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+        }
+    });
     for (const std::int32_t row : rows) {
         table.leave_out_row(row, Rule::outside_water);
     }

@@ -73,45 +73,10 @@ Error not_a_number(std::string_view text)
 
 } // namespace
 
-NumberStatus parse_number(std::string_view text, double& value) noexcept
-{
-    return parse_scaled(text, 0, value);
-}
-
 NumberStatus parse_scaled(std::string_view text, int power_of_ten, double& value) noexcept
 {
-    // The texts of measured values first: a "-" at most, up to 15 digits with a point among them, no
-    // blanks, no exponent; a million rows are read this way. The same value as the full way below.
-    {
-        const char* at = text.data();
-        const char* const end = at + text.size();
-        const bool negative = at != end && *at == '-';
-        at += negative ? 1 : 0;
-        const char* const first = at;
-        const char* point = nullptr;
-        std::uint64_t whole = 0;
-        for (; at != end; ++at) {
-            const auto digit = static_cast<unsigned>(static_cast<unsigned char>(*at)) - unsigned{'0'};
-            if (digit < 10) {
-                whole = whole * 10 + digit;
-            } else if (*at == '.' && point == nullptr) {
-                point = at;
-            } else {
-                break;
-            }
-        }
-        const auto digits = static_cast<std::size_t>(at - first) - (point != nullptr ? 1 : 0);
-        const std::int64_t decimals = (point != nullptr ? end - point - 1 : 0) - power_of_ten;
-        constexpr auto powers = static_cast<std::int64_t>(exact_powers_of_ten.size());
-        if (at == end && digits > 0 && digits <= max_exact_digits && decimals > -powers &&
-            decimals < powers) {
-            const double power =
-                exact_powers_of_ten[static_cast<std::size_t>(decimals < 0 ? -decimals : decimals)];
-            const double magnitude =
-                decimals < 0 ? static_cast<double>(whole) * power : static_cast<double>(whole) / power;
-            value = negative ? -magnitude : magnitude;
-            return NumberStatus::ok;
-        }
+    if (parse_plain_decimal(text, power_of_ten, value)) {
+        return NumberStatus::ok;
     }
     std::size_t i = 0;
     const std::size_t n = text.size();
