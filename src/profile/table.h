@@ -97,33 +97,16 @@ public:
         check_column(column);
         const ValueRule& by = rule(column);
         const bool flagged = !row_rules_.empty() || !sample_rules_.empty();
-        for (std::size_t c = 0; c < chunks_.size(); ++c) {
-            const Chunk* chunk = chunks_[c].get();
-            if (chunk == nullptr) {
-                continue;
+        for_each_stored_row(1, [&](std::int32_t row, const Row& stored) {
+            if (stored.fields == 0) {
+                return true;
             }
-            const std::size_t count = chunk->whole() ? rows_per_chunk : chunk->rows.size();
-            for (std::size_t k = 0; k < count; ++k) {
-                const Row& stored = chunk->whole() ? chunk->all[k] : chunk->rows[k];
-                if (stored.fields == 0) {
-                    continue;
-                }
-                const auto row = static_cast<std::int32_t>(c * rows_per_chunk +
-                                                           (chunk->whole() ? k : chunk->offsets[k]) + 1);
-                Sample sample = by.sample_of(text_field(stored, column));
-                if (flagged && sample.good()) {
-                    mark_left_out(column, row, sample);
-                }
-                if constexpr (std::is_same_v<decltype(visit(row, static_cast<const Sample&>(sample))),
-                                             bool>) {
-                    if (!visit(row, static_cast<const Sample&>(sample))) {
-                        return;
-                    }
-                } else {
-                    visit(row, static_cast<const Sample&>(sample));
-                }
+            Sample sample = by.sample_of(text_field(stored, column));
+            if (flagged && sample.good()) {
+                mark_left_out(column, row, sample);
             }
-        }
+            return goes_on(visit, row, static_cast<const Sample&>(sample));
+        });
     }
 
     /// Calls `visit(row, k, sample)` with the sample of text column `columns[k]` for each k of each
@@ -144,30 +127,21 @@ public:
         }
         const bool flagged = !row_rules_.empty() || !sample_rules_.empty();
         std::vector<std::string_view> fields(static_cast<std::size_t>(widest));
-        for (std::size_t c = 0; c < chunks_.size(); ++c) {
-            const Chunk* chunk = chunks_[c].get();
-            if (chunk == nullptr) {
-                continue;
+        for_each_stored_row(1, [&](std::int32_t row, const Row& stored) {
+            if (stored.fields == 0) {
+                return true;
             }
-            const std::size_t count = chunk->whole() ? rows_per_chunk : chunk->rows.size();
-            for (std::size_t k = 0; k < count; ++k) {
-                const Row& stored = chunk->whole() ? chunk->all[k] : chunk->rows[k];
-                if (stored.fields == 0) {
-                    continue;
+            split_fields(stored, fields);
+            for (std::size_t n = 0; n < columns.size(); ++n) {
+                const std::int32_t column = columns[n];
+                Sample sample = rules[n]->sample_of(fields[static_cast<std::size_t>(column)]);
+                if (flagged && sample.good()) {
+                    mark_left_out(column, row, sample);
                 }
-                const auto row = static_cast<std::int32_t>(c * rows_per_chunk +
-                                                           (chunk->whole() ? k : chunk->offsets[k]) + 1);
-                split_fields(stored, fields);
-                for (std::size_t n = 0; n < columns.size(); ++n) {
-                    const std::int32_t column = columns[n];
-                    Sample sample = rules[n]->sample_of(fields[static_cast<std::size_t>(column)]);
-                    if (flagged && sample.good()) {
-                        mark_left_out(column, row, sample);
-                    }
-                    visit(row, n, static_cast<const Sample&>(sample));
-                }
+                visit(row, n, static_cast<const Sample&>(sample));
             }
-        }
+            return true;
+        });
     }
 
     /// Stores the first `count` fields of a data line, `joined` by single blanks, in columns 0 to
@@ -193,32 +167,16 @@ public:
     {
         const bool flagged = !row_rules_.empty();
         first = std::max(first, 1);
-        for (auto c = static_cast<std::size_t>(first - 1) / rows_per_chunk; c < chunks_.size(); ++c) {
-            if (c > 0) {
-                pause();
-            }
-            const Chunk* chunk = chunks_[c].get();
-            if (chunk == nullptr) {
-                continue;
-            }
-            const std::size_t count = chunk->whole() ? rows_per_chunk : chunk->rows.size();
-            for (std::size_t k = 0; k < count; ++k) {
-                const Row& stored = chunk->whole() ? chunk->all[k] : chunk->rows[k];
-                const auto row = static_cast<std::int32_t>(c * rows_per_chunk +
-                                                           (chunk->whole() ? k : chunk->offsets[k]) + 1);
+        for_each_stored_row(
+            first,
+            [&](std::int32_t row, const Row& stored) {
                 if (row < first || row > last_row_ || std::isnan(stored.depth_m) ||
                     (flagged && row_rules_.contains(row))) {
-                    continue;
+                    return true;
                 }
-                if constexpr (std::is_same_v<decltype(visit(row, 0.0)), bool>) {
-                    if (!visit(row, table_depth(stored.depth_m))) {
-                        return;
-                    }
-                } else {
-                    visit(row, table_depth(stored.depth_m));
-                }
-            }
-        }
+                return goes_on(visit, row, table_depth(stored.depth_m));
+            },
+            pause);
     }
 
     /// Stores `fields` as a new row after the last one, and returns its number: a row that
@@ -237,6 +195,44 @@ public:
     static std::uint64_t bytes_needed(std::int32_t last_column, std::int32_t last_row) noexcept;
 
 private:
+    /// Calls `visit(row, stored)` for each stored row of the chunks from the one that holds `first` on,
+    /// in row order, until it returns false; `pause()` before each chunk but the table's first.
+    template <typename Visit, typename Pause = void (*)()>
+    void for_each_stored_row(
+        std::int32_t first, Visit&& visit, Pause&& pause = [] {}) const
+    {
+        for (auto c = static_cast<std::size_t>(first - 1) / rows_per_chunk; c < chunks_.size(); ++c) {
+            if (c > 0) {
+                pause();
+            }
+            const Chunk* chunk = chunks_[c].get();
+            if (chunk == nullptr) {
+                continue;
+            }
+            const std::size_t count = chunk->whole() ? rows_per_chunk : chunk->rows.size();
+            for (std::size_t k = 0; k < count; ++k) {
+                const Row& stored = chunk->whole() ? chunk->all[k] : chunk->rows[k];
+                const auto row = static_cast<std::int32_t>(c * rows_per_chunk +
+                                                           (chunk->whole() ? k : chunk->offsets[k]) + 1);
+                if (!visit(row, stored)) {
+                    return;
+                }
+            }
+        }
+    }
+
+    /// A walk's `visit(arguments...)`: what it returns where it returns a bool, else true.
+    template <typename Visit, typename... Arguments>
+    static bool goes_on(Visit& visit, const Arguments&... arguments)
+    {
+        if constexpr (std::is_same_v<decltype(visit(arguments...)), bool>) {
+            return visit(arguments...);
+        } else {
+            visit(arguments...);
+            return true;
+        }
+    }
+
     static constexpr double empty_depth = std::numeric_limits<double>::quiet_NaN(); // depths are finite
 
     // The rules that leave whole rows out, by row: a sorted vector, as rows are left out mostly in
