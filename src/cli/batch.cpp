@@ -1,5 +1,6 @@
 #include "cli/batch.h"
 
+#include "form/questions.h"
 #include "formats/registry.h"
 #include "profile/output_file.h"
 #include "runtime/error.h"
@@ -16,6 +17,7 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view standard_output_name = "-";
 constexpr std::string_view standard_output_path = "/dev/stdout";
+constexpr std::string_view derive_hint = " (--derive computes it from ";
 
 /// Whether `target` is where standard output goes (-o -, /dev/stdout, or the file it is redirected
 /// to): the progress lines go to standard error then, not into the output.
@@ -127,6 +129,16 @@ RunResult run_batch(const BatchJob& job, const std::vector<std::string>& inputs,
         }
     }
     return failed ? RunResult::some_failed : RunResult::all_done;
+}
+
+std::string failure_with_derive_hint(const std::exception& error, bool derive,
+                                     const std::vector<std::size_t>& derived)
+{
+    if (derive || derived.empty()) {
+        return error.what();
+    }
+    return error.what() + std::string(derive_hint) + std::string(derived_columns[derived.back()].inputs) +
+           ")";
 }
 
 } // namespace quillonde::cli

@@ -18,6 +18,11 @@ namespace quillonde::cli {
 /// What an empty INPUT is told.
 inline constexpr std::string_view no_file_name_message = "no file name given";
 
+/// The message of an input that failed: the error's own and, where the cast asked to compute columns
+/// (`derived`, in derived_columns) and --derive was not given, how --derive would compute the last.
+std::string failure_with_derive_hint(const std::exception& error, bool derive,
+                                     const std::vector<std::size_t>& derived);
+
 /// Prints "quillonde-cli: ARGUMENT: MESSAGE" on the error stream.
 void report(Console console, std::string_view argument, std::string_view message);
 

@@ -27,7 +27,6 @@ namespace {
 constexpr std::string_view interrupted_message = "interrupted; neither this nor what follows was converted";
 constexpr std::string_view derived_note = " computed from ";
 constexpr std::string_view derived_source = " (UNESCO 1983)";
-constexpr std::string_view derive_hint = " (--derive computes it from ";
 constexpr std::string_view upcast_note = " from the upcast";
 constexpr std::string_view steps_note = "; steps: ";
 constexpr std::string_view fix_options = "--position LAT LON and --time YYYY-MM-DDTHH:MM:SSZ give them";
@@ -240,9 +239,7 @@ RunResult convert_casts(const Water& water, const std::vector<std::string>& inpu
     };
     // Without --derive, a question on computing a column was answered No: the refusal says how.
     job.failure = [&](const std::exception& error) {
-        return derive || derived.empty() ? std::string(error.what())
-                                         : error.what() + std::string(derive_hint) +
-                                               std::string(derived_columns[derived.back()].inputs) + ")";
+        return failure_with_derive_hint(error, derive, derived);
     };
     return run_batch(job, inputs, output, console);
 }

@@ -305,6 +305,21 @@ struct Arguments {
     std::vector<std::string> items; // the pressures or the inputs
 };
 
+/// The options that shape the profile, which convert takes and info describes.
+void add_profile_options(CLI::App& command, Arguments& arguments)
+{
+    command.add_option("--most-lines", arguments.most_lines);
+    command.add_flag("--no-extend", arguments.no_extend);
+    command.add_option("--cast", arguments.cast);
+    command.add_flag("--drop-soak", arguments.drop_soak);
+    command.add_flag("--despike", arguments.despike);
+    command.add_option("--bin", arguments.bin);
+    CLI::Option* surface = command.add_option("--surface-sound-speed", arguments.surface_sound);
+    CLI::Option* draft = command.add_option("--draft", arguments.draft);
+    surface->needs(draft);
+    draft->needs(surface);
+}
+
 void add_water_options(CLI::App& command, Arguments& arguments)
 {
     CLI::Option* fresh = command.add_flag("--fresh", arguments.fresh);
@@ -508,16 +523,7 @@ int run(int argc, char** argv)
     convert->add_option("--time", arguments.time);
     convert->add_flag("--append", arguments.append);
     convert->add_flag("--strict", arguments.strict);
-    convert->add_option("--most-lines", arguments.most_lines);
-    convert->add_flag("--no-extend", arguments.no_extend);
-    convert->add_option("--cast", arguments.cast);
-    convert->add_flag("--drop-soak", arguments.drop_soak);
-    convert->add_flag("--despike", arguments.despike);
-    convert->add_option("--bin", arguments.bin);
-    CLI::Option* surface = convert->add_option("--surface-sound-speed", arguments.surface_sound);
-    CLI::Option* draft = convert->add_option("--draft", arguments.draft);
-    surface->needs(draft);
-    draft->needs(surface);
+    add_profile_options(*convert, arguments);
     convert->add_option("--section", arguments.section);
     convert->add_option("INPUT", arguments.items);
     CLI::App* send = app.add_subcommand("send");
@@ -547,16 +553,7 @@ int run(int argc, char** argv)
     info->add_flag("--json", arguments.json);
     info->add_option("--section", arguments.section);
     info->add_option("--format", arguments.format);
-    info->add_option("--most-lines", arguments.most_lines);
-    info->add_flag("--no-extend", arguments.no_extend);
-    info->add_option("--cast", arguments.cast);
-    info->add_flag("--drop-soak", arguments.drop_soak);
-    info->add_flag("--despike", arguments.despike);
-    info->add_option("--bin", arguments.bin);
-    CLI::Option* info_surface = info->add_option("--surface-sound-speed", arguments.surface_sound);
-    CLI::Option* info_draft = info->add_option("--draft", arguments.draft);
-    info_surface->needs(info_draft);
-    info_draft->needs(info_surface);
+    add_profile_options(*info, arguments);
     info->add_option("INPUT", arguments.items);
 
     const int options_end = end_of_options(argc, argv);

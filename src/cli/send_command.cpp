@@ -17,7 +17,6 @@ namespace {
 constexpr std::string_view not_sent = "nothing was sent";
 constexpr std::string_view warning_prefix = "warning: ";
 constexpr std::string_view strict_prefix = "refused by --strict: ";
-constexpr std::string_view derive_hint = " (--derive computes it from ";
 
 } // namespace
 
@@ -62,11 +61,7 @@ RunResult send_cast(const Water& water, const std::string& input, const SendOpti
         console.out << outcome.status << '\n';
         return RunResult::all_done;
     } catch (const std::exception& error) {
-        report(console, input,
-               options.derive || derived.empty()
-                   ? std::string(error.what())
-                   : error.what() + std::string(derive_hint) +
-                         std::string(derived_columns[derived.back()].inputs) + ")");
+        report(console, input, failure_with_derive_hint(error, options.derive, derived));
         return console.stop.load() ? RunResult::interrupted : RunResult::some_failed;
     }
 }
