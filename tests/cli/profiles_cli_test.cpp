@@ -143,7 +143,7 @@ TEST_F(ConvertProfiles, ConcurrentAppendsKeepEverySection)
                                       dir.path());
     };
     ASSERT_EQ(append_at(0, 0)->wait().status, 0);
-    constexpr int rounds = 50;
+    constexpr int rounds = 25;
     constexpr int writers = 4;
     for (int round = 0; round < rounds; ++round) {
         std::vector<std::unique_ptr<Tool>> tools;
