@@ -1,4 +1,5 @@
-// Writes a synthetic Sea & Sun cast for benchmarks and tests.
+// Writes a synthetic Sea & Sun cast for benchmarks and tests; a Sea-Bird .cnv of the same rows
+// where OUTPUT ends in ".cnv".
 //   make_cast OUTPUT [ROWS [COLUMNS [ROW_STEP]]]
 // ROW_STEP 4096 with ROWS 300000000 gives a small cast that declares many rows and stores few.
 #include "cast_generator.h"
@@ -26,7 +27,12 @@ int main(int argc, char** argv)
         shape.row_step = std::max(1, std::atoi(argv[4]));
     }
     try {
-        quillonde::bench::write_cast(argv[1], shape);
+        const std::string output = argv[1];
+        if (output.ends_with(".cnv")) {
+            quillonde::bench::write_cnv(output, shape);
+        } else {
+            quillonde::bench::write_cast(output, shape);
+        }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "make_cast: %s\n", error.what());
         return 1;

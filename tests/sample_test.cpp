@@ -338,5 +338,32 @@ TEST(TypedCast, WaterRangesHoldTheirEndsOnly)
     }
 }
 
+// A long cast is looked at in two halves at once: every sample outside water is found, in row order,
+// on either side of the halves' border, and a row with two of them is left out once.
+TEST(TypedCast, ALongCastsSamplesOutsideWaterAreFoundInBothHalves)
+{
+    constexpr std::int32_t rows = 70'001; // enough rows for a second thread
+    constexpr std::int32_t half = rows / 2;
+    ProfileTable table;
+    table.start_rows(2);
+    table.set_rules({{}, {}});
+    for (std::int32_t row = 1; row <= rows; ++row) {
+        const bool outside = row == 1 || row == 20 || row == half || row == half + 1 || row == rows;
+        const std::array<std::string_view, 2> fields{row == half + 1 ? "99999" : "10", outside ? "99" : "10"};
+        table.append_row(fields);
+    }
+    table.leave_out_row(20, Rule::file_flag); // a row left out already is not looked at
+    const std::array<RangedColumn, 2> columns{{{1, 1}, {0, 4}}}; // temperature, then pressure
+    const OutsideWaterFound found = leave_out_outside_water(table, columns);
+    std::vector<std::pair<std::int32_t, double>> samples;
+    for (const OutsideWater& sample : found.samples) {
+        samples.emplace_back(sample.row, sample.value);
+    }
+    EXPECT_EQ(samples, (std::vector<std::pair<std::int32_t, double>>{
+                           {1, 99.0}, {half, 99.0}, {half + 1, 99.0}, {half + 1, 99999.0}, {rows, 99.0}}));
+    EXPECT_EQ(found.rows, 4);
+    EXPECT_EQ(table.rows_left_out(), (std::map<Rule, std::int32_t>{{Rule::file_flag, 1}, {Rule::outside_water, 4}}));
+}
+
 } // namespace
 } // namespace quillonde

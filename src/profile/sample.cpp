@@ -12,7 +12,6 @@ constexpr double dbar_per_psi = 0.6894757293168361;
 constexpr double metres_per_foot = 0.3048;
 constexpr double fahrenheit_zero_c = 32.0;
 constexpr double fahrenheit_per_celsius = 1.8;
-constexpr double missing_mark_tolerance = 1e-6;
 
 /// The power of ten a scale multiplies by, applied to the text's decimal point so that the value is
 /// rounded once; 0 for the others.
@@ -50,12 +49,6 @@ double scaled(Scale scale, double value) noexcept
 }
 
 } // namespace
-
-bool ValueRule::is_missing_mark(double number) const noexcept
-{
-    return missing_mark &&
-           std::fabs(number - *missing_mark) <= missing_mark_tolerance * std::fabs(*missing_mark);
-}
 
 Sample ValueRule::sample_of_any(std::string_view text) const noexcept
 {

@@ -3,6 +3,7 @@
 #include "runtime/convert.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -99,11 +100,18 @@ struct ValueRule {
     /// The sample of `text` by this rule; never left out (rules are the table's).
     Sample sample_of(std::string_view text) const noexcept
     {
-        // Plain numbers taken as given inline: a long cast has millions of them.
+        // Plain numbers taken as given, or tenfold (S/m to mS/cm), inline: a long cast has millions
+        // of them. Tenfold moves the point, as sample_of_any() does, and the mark is the file's
+        // number: a tenth of the value, which is exact for a power of ten this small.
         double number = 0.0;
-        if ((scale == Scale::as_given || scale == Scale::minus) && parse_plain_decimal(text, 0, number) &&
-            !(missing_mark && is_missing_mark(number))) {
-            return {number - offset, SampleFlag::good, Rule::file_flag, text};
+        if (scale == Scale::as_given || scale == Scale::minus) {
+            if (parse_plain_decimal(text, 0, number) && !(missing_mark && is_missing_mark(number))) {
+                return {number - offset, SampleFlag::good, Rule::file_flag, text};
+            }
+        } else if (scale == Scale::times_10) {
+            if (parse_plain_decimal(text, 1, number) && !(missing_mark && is_missing_mark(number / 10.0))) {
+                return {number - offset, SampleFlag::good, Rule::file_flag, text};
+            }
         }
         return sample_of_any(text);
     }
@@ -112,7 +120,11 @@ struct ValueRule {
 
     /// Whether a number read from the file, before the scale, is the missing-value mark: it agrees
     /// with the mark to a millionth, as a header may write the mark with fewer digits than the data.
-    bool is_missing_mark(double number) const noexcept;
+    bool is_missing_mark(double number) const noexcept
+    {
+        constexpr double tolerance = 1e-6;
+        return missing_mark && std::fabs(number - *missing_mark) <= tolerance * std::fabs(*missing_mark);
+    }
 };
 
 /// What a reader saw of a row as it read it.

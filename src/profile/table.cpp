@@ -25,6 +25,35 @@ namespace quillonde {
 
 namespace {
 
+/// Copies `text` to `to`. A field is a few bytes: two moves of eight (or four) bytes that may
+/// overlap copy it, where a call to memcpy of its length would cost more than the copy.
+void copy_short(char* to, std::string_view text) noexcept
+{
+    const std::size_t size = text.size();
+    const char* const from = text.data();
+    if (size >= 8 && size <= 16) {
+        std::uint64_t head = 0;
+        std::uint64_t tail = 0;
+        std::memcpy(&head, from, 8);
+        std::memcpy(&tail, from + size - 8, 8);
+        std::memcpy(to, &head, 8);
+        std::memcpy(to + size - 8, &tail, 8);
+    } else if (size >= 4 && size < 8) {
+        std::uint32_t head = 0;
+        std::uint32_t tail = 0;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + size - 4, 4);
+        std::memcpy(to, &head, 4);
+        std::memcpy(to + size - 4, &tail, 4);
+    } else if (size > 16) {
+        std::memcpy(to, from, size);
+    } else {
+        for (std::size_t k = 0; k < size; ++k) {
+            to[k] = from[k];
+        }
+    }
+}
+
 constexpr std::size_t first_text_block = std::size_t{1} << 20;
 constexpr std::size_t largest_text_block = std::size_t{16} << 20;
 
@@ -528,10 +557,8 @@ std::int32_t ProfileTable::append_row(std::span<const std::string_view> fields)
         if (k > 0) {
             *at++ = ' ';
         }
-        if (!fields[k].empty()) {
-            std::memcpy(at, fields[k].data(), fields[k].size());
-            at += fields[k].size();
-        }
+        copy_short(at, fields[k]);
+        at += fields[k].size();
     }
     // One count of the row's blanks rather than a search in each field.
     if (blanks_in({text, size}) + 1 != std::max<std::size_t>(count, 1)) {

@@ -110,10 +110,12 @@ public:
     }
 
     /// Calls `visit(row, k, sample)` with the sample of text column `columns[k]` for each k of each
-    /// stored row, in row order and, within a row, in the order given: several columns read in one
-    /// walk, each row's text split once.
+    /// stored row from `first` to `last`, in row order and, within a row, in the order given: several
+    /// columns read in one walk, each row's text split once. Walks of rows that do not overlap may
+    /// run at once on several threads, while nothing changes the table.
     template <typename Visit>
-    void for_each_row_samples(std::span<const std::int32_t> columns, Visit&& visit) const
+    void for_each_row_samples(std::span<const std::int32_t> columns, Visit&& visit, std::int32_t first = 1,
+                              std::int32_t last = std::numeric_limits<std::int32_t>::max()) const
     {
         std::int32_t widest = 0;
         std::vector<const ValueRule*> rules;
@@ -127,8 +129,12 @@ public:
         }
         const bool flagged = !row_rules_.empty() || !sample_rules_.empty();
         std::vector<std::string_view> fields(static_cast<std::size_t>(widest));
-        for_each_stored_row(1, [&](std::int32_t row, const Row& stored) {
-            if (stored.fields == 0) {
+        first = std::max(first, 1);
+        for_each_stored_row(first, [&](std::int32_t row, const Row& stored) {
+            if (row > last) {
+                return false;
+            }
+            if (stored.fields == 0 || row < first) {
                 return true;
             }
             split_fields(stored, fields);

@@ -3,36 +3,90 @@
 #include "profile/profile_rows.h"
 #include "runtime/convert.h"
 
-#include <algorithm>
+#include <exception>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace quillonde {
 
+namespace {
+
+/// The samples outside water of the rows `first` to `last`, in row order.
+std::vector<OutsideWater> outside_water_in(const ProfileTable& table, std::span<const std::int32_t> checked,
+                                           std::span<const RangedColumn> columns, std::int32_t first,
+                                           std::int32_t last)
+{
+    std::vector<OutsideWater> found;
+    table.for_each_row_samples(
+        checked,
+        [&](std::int32_t row, std::size_t k, const Sample& sample) {
+            if (sample.good() && !water_ranges[columns[k].range].contains(sample.value)) {
+                found.push_back({row, columns[k].range, sample.value});
+            }
+        },
+        first, last);
+    return found;
+}
+
+} // namespace
+
 OutsideWaterFound leave_out_outside_water(ProfileTable& table, std::span<const RangedColumn> columns)
 {
-    OutsideWaterFound found;
     std::vector<std::int32_t> checked;
-    std::vector<const WaterRange*> ranges;
     for (const RangedColumn& ranged : columns) {
         checked.push_back(ranged.column);
-        ranges.push_back(&water_ranges.at(ranged.range));
+        if (ranged.range >= water_ranges.size()) {
+            throw std::out_of_range("no such water range");
+        }
     }
     // Every column of a row is looked at before the row is left out: each sample outside counts,
-    // even where another of its row is outside too. The walk goes in row order, so the rows come
-    // sorted.
-    std::vector<std::int32_t> rows;
-    table.for_each_row_samples(checked, [&](std::int32_t row, std::size_t k, const Sample& sample) {
-        if (sample.good() && !ranges[k]->contains(sample.value)) {
-            found.samples.push_back({row, columns[k].range, sample.value});
-            if (rows.empty() || rows.back() != row) {
-                rows.push_back(row);
-            }
+    // even where another of its row is outside too. The walks go in row order, so the rows come
+    // sorted. A long cast's second half is looked at on another thread meanwhile, where the
+    // machine has a processor for it.
+    constexpr std::int32_t rows_worth_a_thread = 1 << 16;
+    const std::int32_t half = table.last_row() / 2;
+    std::vector<OutsideWater> second_half;
+    std::exception_ptr failure;
+    std::thread second;
+    if (table.filled_rows() >= rows_worth_a_thread && std::thread::hardware_concurrency() > 1) {
+        try {
+            second = std::thread([&] {
+                try {
+                    second_half = outside_water_in(table, checked, columns, half + 1, table.last_row());
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: one walk looks at every row.
         }
-    });
-    for (const std::int32_t row : rows) {
-        table.leave_out_row(row, Rule::outside_water);
     }
-    found.rows = static_cast<std::int32_t>(rows.size());
+    OutsideWaterFound found;
+    try {
+        found.samples = outside_water_in(table, checked, columns, 1, second.joinable() ? half : table.last_row());
+    } catch (...) {
+        if (second.joinable()) {
+            second.join();
+        }
+        throw;
+    }
+    if (second.joinable()) {
+        second.join();
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
+        found.samples.insert(found.samples.end(), second_half.begin(), second_half.end());
+    }
+    std::int32_t last_left_out = 0;
+    for (const OutsideWater& sample : found.samples) {
+        if (sample.row != last_left_out) {
+            table.leave_out_row(sample.row, Rule::outside_water);
+            last_left_out = sample.row;
+            ++found.rows;
+        }
+    }
     return found;
 }
 
