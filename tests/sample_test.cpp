@@ -338,6 +338,32 @@ TEST(TypedCast, WaterRangesHoldTheirEndsOnly)
     }
 }
 
+// A long cast's median is found in two halves at once: the low values of one half and the high
+// ones of the other meet in the middle, and its side of limits about it is column_median's.
+TEST(TypedCast, ALongCastsMedianSideFromBothHalves)
+{
+    constexpr std::int32_t rows = 70'000;
+    for (const bool lows_first : {false, true}) {
+        ProfileTable table;
+        table.start_rows(1);
+        table.set_rules({{}});
+        std::vector<std::string> texts;
+        for (std::int32_t row = 1; row <= rows; ++row) {
+            const bool low = (row <= rows / 2) == lows_first;
+            texts.push_back((low ? "-10." : "20.") + std::to_string(10000 + row % 10000));
+            const std::array<std::string_view, 1> fields{texts.back()};
+            table.append_row(fields);
+        }
+        const double median = column_median(table, 0).value();
+        for (const double limit : {median, std::nextafter(median, -99.0), std::nextafter(median, 99.0), 21.0}) {
+            for (const bool below : {true, false}) {
+                EXPECT_EQ(median_beyond(table, 0, limit, below), below ? median < limit : median > limit)
+                    << limit << (below ? " below" : " above") << (lows_first ? ", lows first" : "");
+            }
+        }
+    }
+}
+
 // A long cast is looked at in two halves at once: every sample outside water is found, in row order,
 // on either side of the halves' border, and a row with two of them is left out once.
 TEST(TypedCast, ALongCastsSamplesOutsideWaterAreFoundInBothHalves)

@@ -1,6 +1,7 @@
 #include "profile/profile_rows.h"
 
 #include "depth/seawater.h"
+#include "profile/halves.h"
 #include "runtime/cell.h"
 #include "runtime/convert.h"
 #include "runtime/error.h"
@@ -103,29 +104,50 @@ std::optional<bool> median_beyond(const ProfileTable& table, std::int32_t column
     // come first in sorted order. The median's two middle values, or its one, lie on one side of
     // the split or straddle it; only then is the mean of the two worked out, from the largest low
     // value and the smallest high one.
-    std::size_t count = 0;
-    std::size_t low = 0;
-    double largest_low = 0.0;
-    double smallest_high = 0.0;
-    table.for_each_sample(column, [&](std::int32_t, const Sample& sample) {
-        if (!sample.good()) {
-            return;
-        }
-        const double value = sample.value;
-        ++count;
-        if (below ? value < limit : !(value > limit)) {
-            largest_low = low++ == 0 ? value : std::max(largest_low, value);
-        } else {
-            smallest_high = count - low == 1 ? value : std::min(smallest_high, value);
-        }
+    struct Split {
+        std::size_t count = 0;
+        std::size_t low = 0;
+        double largest_low = 0.0;   // where low > 0
+        double smallest_high = 0.0; // where count > low
+    };
+    const auto halves = in_halves(table, [&](std::int32_t first, std::int32_t last) {
+        Split split;
+        table.for_each_sample(
+            column,
+            [&](std::int32_t, const Sample& sample) {
+                if (!sample.good()) {
+                    return;
+                }
+                const double value = sample.value;
+                ++split.count;
+                if (below ? value < limit : !(value > limit)) {
+                    split.largest_low = split.low++ == 0 ? value : std::max(split.largest_low, value);
+                } else {
+                    split.smallest_high =
+                        split.count - split.low == 1 ? value : std::min(split.smallest_high, value);
+                }
+            },
+            first, last);
+        return split;
     });
-    if (count == 0) {
+    Split whole = halves[0];
+    const Split& other = halves[1];
+    if (other.low > 0) {
+        whole.largest_low = whole.low > 0 ? std::max(whole.largest_low, other.largest_low) : other.largest_low;
+    }
+    if (other.count > other.low) {
+        whole.smallest_high = whole.count > whole.low ? std::min(whole.smallest_high, other.smallest_high)
+                                                       : other.smallest_high;
+    }
+    whole.count += other.count;
+    whole.low += other.low;
+    if (whole.count == 0) {
         return std::nullopt;
     }
-    const std::size_t middle = count / 2;
-    bool median_low = middle < low; // the middle value, and the one before it, are low
-    if (count % 2 == 0 && middle == low) {
-        const double median = largest_low + (smallest_high - largest_low) / 2.0;
+    const std::size_t middle = whole.count / 2;
+    bool median_low = middle < whole.low; // the middle value, and the one before it, are low
+    if (whole.count % 2 == 0 && middle == whole.low) {
+        const double median = whole.largest_low + (whole.smallest_high - whole.largest_low) / 2.0;
         median_low = below ? median < limit : !(median > limit);
     }
     return below ? median_low : !median_low;

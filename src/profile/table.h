@@ -89,16 +89,23 @@ public:
     /// How many rows each rule leaves out, by rule.
     std::map<Rule, std::int32_t> rows_left_out() const;
 
-    /// Calls `visit(row, sample)` with the sample of text column `column` of each stored row, in row
-    /// order, until a `visit` that returns a bool returns false: for what reads a column whole (the
-    /// median of the salinity), at less cost than sample().
-    template <typename Visit> void for_each_sample(std::int32_t column, Visit&& visit) const
+    /// Calls `visit(row, sample)` with the sample of text column `column` of each stored row from
+    /// `first` to `last`, in row order, until a `visit` that returns a bool returns false: for what
+    /// reads a column whole (the median of the salinity), at less cost than sample(). Walks of rows
+    /// that do not overlap may run at once on several threads, while nothing changes the table.
+    template <typename Visit>
+    void for_each_sample(std::int32_t column, Visit&& visit, std::int32_t first = 1,
+                         std::int32_t last = std::numeric_limits<std::int32_t>::max()) const
     {
         check_column(column);
         const ValueRule& by = rule(column);
         const bool flagged = !row_rules_.empty() || !sample_rules_.empty();
-        for_each_stored_row(1, [&](std::int32_t row, const Row& stored) {
-            if (stored.fields == 0) {
+        first = std::max(first, 1);
+        for_each_stored_row(first, [&](std::int32_t row, const Row& stored) {
+            if (row > last) {
+                return false;
+            }
+            if (stored.fields == 0 || row < first) {
                 return true;
             }
             Sample sample = by.sample_of(text_field(stored, column));

@@ -1,12 +1,11 @@
 #include "profile/water_ranges.h"
 
+#include "profile/halves.h"
 #include "profile/profile_rows.h"
 #include "runtime/convert.h"
 
-#include <exception>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
+#include <utility>
 #include <vector>
 
 namespace quillonde {
@@ -43,42 +42,13 @@ OutsideWaterFound leave_out_outside_water(ProfileTable& table, std::span<const R
     }
     // Every column of a row is looked at before the row is left out: each sample outside counts,
     // even where another of its row is outside too. The walks go in row order, so the rows come
-    // sorted. A long cast's second half is looked at on another thread meanwhile, where the
-    // machine has a processor for it.
-    constexpr std::int32_t rows_worth_a_thread = 1 << 16;
-    const std::int32_t half = table.last_row() / 2;
-    std::vector<OutsideWater> second_half;
-    std::exception_ptr failure;
-    std::thread second;
-    if (table.filled_rows() >= rows_worth_a_thread && std::thread::hardware_concurrency() > 1) {
-        try {
-            second = std::thread([&] {
-                try {
-                    second_half = outside_water_in(table, checked, columns, half + 1, table.last_row());
-                } catch (...) {
-                    failure = std::current_exception();
-                }
-            });
-        } catch (const std::system_error&) {
-            // No thread to be had: one walk looks at every row.
-        }
-    }
+    // sorted.
+    auto halves = in_halves(table, [&](std::int32_t first, std::int32_t last) {
+        return outside_water_in(table, checked, columns, first, last);
+    });
     OutsideWaterFound found;
-    try {
-        found.samples = outside_water_in(table, checked, columns, 1, second.joinable() ? half : table.last_row());
-    } catch (...) {
-        if (second.joinable()) {
-            second.join();
-        }
-        throw;
-    }
-    if (second.joinable()) {
-        second.join();
-        if (failure) {
-            std::rethrow_exception(failure);
-        }
-        found.samples.insert(found.samples.end(), second_half.begin(), second_half.end());
-    }
+    found.samples = std::move(halves[0]);
+    found.samples.insert(found.samples.end(), halves[1].begin(), halves[1].end());
     std::int32_t last_left_out = 0;
     for (const OutsideWater& sample : found.samples) {
         if (sample.row != last_left_out) {
