@@ -25,32 +25,31 @@ namespace quillonde {
 
 namespace {
 
-/// Copies `text` to `to`. A field is a few bytes: two moves of eight (or four) bytes that may
-/// overlap copy it, where a call to memcpy of its length would cost more than the copy.
+/// Copies `size` bytes, at least sizeof(Word) and at most twice as many, as two words that may
+/// overlap.
+template <typename Word> void copy_as_two_words(char* to, const char* from, std::size_t size) noexcept
+{
+    Word head{};
+    Word tail{};
+    std::memcpy(&head, from, sizeof(Word));
+    std::memcpy(&tail, from + size - sizeof(Word), sizeof(Word));
+    std::memcpy(to, &head, sizeof(Word));
+    std::memcpy(to + size - sizeof(Word), &tail, sizeof(Word));
+}
+
+/// Copies `text` to `to`. A field is a few bytes, which two moves copy, where a call to memcpy of
+/// its length would cost more than the copy.
 void copy_short(char* to, std::string_view text) noexcept
 {
     const std::size_t size = text.size();
-    const char* const from = text.data();
-    if (size >= 8 && size <= 16) {
-        std::uint64_t head = 0;
-        std::uint64_t tail = 0;
-        std::memcpy(&head, from, 8);
-        std::memcpy(&tail, from + size - 8, 8);
-        std::memcpy(to, &head, 8);
-        std::memcpy(to + size - 8, &tail, 8);
-    } else if (size >= 4 && size < 8) {
-        std::uint32_t head = 0;
-        std::uint32_t tail = 0;
-        std::memcpy(&head, from, 4);
-        std::memcpy(&tail, from + size - 4, 4);
-        std::memcpy(to, &head, 4);
-        std::memcpy(to + size - 4, &tail, 4);
-    } else if (size > 16) {
-        std::memcpy(to, from, size);
+    if (size > 2 * sizeof(std::uint64_t)) {
+        std::memcpy(to, text.data(), size);
+    } else if (size >= sizeof(std::uint64_t)) {
+        copy_as_two_words<std::uint64_t>(to, text.data(), size);
+    } else if (size >= sizeof(std::uint32_t)) {
+        copy_as_two_words<std::uint32_t>(to, text.data(), size);
     } else {
-        for (std::size_t k = 0; k < size; ++k) {
-            to[k] = from[k];
-        }
+        std::copy_n(text.data(), size, to);
     }
 }
 
