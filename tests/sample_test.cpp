@@ -355,7 +355,8 @@ TEST(TypedCast, ALongCastsMedianSideFromBothHalves)
             table.append_row(fields);
         }
         const double median = column_median(table, 0).value();
-        for (const double limit : {median, std::nextafter(median, -99.0), std::nextafter(median, 99.0), 21.0}) {
+        for (const double limit :
+             {median, std::nextafter(median, -99.0), std::nextafter(median, 99.0), 21.0}) {
             for (const bool below : {true, false}) {
                 EXPECT_EQ(median_beyond(table, 0, limit, below), below ? median < limit : median > limit)
                     << limit << (below ? " below" : " above") << (lows_first ? ", lows first" : "");
@@ -378,7 +379,7 @@ TEST(TypedCast, ALongCastsSamplesOutsideWaterAreFoundInBothHalves)
         const std::array<std::string_view, 2> fields{row == half + 1 ? "99999" : "10", outside ? "99" : "10"};
         table.append_row(fields);
     }
-    table.leave_out_row(20, Rule::file_flag); // a row left out already is not looked at
+    table.leave_out_row(20, Rule::file_flag);                    // a row left out already is not looked at
     const std::array<RangedColumn, 2> columns{{{1, 1}, {0, 4}}}; // temperature, then pressure
     const OutsideWaterFound found = leave_out_outside_water(table, columns);
     std::vector<std::pair<std::int32_t, double>> samples;
@@ -388,7 +389,8 @@ TEST(TypedCast, ALongCastsSamplesOutsideWaterAreFoundInBothHalves)
     EXPECT_EQ(samples, (std::vector<std::pair<std::int32_t, double>>{
                            {1, 99.0}, {half, 99.0}, {half + 1, 99.0}, {half + 1, 99999.0}, {rows, 99.0}}));
     EXPECT_EQ(found.rows, 4);
-    EXPECT_EQ(table.rows_left_out(), (std::map<Rule, std::int32_t>{{Rule::file_flag, 1}, {Rule::outside_water, 4}}));
+    EXPECT_EQ(table.rows_left_out(),
+              (std::map<Rule, std::int32_t>{{Rule::file_flag, 1}, {Rule::outside_water, 4}}));
 }
 
 } // namespace

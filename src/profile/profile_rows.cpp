@@ -133,11 +133,12 @@ std::optional<bool> median_beyond(const ProfileTable& table, std::int32_t column
     Split whole = halves[0];
     const Split& other = halves[1];
     if (other.low > 0) {
-        whole.largest_low = whole.low > 0 ? std::max(whole.largest_low, other.largest_low) : other.largest_low;
+        whole.largest_low =
+            whole.low > 0 ? std::max(whole.largest_low, other.largest_low) : other.largest_low;
     }
     if (other.count > other.low) {
         whole.smallest_high = whole.count > whole.low ? std::min(whole.smallest_high, other.smallest_high)
-                                                       : other.smallest_high;
+                                                      : other.smallest_high;
     }
     whole.count += other.count;
     whole.low += other.low;
