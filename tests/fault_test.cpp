@@ -595,6 +595,39 @@ TEST_F(Fault, AnExportRemovesTheLeftoversOfKilledOnesOnceAMinuteOld)
                      ".profile.sva.d1r2e3c4.tmp", ".profile.sva.k3x9q2a.tmp", "cast.TOB", "profile.sva"}));
 }
 
+// The lock of a file that casts are added to is taken through the calls handed in: held while it
+// lives and its file gone after; on a file system without locks none is held and nothing is left
+// behind; a wait for a lock another writer holds asks at every step and ends at a stop.
+TEST_F(Fault, TheTargetLockIsHeldGoneUnheldOrStopped)
+{
+    class LockCalls : public SystemCalls {
+    public:
+        int refusal = 0; // the errno every flock gives, or 0 for the real call
+        int flock(int descriptor, int operation) override
+        {
+            if (refusal != 0) {
+                errno = refusal;
+                return -1;
+            }
+            return SystemCalls::flock(descriptor, operation);
+        }
+    } calls;
+    const std::string target = dir.write("survey.svp", "casts");
+    {
+        const TargetLock lock(target, {}, calls);
+        EXPECT_TRUE(lock.held());
+        EXPECT_EQ(folder_entries(dir.path()), (Names{".survey.svp.lock", "survey.svp"}));
+    }
+    EXPECT_EQ(folder_entries(dir.path()), (Names{"survey.svp"}));
+    calls.refusal = ENOLCK;
+    EXPECT_FALSE(TargetLock(target, {}, calls).held());
+    EXPECT_EQ(folder_entries(dir.path()), (Names{"survey.svp"}));
+    calls.refusal = EWOULDBLOCK;
+    int asked = 0;
+    EXPECT_THROW(TargetLock(target, [&] { return ++asked < 3; }, calls), WriteStopped);
+    EXPECT_EQ(asked, 3);
+}
+
 TEST_F(Fault, TheLineReaderTellsWhetherALineEndedOrWasCut)
 {
     using Lines = std::vector<std::pair<std::string, bool>>;

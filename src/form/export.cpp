@@ -475,7 +475,7 @@ ExportOutcome export_profile(Controls& controls, const ProfileState& state, cons
         // file is read and written by one writer at a time, as it stands under the lock.
         std::optional<TargetLock> lock;
         if (writer.holds_many_casts()) {
-            lock.emplace(path, keep_going);
+            lock.emplace(path, keep_going, calls);
             std::error_code ec;
             std::optional<std::string> now;
             if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) > 0) {

@@ -469,7 +469,8 @@ void OutputFile::commit()
     }
 }
 
-TargetLock::TargetLock(const std::string& path, const KeepGoing& keep_going)
+TargetLock::TargetLock(const std::string& path, const KeepGoing& keep_going, SystemCalls& calls)
+    : calls_(calls)
 {
     const Resolved resolved = resolve_links(fs::path(path), path);
     std::error_code ec;
@@ -478,7 +479,7 @@ TargetLock::TargetLock(const std::string& path, const KeepGoing& keep_going)
         return;
     }
     const fs::path folder = resolved.target.has_parent_path() ? resolved.target.parent_path() : fs::path(".");
-    folder_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    folder_ = calls_.open(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (folder_ < 0) {
         return; // the write fails, naming the folder
     }
@@ -486,22 +487,24 @@ TargetLock::TargetLock(const std::string& path, const KeepGoing& keep_going)
     // A writer that is done removes the lock file before it lets go of it; one that waited on the
     // removed file then holds a lock nobody else sees, and takes the one under the name instead.
     for (;;) {
-        const int file = ::openat(folder_, name_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        const int file =
+            calls_.open(folder_, name_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (file < 0) {
             break;
         }
         int locked = -1;
-        while ((locked = ::flock(file, LOCK_EX | LOCK_NB)) != 0 && (errno == EWOULDBLOCK || errno == EINTR)) {
+        while ((locked = calls_.flock(file, LOCK_EX | LOCK_NB)) != 0 &&
+               (errno == EWOULDBLOCK || errno == EINTR)) {
             if (keep_going && !keep_going()) {
-                ::close(file);
-                ::close(std::exchange(folder_, -1));
+                calls_.close(file);
+                calls_.close(std::exchange(folder_, -1));
                 throw WriteStopped();
             }
             ::poll(nullptr, 0, lock_step_ms);
         }
         if (locked != 0) { // no locks on this file system
-            ::unlinkat(folder_, name_.c_str(), 0);
-            ::close(file);
+            calls_.unlinkat(folder_, name_.c_str(), 0);
+            calls_.close(file);
             break;
         }
         struct stat held = {};
@@ -512,19 +515,19 @@ TargetLock::TargetLock(const std::string& path, const KeepGoing& keep_going)
             file_ = file;
             return;
         }
-        ::close(file);
+        calls_.close(file);
     }
-    ::close(std::exchange(folder_, -1));
+    calls_.close(std::exchange(folder_, -1));
 }
 
 TargetLock::~TargetLock()
 {
     if (file_ >= 0) {
-        ::unlinkat(folder_, name_.c_str(), 0);
-        ::close(file_);
+        calls_.unlinkat(folder_, name_.c_str(), 0);
+        calls_.close(file_);
     }
     if (folder_ >= 0) {
-        ::close(folder_);
+        calls_.close(folder_);
     }
 }
 

@@ -93,9 +93,9 @@ private:
 /// a file system that takes no locks get no lock: the write goes on as before.
 class TargetLock {
 public:
-    /// Waits for the lock of `path`, asking `keep_going` at every step of the wait; raises
-    /// WriteStopped once it says false.
-    TargetLock(const std::string& path, const KeepGoing& keep_going);
+    /// Waits for the lock of `path` through `calls`, asking `keep_going` at every step of the wait;
+    /// raises WriteStopped once it says false.
+    TargetLock(const std::string& path, const KeepGoing& keep_going, SystemCalls& calls);
     TargetLock(const TargetLock&) = delete;
     TargetLock& operator=(const TargetLock&) = delete;
     ~TargetLock();
@@ -104,6 +104,7 @@ public:
     bool held() const noexcept { return file_ >= 0; }
 
 private:
+    SystemCalls& calls_;
     int folder_ = -1;
     int file_ = -1;
     std::string name_;

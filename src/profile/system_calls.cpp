@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <stdio.h> // renameat
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace quillonde {
@@ -52,6 +53,11 @@ int SystemCalls::unlinkat(int folder, const char* name, int flags)
 int SystemCalls::close(int descriptor)
 {
     return ::close(descriptor);
+}
+
+int SystemCalls::flock(int descriptor, int operation)
+{
+    return ::flock(descriptor, operation);
 }
 
 SystemCalls& real_system_calls() noexcept

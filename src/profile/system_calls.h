@@ -26,6 +26,8 @@ public:
     virtual int renameat(int from_folder, const char* from, int to_folder, const char* to);
     virtual int unlinkat(int folder, const char* name, int flags);
     virtual int close(int descriptor);
+    /// flock(2): the advisory lock of a file that several programs add casts to.
+    virtual int flock(int descriptor, int operation);
 };
 
 /// The real calls, for the callers that hand in no others.
