@@ -103,15 +103,12 @@ struct ValueRule {
         // Plain numbers taken as given, or tenfold (S/m to mS/cm), inline: a long cast has millions
         // of them. Tenfold moves the point, as sample_of_any() does, and the mark is the file's
         // number: a tenth of the value, which is exact for a power of ten this small.
+        const bool tenfold = scale == Scale::times_10;
         double number = 0.0;
-        if (scale == Scale::as_given || scale == Scale::minus) {
-            if (parse_plain_decimal(text, 0, number) && !(missing_mark && is_missing_mark(number))) {
-                return {number - offset, SampleFlag::good, Rule::file_flag, text};
-            }
-        } else if (scale == Scale::times_10) {
-            if (parse_plain_decimal(text, 1, number) && !(missing_mark && is_missing_mark(number / 10.0))) {
-                return {number - offset, SampleFlag::good, Rule::file_flag, text};
-            }
+        if ((tenfold || scale == Scale::as_given || scale == Scale::minus) &&
+            parse_plain_decimal(text, tenfold ? 1 : 0, number) &&
+            !(missing_mark && is_missing_mark(tenfold ? number / 10.0 : number))) {
+            return {number - offset, SampleFlag::good, Rule::file_flag, text};
         }
         return sample_of_any(text);
     }

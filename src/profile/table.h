@@ -100,12 +100,8 @@ public:
         check_column(column);
         const ValueRule& by = rule(column);
         const bool flagged = !row_rules_.empty() || !sample_rules_.empty();
-        first = std::max(first, 1);
-        for_each_stored_row(first, [&](std::int32_t row, const Row& stored) {
-            if (row > last) {
-                return false;
-            }
-            if (stored.fields == 0 || row < first) {
+        for_each_stored_row(first, last, [&](std::int32_t row, const Row& stored) {
+            if (stored.fields == 0) {
                 return true;
             }
             Sample sample = by.sample_of(text_field(stored, column));
@@ -136,12 +132,8 @@ public:
         }
         const bool flagged = !row_rules_.empty() || !sample_rules_.empty();
         std::vector<std::string_view> fields(static_cast<std::size_t>(widest));
-        first = std::max(first, 1);
-        for_each_stored_row(first, [&](std::int32_t row, const Row& stored) {
-            if (row > last) {
-                return false;
-            }
-            if (stored.fields == 0 || row < first) {
+        for_each_stored_row(first, last, [&](std::int32_t row, const Row& stored) {
+            if (stored.fields == 0) {
                 return true;
             }
             split_fields(stored, fields);
@@ -179,12 +171,10 @@ public:
     void for_each_usable_depth(std::int32_t first, Visit&& visit, Pause&& pause) const
     {
         const bool flagged = !row_rules_.empty();
-        first = std::max(first, 1);
         for_each_stored_row(
-            first,
+            first, last_row_,
             [&](std::int32_t row, const Row& stored) {
-                if (row < first || row > last_row_ || std::isnan(stored.depth_m) ||
-                    (flagged && row_rules_.contains(row))) {
+                if (std::isnan(stored.depth_m) || (flagged && row_rules_.contains(row))) {
                     return true;
                 }
                 return goes_on(visit, row, table_depth(stored.depth_m));
@@ -208,12 +198,13 @@ public:
     static std::uint64_t bytes_needed(std::int32_t last_column, std::int32_t last_row) noexcept;
 
 private:
-    /// Calls `visit(row, stored)` for each stored row of the chunks from the one that holds `first` on,
-    /// in row order, until it returns false; `pause()` before each chunk but the table's first.
+    /// Calls `visit(row, stored)` for each stored row from `first` to `last`, in row order, until it
+    /// returns false; `pause()` before each chunk but the table's first.
     template <typename Visit, typename Pause = void (*)()>
     void for_each_stored_row(
-        std::int32_t first, Visit&& visit, Pause&& pause = [] {}) const
+        std::int32_t first, std::int32_t last, Visit&& visit, Pause&& pause = [] {}) const
     {
+        first = std::max(first, 1);
         for (auto c = static_cast<std::size_t>(first - 1) / rows_per_chunk; c < chunks_.size(); ++c) {
             if (c > 0) {
                 pause();
@@ -222,12 +213,29 @@ private:
             if (chunk == nullptr) {
                 continue;
             }
-            const std::size_t count = chunk->whole() ? rows_per_chunk : chunk->rows.size();
-            for (std::size_t k = 0; k < count; ++k) {
-                const Row& stored = chunk->whole() ? chunk->all[k] : chunk->rows[k];
-                const auto row = static_cast<std::int32_t>(c * rows_per_chunk +
-                                                           (chunk->whole() ? k : chunk->offsets[k]) + 1);
-                if (!visit(row, stored)) {
+            const auto base = static_cast<std::int64_t>(c * rows_per_chunk);
+            if (chunk->whole()) {
+                // The rows of the chunk from `first` to `last` are a run of its offsets.
+                const auto begin = static_cast<std::size_t>(std::max<std::int64_t>(first - 1 - base, 0));
+                const auto end = static_cast<std::size_t>(
+                    std::clamp<std::int64_t>(std::int64_t{last} - base, 0, std::int64_t{rows_per_chunk}));
+                for (std::size_t k = begin; k < end; ++k) {
+                    if (!visit(static_cast<std::int32_t>(base + static_cast<std::int64_t>(k) + 1),
+                               chunk->all[k])) {
+                        return;
+                    }
+                }
+                if (end < rows_per_chunk) {
+                    return;
+                }
+                continue;
+            }
+            for (std::size_t k = 0; k < chunk->rows.size(); ++k) {
+                const auto row = static_cast<std::int32_t>(base + chunk->offsets[k] + 1);
+                if (row > last) {
+                    return;
+                }
+                if (row >= first && !visit(row, chunk->rows[k])) {
                     return;
                 }
             }
