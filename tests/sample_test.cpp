@@ -393,5 +393,39 @@ TEST(TypedCast, ALongCastsSamplesOutsideWaterAreFoundInBothHalves)
               (std::map<Rule, std::int32_t>{{Rule::file_flag, 1}, {Rule::outside_water, 4}}));
 }
 
+// A long cast's texts fill blocks of the largest size, each made while the one before is filled;
+// a line longer than such a block gets one of its own, and the block made for what follows is kept
+// for the rows after it. Every row keeps its text, and so does a table loaded again.
+TEST(TypedCast, EveryRowKeepsItsTextAcrossTheBlocksOfALongCast)
+{
+    const auto text_of = [](std::size_t k, std::size_t size) {
+        std::string text(size, static_cast<char>('a' + k % 26));
+        text.replace(0, std::to_string(k).size(), std::to_string(k));
+        return text;
+    };
+    constexpr std::size_t rows = 14'000;
+    constexpr std::size_t long_row = 9'000;
+    const auto size_of = [](std::size_t k) {
+        return k == long_row ? std::size_t{20} << 20 : 3000 + k % 2000;
+    };
+    ProfileTable table;
+    for (int load = 0; load < 2; ++load) {
+        table.start_rows(1);
+        for (std::size_t k = 0; k < rows; ++k) {
+            const std::string text = text_of(k, size_of(k));
+            const std::array<std::string_view, 1> fields{text};
+            table.append_row(fields);
+        }
+        for (std::size_t k = 0; k < rows; ++k) {
+            const std::string stored(table.cell(0, static_cast<std::int32_t>(k + 1)).as_text());
+            if (stored != text_of(k, size_of(k))) {
+                ADD_FAILURE() << "row " << k + 1 << " of load " << load << " holds \"" << stored.substr(0, 12)
+                              << "...\" of " << stored.size() << " bytes";
+                break;
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace quillonde

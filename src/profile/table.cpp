@@ -12,7 +12,9 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
+#include <system_error>
 #include <type_traits>
 
 #include <sys/mman.h>
@@ -87,6 +89,7 @@ void ProfileTable::clear() noexcept
     last_column_ = -1;
     last_row_ = 0;
     std::vector<std::unique_ptr<Chunk>>().swap(chunks_);
+    block_in_making_ = {};
     text_blocks_.clear();
     block_used_ = 0;
     block_size_ = 0;
@@ -466,6 +469,32 @@ ProfileTable::Row* ProfileTable::allocate_rows()
     return rows;
 }
 
+ProfileTable::Block ProfileTable::next_block(std::size_t size, std::size_t following)
+{
+    std::optional<Block> made;
+    if (block_in_making_.valid()) {
+        try {
+            Block block = block_in_making_.get();
+            if (block.size() >= size) {
+                made.emplace(std::move(block));
+            }
+        } catch (const std::bad_alloc&) {
+            // Made here and now, or failed here and now.
+        }
+    }
+    if (!made) {
+        made.emplace(size);
+    }
+    if (following == largest_text_block) {
+        try {
+            block_in_making_ = std::async(std::launch::async, [following] { return Block(following); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the next block is made when it is needed.
+        }
+    }
+    return std::move(*made);
+}
+
 char* ProfileTable::allocate_text(std::size_t size)
 {
     if (size == 0) {
@@ -473,11 +502,12 @@ char* ProfileTable::allocate_text(std::size_t size)
     }
     if (size > block_size_ - block_used_) {
         // Blocks grow with the cast, so that a small one costs little.
-        const std::size_t grown =
-            std::min(first_text_block << std::min<std::size_t>(text_blocks_.size(), 4), largest_text_block);
-        const std::size_t new_block = std::max(size, grown);
-        text_blocks_.emplace_back(new_block);
-        block_size_ = new_block;
+        const auto grown = [](std::size_t blocks) {
+            return std::min(first_text_block << std::min<std::size_t>(blocks, 4), largest_text_block);
+        };
+        const std::size_t blocks = text_blocks_.size();
+        text_blocks_.push_back(next_block(std::max(size, grown(blocks)), grown(blocks + 1)));
+        block_size_ = text_blocks_.back().size();
         block_used_ = 0;
     }
     char* text = text_blocks_.back().data() + block_used_;

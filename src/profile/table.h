@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <future>
 #include <limits>
 #include <map>
 #include <memory>
@@ -343,12 +344,19 @@ private:
         Block& operator=(const Block&) = delete;
         ~Block();
         char* data() const noexcept { return data_; }
+        std::size_t size() const noexcept { return size_; }
 
     private:
         char* data_;
         std::size_t size_;
     };
+    /// A block of at least `size` bytes: the one made meanwhile, when it is as large. Then, when the
+    /// block to follow is of the largest size, it is made meanwhile on a thread of its own: a long
+    /// cast's pages are made while its rows are stored, not in their way.
+    Block next_block(std::size_t size, std::size_t following);
+
     std::vector<Block> text_blocks_;
+    std::future<Block> block_in_making_; // after text_blocks_: gone before them
     std::size_t block_used_ = 0;
     std::size_t block_size_ = 0;
     std::int32_t filled_rows_ = 0;
