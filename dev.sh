@@ -128,6 +128,9 @@ package_check() {
     /usr/bin/quillonde-cli --version
     /usr/bin/quillonde-cli convert --salt --latitude 54 -o "$out/deneb.sva" tests/data/casts/rev205_deneb.TOB
     head -c 11 "$out/deneb.sva" | grep -qx '.profile  1'
+    # The plot, drawn by the program the package installs for it.
+    /usr/bin/quillonde-cli plot --salt --latitude 54 -o "$out/deneb.svg" tests/data/casts/rev205_deneb.TOB
+    grep -q '<svg' "$out/deneb.svg"
     man -w quillonde-cli >/dev/null
     man -w quillonde >/dev/null
     # The installed window, offscreen: still up after a second means it opened; then it is closed.

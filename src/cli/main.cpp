@@ -4,13 +4,11 @@
 #include "cli/commands.h"
 #include "cli/format_list.h"
 #include "cli/info_command.h"
-#include "cli/plot_command.h"
 #include "cli/send_command.h"
 #include "form/cast_fix.h"
 #include "form/questions.h"
 #include "formats/registry.h"
 #include "formats/sound_speed_datagram.h"
-#include "plot/profile_plot.h"
 #include "profile/cast_steps.h"
 #include "profile/udp_send.h"
 #include "runtime/convert.h"
@@ -21,12 +19,22 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <unistd.h>
+
+#ifdef QUILLONDE_DRAWS_PLOTS
+#include "cli/plot_command.h"
+#include "plot/profile_plot.h"
+#endif
 
 namespace {
 
@@ -285,7 +293,11 @@ struct Arguments {
     bool derive = false;
     bool strict = false;
     quillonde::cli::SoundWater sound;
+#ifdef QUILLONDE_DRAWS_PLOTS
     std::string columns{quillonde::ctd_columns};
+#else
+    std::string columns; // quillonde-cli-plot reads them
+#endif
     bool json = false;
     std::string format;
     std::vector<std::string> position;
@@ -378,11 +390,13 @@ std::string latitude_refusal(const Arguments& arguments)
     return {};
 }
 
+#ifdef QUILLONDE_DRAWS_PLOTS
 std::vector<std::string> split_columns(std::string_view list)
 {
     const std::vector<std::string_view> items = quillonde::list_items(list);
     return {items.begin(), items.end()};
 }
+#endif
 
 /// The steps of convert from its arguments; returns what is wrong with them, or an empty text.
 std::string step_options(const Arguments& arguments, quillonde::Steps& steps)
@@ -504,6 +518,32 @@ std::string send_options(const Arguments& arguments, quillonde::cli::SendOptions
     sending.derive = arguments.derive;
     sending.strict = arguments.strict;
     return {};
+}
+
+/// The plot command: drawn here, or by quillonde-cli-plot, the program that has the toolkit, which
+/// takes the command line as it stands, in place of this process.
+RunResult plot_command(char** argv, const Water& water, const Arguments& arguments, Console console)
+{
+#ifdef QUILLONDE_DRAWS_PLOTS
+    static_cast<void>(argv);
+    return quillonde::cli::plot_casts(water, split_columns(arguments.columns), arguments.items,
+                                      arguments.output, console);
+#else
+    static_cast<void>(water);
+    static_cast<void>(arguments);
+    // Beside this program in the build, where it is installed otherwise.
+    namespace fs = std::filesystem;
+    std::error_code failed;
+    const fs::path folder = fs::read_symlink("/proc/self/exe", failed).parent_path();
+    fs::path helper = folder / "quillonde-cli-plot";
+    if (!fs::exists(helper, failed)) {
+        helper = (folder / QUILLONDE_PLOT_HELPER).lexically_normal();
+    }
+    ::execv(helper.c_str(), argv);
+    console.err << program_name << ": cannot start " << quillonde::quoted_path(helper.string())
+                << " to draw the plot: " << std::strerror(errno) << '\n';
+    return RunResult::some_failed;
+#endif
 }
 
 int run(int argc, char** argv)
@@ -642,8 +682,7 @@ int run(int argc, char** argv)
                                             console, profile, arguments.strict)
         : info->parsed()
             ? quillonde::cli::print_cast_info(water, arguments.items, arguments.json, console, profile)
-            : quillonde::cli::plot_casts(water, split_columns(arguments.columns), arguments.items,
-                                         arguments.output, console);
+            : plot_command(argv, water, arguments, console);
     const bool written = standard_output_written();
     if (stop_requested.load()) {
         return exit_signal_base + static_cast<int>(stop_signal);

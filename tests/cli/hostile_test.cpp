@@ -334,6 +334,35 @@ TEST_F(Hostile, StandardOutputAsTheTargetIsWrittenWhereItStands)
     EXPECT_EQ(folder_entries(dir.path()), (Names{"c.TOB", "c.sva", "out.sva"}));
 }
 
+// The plot is drawn by a program of its own, which the tool finds beside itself in a build and in
+// ../libexec/quillonde where it is installed; without it the plot fails and says what is missing.
+TEST_F(Hostile, APlotWithoutItsDrawingProgramFailsAndSaysSo)
+{
+    const fs::path bin = dir.file("usr/bin");
+    fs::create_directories(bin);
+    fs::copy_file(QUILLONDE_CLI, bin / "quillonde-cli");
+    const Outcome alone = Tool({"plot", "--salt", "--latitude", "54", "c.TOB"}, dir.path(), -1, RLIM_INFINITY,
+                               (bin / "quillonde-cli").string())
+                              .wait();
+    EXPECT_EQ(alone.status, 1);
+    EXPECT_EQ(alone.err, "quillonde-cli: cannot start \"" +
+                             dir.file("usr/libexec/quillonde/quillonde-cli-plot") +
+                             "\" to draw the plot: No such file or directory\n");
+    EXPECT_EQ(folder_entries(dir.path()), (Names{"c.TOB", "c.sva", "usr"}));
+
+    // Installed: found where it is installed, whatever the folder the tool is started from.
+    const fs::path libexec = dir.file("usr/libexec/quillonde");
+    fs::create_directories(libexec);
+    fs::copy_file(fs::path(QUILLONDE_CLI).parent_path() / "quillonde-cli-plot",
+                  libexec / "quillonde-cli-plot");
+    const Outcome installed = Tool({"plot", "--salt", "--latitude", "54", "c.TOB"}, dir.path(), -1,
+                                   RLIM_INFINITY, (bin / "quillonde-cli").string())
+                                  .wait();
+    EXPECT_EQ(installed.status, 0) << installed.err;
+    EXPECT_EQ(installed.out, "c.TOB -> c.svg: 250 rows, 43 profile lines\n");
+    EXPECT_TRUE(fs::exists(dir.file("c.svg")));
+}
+
 TEST_F(Hostile, AReaderThatGoesAwayStopsNoConversion)
 {
     fs::copy_file(deneb, dir.file("d.TOB"));

@@ -28,14 +28,15 @@ struct Outcome {
     std::string err;
 };
 
-/// quillonde-cli started in `folder` with every signal at its default, as a shell starts it;
-/// standard output goes to `out` (a file of its own when -1), standard error to a file of its own.
+/// quillonde-cli (or `program`) started in `folder` with every signal at its default, as a shell
+/// starts it; standard output goes to `out` (a file of its own when -1), standard error to a file of
+/// its own.
 class Tool {
 public:
     explicit Tool(std::vector<std::string> arguments, const std::filesystem::path& folder = ".", int out = -1,
-                  rlim_t file_size_limit = RLIM_INFINITY)
+                  rlim_t file_size_limit = RLIM_INFINITY, std::string program = QUILLONDE_CLI)
     {
-        arguments.insert(arguments.begin(), QUILLONDE_CLI);
+        arguments.insert(arguments.begin(), program);
         std::vector<char*> argv;
         for (std::string& argument : arguments) {
             argv.push_back(argument.data());
@@ -63,7 +64,7 @@ public:
             sigset_t none;
             sigemptyset(&none);
             sigprocmask(SIG_SETMASK, &none, nullptr);
-            execv(QUILLONDE_CLI, argv.data());
+            execv(program.c_str(), argv.data());
             _exit(127);
         }
     }
