@@ -531,13 +531,19 @@ RunResult plot_command(char** argv, const Water& water, const Arguments& argumen
 #else
     static_cast<void>(water);
     static_cast<void>(arguments);
-    // Beside this program in the build, where it is installed otherwise.
+    // Beside this program in the build, where it is installed otherwise; never looked for in the
+    // working folder, whose files are anyone's.
     namespace fs = std::filesystem;
     std::error_code failed;
-    const fs::path folder = fs::read_symlink("/proc/self/exe", failed).parent_path();
-    fs::path helper = folder / "quillonde-cli-plot";
+    const fs::path self = fs::read_symlink("/proc/self/exe", failed);
+    if (failed || !self.is_absolute()) {
+        console.err << program_name << ": cannot find quillonde-cli-plot to draw the plot: the folder of "
+                    << program_name << " is unknown (/proc/self/exe: " << failed.message() << ")\n";
+        return RunResult::some_failed;
+    }
+    fs::path helper = self.parent_path() / "quillonde-cli-plot";
     if (!fs::exists(helper, failed)) {
-        helper = (folder / QUILLONDE_PLOT_HELPER).lexically_normal();
+        helper = (self.parent_path() / QUILLONDE_PLOT_HELPER).lexically_normal();
     }
     ::execv(helper.c_str(), argv);
     console.err << program_name << ": cannot start " << quillonde::quoted_path(helper.string())
