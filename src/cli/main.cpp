@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/format_list.h"
 #include "cli/info_command.h"
+#include "cli/plot_dispatch.h"
 #include "cli/send_command.h"
 #include "form/cast_fix.h"
 #include "form/questions.h"
@@ -19,22 +20,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <exception>
-#include <filesystem>
 #include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <unistd.h>
-
-#ifdef QUILLONDE_DRAWS_PLOTS
-#include "cli/plot_command.h"
-#include "plot/profile_plot.h"
-#endif
 
 namespace {
 
@@ -293,11 +284,7 @@ struct Arguments {
     bool derive = false;
     bool strict = false;
     quillonde::cli::SoundWater sound;
-#ifdef QUILLONDE_DRAWS_PLOTS
-    std::string columns{quillonde::ctd_columns};
-#else
-    std::string columns; // quillonde-cli-plot reads them
-#endif
+    std::string columns{quillonde::cli::plot_columns_by_default()};
     bool json = false;
     std::string format;
     std::vector<std::string> position;
@@ -389,14 +376,6 @@ std::string latitude_refusal(const Arguments& arguments)
     }
     return {};
 }
-
-#ifdef QUILLONDE_DRAWS_PLOTS
-std::vector<std::string> split_columns(std::string_view list)
-{
-    const std::vector<std::string_view> items = quillonde::list_items(list);
-    return {items.begin(), items.end()};
-}
-#endif
 
 /// The steps of convert from its arguments; returns what is wrong with them, or an empty text.
 std::string step_options(const Arguments& arguments, quillonde::Steps& steps)
@@ -518,38 +497,6 @@ std::string send_options(const Arguments& arguments, quillonde::cli::SendOptions
     sending.derive = arguments.derive;
     sending.strict = arguments.strict;
     return {};
-}
-
-/// The plot command: drawn here, or by quillonde-cli-plot, the program that has the toolkit, which
-/// takes the command line as it stands, in place of this process.
-RunResult plot_command(char** argv, const Water& water, const Arguments& arguments, Console console)
-{
-#ifdef QUILLONDE_DRAWS_PLOTS
-    static_cast<void>(argv);
-    return quillonde::cli::plot_casts(water, split_columns(arguments.columns), arguments.items,
-                                      arguments.output, console);
-#else
-    static_cast<void>(water);
-    static_cast<void>(arguments);
-    // Beside this program in the build, where it is installed otherwise; never looked for in the
-    // working folder, whose files are anyone's.
-    namespace fs = std::filesystem;
-    std::error_code failed;
-    const fs::path self = fs::read_symlink("/proc/self/exe", failed);
-    if (failed || !self.is_absolute()) {
-        console.err << program_name << ": cannot find quillonde-cli-plot to draw the plot: the folder of "
-                    << program_name << " is unknown (/proc/self/exe: " << failed.message() << ")\n";
-        return RunResult::some_failed;
-    }
-    fs::path helper = self.parent_path() / "quillonde-cli-plot";
-    if (!fs::exists(helper, failed)) {
-        helper = (self.parent_path() / QUILLONDE_PLOT_HELPER).lexically_normal();
-    }
-    ::execv(helper.c_str(), argv);
-    console.err << program_name << ": cannot start " << quillonde::quoted_path(helper.string())
-                << " to draw the plot: " << std::strerror(errno) << '\n';
-    return RunResult::some_failed;
-#endif
 }
 
 int run(int argc, char** argv)
@@ -688,7 +635,8 @@ int run(int argc, char** argv)
                                             console, profile, arguments.strict)
         : info->parsed()
             ? quillonde::cli::print_cast_info(water, arguments.items, arguments.json, console, profile)
-            : plot_command(argv, water, arguments, console);
+            : quillonde::cli::run_plot_command(argv, water, arguments.columns, arguments.items,
+                                               arguments.output, console);
     const bool written = standard_output_written();
     if (stop_requested.load()) {
         return exit_signal_base + static_cast<int>(stop_signal);
