@@ -360,7 +360,19 @@ TEST_F(Hostile, APlotWithoutItsDrawingProgramFailsAndSaysSo)
                                   .wait();
     EXPECT_EQ(installed.status, 0) << installed.err;
     EXPECT_EQ(installed.out, "c.TOB -> c.svg: 250 rows, 43 profile lines\n");
-    EXPECT_TRUE(fs::exists(dir.file("c.svg")));
+    // The profile's three columns side by side unless the command line names others.
+    const std::string picture = read_file(dir.file("c.svg"));
+    for (const char* axis : {">SOUND [m/s]<", ">Temp [°C]<", ">SALIN [ppt]<"}) {
+        EXPECT_NE(picture.find(axis), std::string::npos) << axis;
+    }
+    ASSERT_EQ(Tool({"plot", "--fresh", "--columns", "Temp", "-o", "t.svg", "c.TOB"}, dir.path(), -1,
+                   RLIM_INFINITY, (bin / "quillonde-cli").string())
+                  .wait()
+                  .status,
+              0);
+    const std::string temperature = read_file(dir.file("t.svg"));
+    EXPECT_NE(temperature.find(">Temp [°C]<"), std::string::npos);
+    EXPECT_EQ(temperature.find(">SALIN [ppt]<"), std::string::npos);
 }
 
 TEST_F(Hostile, AReaderThatGoesAwayStopsNoConversion)
