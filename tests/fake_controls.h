@@ -39,6 +39,7 @@ public:
 
     std::function<bool(FakeControls&)> on_process_events;
     int process_events_calls = 0;
+    bool steady = false; // what steady_while_loading() says
 
     std::string text(TextBox box) const override { return texts.at(box); }
     void set_text(TextBox box, std::string_view text) override { texts[box] = std::string(text); }
@@ -87,6 +88,7 @@ public:
         fix_requests.push_back(request);
         return fix ? fix(request) : std::nullopt;
     }
+    bool steady_while_loading() const override { return steady; }
     bool process_events() override
     {
         ++process_events_calls;

@@ -245,6 +245,19 @@ TEST_F(Load, TheWaterTypeAndLatitudeApplyFromTheNextLineOn)
     EXPECT_EQ(row_of(3).back(), "992.09");  // salt at 4
 }
 
+TEST_F(Load, ControlsThatStayAsTheyAreGiveEveryTableTheirWater)
+{
+    controls.steady = true;
+    controls.water = OptionButton::op_salt;
+    load("Lines : 2\n; Datasets Press\n1 1000\n2 1000\n; Datasets Press\n1 2000\n2 1000\n");
+    EXPECT_EQ(row_of(1).back(), "1974.33");
+    EXPECT_EQ(row_of(2).back(), "989.5");
+    // The second header begins the load's record again, which learns the water from its rows.
+    ASSERT_TRUE(state.last_load.depth_basis.has_value());
+    EXPECT_TRUE(state.last_load.depth_basis->salt_water);
+    EXPECT_EQ(state.last_load.depth_basis->latitude_deg, 45);
+}
+
 TEST_F(Load, ClosingTheWindowStopsTheLoad)
 {
     controls.on_process_events = [](FakeControls& window) { return window.process_events_calls < 4; };

@@ -74,6 +74,10 @@ public:
     /// operation stops and leaves nothing half done.
     virtual bool process_events() = 0;
 
+    /// Whether the controls stay as they are while a file loads: no event round runs, no text or
+    /// option changes. A load may then read the water the window shows once, not for every row.
+    virtual bool steady_while_loading() const { return false; }
+
 protected:
     Controls() = default;
     Controls(const Controls&) = default;

@@ -64,6 +64,7 @@ public:
         return fixer_ ? fixer_(request) : std::nullopt;
     }
     bool process_events() override { return stop_ == nullptr || !stop_->load(std::memory_order_relaxed); }
+    bool steady_while_loading() const override { return true; }
 
 private:
     const std::atomic<bool>* stop_;

@@ -85,6 +85,7 @@ private:
     std::int32_t names_listed_ = 0;
     std::vector<ValueRule> rules_; // of the table's columns, from the last header
     WindowWater water_;
+    const Water* steady_water_ = nullptr; // of every row, once a row's depth is computed
     std::uint64_t line_number_ = 0;
     std::uint64_t header_line_ = 0;     // the line of the last header, once one came
     std::int32_t rows_before_line_ = 0; // the rows stored before the line in hand
@@ -225,6 +226,7 @@ void Load::columns_named(std::vector<CastColumn> columns, DepthSource depth, std
     CastInfo described = owns_table_ ? std::move(state_.cast) : std::move(pending_);
     state_.g_table.clear();
     state_.last_load = LoadRecord{};
+    steady_water_ = nullptr; // the new record learns the water from its first depth
     state_.last_load.cast_path = path_;
     owns_table_ = true;
     appends_ = false;
@@ -277,6 +279,11 @@ double Load::value_of(std::string_view subject, std::int32_t column, std::string
 void Load::store_depth(std::int32_t row, std::string_view source)
 {
     if (depth_.pressure >= 0) {
+        if (steady_water_ != nullptr) {
+            state_.g_table.store_computed_depth(
+                row, steady_water_->exact_depth_m(value_of("pressure", depth_.pressure, source)));
+            return;
+        }
         // Read as the window's handlers read it: the pressure first, then the water's latitude.
         if (!controls_.selected(OptionButton::op_salt) && !controls_.selected(OptionButton::op_fresh)) {
             return;
@@ -286,6 +293,10 @@ void Load::store_depth(std::int32_t row, std::string_view source)
         if (water != nullptr) {
             state_.g_table.store_computed_depth(row, water->exact_depth_m(pressure_dbar));
             state_.last_load.depth_computed(water->basis());
+            // Controls that stay as they are show the same water for every row after.
+            if (controls_.steady_while_loading()) {
+                steady_water_ = water;
+            }
         }
     } else {
         state_.g_table.store_depth(row, value_of("depth", depth_.depth, source));
