@@ -289,9 +289,11 @@ std::optional<std::string_view> value_of(std::string_view text, std::string_view
 /// One load of a Sea-Bird cast.
 class SeabirdParser : public TextLineParser {
 public:
-    SeabirdParser(CastSink& sink, std::string_view path) : sink_(sink), path_(path) {}
+    SeabirdParser(CastSink& sink, std::string_view path) : sink_(&sink), path_(path) {}
 
     void finish() override;
+    std::unique_ptr<CastParser> rows_reader(CastSink& sink) const override;
+    void take_over(const CastParser& reader) override;
 
 protected:
     void text_line(std::string_view line) override;
@@ -305,7 +307,7 @@ private:
     /// Splits `row` into fields of one width, each a right-aligned value; false when it is not so.
     bool split_by_width(std::string_view row);
 
-    CastSink& sink_;
+    CastSink* sink_;
     std::string path_;
     bool first_line_ = true;
     bool ended_ = false;
@@ -339,7 +341,7 @@ void SeabirdParser::text_line(std::string_view line)
             // "* Sea-Bird SBE 9 Data File:"
             std::string_view model = trim_space(line.substr(first_line_marker.size()));
             model = trim_space(model.substr(0, model.find("Data File")));
-            sink_.info().instrument = model;
+            sink_->info().instrument = model;
         }
         instrument_line(line.substr(1));
     } else if (line.starts_with("#")) {
@@ -352,7 +354,7 @@ void SeabirdParser::text_line(std::string_view line)
 
 void SeabirdParser::instrument_line(std::string_view text)
 {
-    CastInfo& info = sink_.info();
+    CastInfo& info = sink_->info();
     if (const auto latitude = value_of(text, "NMEA Latitude")) {
         nmea_latitude_ = angle_of(*latitude, Axis::latitude, probe_position);
     } else if (const auto longitude = value_of(text, "NMEA Longitude")) {
@@ -482,7 +484,7 @@ void SeabirdParser::end_header()
         throw Error(ErrorKind::bad_data_file, "the header names no pressure column (prDM, prdM ...) and no "
                                               "depth column (depSM ...), so the cast gives no depths");
     }
-    CastInfo& info = sink_.info();
+    CastInfo& info = sink_->info();
     // The latitude a depth column was computed for ("lat = 50") is no position.
     info.latitude_deg = nmea_latitude_ ? nmea_latitude_ : user_latitude_;
     info.longitude_deg = nmea_longitude_ ? nmea_longitude_ : user_longitude_;
@@ -510,7 +512,7 @@ void SeabirdParser::end_header()
     } else {
         info.time = system_utc_ ? system_utc_ : cast_time_ ? cast_time_ : start_time_;
     }
-    rows_.emplace(sink_, std::move(readings), depth, bad_flag_);
+    rows_.emplace(*sink_, std::move(readings), depth, bad_flag_);
     fields_.reserve(rows_->size());
 }
 
@@ -614,6 +616,27 @@ void SeabirdParser::data_line(std::string_view line)
     rows_->append(fields_);
 }
 
+std::unique_ptr<CastParser> SeabirdParser::rows_reader(CastSink& sink) const
+{
+    // After the header every line is a row or nothing, and a row reaches the sink alone.
+    if (!ended_ || !rows_) {
+        return nullptr;
+    }
+    auto reader = std::make_unique<SeabirdParser>(*this);
+    reader->sink_ = &sink;
+    reader->rows_->feed(sink);
+    reader->count_lines_anew();
+    return reader;
+}
+
+void SeabirdParser::take_over(const CastParser& reader)
+{
+    const auto& rows = dynamic_cast<const SeabirdParser&>(reader);
+    rows_->count_rows_of(*rows.rows_);
+    width_shown_ = width_shown_ || rows.width_shown_;
+    count_lines_of(rows);
+}
+
 void SeabirdParser::finish()
 {
     if (!ended_) {
@@ -624,7 +647,7 @@ void SeabirdParser::finish()
         throw Error(ErrorKind::bad_data_file, quoted_path(path_) + " has no rows after its header");
     }
     if (stated_rows_) {
-        sink_.rows_declared(*stated_rows_); // files cut on upload keep the count of the whole cast
+        sink_->rows_declared(*stated_rows_); // files cut on upload keep the count of the whole cast
     }
 }
 

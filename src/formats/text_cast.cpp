@@ -107,7 +107,7 @@ std::vector<ColumnReading> readings_of(const std::vector<ColumnFinding>& found, 
 
 RowConverter::RowConverter(CastSink& sink, std::vector<ColumnReading> columns, DepthSource depth,
                            std::optional<double> bad_value)
-    : sink_(sink), readings_(std::move(columns)), bad_value_(bad_value), rewritten_(readings_.size()),
+    : sink_(&sink), readings_(std::move(columns)), bad_value_(bad_value), rewritten_(readings_.size()),
       out_(readings_.size())
 {
     if (bad_value_) {
@@ -134,7 +134,7 @@ RowConverter::RowConverter(CastSink& sink, std::vector<ColumnReading> columns, D
         rule.flags_rows = reading.flags_rows;
         rules.push_back(rule);
     }
-    sink_.columns_named(std::move(named), depth, std::move(rules));
+    sink_->columns_named(std::move(named), depth, std::move(rules));
 }
 
 void RowConverter::append(std::span<const std::string_view> fields)
@@ -181,7 +181,7 @@ void RowConverter::append(std::span<const std::string_view> fields)
             row = std::span<const std::string_view>(out_).first(count);
         }
     }
-    sink_.row_appended(row, note);
+    sink_->row_appended(row, note);
     ++rows_;
 }
 

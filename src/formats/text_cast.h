@@ -83,6 +83,15 @@ public:
     const CastColumn& column(std::size_t k) const noexcept { return readings_[k].column; }
     std::int64_t rows() const noexcept { return rows_; }
 
+    /// Hands the rows after this to `sink`: a copy made for a rows reader.
+    void feed(CastSink& sink) noexcept
+    {
+        sink_ = &sink;
+        rows_ = 0;
+    }
+    /// Counts the rows that `other`, fed elsewhere, handed on after this one's.
+    void count_rows_of(const RowConverter& other) noexcept { rows_ += other.rows_; }
+
 private:
     /// Whether a number's text, not empty, may be the bad value: it begins as the bad value does.
     bool may_be_bad_value(std::string_view text) const noexcept
@@ -109,7 +118,7 @@ private:
         bool flags_rows; ///< the file's flag column
     };
 
-    CastSink& sink_;
+    CastSink* sink_;
     std::vector<ColumnReading> readings_;
     std::vector<Plan> plans_;
     std::vector<std::size_t> looked_at_; // the columns of numbers whose values append looks at

@@ -55,10 +55,11 @@ std::string_view through_hemisphere(std::string_view text)
 /// One load of a Sea & Sun cast. The working values start empty with every file.
 class TobParser : public CastParser {
 public:
-    TobParser(CastSink& sink, std::string_view path) : sink_(sink), path_(path) {}
+    TobParser(CastSink& sink, std::string_view path) : sink_(&sink), path_(path) {}
 
     void line(std::string_view raw) override;
     void finish() override;
+    std::unique_ptr<CastParser> rows_reader(CastSink& sink) const override;
 
 private:
     void handle_header();
@@ -67,7 +68,7 @@ private:
     void handle_position(std::string_view raw);
     void take_time(std::string_view line);
 
-    CastSink& sink_;
+    CastSink* sink_;
     std::string path_;
     std::optional<std::string> row_count_; // empty until a "Lines :" line
     bool header_seen_ = false;
@@ -85,7 +86,7 @@ void TobParser::line(std::string_view raw)
         // The count stands after the marker only when the line begins with it; the 8th character
         // on is taken either way.
         row_count_ = std::string(trim_blanks(raw.substr(row_count_marker.size())));
-        sink_.row_count_stated(*row_count_);
+        sink_->row_count_stated(*row_count_);
     }
     if (cleaned_.size() < shortest_line) {
         return;
@@ -136,13 +137,13 @@ void TobParser::handle_header()
         }
         columns.push_back({std::string(name), std::string(name), {}, {}});
     }
-    sink_.columns_named(std::move(columns), depth);
+    sink_->columns_named(std::move(columns), depth);
     if (!row_count_) {
         throw Error(ErrorKind::subscript_out_of_range,
                     "no \"" + std::string(row_count_marker) +
                         "\" line came before the header line, so the table has no rows");
     }
-    sink_.rows_stated(with_subject("the row count", [&] { return str_to_long(*row_count_); }));
+    sink_->rows_stated(with_subject("the row count", [&] { return str_to_long(*row_count_); }));
     header_seen_ = true;
     units_may_follow_ = true;
 }
@@ -159,7 +160,7 @@ void TobParser::handle_units(std::string_view raw)
         units.push_back(trim_blanks(raw.substr(open + 1, close - open - 1)));
         open = close;
     }
-    std::vector<CastColumn>& columns = sink_.info().columns;
+    std::vector<CastColumn>& columns = sink_->info().columns;
     if (units.size() == columns.size()) {
         for (std::size_t k = 0; k < units.size(); ++k) {
             columns[k].unit = units[k];
@@ -173,7 +174,7 @@ void TobParser::handle_position(std::string_view raw)
         const std::string_view rest = trim_blanks(raw.substr(date + date_marker.size()));
         if (auto day = time_by_patterns(rest.substr(0, rest.find(' ')), calendar_dates)) {
             day->source = date_source;
-            sink_.info().time = std::move(*day);
+            sink_->info().time = std::move(*day);
         }
     }
     const std::size_t position = raw.find(position_marker);
@@ -186,7 +187,7 @@ void TobParser::handle_position(std::string_view raw)
         return;
     }
     const std::size_t latitude_begin = latitude + latitude_marker.size();
-    CastInfo& info = sink_.info();
+    CastInfo& info = sink_->info();
     info.latitude_deg = angle_of(through_hemisphere(raw.substr(latitude_begin, longitude - latitude_begin)),
                                  Axis::latitude, tob_position);
     info.longitude_deg = angle_of(through_hemisphere(raw.substr(longitude + longitude_marker.size())),
@@ -201,7 +202,7 @@ void TobParser::take_time(std::string_view line)
             time_by_pattern(std::string(field_of(line, date)) + " " + std::string(field_of(line, clock)),
                             "%Y-%m-%d %H:%M:%S")) {
         when->source = columns_source;
-        sink_.info().time = std::move(*when);
+        sink_->info().time = std::move(*when);
     }
     date_col_ = -1; // the first row that has them gives the cast's time
 }
@@ -220,11 +221,24 @@ void TobParser::handle_data_line(std::size_t fields)
     const std::int32_t row = numeric && number < 2147483647.5
                                  ? static_cast<std::int32_t>(round_half_even(number))
                                  : with_subject("row number", [&] { return str_to_long(field0); });
-    sink_.row_read(row, line, fields);
+    sink_->row_read(row, line, fields);
     if (date_col_ >= 0 && time_col_ >= 0 &&
         static_cast<std::size_t>(std::max(date_col_, time_col_)) < fields) {
         take_time(line);
     }
+}
+
+std::unique_ptr<CastParser> TobParser::rows_reader(CastSink& sink) const
+{
+    // After the header and its units line, once a row gave the cast's time: a line is a row, a
+    // line of nothing, or a row count or header, which the rows reader's sink refuses. Such lines
+    // change nothing else, so there is nothing to take over.
+    if (!header_seen_ || units_may_follow_ || (date_col_ >= 0 && time_col_ >= 0)) {
+        return nullptr;
+    }
+    auto reader = std::make_unique<TobParser>(*this);
+    reader->sink_ = &sink;
+    return reader;
 }
 
 void TobParser::finish()

@@ -25,6 +25,11 @@ ssize_t SystemCalls::read(int descriptor, void* bytes, std::size_t count)
     return ::read(descriptor, bytes, count);
 }
 
+ssize_t SystemCalls::pread(int descriptor, void* bytes, std::size_t count, off_t offset)
+{
+    return ::pread(descriptor, bytes, count, offset);
+}
+
 ssize_t SystemCalls::write(int descriptor, const void* bytes, std::size_t count)
 {
     return ::write(descriptor, bytes, count);

@@ -20,6 +20,7 @@ public:
     /// openat(2); `folder` is AT_FDCWD for a path from the working folder.
     virtual int open(int folder, const char* path, int flags, mode_t mode);
     virtual ssize_t read(int descriptor, void* bytes, std::size_t count);
+    virtual ssize_t pread(int descriptor, void* bytes, std::size_t count, off_t offset);
     virtual ssize_t write(int descriptor, const void* bytes, std::size_t count);
     virtual int fsync(int descriptor);
     virtual int linkat(int from_folder, const char* from, int to_folder, const char* to, int flags);

@@ -98,6 +98,7 @@ void ProfileTable::clear() noexcept
     row_rules_.clear();
     sample_rules_.clear();
     computed_depths_ = false;
+    blocks_ahead_ = true;
 }
 
 void ProfileTable::resize(std::int32_t last_column, std::int32_t last_row, std::uint64_t memory_bytes)
@@ -485,7 +486,7 @@ ProfileTable::Block ProfileTable::next_block(std::size_t size, std::size_t follo
     if (!made) {
         made.emplace(size);
     }
-    if (following == largest_text_block) {
+    if (following == largest_text_block && blocks_ahead_) {
         try {
             block_in_making_ = std::async(std::launch::async, [following] { return Block(following); });
         } catch (const std::system_error&) {
@@ -513,6 +514,80 @@ char* ProfileTable::allocate_text(std::size_t size)
     char* text = text_blocks_.back().data() + block_used_;
     block_used_ += size;
     return text;
+}
+
+bool ProfileTable::take_rows(ProfileTable& part, bool appended)
+{
+    const auto holds = [](const Row& row) { return row.fields > 0 || !std::isnan(row.depth_m); };
+    if (!appended) {
+        // Only a chunk that both hold may hold a row twice.
+        for (std::size_t c = 0; c < part.chunks_.size() && c < chunks_.size(); ++c) {
+            if (!part.chunks_[c] || !chunks_[c]) {
+                continue;
+            }
+            const auto base = static_cast<std::int32_t>(c * rows_per_chunk);
+            bool twice = false;
+            part.for_each_stored_row(base + 1, base + static_cast<std::int32_t>(rows_per_chunk),
+                                     [&](std::int32_t row, const Row& stored) {
+                                         twice = holds(stored) && holds(row_at(row));
+                                         return !twice;
+                                     });
+            if (twice) {
+                part.clear();
+                return false;
+            }
+        }
+    }
+    const std::int32_t shift = appended ? last_row_ : 0;
+    for (std::size_t c = 0; c < part.chunks_.size(); ++c) {
+        if (!part.chunks_[c]) {
+            continue;
+        }
+        if (!appended && c < chunks_.size() && !chunks_[c]) {
+            chunks_[c] = std::move(part.chunks_[c]);
+            continue;
+        }
+        const auto base = static_cast<std::int32_t>(c * rows_per_chunk);
+        part.for_each_stored_row(base + 1, base + static_cast<std::int32_t>(rows_per_chunk),
+                                 [&](std::int32_t row, const Row& stored) {
+                                     if (appended) {
+                                         while (last_row_ < row + shift) {
+                                             add_row();
+                                         }
+                                     }
+                                     if (holds(stored)) {
+                                         row_for_storing(row + shift) = stored;
+                                     }
+                                     return true;
+                                 });
+    }
+    while (appended && last_row_ < shift + part.last_row_) {
+        add_row();
+    }
+    filled_rows_ += part.filled_rows_;
+    computed_depths_ = computed_depths_ || part.computed_depths_;
+    for (const auto& [row, rule] : part.row_rules_) {
+        row_rules_.insert_or_assign(row + shift, rule);
+    }
+    for (const auto& [place, rule] : part.sample_rules_) {
+        sample_rules_.insert_or_assign({place.first, place.second + shift}, rule);
+    }
+    // The part's texts stay where they are: its blocks go before the one this table fills.
+    text_blocks_.reserve(text_blocks_.size() + part.text_blocks_.size());
+    std::optional<Block> filling;
+    if (!text_blocks_.empty()) {
+        filling.emplace(std::move(text_blocks_.back()));
+        text_blocks_.pop_back();
+    }
+    for (Block& block : part.text_blocks_) {
+        text_blocks_.push_back(std::move(block));
+    }
+    if (filling) {
+        text_blocks_.push_back(std::move(*filling));
+    }
+    part.text_blocks_.clear();
+    part.clear();
+    return true;
 }
 
 void ProfileTable::store_texts(std::int32_t row, std::string_view joined, std::int32_t count)

@@ -188,6 +188,16 @@ public:
     /// table takes no more rows.
     std::int32_t append_row(std::span<const std::string_view> fields);
 
+    /// Takes the rows of `part`, a table of the same columns and rules that holds the rows of a
+    /// later part of the same file: `appended`, after this table's last row, where both took their
+    /// rows one after the other (start_rows(), append_row()); else by their numbers, where both were
+    /// sized alike (resize()). False, changing nothing, when both hold a row of the same number.
+    /// Either way `part` is left empty.
+    bool take_rows(ProfileTable& part, bool appended);
+    /// Whether the largest blocks of a long cast's texts are made ahead, on a thread of their own,
+    /// as until the table is next emptied: not while another thread fills a table too.
+    void make_blocks_ahead(bool ahead) noexcept { blocks_ahead_ = ahead; }
+
     /// The first row from `row` on that a data line has filled, or last_row() + 1: a walk over the
     /// stored rows that skips the empty ones of a sparse cast at little cost.
     std::int32_t next_stored_row(std::int32_t row) const;
@@ -361,6 +371,7 @@ private:
     std::size_t block_size_ = 0;
     std::int32_t filled_rows_ = 0;
     bool computed_depths_ = false;
+    bool blocks_ahead_ = true;
     std::vector<ValueRule> rules_;
     RowRules row_rules_;
     std::map<std::pair<std::int32_t, std::int32_t>, Rule> sample_rules_; // by (column, row)

@@ -164,9 +164,11 @@ void LineReader::fill()
         if (waits_ && !wait_for_data()) {
             return;
         }
-        const ssize_t got = calls_.read(descriptor_, data + end_, room);
+        const ssize_t got = preads_ ? calls_.pread(descriptor_, data + end_, room, static_cast<off_t>(read_))
+                                    : calls_.read(descriptor_, data + end_, room);
         if (got > 0) {
             end_ += static_cast<std::size_t>(got);
+            read_ += static_cast<std::uint64_t>(got);
             return;
         }
         if (got == 0) {
@@ -221,6 +223,9 @@ std::string_view LineReader::head(std::size_t bytes)
 
 bool LineReader::at_end()
 {
+    if (end_at_ && offset() >= *end_at_) {
+        return true;
+    }
     while (begin_ == end_ && !end_of_file_ && !stopped_) {
         fill();
     }

@@ -3,10 +3,12 @@
 #include "profile/system_calls.h"
 #include "runtime/error.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +59,21 @@ public:
     /// Whether keep_going said false.
     bool stopped() const noexcept { return stopped_; }
 
+    // A reader may read part of a regular file: from an offset on, or up to one, while another
+    // reader reads the rest.
+
+    /// Reads from byte `offset` of the file on, whatever the descriptor's own offset: call before
+    /// anything is read.
+    void read_from(std::uint64_t offset) noexcept
+    {
+        read_ = offset;
+        preads_ = true;
+    }
+    /// Ends the lines at byte `offset` of the file, where a line begins: at_end() is true there.
+    void end_at(std::optional<std::uint64_t> offset) noexcept { end_at_ = offset; }
+    /// The byte of the file where the next line begins.
+    std::uint64_t offset() const noexcept { return read_ - (end_ - begin_); }
+
     /// Whether the line read_line() gave last ended with a line end. False for the last bytes of
     /// a file that ends without one (a file cut inside its last line, or one edited by hand) and
     /// for a line cut short by a stop.
@@ -84,6 +101,9 @@ private:
     bool end_of_file_ = false;
     bool stopped_ = false;
     bool line_ended_ = false;
+    bool preads_ = false; // reads from read_ on, not from the descriptor's offset
+    std::optional<std::uint64_t> end_at_;
+    std::uint64_t read_ = 0; // the byte of the file after the last one read
 };
 
 } // namespace quillonde
