@@ -13,15 +13,22 @@
 #include "runtime/text.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
 #include <optional>
 #include <span>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace quillonde {
 
@@ -31,6 +38,16 @@ constexpr std::string_view row_count_caption = "Number of rows:";
 constexpr std::string_view header_row_count_caption = "Number of rows: ";
 // About what one entry of List1 costs the window; bounds the width of a header.
 constexpr std::uint64_t list_entry_bytes = 256;
+// A file is read in two parts at once only after this many rows, and where each part holds at
+// least this many bytes.
+constexpr std::int32_t rows_before_parts = 4096;
+constexpr std::uint64_t smallest_part_bytes = std::uint64_t{1} << 20;
+// How far past the middle of a file its later part may begin, at the first line that begins there.
+constexpr std::uint64_t longest_line_searched = std::uint64_t{1} << 20;
+
+/// Thrown by the sink of a file's later part at any call but a row's: that part is read again by
+/// the load itself.
+struct NotARow {};
 
 std::string line_place(std::uint64_t line_number)
 {
@@ -39,6 +56,12 @@ std::string line_place(std::uint64_t line_number)
 
 /// The working values of one load; they start empty with every click. The load is the sink of the
 /// format's parser: it puts what the parser reads into the table, the list and the labels.
+///
+/// Where the controls stay as they are, a long file is read in two parts at once: the load reads
+/// on, and a second load, on a thread of its own, reads the lines of the file's second half into a
+/// table of its own by a rows reader of the parser. Once the first part is read, the load takes its
+/// rows, when that part gave rows and nothing else, to the file's end, and the two tables hold no
+/// row twice; else the load reads that part itself, line by line, as it reads any file.
 class Load : public CastSink {
 public:
     Load(Controls& controls, ProfileState& state, std::string path)
@@ -48,7 +71,11 @@ public:
 
     LoadOutcome run(int file, SystemCalls& calls);
 
-    CastInfo& info() override { return owns_table_ ? state_.cast : pending_; }
+    CastInfo& info() override
+    {
+        not_a_row();
+        return owns_table_ ? state_.cast : pending_;
+    }
     std::size_t part_wanted() const override { return state_.part_wanted; }
     void row_count_stated(std::string_view count) override;
     using CastSink::columns_named;
@@ -61,6 +88,24 @@ public:
     void row_appended(std::span<const std::string_view> fields, RowNote note) override;
 
 private:
+    struct LaterPart;
+
+    /// What a sink call other than a row's does to the file's later part, when it is being read:
+    /// the state it was read in is gone. A later part's own sink refuses the call.
+    void not_a_row();
+    /// Starts reading the later part of the file, from the first line after the middle of what
+    /// `reader` has still to give, by a rows reader of `parser`; where the file and the load allow it.
+    void start_later_part(LineReader& reader, const CastParser& parser, int file, SystemCalls& calls);
+    /// The later part from byte `begins` on, its thread started; nothing when `parser` has no rows
+    /// reader in its state.
+    std::unique_ptr<LaterPart> later_part(const CastParser& parser, std::uint64_t begins, int file,
+                                          SystemCalls& calls);
+    /// Reads the lines of `part` to the file's end; on the later part's own thread.
+    void read_part(LaterPart& part, int file, SystemCalls& calls) noexcept;
+    /// Once `reader` has given the lines before the later part: takes its rows into the table and
+    /// `parser` takes its parser's state; true. False when the load is to read the part itself:
+    /// `reader` then reads on.
+    bool take_later_part(LineReader& reader, CastParser& parser);
     /// Fails when a data line of `fields` values has fewer than the table's columns. `noun` names what
     /// the line holds: "fields" of a line split at blanks, "values" of a format's row.
     void check_count(std::size_t fields, std::string_view noun) const;
@@ -90,6 +135,39 @@ private:
     std::uint64_t header_line_ = 0;     // the line of the last header, once one came
     std::int32_t rows_before_line_ = 0; // the rows stored before the line in hand
     bool last_ends_in_cr_ = false;      // the line read last holds records ended by a CR each
+    bool last_line_ended_ = false;      // the line read last ended in a line end
+    std::int32_t rows_stored_ = 0;      // rows stored by this load, for the later part's start
+    bool is_part_ = false;              // this load reads a later part: it takes rows only
+    // Last, so that its thread has ended before anything else of the load goes.
+    std::unique_ptr<LaterPart> later_;
+};
+
+/// The later part of a long file, as a second load reads it.
+struct Load::LaterPart {
+    explicit LaterPart(Controls& controls, const std::string& path) : load(controls, state, path) {}
+    LaterPart(const LaterPart&) = delete;
+    LaterPart& operator=(const LaterPart&) = delete;
+    ~LaterPart()
+    {
+        given_up = true;
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+
+    ProfileState state; // its table
+    Load load;          // its sink
+    std::optional<Water> water;
+    std::unique_ptr<CastParser> parser;
+    std::uint64_t begins = 0;          // the byte of the file where its first line begins
+    std::atomic<bool> given_up{false}; // the load no longer waits for it
+    bool stale = false;                // the load's state changed after the part began
+    // What it came to, once its thread ended.
+    bool whole = false; // every line to the file's end gave a row or nothing
+    std::uint64_t lines = 0;
+    bool last_ends_in_cr = false;
+    bool last_line_ended = false;
+    std::thread thread;
 };
 
 LoadOutcome Load::run(int file, SystemCalls& calls)
@@ -117,7 +195,11 @@ LoadOutcome Load::run(int file, SystemCalls& calls)
                 pending_.rules = format.rules();
                 parser = format.parser(*this, path_);
             }
-            if (reader.at_end()) {
+            bool at_end = reader.at_end();
+            if (at_end && later_ && !reader.stopped()) {
+                at_end = take_later_part(reader, *parser);
+            }
+            if (at_end) {
                 if (reader.stopped()) {
                     return stop();
                 }
@@ -132,8 +214,12 @@ LoadOutcome Load::run(int file, SystemCalls& calls)
             }
             // Records that end in a CR alone: the last one ends in its CR.
             last_ends_in_cr_ = line.ends_with('\r') && line.find('\r') + 1 < line.size();
+            last_line_ended_ = reader.line_ended();
             // Some programs write a UTF-8 byte order mark before the first line; no format holds one.
             parser->line(line_number_ == 1 ? without_byte_order_mark(line) : line);
+            if (rows_stored_ == rows_before_parts && !later_) {
+                start_later_part(reader, *parser, file, calls);
+            }
         } catch (const Error& error) {
             throw failed(error.at(line_place(line_number_)));
         } catch (const std::bad_alloc&) {
@@ -144,7 +230,7 @@ LoadOutcome Load::run(int file, SystemCalls& calls)
     // Kept, as a file edited by hand may lack the last line end; but a cast still being written
     // looks just the same, its last value cut short, and the export asks first. A file of records
     // that end in a CR alone is one line to the reader, and a CR ends its last record.
-    if (owns_table_ && !reader.line_ended() && !last_ends_in_cr_) {
+    if (owns_table_ && !last_line_ended_ && !last_ends_in_cr_) {
         state_.last_load.unended_line = line_number_ - 1;
     }
     try {
@@ -162,6 +248,137 @@ LoadOutcome Load::run(int file, SystemCalls& calls)
                                                  std::to_string(state_.g_table.last_row()));
     }
     return LoadOutcome::loaded;
+}
+
+void Load::not_a_row()
+{
+    if (is_part_) {
+        throw NotARow{};
+    }
+    if (later_) {
+        later_->stale = true;
+    }
+}
+
+void Load::start_later_part(LineReader& reader, const CastParser& parser, int file, SystemCalls& calls)
+{
+    // The rows of both parts are stored alike: the depths of a computed water, once for all rows.
+    if (is_part_ || !controls_.steady_while_loading() || !owns_table_ || !state_.g_table.has_shape() ||
+        (depth_.pressure >= 0 && steady_water_ == nullptr) || std::thread::hardware_concurrency() < 2) {
+        return;
+    }
+    struct stat facts {};
+    if (::fstat(file, &facts) != 0 || !S_ISREG(facts.st_mode)) {
+        return;
+    }
+    const std::uint64_t here = reader.offset();
+    const auto size = static_cast<std::uint64_t>(facts.st_size);
+    if (size < here || size - here < 2 * smallest_part_bytes) {
+        return;
+    }
+    const std::uint64_t middle = here + (size - here) / 2;
+    std::uint64_t begins = middle;
+    for (;;) {
+        std::array<char, 4096> bytes{};
+        const ssize_t got = calls.pread(file, bytes.data(), bytes.size(), static_cast<off_t>(begins));
+        if (got <= 0 || begins - middle > longest_line_searched) {
+            return;
+        }
+        const void* end = std::memchr(bytes.data(), '\n', static_cast<std::size_t>(got));
+        if (end != nullptr) {
+            begins += static_cast<std::uint64_t>(static_cast<const char*>(end) - bytes.data()) + 1;
+            break;
+        }
+        begins += static_cast<std::uint64_t>(got);
+    }
+    if (begins >= size) {
+        return;
+    }
+    try {
+        later_ = later_part(parser, begins, file, calls);
+    } catch (const std::exception&) {
+        return; // no memory or no thread for it: the load reads the whole file
+    }
+    if (later_) {
+        reader.end_at(begins);
+        // Two threads fill tables: a third would only take turns with them.
+        state_.g_table.make_blocks_ahead(false);
+    }
+}
+
+std::unique_ptr<Load::LaterPart> Load::later_part(const CastParser& parser, std::uint64_t begins, int file,
+                                                  SystemCalls& calls)
+{
+    auto part = std::make_unique<LaterPart>(controls_, path_);
+    Load& load = part->load;
+    load.is_part_ = true;
+    load.owns_table_ = true;
+    load.memory_ = memory_;
+    load.depth_ = depth_;
+    load.rules_ = rules_;
+    load.appends_ = appends_;
+    if (steady_water_ != nullptr) {
+        part->water.emplace(*steady_water_); // its own, which no event round changes
+        load.steady_water_ = &*part->water;
+    }
+    part->state.ccolumns = state_.ccolumns;
+    if (appends_) {
+        part->state.g_table.start_rows(state_.ccolumns + 1);
+    } else {
+        part->state.g_table.resize(state_.ccolumns + 1, state_.g_table.last_row(), memory_);
+    }
+    part->state.g_table.set_rules(rules_);
+    part->state.g_table.make_blocks_ahead(false);
+    part->parser = parser.rows_reader(load);
+    if (!part->parser) {
+        return nullptr;
+    }
+    part->begins = begins;
+    part->thread = std::thread([&load, &part = *part, file, &calls] { load.read_part(part, file, calls); });
+    return part;
+}
+
+void Load::read_part(LaterPart& part, int file, SystemCalls& calls) noexcept
+{
+    try {
+        LineReader reader(
+            file, path_, [&part] { return !part.given_up.load(std::memory_order_relaxed); }, calls);
+        reader.read_from(part.begins);
+        while (!reader.at_end()) {
+            const std::string_view line = reader.read_line();
+            if (reader.stopped() || part.given_up.load(std::memory_order_relaxed)) {
+                return;
+            }
+            ++part.lines;
+            part.last_ends_in_cr = line.ends_with('\r') && line.find('\r') + 1 < line.size();
+            part.last_line_ended = reader.line_ended();
+            part.parser->line(line);
+        }
+        part.whole = !reader.stopped();
+    } catch (...) {
+        // A line that fails, or that gives more than a row: the load reads the part itself.
+    }
+}
+
+bool Load::take_later_part(LineReader& reader, CastParser& parser)
+{
+    const std::unique_ptr<LaterPart> part = std::move(later_);
+    part->thread.join();
+    reader.end_at(std::nullopt);
+    ProfileTable& table = state_.g_table;
+    // Where the table could not hold the rows of both, one of the part's rows fails.
+    if (!part->whole || part->stale ||
+        (appends_ && ProfileTable::bytes_needed(
+                         state_.ccolumns + 1, table.last_row() + part->state.g_table.last_row()) > memory_) ||
+        !table.take_rows(part->state.g_table, appends_)) {
+        return false;
+    }
+    parser.take_over(*part->parser);
+    line_number_ += part->lines;
+    rows_before_line_ = table.filled_rows();
+    last_ends_in_cr_ = part->last_ends_in_cr;
+    last_line_ended_ = part->last_line_ended;
+    return true;
 }
 
 const Error& Load::failed(const Error& error)
@@ -208,12 +425,14 @@ void Load::leave_out_outside_water()
 
 void Load::row_count_stated(std::string_view count)
 {
+    not_a_row();
     row_count_ = std::string(count);
     controls_.set_caption(Label::Label4, std::string(row_count_caption) + *row_count_);
 }
 
 void Load::columns_named(std::vector<CastColumn> columns, DepthSource depth, std::vector<ValueRule> rules)
 {
+    not_a_row();
     rules_ = std::move(rules);
     header_line_ = line_number_;
     if (columns.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - 1) ||
@@ -252,6 +471,7 @@ void Load::columns_named(std::vector<CastColumn> columns, DepthSource depth, std
 
 void Load::rows_stated(std::int32_t last_row)
 {
+    not_a_row();
     state_.g_table.resize(state_.ccolumns + 1, last_row, memory_);
     state_.g_table.set_rules(rules_);
     state_.last_load.rows_declared = last_row;
@@ -259,6 +479,7 @@ void Load::rows_stated(std::int32_t last_row)
 
 void Load::rows_declared(std::int64_t count)
 {
+    not_a_row();
     if (owns_table_) {
         state_.last_load.rows_declared = static_cast<std::int32_t>(
             std::clamp<std::int64_t>(count, 0, std::numeric_limits<std::int32_t>::max()));
@@ -316,6 +537,7 @@ void Load::check_count(std::size_t fields, std::string_view noun) const
 
 void Load::row_read(std::int32_t row, std::string_view joined, std::size_t fields)
 {
+    ++rows_stored_;
     const auto wanted = static_cast<std::size_t>(state_.ccolumns) + 1;
     const std::size_t count = std::min(fields, wanted);
     state_.g_table.store_texts(row, count == fields ? joined : first_fields(joined, count),
@@ -328,6 +550,7 @@ void Load::row_read(std::int32_t row, std::string_view joined, std::size_t field
 
 void Load::row_appended(std::span<const std::string_view> fields, RowNote note)
 {
+    ++rows_stored_;
     if (!appends_) {
         // Before the table takes rows: a first row that fails leaves no table of no rows.
         for (const std::string_view field : fields) {
