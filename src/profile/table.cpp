@@ -200,14 +200,22 @@ ProfileTable::Row& ProfileTable::row_for_storing(std::int32_t row)
         return *chunk->rows.insert(chunk->rows.begin() + position, Row{});
     }
     // Enough rows of this chunk have come that holding all of them costs little more.
-    Row* const all = allocate_rows();
-    for (std::size_t k = 0; k < offsets.size(); ++k) {
-        all[offsets[k]] = chunk->rows[k];
+    return whole_rows(*chunk)[offset];
+}
+
+ProfileTable::Row* ProfileTable::whole_rows(Chunk& chunk)
+{
+    if (chunk.whole()) {
+        return chunk.all;
     }
-    chunk->all = all;
-    std::vector<Row>().swap(chunk->rows);
-    std::vector<std::uint16_t>().swap(offsets);
-    return all[offset];
+    Row* const all = allocate_rows();
+    for (std::size_t k = 0; k < chunk.offsets.size(); ++k) {
+        all[chunk.offsets[k]] = chunk.rows[k];
+    }
+    chunk.all = all;
+    std::vector<Row>().swap(chunk.rows);
+    std::vector<std::uint16_t>().swap(chunk.offsets);
+    return all;
 }
 
 const ProfileTable::Row& ProfileTable::row_at(std::int32_t row) const
@@ -516,6 +524,41 @@ char* ProfileTable::allocate_text(std::size_t size)
     return text;
 }
 
+void ProfileTable::append_rows_of(const ProfileTable& part)
+{
+    // Run by run of rows that lie in one chunk of each table.
+    const auto rows = static_cast<std::size_t>(part.last_row_);
+    const auto first = static_cast<std::size_t>(last_row_);
+    if (rows > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) - first) {
+        throw Error(ErrorKind::subscript_out_of_range, "the profile table takes no more rows");
+    }
+    chunks_.resize((first + rows + rows_per_chunk - 1) / rows_per_chunk);
+    for (std::size_t done = 0; done < rows;) {
+        const std::size_t to = first + done;
+        const std::size_t run = std::min(
+            {rows_per_chunk - to % rows_per_chunk, rows_per_chunk - done % rows_per_chunk, rows - done});
+        if (const Chunk* from = part.chunks_[done / rows_per_chunk].get()) {
+            std::unique_ptr<Chunk>& chunk = chunks_[to / rows_per_chunk];
+            if (!chunk) {
+                chunk = std::make_unique<Chunk>();
+            }
+            Row* const into = whole_rows(*chunk) + to % rows_per_chunk;
+            const std::size_t begin = done % rows_per_chunk;
+            if (from->whole()) {
+                std::copy_n(from->all + begin, run, into);
+            } else {
+                for (std::size_t k = 0; k < from->offsets.size(); ++k) {
+                    if (from->offsets[k] >= begin && from->offsets[k] < begin + run) {
+                        into[from->offsets[k] - begin] = from->rows[k];
+                    }
+                }
+            }
+        }
+        done += run;
+    }
+    last_row_ = static_cast<std::int32_t>(first + rows);
+}
+
 bool ProfileTable::take_rows(ProfileTable& part, bool appended)
 {
     const auto holds = [](const Row& row) { return row.fields > 0 || !std::isnan(row.depth_m); };
@@ -539,30 +582,26 @@ bool ProfileTable::take_rows(ProfileTable& part, bool appended)
         }
     }
     const std::int32_t shift = appended ? last_row_ : 0;
-    for (std::size_t c = 0; c < part.chunks_.size(); ++c) {
-        if (!part.chunks_[c]) {
-            continue;
-        }
-        if (!appended && c < chunks_.size() && !chunks_[c]) {
-            chunks_[c] = std::move(part.chunks_[c]);
-            continue;
-        }
-        const auto base = static_cast<std::int32_t>(c * rows_per_chunk);
-        part.for_each_stored_row(base + 1, base + static_cast<std::int32_t>(rows_per_chunk),
-                                 [&](std::int32_t row, const Row& stored) {
-                                     if (appended) {
-                                         while (last_row_ < row + shift) {
-                                             add_row();
+    if (appended) {
+        append_rows_of(part);
+    } else {
+        for (std::size_t c = 0; c < part.chunks_.size() && c < chunks_.size(); ++c) {
+            if (!part.chunks_[c]) {
+                continue;
+            }
+            if (!chunks_[c]) {
+                chunks_[c] = std::move(part.chunks_[c]);
+                continue;
+            }
+            const auto base = static_cast<std::int32_t>(c * rows_per_chunk);
+            part.for_each_stored_row(base + 1, base + static_cast<std::int32_t>(rows_per_chunk),
+                                     [&](std::int32_t row, const Row& stored) {
+                                         if (holds(stored)) {
+                                             row_for_storing(row) = stored;
                                          }
-                                     }
-                                     if (holds(stored)) {
-                                         row_for_storing(row + shift) = stored;
-                                     }
-                                     return true;
-                                 });
-    }
-    while (appended && last_row_ < shift + part.last_row_) {
-        add_row();
+                                         return true;
+                                     });
+        }
     }
     filled_rows_ += part.filled_rows_;
     computed_depths_ = computed_depths_ || part.computed_depths_;

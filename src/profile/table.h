@@ -334,6 +334,10 @@ private:
     const Row& row_at(std::int32_t row) const;
     char* allocate_text(std::size_t size);
     Row* allocate_rows();
+    /// All rows of `chunk`, which holds them all from now on.
+    Row* whole_rows(Chunk& chunk);
+    /// Appends the rows of `part` after the last row, as they stand there.
+    void append_rows_of(const ProfileTable& part);
     /// Field `column` of a stored row, or empty.
     static std::string_view text_field(const Row& stored, std::int32_t column) noexcept;
     /// The first fields.size() fields of a stored row; empty where the row has fewer.
