@@ -58,10 +58,11 @@ std::string line_place(std::uint64_t line_number)
 /// format's parser: it puts what the parser reads into the table, the list and the labels.
 ///
 /// Where the controls stay as they are, a long file is read in two parts at once: the load reads
-/// on, and a second load, on a thread of its own, reads the lines of the file's second half into a
-/// table of its own by a rows reader of the parser. Once the first part is read, the load takes its
-/// rows, when that part gave rows and nothing else, to the file's end, and the two tables hold no
-/// row twice; else the load reads that part itself, line by line, as it reads any file.
+/// on, and a second load, on a thread of its own, reads the rest of the file, from a line a little
+/// past the middle of what is left, into a table of its own by a rows reader of the parser. Once the
+/// load reaches that line, it takes the second load's rows, where the rest of the file gave rows and
+/// nothing else and no row is held by both tables; else it reads the rest itself, line by line, as
+/// it reads any file.
 class Load : public CastSink {
 public:
     Load(Controls& controls, ProfileState& state, std::string path)
@@ -93,8 +94,9 @@ private:
     /// What a sink call other than a row's does to the file's later part, when it is being read:
     /// the state it was read in is gone. A later part's own sink refuses the call.
     void not_a_row();
-    /// Starts reading the later part of the file, from the first line after the middle of what
-    /// `reader` has still to give, by a rows reader of `parser`; where the file and the load allow it.
+    /// Starts reading the later part of the file, from the first line a little past the middle of
+    /// what `reader` has still to give, by a rows reader of `parser`; where the file and the load
+    /// allow it.
     void start_later_part(LineReader& reader, const CastParser& parser, int file, SystemCalls& calls);
     /// The later part from byte `begins` on, its thread started; nothing when `parser` has no rows
     /// reader in its state.
@@ -276,7 +278,8 @@ void Load::start_later_part(LineReader& reader, const CastParser& parser, int fi
     if (size < here || size - here < 2 * smallest_part_bytes) {
         return;
     }
-    const std::uint64_t middle = here + (size - here) / 2;
+    // A little past the middle: the later part's thread starts later, and its table from nothing.
+    const std::uint64_t middle = here + (size - here) / 20 * 11;
     std::uint64_t begins = middle;
     for (;;) {
         std::array<char, 4096> bytes{};
