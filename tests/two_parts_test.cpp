@@ -101,11 +101,11 @@ class TwoParts : public ::testing::Test {
 protected:
     void SetUp() override { controls.water = OptionButton::op_salt; }
 
-    /// A generated cast of 30,000 rows, of the format of `extension`, as text.
+    /// A generated cast of 10,000 rows, of the format of `extension`, as text.
     std::string cast(const std::string& extension) const
     {
         bench::CastShape shape;
-        shape.rows = 30'000;
+        shape.rows = 10'000;
         shape.deepest_dbar = 300.0;
         const std::string path = dir.file("generated" + extension);
         if (extension == ".cnv") {
@@ -162,24 +162,24 @@ std::string line_of(const std::string& text, int line)
 TEST_F(TwoParts, ASeaAndSunCastOfAnyShape)
 {
     const std::string whole = cast(".TOB");
-    const int late = 25'000; // a line of the second half
+    const int late = 8'500; // a line of the later part
     expect_alike("whole.TOB", whole);
     expect_alike("cut.TOB", whole.substr(0, whole.size() - 2));
     // A row that fails in the second half fails the load there.
-    expect_alike("late_error.TOB", with_line(whole, late, "25000 1,5 10 30 35 1490\r\n"));
-    expect_alike("short_row.TOB", with_line(whole, late, "25000\r\n"));
+    expect_alike("late_error.TOB", with_line(whole, late, "8500 1,5 10 30 35 1490\r\n"));
+    expect_alike("short_row.TOB", with_line(whole, late, "8500\r\n"));
     // A row number of the first half again: the later line replaces the row.
     std::string again = line_of(whole, late);
     const std::size_t number = again.find_first_not_of(' ');
     again.replace(number, again.find(' ', number) - number, "100");
     expect_alike("again.TOB", with_line(whole, late, again));
     expect_alike("again_short.TOB", with_line(whole, late, "100 7.5\r\n"));
-    expect_alike("beyond.TOB", with_line(whole, late, "40000 7.5 1 2 3 4 5 6 7 8 9 10 11\r\n"));
+    expect_alike("beyond.TOB", with_line(whole, late, "20000 7.5 1 2 3 4 5 6 7 8 9 10 11\r\n"));
     // A second header in either half, a row count after the first rows.
     expect_alike("late_header.TOB", with_line(whole, late, "; Datasets Press Temp\r\n1 5.5 3\r\n"));
     expect_alike("early_header.TOB",
-                 with_line(whole, 10'000, "; Datasets Temp Press Cond\r\n" + line_of(whole, 10'000)));
-    expect_alike("early_count.TOB", with_line(whole, 10'000, "Lines : 20\r\n"));
+                 with_line(whole, 5'000, "; Datasets Temp Press Cond\r\n" + line_of(whole, 5'000)));
+    expect_alike("early_count.TOB", with_line(whole, 5'000, "Lines : 20\r\n"));
     expect_alike("late_count.TOB", with_line(whole, late, "Lines : 20\r\n"));
     // Lines of nothing and a line end of CR alone.
     expect_alike("blank.TOB", with_line(whole, late, "\r\n  \r\n"));
@@ -191,14 +191,14 @@ TEST_F(TwoParts, ASeaAndSunCastOfAnyShape)
     last_records.replace(last_records.rfind("\r\n"), 2, "\r");
     expect_alike("last_records.TOB", last_records);
     // A stop while the second half is read: the rows before it stay.
-    controls.on_process_events = [](FakeControls& window) { return window.process_events_calls < 10'000; };
+    controls.on_process_events = [](FakeControls& window) { return window.process_events_calls < 5'000; };
     expect_alike("stopped.TOB", whole);
 }
 
 TEST_F(TwoParts, ASeaBirdCastOfAnyShape)
 {
     const std::string whole = cast(".cnv");
-    const int late = 25'000;
+    const int late = 8'500;
     const std::string row = line_of(whole, late);
     expect_alike("whole.cnv", whole);
     expect_alike("cut.cnv", whole.substr(0, whole.size() - 5));

@@ -41,7 +41,7 @@ constexpr std::uint64_t list_entry_bytes = 256;
 // A file is read in two parts at once only after this many rows, and where each part holds at
 // least this many bytes.
 constexpr std::int32_t rows_before_parts = 4096;
-constexpr std::uint64_t smallest_part_bytes = std::uint64_t{1} << 20;
+constexpr std::uint64_t smallest_part_bytes = std::uint64_t{256} << 10;
 // How far past the middle of a file its later part may begin, at the first line that begins there.
 constexpr std::uint64_t longest_line_searched = std::uint64_t{1} << 20;
 
@@ -104,10 +104,10 @@ private:
                                           SystemCalls& calls);
     /// Reads the lines of `part` to the file's end; on the later part's own thread.
     void read_part(LaterPart& part, int file, SystemCalls& calls) noexcept;
-    /// Once `reader` has given the lines before the later part: takes its rows into the table and
-    /// `parser` takes its parser's state; true. False when the load is to read the part itself:
+    /// Once `reader` has given the lines before the later part: takes its rows into the table, as
+    /// though this load had read its lines; true. False when the load is to read the part itself:
     /// `reader` then reads on.
-    bool take_later_part(LineReader& reader, CastParser& parser);
+    bool take_later_part(LineReader& reader);
     /// Fails when a data line of `fields` values has fewer than the table's columns. `noun` names what
     /// the line holds: "fields" of a line split at blanks, "values" of a format's row.
     void check_count(std::size_t fields, std::string_view noun) const;
@@ -199,7 +199,7 @@ LoadOutcome Load::run(int file, SystemCalls& calls)
             }
             bool at_end = reader.at_end();
             if (at_end && later_ && !reader.stopped()) {
-                at_end = take_later_part(reader, *parser);
+                at_end = take_later_part(reader);
             }
             if (at_end) {
                 if (reader.stopped()) {
@@ -363,7 +363,7 @@ void Load::read_part(LaterPart& part, int file, SystemCalls& calls) noexcept
     }
 }
 
-bool Load::take_later_part(LineReader& reader, CastParser& parser)
+bool Load::take_later_part(LineReader& reader)
 {
     const std::unique_ptr<LaterPart> part = std::move(later_);
     part->thread.join();
@@ -376,7 +376,6 @@ bool Load::take_later_part(LineReader& reader, CastParser& parser)
         !table.take_rows(part->state.g_table, appends_)) {
         return false;
     }
-    parser.take_over(*part->parser);
     line_number_ += part->lines;
     rows_before_line_ = table.filled_rows();
     last_ends_in_cr_ = part->last_ends_in_cr;

@@ -97,15 +97,13 @@ public:
     virtual void finish() = 0;
 
     // A long file may be read in two parts at once: this parser reads on, and a rows reader made
-    // from it reads the lines of the later part into a sink of its own. A rows reader's sink takes
-    // rows only: any other call fails, and the part is read again the usual way.
+    // from it reads the rest of the file into a sink of its own. A rows reader's sink takes rows
+    // only: any other call fails, and the rest is read again the usual way.
 
     /// A parser that reads on from this one's state into `sink`, in a state where every line gives
-    /// a row or nothing; nothing in any other state.
+    /// a row or nothing, and where what it reads changes nothing that this parser's finish() looks
+    /// at; nothing in any other state.
     virtual std::unique_ptr<CastParser> rows_reader(CastSink& /*sink*/) const { return nullptr; }
-    /// After the lines before those `reader` (a rows_reader() of this parser) read: takes the state
-    /// it reached.
-    virtual void take_over(const CastParser& /*reader*/) {}
 };
 
 /// How much of a format the first bytes of a file show, least first. The reader that sees the most

@@ -293,7 +293,6 @@ public:
 
     void finish() override;
     std::unique_ptr<CastParser> rows_reader(CastSink& sink) const override;
-    void take_over(const CastParser& reader) override;
 
 protected:
     void text_line(std::string_view line) override;
@@ -618,23 +617,15 @@ void SeabirdParser::data_line(std::string_view line)
 
 std::unique_ptr<CastParser> SeabirdParser::rows_reader(CastSink& sink) const
 {
-    // After the header every line is a row or nothing, and a row reaches the sink alone.
-    if (!ended_ || !rows_) {
+    // After the header every line is a row or nothing, and a row reaches the sink alone; finish()
+    // asks only whether a row came, which one has.
+    if (!ended_ || !rows_ || rows_->rows() == 0) {
         return nullptr;
     }
     auto reader = std::make_unique<SeabirdParser>(*this);
     reader->sink_ = &sink;
     reader->rows_->feed(sink);
-    reader->count_lines_anew();
     return reader;
-}
-
-void SeabirdParser::take_over(const CastParser& reader)
-{
-    const auto& rows = dynamic_cast<const SeabirdParser&>(reader);
-    rows_->count_rows_of(*rows.rows_);
-    width_shown_ = width_shown_ || rows.width_shown_;
-    count_lines_of(rows);
 }
 
 void SeabirdParser::finish()

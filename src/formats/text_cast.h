@@ -89,8 +89,6 @@ public:
         sink_ = &sink;
         rows_ = 0;
     }
-    /// Counts the rows that `other`, fed elsewhere, handed on after this one's.
-    void count_rows_of(const RowConverter& other) noexcept { rows_ += other.rows_; }
 
 private:
     /// Whether a number's text, not empty, may be the bad value: it begins as the bad value does.

@@ -59,10 +59,6 @@ public:
 protected:
     /// One line of the file, without its line end.
     virtual void text_line(std::string_view text) = 0;
-    /// For a rows reader: its lines are counted from its first one.
-    void count_lines_anew() noexcept { number_ = 0; }
-    /// After the lines `reader`, a rows reader of this parser, counted.
-    void count_lines_of(const TextLineParser& reader) noexcept { number_ += reader.number_; }
 
 private:
     void numbered_line(std::string_view text);
