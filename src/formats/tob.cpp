@@ -231,8 +231,8 @@ void TobParser::handle_data_line(std::size_t fields)
 std::unique_ptr<CastParser> TobParser::rows_reader(CastSink& sink) const
 {
     // After the header and its units line, once a row gave the cast's time: a line is a row, a
-    // line of nothing, or a row count or header, which the rows reader's sink refuses. Such lines
-    // change nothing else, so there is nothing to take over.
+    // line of nothing, or a row count or header, which the rows reader's sink refuses. finish()
+    // asks only whether a header came.
     if (!header_seen_ || units_may_follow_ || (date_col_ >= 0 && time_col_ >= 0)) {
         return nullptr;
     }

@@ -194,8 +194,8 @@ public:
     /// sized alike (resize()). False, changing nothing, when both hold a row of the same number.
     /// Either way `part` is left empty.
     bool take_rows(ProfileTable& part, bool appended);
-    /// Whether the largest blocks of a long cast's texts are made ahead, on a thread of their own,
-    /// as until the table is next emptied: not while another thread fills a table too.
+    /// Whether the largest blocks of a long cast's texts are made ahead on a thread of their own, as
+    /// they are again once the table is emptied: not while another thread fills a table too.
     void make_blocks_ahead(bool ahead) noexcept { blocks_ahead_ = ahead; }
 
     /// The first row from `row` on that a data line has filled, or last_row() + 1: a walk over the

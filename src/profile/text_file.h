@@ -71,7 +71,8 @@ public:
     }
     /// Ends the lines at byte `offset` of the file, where a line begins: at_end() is true there.
     void end_at(std::optional<std::uint64_t> offset) noexcept { end_at_ = offset; }
-    /// The byte of the file where the next line begins.
+    /// The byte of the file where the next line begins, counted from its start for a file read
+    /// from its start or by read_from().
     std::uint64_t offset() const noexcept { return read_ - (end_ - begin_); }
 
     /// Whether the line read_line() gave last ended with a line end. False for the last bytes of
