@@ -49,6 +49,12 @@ constexpr std::uint64_t longest_line_searched = std::uint64_t{1} << 20;
 /// the load itself.
 struct NotARow {};
 
+/// Whether `line` holds records that each end in a CR alone, the last one too.
+bool ends_in_cr_records(std::string_view line)
+{
+    return line.ends_with('\r') && line.find('\r') + 1 < line.size();
+}
+
 std::string line_place(std::uint64_t line_number)
 {
     return "line " + std::to_string(line_number);
@@ -215,7 +221,7 @@ LoadOutcome Load::run(int file, SystemCalls& calls)
                 return stop();
             }
             // Records that end in a CR alone: the last one ends in its CR.
-            last_ends_in_cr_ = line.ends_with('\r') && line.find('\r') + 1 < line.size();
+            last_ends_in_cr_ = ends_in_cr_records(line);
             last_line_ended_ = reader.line_ended();
             // Some programs write a UTF-8 byte order mark before the first line; no format holds one.
             parser->line(line_number_ == 1 ? without_byte_order_mark(line) : line);
@@ -353,7 +359,7 @@ void Load::read_part(LaterPart& part, int file, SystemCalls& calls) noexcept
                 return;
             }
             ++part.lines;
-            part.last_ends_in_cr = line.ends_with('\r') && line.find('\r') + 1 < line.size();
+            part.last_ends_in_cr = ends_in_cr_records(line);
             part.last_line_ended = reader.line_ended();
             part.parser->line(line);
         }
